@@ -1,0 +1,315 @@
+#include "batch.h"
+
+#include "engine/analysis_run.h"
+#include "engine/failure.h"
+#include "engine/field_checks.h"
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <map>
+#include <optional>
+
+namespace kestrix::cli {
+
+namespace {
+
+using engine::KestrixError;
+
+constexpr std::string_view strProgram = "kestrix-batch";
+constexpr std::string_view strVersion = "1.0.0";
+
+constexpr std::string_view strUsage =
+    R"(Usage: kestrix-batch [OPTIONS] FILE...
+
+Analyses each FILE (one converter count per line) exactly as the Kestrix window does and writes the
+output files beside it: NAME_SPC.csv always; with the band-pass NAME_BAND_SPC.csv and
+NAME_BAND_WAVE.csv; with Wave output NAME_BAND.wav (band on) and NAME.wav.
+
+Options (defaults are the window's start-up state):
+  --fs TEXT          sampling frequency in Hz (default 1024)
+  --points N         FFT points: 1024, 2048, 4096, 8192, 16384, 32768 or 65536 (default 1024)
+  --range TEXT       converter input range in volts, plus or minus (default 5)
+  --band, --no-band  band-pass on or off (default on)
+  --low TEXT         lower band limit in Hz, exclusive (default 200)
+  --high TEXT        upper band limit in Hz, exclusive (default 800)
+  --wave, --no-wave  Wave file output on or off (default on)
+  --help             show this text
+  --version          show the version
+
+Each file written is printed on standard output, one path a line. Exit status: 0 all analysed,
+1 an entry or a file refused, 2 usage error, 3 a failure; the highest met.
+)";
+
+constexpr std::array<std::string_view, 7> strPointCounts = {"1024", "2048", "4096", "8192", "16384", "32768", "65536"};
+
+struct BatchOptions
+{
+    engine::ControlContents controls;
+    std::vector<std::string> strFiles;
+    bool blnHelp = false;
+    bool blnVersion = false;
+};
+
+// Parses the arguments; the usage error's text on failure.
+std::optional<BatchOptions> parseOptions(std::span<const std::string> strArgs, std::string& strError)
+{
+    BatchOptions options;
+    bool blnOptionsEnded = false;
+    for (std::size_t i = 0; i < strArgs.size(); ++i) {
+        std::string strArg = strArgs[i];
+        if (blnOptionsEnded || strArg.size() < 2 || strArg.compare(0, 2, "--") != 0) {
+            if (!blnOptionsEnded && strArg.size() > 1 && strArg[0] == '-') {
+                strError = "unknown option " + strArg;
+                return std::nullopt;
+            }
+            options.strFiles.push_back(strArg);
+            continue;
+        }
+        if (strArg == "--") {
+            blnOptionsEnded = true;
+            continue;
+        }
+        std::optional<std::string> strInlineValue;
+        if (const auto lngEquals = strArg.find('='); lngEquals != std::string::npos) {
+            strInlineValue = strArg.substr(lngEquals + 1);
+            strArg.resize(lngEquals);
+        }
+        const auto takeValue = [&]() -> std::optional<std::string> {
+            if (strInlineValue) {
+                return strInlineValue;
+            }
+            if (i + 1 >= strArgs.size()) {
+                strError = strArg + " needs a value";
+                return std::nullopt;
+            }
+            return strArgs[++i];
+        };
+        const std::map<std::string, std::string*> valueOptions = {
+            {"--fs", &options.controls.strSampFreq},   {"--range", &options.controls.strMaxVolt},
+            {"--low", &options.controls.strLowFreq},   {"--high", &options.controls.strHighFreq},
+            {"--points", &options.controls.strNumSamp}};
+        const std::map<std::string, std::pair<int*, int>> switchOptions = {
+            {"--band", {&options.controls.intBand, 1}}, {"--no-band", {&options.controls.intBand, 0}},
+            {"--wave", {&options.controls.intWave, 1}}, {"--no-wave", {&options.controls.intWave, 0}}};
+        if (const auto option = valueOptions.find(strArg); option != valueOptions.end()) {
+            const auto strValue = takeValue();
+            if (!strValue) {
+                return std::nullopt;
+            }
+            *option->second = *strValue;
+        } else if (const auto flag = switchOptions.find(strArg); flag != switchOptions.end() && !strInlineValue) {
+            *flag->second.first = flag->second.second;
+        } else if (strArg == "--help" && !strInlineValue) {
+            options.blnHelp = true;
+        } else if (strArg == "--version" && !strInlineValue) {
+            options.blnVersion = true;
+        } else {
+            strError = "unknown option " + strArgs[i];
+            return std::nullopt;
+        }
+    }
+    if (std::find(strPointCounts.begin(), strPointCounts.end(), options.controls.strNumSamp) == strPointCounts.end()) {
+        strError = "--points must be one of 1024, 2048, 4096, 8192, 16384, 32768, 65536";
+        return std::nullopt;
+    }
+    if (options.strFiles.empty() && !options.blnHelp && !options.blnVersion) {
+        strError = "no FILE given";
+        return std::nullopt;
+    }
+    return options;
+}
+
+// Messages go to the error stream (CR LF as plain line ends); the chooser hands over the next FILE.
+class BatchUi final : public platform::PlatformUi
+{
+public:
+    explicit BatchUi(std::ostream& strErr) : strErr(strErr) {}
+
+    void showMessage(std::string_view strText, platform::MessageStyle, std::optional<std::string_view>) override
+    {
+        // The elapsed time is for the window's user; a batch reports only what it wrote.
+        if (strText.substr(0, engine::strElapsedPrefix.size()) == engine::strElapsedPrefix) {
+            return;
+        }
+        std::string strLines(strText);
+        for (std::size_t lngAt = strLines.find("\r\n"); lngAt != std::string::npos; lngAt = strLines.find("\r\n", lngAt)) {
+            strLines.erase(lngAt, 1);
+            ++lngAt;
+        }
+        strErr << strLines << '\n';
+        ++lngMessages;
+    }
+    std::string chooseOpenFile(const platform::OpenFileRequest&) override
+    {
+        return strNextFile;
+    }
+    void setBusyPointer(bool) override {}
+
+    std::string strNextFile;
+    int lngMessages = 0;
+
+private:
+    std::ostream& strErr;
+};
+
+// Prints every output file on the output stream as soon as it is complete.
+class ReportingFiles final : public platform::TextFiles
+{
+public:
+    ReportingFiles(platform::TextFiles& inner, std::ostream& strOut) : inner(inner), strOut(strOut) {}
+
+    std::string getParentFolderName(std::string_view strPath) override
+    {
+        return inner.getParentFolderName(strPath);
+    }
+    std::string getBaseName(std::string_view strPath) override
+    {
+        return inner.getBaseName(strPath);
+    }
+    char pathSeparator() const override
+    {
+        return inner.pathSeparator();
+    }
+    bool sameFile(std::string_view strPathA, std::string_view strPathB) override
+    {
+        return inner.sameFile(strPathA, strPathB);
+    }
+    std::unique_ptr<platform::TextReader> openTextFile(std::string_view strPath) override
+    {
+        return inner.openTextFile(strPath);
+    }
+    std::unique_ptr<platform::TextWriter> createTextFile(std::string_view strPath) override
+    {
+        return std::make_unique<ReportingWriter>(inner.createTextFile(strPath), std::string(strPath), strOut);
+    }
+    void writeBinaryFile(std::string_view strPath, std::span<const std::uint8_t> bytData) override
+    {
+        inner.writeBinaryFile(strPath, bytData);
+        strOut << strPath << '\n' << std::flush;
+    }
+
+private:
+    class ReportingWriter final : public platform::TextWriter
+    {
+    public:
+        ReportingWriter(std::unique_ptr<platform::TextWriter> inner, std::string strPath, std::ostream& strOut)
+            : inner(std::move(inner)), strPath(std::move(strPath)), strOut(strOut)
+        {
+        }
+        void writeLine(std::string_view strText) override
+        {
+            inner->writeLine(strText);
+        }
+        void write(std::string_view strText) override
+        {
+            inner->write(strText);
+        }
+        void close() override
+        {
+            inner->close();
+            strOut << strPath << '\n' << std::flush;
+        }
+
+    private:
+        std::unique_ptr<platform::TextWriter> inner;
+        std::string strPath;
+        std::ostream& strOut;
+    };
+
+    platform::TextFiles& inner;
+    std::ostream& strOut;
+};
+
+// The window's field checks on the two checked entries; false after a refusal.
+bool checkFields(engine::ControlContents& controls, std::ostream& strErr)
+{
+    for (auto [check, strText] : {std::pair{&engine::checkSampFreq, &controls.strSampFreq},
+                                  std::pair{&engine::checkMaxVolt, &controls.strMaxVolt}}) {
+        const engine::FieldCheck result = check(*strText);
+        if (!result.accepted()) {
+            strErr << result.strMessage << '\n';
+            return false;
+        }
+        *strText = result.strNormalized;
+    }
+    return true;
+}
+
+void reportFailure(std::ostream& strErr, const std::string& strFile, const KestrixError& failure)
+{
+    strErr << strProgram << ": " << strFile << ": error " << failure.number() << " (" << failure.source()
+           << "): " << failure.description() << '\n';
+}
+
+} // namespace
+
+int runBatch(std::span<const std::string> strArgs, std::ostream& strOut, std::ostream& strErr,
+             platform::TextFiles& files, platform::Clock& clock)
+{
+    std::string strError;
+    auto options = parseOptions(strArgs, strError);
+    if (!options) {
+        strErr << strProgram << ": " << strError << "\nTry 'kestrix-batch --help'.\n";
+        return lngExitUsage;
+    }
+    if (options->blnHelp) {
+        strOut << strUsage;
+        return lngExitAnalysed;
+    }
+    if (options->blnVersion) {
+        strOut << strProgram << ' ' << strVersion << '\n';
+        return lngExitAnalysed;
+    }
+    engine::ControlContents& controls = options->controls;
+    if (!checkFields(controls, strErr)) {
+        return lngExitRefused;
+    }
+    try {
+        const engine::ParameterReading reading = engine::readAnalysisParameters(controls);
+        if (!reading.strRefusal.empty()) {
+            strErr << reading.strRefusal << '\n';
+            return lngExitRefused;
+        }
+    } catch (const KestrixError& failure) {
+        reportFailure(strErr, "parameters", failure);
+        return lngExitFailed;
+    }
+
+    engine::GlobalDefine globals;
+    globals.dblPI = engine::computePI();
+    BatchUi ui(strErr);
+    ReportingFiles reportingFiles(files, strOut);
+    engine::AnalysisRun run(controls, ui, reportingFiles, clock, globals);
+    std::map<std::string, std::string> strFileOfBase;
+    int lngStatus = lngExitAnalysed;
+    for (const std::string& strGiven : options->strFiles) {
+        // The outputs lie beside the input: a bare name must name a file in the working folder.
+        std::error_code ec;
+        const std::filesystem::path pathAbsolute = std::filesystem::absolute(strGiven, ec);
+        const std::string strFile = ec ? strGiven : pathAbsolute.lexically_normal().string();
+        const std::string strBase = engine::outputBaseName(files, strFile);
+        if (const auto earlier = strFileOfBase.find(strBase); earlier != strFileOfBase.end()) {
+            strErr << strProgram << ": " << strGiven << ": refused: its output files (" << strBase
+                   << "_SPC.csv ...) would replace those of " << earlier->second << '\n';
+            lngStatus = std::max(lngStatus, static_cast<int>(lngExitRefused));
+            continue;
+        }
+        strFileOfBase.emplace(strBase, strGiven);
+        ui.strNextFile = strFile;
+        try {
+            if (!run.FFT_Main()) {
+                lngStatus = std::max(lngStatus, static_cast<int>(lngExitRefused));
+            }
+        } catch (const KestrixError& failure) {
+            reportFailure(strErr, strGiven, failure);
+            lngStatus = std::max(lngStatus, static_cast<int>(lngExitFailed));
+        } catch (const std::bad_alloc&) {
+            reportFailure(strErr, strGiven, KestrixError(engine::err::lngOutOfMemory, "Out of memory"));
+            lngStatus = std::max(lngStatus, static_cast<int>(lngExitFailed));
+        }
+    }
+    return lngStatus;
+}
+
+} // namespace kestrix::cli

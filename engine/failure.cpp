@@ -1,0 +1,79 @@
+#include "failure.h"
+
+#include <charconv>
+
+namespace kestrix::engine {
+
+KestrixError::KestrixError(std::int32_t lngNumber_, std::string strDescription_, std::string strSource_)
+    : std::runtime_error(strDescription_), lngNumber(lngNumber_), strSource(std::move(strSource_)),
+      strDescription(std::move(strDescription_))
+{
+}
+
+std::string_view standardDescription(std::int32_t lngNumber)
+{
+    switch (lngNumber) {
+    case err::lngInvalidCall:
+        return "Invalid procedure call or argument";
+    case err::lngOverflow:
+        return "Overflow";
+    case err::lngOutOfMemory:
+        return "Out of memory";
+    case err::lngDivisionByZero:
+        return "Division by zero";
+    case err::lngTypeMismatch:
+        return "Type mismatch";
+    case err::lngFileNotFound:
+        return "File not found";
+    case err::lngDiskFull:
+        return "Disk full";
+    case err::lngInputPastEnd:
+        return "Input past end of file";
+    case err::lngPermissionDenied:
+        return "Permission denied";
+    case err::lngPathFileAccess:
+        return "Path/File access error";
+    case err::lngPathNotFound:
+        return "Path not found";
+    case err::lngCancel:
+        return "Cancel was selected.";
+    default:
+        return {};
+    }
+}
+
+void raiseFailure(std::int32_t lngNumber, std::string_view strDetail)
+{
+    std::string strDescription(standardDescription(lngNumber));
+    if (!strDetail.empty()) {
+        strDescription += ": ";
+        strDescription += strDetail;
+    }
+    throw KestrixError(lngNumber, std::move(strDescription));
+}
+
+std::string errorReportHeading(std::string_view strOperation)
+{
+    std::string strText = "Error In ";
+    strText += strOperation;
+    strText += "()";
+    return strText;
+}
+
+std::string errorReportDetail(const KestrixError& failure)
+{
+    std::string strText = "Error Code : ";
+    // The number as the display conversion writes it: a blank in the sign place unless negative.
+    if (failure.number() >= 0) {
+        strText += ' ';
+    }
+    char chrDigits[16];
+    const auto result = std::to_chars(chrDigits, chrDigits + sizeof chrDigits, failure.number());
+    strText.append(chrDigits, result.ptr);
+    strText += failure.source();
+    strText += "\r\n";
+    strText += failure.description();
+    return strText;
+}
+
+} // namespace kestrix::engine

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace kestrix::engine {
+
+// In-place radix-2 transform of lngNumSamp complex values (a power of two, at most the arrays'
+// length), natural order in and out, unscaled:
+//   X[k] = sum over n of x[n] * (cos(theta*n*k) + i*sin(theta*n*k)).
+// dblTheta = (-2 * dblPI) / N forward, (2 * dblPI) / N inverse (the caller divides by N).
+// Bit reversal first, then log2(N) butterfly stages; each group's twiddle is the library's cosine and
+// sine of w * dblTheta, computed afresh (no table, no recurrence), so results are reproducible bit for
+// bit. Touches no index at or above lngNumSamp.
+void FFT(std::int32_t lngNumSamp, double dblTheta, std::span<double> dblR_SPCData, std::span<double> dblI_SPCData);
+
+} // namespace kestrix::engine

@@ -1,0 +1,113 @@
+#include "field_checks.h"
+
+#include "failure.h"
+#include "number_text.h"
+
+#include <cmath>
+#include <limits>
+
+namespace kestrix::engine {
+
+namespace {
+
+constexpr double dblLinesPerPoint = 2.56;
+
+constexpr const char* strMsgSampFreqEmpty = "サンプリング周波数を設定してください！";
+constexpr const char* strMsgSampFreqDigits = "サンプリング周波数には半角数字を設定してください！";
+constexpr const char* strMsgSampFreqPositive = "サンプリング周波数には正の整数を設定してください！";
+constexpr const char* strMsgMaxVoltEmpty = "入力レンジを設定してください！";
+constexpr const char* strMsgMaxVoltDigits = "入力レンジには半角数字を設定してください！";
+constexpr const char* strMsgMaxVoltPositive = "入力レンジには正の実数を設定してください！";
+
+FieldCheck refuse(const char* strMessage)
+{
+    return FieldCheck{strMessage, {}};
+}
+
+// A text's value taken as a 32-bit integer with ties to even, or nothing.
+std::optional<std::int32_t> roundedInt32(std::string_view strText)
+{
+    const auto dblValue = numericValue(strText);
+    if (!dblValue) {
+        return std::nullopt;
+    }
+    const double dblRounded = std::nearbyint(*dblValue);
+    if (dblRounded < std::numeric_limits<std::int32_t>::min() || dblRounded > std::numeric_limits<std::int32_t>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(dblRounded);
+}
+
+} // namespace
+
+FieldCheck checkSampFreq(std::string_view strText)
+{
+    if (strText.empty()) {
+        return refuse(strMsgSampFreqEmpty);
+    }
+    if (!isNumericText(strText)) {
+        return refuse(strMsgSampFreqDigits);
+    }
+    std::int32_t lngSampFreq = 0;
+    try {
+        lngSampFreq = wholeNumberOfText(strText);
+    } catch (const KestrixError&) {
+        return refuse(strMsgSampFreqPositive); // beyond 32 bits
+    }
+    if (lngSampFreq <= 0) {
+        return refuse(strMsgSampFreqPositive);
+    }
+    return FieldCheck{{}, std::to_string(lngSampFreq)};
+}
+
+FieldCheck checkMaxVolt(std::string_view strText)
+{
+    if (strText.empty()) {
+        return refuse(strMsgMaxVoltEmpty);
+    }
+    if (!isNumericText(strText)) {
+        return refuse(strMsgMaxVoltDigits);
+    }
+    const double dblMaxVolt = fixedValueOfText(strText, 3);
+    if (dblMaxVolt > 0) {
+        return FieldCheck{{}, generalNumberText(dblMaxVolt)};
+    }
+    return refuse(strMsgMaxVoltPositive);
+}
+
+double maxAnaFreqRounded(std::int32_t lngSampFreq)
+{
+    return fixedDecimalValue(lngSampFreq / dblLinesPerPoint, 2);
+}
+
+std::string maxAnaFreqText(double dblMaxAnaFreq)
+{
+    return generalNumberText(dblMaxAnaFreq);
+}
+
+std::string deltaFreqText(double dblMaxAnaFreq, std::int32_t lngNumSamp)
+{
+    return fixedDecimalText(dblMaxAnaFreq / (lngNumSamp / dblLinesPerPoint), 3);
+}
+
+std::optional<std::string> deltaFreqTextAfterListChange(std::string_view strSampFreqText,
+                                                        std::string_view strNumSampText)
+{
+    const auto lngSampFreq = roundedInt32(strSampFreqText);
+    if (!lngSampFreq || !isNumericText(strNumSampText)) {
+        return std::nullopt;
+    }
+    std::int32_t lngNumSamp = 0;
+    try {
+        lngNumSamp = wholeNumberOfText(strNumSampText);
+    } catch (const KestrixError&) {
+        return std::nullopt;
+    }
+    if (lngNumSamp == 0) {
+        return std::nullopt;
+    }
+    const double dblMaxAnaFreq15 = *numericValue(generalNumberText(*lngSampFreq / dblLinesPerPoint));
+    return deltaFreqText(dblMaxAnaFreq15, lngNumSamp);
+}
+
+} // namespace kestrix::engine

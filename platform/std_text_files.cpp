@@ -1,0 +1,359 @@
+#include "std_text_files.h"
+
+#include "engine/failure.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kestrix::platform {
+
+namespace {
+
+namespace err = engine::err;
+
+// A failure number for an errno of opening, creating or writing a file.
+std::int32_t failureForErrno(int intErrno, bool blnReading)
+{
+    switch (intErrno) {
+    case ENOENT:
+        return blnReading ? err::lngFileNotFound : err::lngPathNotFound;
+    case ENOTDIR:
+        return err::lngPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ETXTBSY:
+        return err::lngPermissionDenied;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return err::lngDiskFull;
+    default:
+        return err::lngPathFileAccess;
+    }
+}
+
+[[noreturn]] void raiseForErrno(int intErrno, bool blnReading, const std::string& strPath)
+{
+    engine::raiseFailure(failureForErrno(intErrno, blnReading), strPath + " (" + std::strerror(intErrno) + ")");
+}
+
+class FileDescriptor
+{
+public:
+    explicit FileDescriptor(int fd) : fd(fd) {}
+    ~FileDescriptor()
+    {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const
+    {
+        return fd;
+    }
+    // Closes now and reports the errno of a failed close (0 when it went well).
+    int closeNow()
+    {
+        const int rc = ::close(fd);
+        fd = -1;
+        return rc == 0 ? 0 : errno;
+    }
+
+private:
+    int fd;
+};
+
+constexpr std::size_t lngChunkBytes = 64 * 1024;
+
+class StdTextReader final : public TextReader
+{
+public:
+    StdTextReader(int fd, std::string strPath)
+        : fd(fd), strPath(std::move(strPath)), chrBuffer(lngMaxLineBytes + lngChunkBytes + 1)
+    {
+    }
+
+    bool atEndOfStream() override
+    {
+        return lngBegin == lngEnd && !fill();
+    }
+
+    TextLine readLine() override
+    {
+        if (atEndOfStream()) {
+            engine::raiseFailure(err::lngInputPastEnd, strPath);
+        }
+        std::size_t lngScanned = lngBegin;
+        for (;;) {
+            const void* pNewline = std::memchr(chrBuffer.data() + lngScanned, '\n', lngEnd - lngScanned);
+            if (pNewline != nullptr) {
+                const auto lngLineEnd = static_cast<std::size_t>(static_cast<const char*>(pNewline) - chrBuffer.data());
+                return takeLine(lngLineEnd, lngLineEnd + 1);
+            }
+            if (lngEnd - lngBegin > lngMaxLineBytes + 1) { // + 1: a CR may still precede the LF
+                skipRestOfLine();
+                return TextLine{{}, true};
+            }
+            lngScanned = lngEnd;
+            const std::size_t lngBefore = lngBegin;
+            if (!fill()) {
+                return takeLine(lngEnd, lngEnd); // the last line has no terminator
+            }
+            lngScanned -= lngBefore - lngBegin; // fill() moved the pending bytes to the front
+        }
+    }
+
+    void close() override
+    {
+        fd.closeNow();
+    }
+
+private:
+    TextLine takeLine(std::size_t lngLineEnd, std::size_t lngNext)
+    {
+        std::size_t lngTextEnd = lngLineEnd;
+        if (lngTextEnd > lngBegin && chrBuffer[lngTextEnd - 1] == '\r') {
+            --lngTextEnd;
+        }
+        if (lngTextEnd - lngBegin > lngMaxLineBytes) {
+            lngBegin = lngNext;
+            return TextLine{{}, true};
+        }
+        const std::string_view strText(chrBuffer.data() + lngBegin, lngTextEnd - lngBegin);
+        lngBegin = lngNext;
+        return TextLine{strText, false};
+    }
+
+    // Drops the pending bytes and everything up to and including the next LF.
+    void skipRestOfLine()
+    {
+        lngBegin = lngEnd;
+        while (fill()) {
+            const void* pNewline = std::memchr(chrBuffer.data() + lngBegin, '\n', lngEnd - lngBegin);
+            if (pNewline != nullptr) {
+                lngBegin = static_cast<std::size_t>(static_cast<const char*>(pNewline) - chrBuffer.data()) + 1;
+                return;
+            }
+            lngBegin = lngEnd;
+        }
+    }
+
+    // Moves the pending bytes to the front and reads more; false when nothing more could be read.
+    bool fill()
+    {
+        if (blnEof) {
+            return false;
+        }
+        if (lngBegin > 0) {
+            std::memmove(chrBuffer.data(), chrBuffer.data() + lngBegin, lngEnd - lngBegin);
+            lngEnd -= lngBegin;
+            lngBegin = 0;
+        }
+        const std::size_t lngRoom = chrBuffer.size() - lngEnd;
+        ssize_t lngRead;
+        do {
+            lngRead = ::read(fd.get(), chrBuffer.data() + lngEnd, lngRoom < lngChunkBytes ? lngRoom : lngChunkBytes);
+        } while (lngRead < 0 && errno == EINTR);
+        if (lngRead < 0) {
+            raiseForErrno(errno, true, strPath);
+        }
+        if (lngRead == 0) {
+            blnEof = true;
+            return false;
+        }
+        lngEnd += static_cast<std::size_t>(lngRead);
+        if (blnAtStart) {
+            blnAtStart = false;
+            if (lngEnd >= 3 && std::memcmp(chrBuffer.data(), "\xEF\xBB\xBF", 3) == 0) {
+                lngBegin = 3;
+            }
+        }
+        return true;
+    }
+
+    FileDescriptor fd;
+    std::string strPath;
+    std::vector<char> chrBuffer;
+    std::size_t lngBegin = 0;
+    std::size_t lngEnd = 0;
+    bool blnEof = false;
+    bool blnAtStart = true;
+};
+
+class StdTextWriter final : public TextWriter
+{
+public:
+    explicit StdTextWriter(std::string strPath) : strPath(std::move(strPath)) {}
+
+    void writeLine(std::string_view strText) override
+    {
+        strContent += strText;
+        strContent += "\r\n";
+    }
+    void write(std::string_view strText) override
+    {
+        strContent += strText;
+    }
+    void close() override
+    {
+        if (!blnClosed) {
+            blnClosed = true;
+            replaceFileAtomically(strPath, strContent);
+            strContent = std::string();
+        }
+    }
+
+private:
+    std::string strPath;
+    std::string strContent;
+    bool blnClosed = false;
+};
+
+std::string temporaryNameBeside(const std::string& strPath, unsigned lngAttempt)
+{
+    static std::atomic<unsigned> lngCounter{0};
+    const auto lngSlash = strPath.rfind('/');
+    const std::string strFolder = lngSlash == std::string::npos ? std::string() : strPath.substr(0, lngSlash + 1);
+    const std::string strName = lngSlash == std::string::npos ? strPath : strPath.substr(lngSlash + 1);
+    return strFolder + "." + strName + "." + std::to_string(::getpid()) + "-" +
+           std::to_string(lngCounter.fetch_add(1) + lngAttempt) + ".tmp";
+}
+
+} // namespace
+
+void replaceFileAtomically(const std::string& strRequested, std::string_view bytData)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    std::string strPath = strRequested;
+    // Writing through a link keeps the link and replaces the file it points to.
+    if (fs::is_symlink(strPath, ec)) {
+        const fs::path resolved = fs::canonical(strPath, ec);
+        if (!ec) {
+            strPath = resolved.string();
+        }
+    }
+    struct stat statOld{};
+    if (::stat(strPath.c_str(), &statOld) == 0) {
+        if (S_ISDIR(statOld.st_mode)) {
+            raiseForErrno(EISDIR, false, strRequested);
+        }
+        // A file its owner made read-only is not silently replaced.
+        if (::access(strPath.c_str(), W_OK) != 0) {
+            raiseForErrno(errno, false, strRequested);
+        }
+    }
+    std::string strTemporary;
+    int fd = -1;
+    for (unsigned lngAttempt = 0; fd < 0 && lngAttempt < 100; ++lngAttempt) {
+        strTemporary = temporaryNameBeside(strPath, lngAttempt);
+        fd = ::open(strTemporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) {
+            raiseForErrno(errno, false, strRequested);
+        }
+    }
+    if (fd < 0) {
+        raiseForErrno(EEXIST, false, strRequested);
+    }
+    FileDescriptor file(fd);
+    const auto fail = [&](int intErrno) {
+        file.closeNow();
+        ::unlink(strTemporary.c_str());
+        raiseForErrno(intErrno, false, strRequested);
+    };
+    const char* pch = bytData.data();
+    std::size_t lngLeft = bytData.size();
+    while (lngLeft > 0) {
+        const ssize_t lngWritten = ::write(file.get(), pch, lngLeft);
+        if (lngWritten < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            fail(errno);
+        }
+        pch += lngWritten;
+        lngLeft -= static_cast<std::size_t>(lngWritten);
+    }
+    if (const int intCloseErrno = file.closeNow(); intCloseErrno != 0) {
+        ::unlink(strTemporary.c_str());
+        raiseForErrno(intCloseErrno, false, strRequested);
+    }
+    if (::rename(strTemporary.c_str(), strPath.c_str()) != 0) {
+        const int intErrno = errno;
+        ::unlink(strTemporary.c_str());
+        raiseForErrno(intErrno, false, strRequested);
+    }
+}
+
+std::string StdTextFiles::getParentFolderName(std::string_view strPath)
+{
+    const auto lngSlash = strPath.rfind('/');
+    if (lngSlash == std::string_view::npos) {
+        return {};
+    }
+    std::size_t lngEnd = lngSlash;
+    while (lngEnd > 0 && strPath[lngEnd - 1] == '/') {
+        --lngEnd;
+    }
+    if (lngEnd == 0) {
+        return "/";
+    }
+    return std::string(strPath.substr(0, lngEnd));
+}
+
+std::string StdTextFiles::getBaseName(std::string_view strPath)
+{
+    const auto lngSlash = strPath.rfind('/');
+    std::string_view strName = lngSlash == std::string_view::npos ? strPath : strPath.substr(lngSlash + 1);
+    const auto lngDot = strName.rfind('.');
+    if (lngDot != std::string_view::npos) {
+        strName = strName.substr(0, lngDot);
+    }
+    return std::string(strName);
+}
+
+bool StdTextFiles::sameFile(std::string_view strPathA, std::string_view strPathB)
+{
+    std::error_code ec;
+    const bool blnSame = std::filesystem::equivalent(std::filesystem::path(strPathA), std::filesystem::path(strPathB), ec);
+    return !ec && blnSame;
+}
+
+std::unique_ptr<TextReader> StdTextFiles::openTextFile(std::string_view strPath)
+{
+    const std::string strName(strPath);
+    const int fd = ::open(strName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        raiseForErrno(errno, true, strName);
+    }
+    struct stat statFile{};
+    if (::fstat(fd, &statFile) != 0 || S_ISDIR(statFile.st_mode)) {
+        ::close(fd);
+        raiseForErrno(EISDIR, true, strName);
+    }
+    return std::make_unique<StdTextReader>(fd, strName);
+}
+
+std::unique_ptr<TextWriter> StdTextFiles::createTextFile(std::string_view strPath)
+{
+    return std::make_unique<StdTextWriter>(std::string(strPath));
+}
+
+void StdTextFiles::writeBinaryFile(std::string_view strPath, std::span<const std::uint8_t> bytData)
+{
+    replaceFileAtomically(std::string(strPath),
+                          std::string_view(reinterpret_cast<const char*>(bytData.data()), bytData.size()));
+}
+
+} // namespace kestrix::platform

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace kestrix::platform {
+
+// One line read from a text stream, without its terminator.
+struct TextLine
+{
+    std::string_view strText; // valid until the next call on the stream
+    bool blnTooLong = false;  // longer than the stream's limit: strText holds only its start
+};
+
+// A text stream open for reading. Lines end with CR LF or a lone LF; a UTF-8 byte-order mark at the
+// start of the file is skipped.
+class TextReader
+{
+public:
+    virtual ~TextReader() = default;
+    virtual bool atEndOfStream() = 0;
+    // Raises input past end of file (62) at the end of the stream.
+    virtual TextLine readLine() = 0;
+    virtual void close() = 0;
+};
+
+// A text stream open for writing. Nothing reaches the disk before close(), which replaces any
+// earlier file of that name at once; a stream destroyed without close() leaves the earlier file (or
+// none) as it was.
+class TextWriter
+{
+public:
+    virtual ~TextWriter() = default;
+    // Writes strText followed by CR LF.
+    virtual void writeLine(std::string_view strText) = 0;
+    // Writes text as it stands (the writers append whole lines with their CR LF at once).
+    virtual void write(std::string_view strText) = 0;
+    virtual void close() = 0;
+};
+
+// The file-system object of a run: path names, text streams and the Wave files' binary output.
+// Every failure raises a KestrixError (53 file not found, 61 disk full, 70 permission denied,
+// 75 path/file access error, 76 path not found).
+class TextFiles
+{
+public:
+    virtual ~TextFiles() = default;
+
+    // The path without its last component and without a trailing separator (the root keeps its
+    // separator); the empty text for a bare name.
+    virtual std::string getParentFolderName(std::string_view strPath) = 0;
+    // The last component without its extension (the text from its last "." on).
+    virtual std::string getBaseName(std::string_view strPath) = 0;
+    // The separator placed between a folder and a name.
+    virtual char pathSeparator() const = 0;
+    // Whether two paths name the same existing file (a link or another spelling included).
+    virtual bool sameFile(std::string_view strPathA, std::string_view strPathB) = 0;
+
+    virtual std::unique_ptr<TextReader> openTextFile(std::string_view strPath) = 0;
+    virtual std::unique_ptr<TextWriter> createTextFile(std::string_view strPath) = 0;
+    // Replaces the file with exactly these bytes, at once.
+    virtual void writeBinaryFile(std::string_view strPath, std::span<const std::uint8_t> bytData) = 0;
+};
+
+} // namespace kestrix::platform
