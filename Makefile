@@ -1,0 +1,42 @@
+# Kestrix: every target installs what is missing (Debian 12), configures and builds into build/.
+BUILD       := build
+SANITIZE    := $(BUILD)/sanitize
+CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRIX_BENCH=ON
+
+.PHONY: all deps configure build test demo run bench install clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+configure: deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+
+build: configure
+	cmake --build $(BUILD)
+
+# All tests, then the engine tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure
+	cmake -S . -B $(SANITIZE) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTRIX_SANITIZE=ON -DKESTRIX_BUILD_UI=OFF
+	cmake --build $(SANITIZE) --target kestrix_engine_tests
+	cd $(SANITIZE) && ctest --output-on-failure
+
+# Analyses the bundled recording with the window's start-up defaults.
+demo: build
+	mkdir -p $(BUILD)/demo
+	cp examples/motor.csv $(BUILD)/demo/motor.csv
+	$(BUILD)/cli/kestrix-batch $(BUILD)/demo/motor.csv
+
+run: build
+	$(BUILD)/app/kestrix
+
+bench: build
+	$(BUILD)/bench/kestrix_bench --benchmark_counters_tabular=true
+
+install: build
+	cmake --install $(BUILD)
+
+clean:
+	rm -rf $(BUILD)
