@@ -28,7 +28,7 @@ public:
 };
 
 // The seven contents held as values, filled with the window's start-up state.
-struct ControlContents final : AnalysisControls
+struct ControlContents : AnalysisControls
 {
     std::string strSampFreq = "1024";
     std::string strNumSamp = "1024";

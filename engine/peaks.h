@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace kestrix::engine {
+
+// One local maximum of an amplitude spectrum.
+struct SpectrumPeak
+{
+    std::int32_t lngLine = 0;       // line index, 1 to the last line
+    double dblFreq = 0.0;           // Hz, lngLine * dblDeltaFreq as the spectrum file writes it
+    double dblVolts = 0.0;          // V, the line's amplitude as written
+    double dblEstimatedFreq = 0.0;  // Hz, refined between lines (see estimateTone)
+    double dblEstimatedVolts = 0.0; // V, the tone's amplitude corrected for its place between lines
+};
+
+// Where a tone lies between lines, estimated from a peak line and its larger neighbour.
+struct ToneEstimate
+{
+    double dblLine = 0.0;  // fractional line index of the tone
+    double dblScale = 1.0; // factor from the peak line's amplitude to the tone's
+};
+
+// Refines the tone behind peak line lngLine of an amplitude spectrum taken without a window function
+// (rectangular window). There a tone at line k + d (0 <= d <= 1) gives amplitudes in the ratio
+// a(k + 1) / a(k) = d / (1 - d), so d = r / (1 + r) with r the larger neighbour over the peak, and the
+// tone's amplitude is a(k) * pi d / sin(pi d). Exact for one tone far from 0 Hz and from other tones;
+// a tone's mirror image or a close neighbour shifts it by a small part of a line. lngLine must index
+// dblVolts; an end line or a line without a larger-than-zero neighbour gives the line itself.
+ToneEstimate estimateTone(std::span<const double> dblVolts, std::size_t lngLine);
+
+// The lngCount highest local maxima of an amplitude spectrum (line i at i * dblDeltaFreq Hz, in V),
+// highest first; equal amplitudes in line order. A local maximum is a line above its lower neighbour
+// and not below its upper one (the first line of a flat top counts); the last line needs only to
+// exceed its lower neighbour. Line 0 (0 Hz, the offset) is never a peak, nor is a line of amplitude 0.
+// Lines below 1e-10 of the highest amplitude are rounding residue of the transform and are left out.
+std::vector<SpectrumPeak> findPeaks(std::span<const double> dblVolts, double dblDeltaFreq,
+                                    std::size_t lngCount = 10);
+
+// The frequencies k * dblFundamental for k = 1, 2, ... up to dblMaxFreq (Hz) and at most lngMaxCount
+// of them; none for a fundamental that is not positive.
+std::vector<double> harmonicFrequencies(double dblFundamental, double dblMaxFreq, std::size_t lngMaxCount = 50);
+
+} // namespace kestrix::engine

@@ -1,0 +1,203 @@
+#pragma once
+
+// Scripted stand-ins for the platform services, for tests that must not touch a screen or a disk.
+
+#include "engine/failure.h"
+#include "platform/clock.h"
+#include "platform/platform_ui.h"
+#include "platform/text_files.h"
+
+#include <deque>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace kestrix::testing {
+
+struct ShownMessage
+{
+    std::string strText;
+    platform::MessageStyle style;
+    std::optional<std::string> strTitle;
+};
+
+// Records messages and pointer changes; answers file choices from a script (nothing scripted, or
+// std::nullopt, means the user cancels).
+class FakePlatformUi : public platform::PlatformUi
+{
+public:
+    void showMessage(std::string_view strText, platform::MessageStyle style,
+                     std::optional<std::string_view> strTitle) override
+    {
+        messages.push_back({std::string(strText), style,
+                            strTitle ? std::optional<std::string>(std::string(*strTitle)) : std::nullopt});
+        events.push_back("message");
+    }
+
+    std::string chooseOpenFile(const platform::OpenFileRequest& request) override
+    {
+        requests.push_back(request);
+        events.push_back("choose");
+        std::optional<std::string> strChoice;
+        if (!choices.empty()) {
+            strChoice = choices.front();
+            choices.pop_front();
+        }
+        if (!strChoice) {
+            if (request.blnCancelError) {
+                throw engine::KestrixError(engine::err::lngCancel, "Cancel was selected.", "CommonDialog");
+            }
+            return {};
+        }
+        return *strChoice;
+    }
+
+    void setBusyPointer(bool blnBusy) override
+    {
+        events.push_back(blnBusy ? "busy" : "idle");
+        blnBusyNow = blnBusy;
+    }
+
+    std::deque<std::optional<std::string>> choices;
+    std::vector<ShownMessage> messages;
+    std::vector<platform::OpenFileRequest> requests;
+    std::vector<std::string> events;
+    bool blnBusyNow = false;
+};
+
+// Files held in memory under '/'-separated paths; writes land only at close(), as with the real
+// service. Paths in failingPaths fail to be written with the given failure number.
+class MemoryTextFiles : public platform::TextFiles
+{
+public:
+    std::string getParentFolderName(std::string_view strPath) override
+    {
+        const auto lngSlash = strPath.rfind('/');
+        if (lngSlash == std::string_view::npos) {
+            return {};
+        }
+        return lngSlash == 0 ? "/" : std::string(strPath.substr(0, lngSlash));
+    }
+    std::string getBaseName(std::string_view strPath) override
+    {
+        const auto lngSlash = strPath.rfind('/');
+        std::string_view strName = lngSlash == std::string_view::npos ? strPath : strPath.substr(lngSlash + 1);
+        return std::string(strName.substr(0, strName.rfind('.')));
+    }
+    char pathSeparator() const override
+    {
+        return '/';
+    }
+    bool sameFile(std::string_view strPathA, std::string_view strPathB) override
+    {
+        return strPathA == strPathB && files.count(std::string(strPathA)) > 0;
+    }
+    std::unique_ptr<platform::TextReader> openTextFile(std::string_view strPath) override
+    {
+        const auto file = files.find(std::string(strPath));
+        if (file == files.end()) {
+            engine::raiseFailure(engine::err::lngFileNotFound, strPath);
+        }
+        ++lngOpenCount;
+        return std::make_unique<Reader>(file->second);
+    }
+    std::unique_ptr<platform::TextWriter> createTextFile(std::string_view strPath) override
+    {
+        return std::make_unique<Writer>(*this, std::string(strPath));
+    }
+    void writeBinaryFile(std::string_view strPath, std::span<const std::uint8_t> bytData) override
+    {
+        store(std::string(strPath), std::string(bytData.begin(), bytData.end()));
+    }
+
+    std::map<std::string, std::string> files;
+    std::map<std::string, std::int32_t> failingPaths;
+    std::vector<std::string> written; // in the order completed
+    int lngOpenCount = 0;
+
+private:
+    void store(const std::string& strPath, std::string strContent)
+    {
+        if (const auto failing = failingPaths.find(strPath); failing != failingPaths.end()) {
+            engine::raiseFailure(failing->second, strPath);
+        }
+        files[strPath] = std::move(strContent);
+        written.push_back(strPath);
+    }
+
+    class Reader final : public platform::TextReader
+    {
+    public:
+        explicit Reader(std::string strContent) : strContent(std::move(strContent)) {}
+        bool atEndOfStream() override
+        {
+            return lngPos >= strContent.size();
+        }
+        platform::TextLine readLine() override
+        {
+            if (atEndOfStream()) {
+                engine::raiseFailure(engine::err::lngInputPastEnd);
+            }
+            auto lngEnd = strContent.find('\n', lngPos);
+            if (lngEnd == std::string::npos) {
+                lngEnd = strContent.size();
+            }
+            std::string_view strLine(strContent.data() + lngPos, lngEnd - lngPos);
+            if (!strLine.empty() && strLine.back() == '\r') {
+                strLine.remove_suffix(1);
+            }
+            lngPos = lngEnd + 1;
+            return {strLine, false};
+        }
+        void close() override {}
+
+    private:
+        std::string strContent;
+        std::size_t lngPos = 0;
+    };
+
+    class Writer final : public platform::TextWriter
+    {
+    public:
+        Writer(MemoryTextFiles& owner, std::string strPath) : owner(owner), strPath(std::move(strPath)) {}
+        void writeLine(std::string_view strText) override
+        {
+            strContent += strText;
+            strContent += "\r\n";
+        }
+        void write(std::string_view strText) override
+        {
+            strContent += strText;
+        }
+        void close() override
+        {
+            owner.store(strPath, strContent);
+        }
+
+    private:
+        MemoryTextFiles& owner;
+        std::string strPath;
+        std::string strContent;
+    };
+};
+
+// Answers the given readings in turn, then repeats the last.
+class ScriptedClock : public platform::Clock
+{
+public:
+    std::chrono::sys_seconds now() override
+    {
+        const auto dtNow = readings.empty() ? dtLast : readings.front();
+        if (!readings.empty()) {
+            readings.pop_front();
+        }
+        dtLast = dtNow;
+        return dtNow;
+    }
+    std::deque<std::chrono::sys_seconds> readings;
+    std::chrono::sys_seconds dtLast{};
+};
+
+} // namespace kestrix::testing
