@@ -1,0 +1,133 @@
+// Runs every benchmark in one process, then prints the ratios the targets are stated in, each from
+// two benchmarks measured in this same run:
+//   the engine's FFT over the plain port (at most 1: bit-identical and no slower);
+//   a whole 65536-point run over the floor of its I/O (at most 1.3), band off and every switch on.
+// Unless told otherwise the runs are repeated and interleaved at random, so drifts in a shared
+// machine's load hit both sides of a ratio alike; the ratio is taken of the medians.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+// The console report, plus every repetition's real time (seconds per iteration) by benchmark name.
+class RatioReporter final : public benchmark::ConsoleReporter
+{
+public:
+    using ConsoleReporter::ConsoleReporter;
+
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs) {
+            if (run.error_occurred) {
+                continue;
+            }
+            const double dblSeconds = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            if (run.run_type == Run::RT_Iteration) {
+                dblTimes[run.run_name.str()].push_back(dblSeconds);
+            } else if (run.aggregate_name == "median") {
+                dblMedians[run.run_name.str()] = dblSeconds;
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    // The median real time of a benchmark, or a negative value when it did not run.
+    double median(const std::string& strName) const
+    {
+        if (const auto found = dblTimes.find(strName); found != dblTimes.end()) {
+            std::vector<double> dblSorted = found->second;
+            std::sort(dblSorted.begin(), dblSorted.end());
+            const std::size_t lngMiddle = dblSorted.size() / 2;
+            return dblSorted.size() % 2 == 1 ? dblSorted[lngMiddle]
+                                             : (dblSorted[lngMiddle - 1] + dblSorted[lngMiddle]) / 2;
+        }
+        if (const auto found = dblMedians.find(strName); found != dblMedians.end()) {
+            return found->second;
+        }
+        return -1.0;
+    }
+
+    std::size_t samples(const std::string& strName) const
+    {
+        const auto found = dblTimes.find(strName);
+        return found == dblTimes.end() ? 1 : found->second.size();
+    }
+
+private:
+    std::map<std::string, std::vector<double>> dblTimes;
+    std::map<std::string, double> dblMedians;
+};
+
+struct Ratio
+{
+    const char* strLabel;
+    const char* strNumerator;
+    const char* strDenominator;
+    double dblTarget;
+};
+
+void printRatios(const RatioReporter& reporter)
+{
+    constexpr Ratio ratios[] = {
+        {"FFT 1024 points      engine/plain port", "fft/engine/1024", "fft/plain_port/1024", 1.0},
+        {"FFT 65536 points     engine/plain port", "fft/engine/65536", "fft/plain_port/65536", 1.0},
+        {"run, band+Wave off   run/floor", "run65536/band_off/engine", "run65536/band_off/io_floor", 1.3},
+        {"run, every switch on run/floor", "run65536/all_on/engine", "run65536/all_on/io_floor", 1.3},
+    };
+    std::printf("\nRatios of medians, measured side by side in this run:\n");
+    for (const Ratio& ratio : ratios) {
+        const double dblTop = reporter.median(ratio.strNumerator);
+        const double dblBottom = reporter.median(ratio.strDenominator);
+        if (dblTop <= 0 || dblBottom <= 0) {
+            continue;
+        }
+        const double dblRatio = dblTop / dblBottom;
+        std::printf("  %s = %.2f  (%.3f ms / %.3f ms, %zu samples; target <= %.1f: %s)\n", ratio.strLabel, dblRatio,
+                    dblTop * 1e3, dblBottom * 1e3, reporter.samples(ratio.strNumerator), ratio.dblTarget,
+                    dblRatio <= ratio.dblTarget ? "met" : "MISSED");
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Defaults first, so that the same flags given on the command line win.
+    std::vector<char*> args{argv[0]};
+    std::string strRepetitions = "--benchmark_repetitions=5";
+    std::string strInterleave = "--benchmark_enable_random_interleaving=true";
+    args.push_back(strRepetitions.data());
+    args.push_back(strInterleave.data());
+    bool blnTabular = false;
+    for (int i = 1; i < argc; ++i) {
+        args.push_back(argv[i]);
+        blnTabular = blnTabular || std::string_view(argv[i]) == "--benchmark_counters_tabular=true";
+    }
+    int intCount = static_cast<int>(args.size());
+    args.push_back(nullptr);
+    benchmark::Initialize(&intCount, args.data());
+    if (benchmark::ReportUnrecognizedArguments(intCount, args.data())) {
+        return 1;
+    }
+    auto options = benchmark::ConsoleReporter::OO_None;
+    if (::isatty(STDOUT_FILENO) != 0) {
+        options = benchmark::ConsoleReporter::OO_Color;
+    }
+    if (blnTabular) {
+        options = static_cast<benchmark::ConsoleReporter::OutputOptions>(options | benchmark::ConsoleReporter::OO_Tabular);
+    }
+    RatioReporter reporter(options);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::fflush(stdout);
+    printRatios(reporter);
+    benchmark::Shutdown();
+    return 0;
+}
