@@ -1,6 +1,5 @@
 #include "failure.h"
 
-#include <charconv>
 
 namespace kestrix::engine {
 
@@ -62,14 +61,9 @@ std::string errorReportHeading(std::string_view strOperation)
 
 std::string errorReportDetail(const KestrixError& failure)
 {
-    std::string strText = "Error Code : ";
     // The number as the display conversion writes it: a blank in the sign place unless negative.
-    if (failure.number() >= 0) {
-        strText += ' ';
-    }
-    char chrDigits[16];
-    const auto result = std::to_chars(chrDigits, chrDigits + sizeof chrDigits, failure.number());
-    strText.append(chrDigits, result.ptr);
+    std::string strText = failure.number() >= 0 ? "Error Code :  " : "Error Code : ";
+    strText += std::to_string(failure.number());
     strText += failure.source();
     strText += "\r\n";
     strText += failure.description();

@@ -365,3 +365,18 @@ TEST(OutputNames, BasePathKeepsInnerDotsAndTheRootHasOneSeparator)
 
 } // namespace
 } // namespace kestrix::engine
+
+namespace kestrix::engine {
+namespace {
+
+TEST(ErrorReport, BlankOrMinusBeforeTheNumberAndTheSourceRightAfterIt)
+{
+    EXPECT_EQ(errorReportHeading("cmdFFT_Click"), "Error In cmdFFT_Click()");
+    EXPECT_EQ(errorReportDetail(KestrixError(6, "Overflow")), "Error Code :  6Kestrix\r\nOverflow");
+    EXPECT_EQ(errorReportDetail(KestrixError(53, "File not found", "Scripting")),
+              "Error Code :  53Scripting\r\nFile not found");
+    EXPECT_EQ(errorReportDetail(KestrixError(-2147, "Odd", "X")), "Error Code : -2147X\r\nOdd");
+}
+
+} // namespace
+} // namespace kestrix::engine
