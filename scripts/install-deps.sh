@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build make
     libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev qt6-charts-dev libgl-dev
+    qt6-base-dev qt6-charts-dev qt6-svg-dev libgl-dev
     fonts-noto-cjk locales
 )
 

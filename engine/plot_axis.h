@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <vector>
+
+// Axis and trace arithmetic of the spectrum plot, kept free of the toolkit so it can be tested.
+namespace kestrix::engine {
+
+// The smallest 1-2-5 step (1, 2 or 5 times a power of ten) that divides dblSpan (> 0) into at most
+// lngMaxTicks intervals; lngMaxTicks >= 1.
+double niceStep(double dblSpan, std::size_t lngMaxTicks);
+
+// Tick values of a linear axis from dblLow to dblHigh (dblLow < dblHigh): the multiples of
+// niceStep(dblHigh - dblLow, lngMaxTicks) inside the range, ascending.
+std::vector<double> linearTicks(double dblLow, double dblHigh, std::size_t lngMaxTicks);
+
+// Tick values of a logarithmic axis from dblLow to dblHigh (0 < dblLow < dblHigh, in the axis's own
+// unit): the powers of ten inside the range (every k-th one, k a whole number, when there are more
+// than lngMaxTicks), with 2 and 5 times them while the range spans at most three decades; where
+// fewer than two powers of ten fall inside, the linear ticks instead.
+std::vector<double> logTicks(double dblLow, double dblHigh, std::size_t lngMaxTicks);
+
+// The label of tick dblValue on an axis with steps of dblStep: as many decimals as the step needs
+// ("0.25" is never shown for step 0.5), plain decimals while they stay short, else the exponent
+// form of the general number text ("2E-06"). Locale-independent.
+std::string tickLabel(double dblValue, double dblStep);
+
+// One point of a trace prepared for drawing, in the trace's own units.
+struct TracePoint
+{
+    double dblX = 0.0;
+    double dblY = 0.0;
+};
+
+// The points of a trace (dblX ascending, one dblY each) to draw between dblLow and dblHigh on
+// lngColumns pixel columns. With no more than two points per column the points themselves, from the
+// last one before dblLow to the first one after dblHigh; with more, per column the first, lowest,
+// highest and last point of that column at the column's centre, so a line through them covers every
+// pixel the full trace would, in a time bound by the column count rather than the trace's length.
+std::vector<TracePoint> decimateTrace(std::span<const double> dblX, std::span<const double> dblY,
+                                      double dblLow, double dblHigh, std::size_t lngColumns);
+
+// The index of the value in dblX (ascending, not empty) nearest to dblValue; the lower one of two
+// equally near.
+std::size_t nearestIndex(std::span<const double> dblX, double dblValue);
+
+} // namespace kestrix::engine

@@ -1,0 +1,111 @@
+#include "spectrum_csv.h"
+
+#include "number_text.h"
+
+#include <optional>
+
+namespace kestrix::engine {
+namespace {
+
+// Checks and collects the lines one at a time, so a file is never held whole in memory.
+class SpectrumCsvParser
+{
+public:
+    explicit SpectrumCsvParser(std::size_t lngMaxLines) : lngMaxLines(lngMaxLines) {}
+
+    // False once the text is refused; the refusal is then in the reading.
+    bool addLine(std::string_view strLine, bool blnTooLong)
+    {
+        ++lngLineNumber;
+        if (strLine.empty() && !blnTooLong) {
+            ++lngPendingBlanks;
+            return true;
+        }
+        if (lngPendingBlanks > 0) {
+            return refuse(lngLineNumber - lngPendingBlanks, "空の行があります。");
+        }
+        if (reading.trace.dblFreq.size() >= lngMaxLines) {
+            return refuse(lngLineNumber,
+                          "行が多すぎます（" + std::to_string(lngMaxLines) + " 行まで読み込めます）。");
+        }
+        const auto lngComma = strLine.find(',');
+        if (blnTooLong || lngComma == std::string_view::npos ||
+            strLine.find(',', lngComma + 1) != std::string_view::npos) {
+            return refuse(lngLineNumber, "「周波数,振幅」の 2 列になっていません。");
+        }
+        const std::optional<double> dblFreq = numericValue(strLine.substr(0, lngComma));
+        const std::optional<double> dblVolts = numericValue(strLine.substr(lngComma + 1));
+        if (!dblFreq || !dblVolts) {
+            return refuse(lngLineNumber, "数値でない値があります。");
+        }
+        if (*dblFreq < 0.0 || *dblVolts < 0.0) {
+            return refuse(lngLineNumber, "負の値があります。");
+        }
+        if (!reading.trace.dblFreq.empty() && !(*dblFreq > reading.trace.dblFreq.back())) {
+            return refuse(lngLineNumber, "周波数が前の行より大きくなっていません。");
+        }
+        reading.trace.dblFreq.push_back(*dblFreq);
+        reading.trace.dblVolts.push_back(*dblVolts);
+        return true;
+    }
+
+    SpectrumReading finish()
+    {
+        if (reading.strRefusal.empty() && reading.trace.dblFreq.empty()) {
+            reading.strRefusal = "スペクトルのデータがありません。";
+        }
+        if (!reading.strRefusal.empty()) {
+            reading.trace = {};
+        }
+        return std::move(reading);
+    }
+
+private:
+    bool refuse(std::size_t lngLine, const std::string& strWhy)
+    {
+        reading.strRefusal = std::to_string(lngLine) + " 行目：" + strWhy;
+        return false;
+    }
+
+    std::size_t lngMaxLines;
+    std::size_t lngLineNumber = 0;
+    std::size_t lngPendingBlanks = 0;
+    SpectrumReading reading;
+};
+
+} // namespace
+
+SpectrumReading readSpectrumCsv(platform::TextReader& reader, std::size_t lngMaxLines)
+{
+    SpectrumCsvParser parser(lngMaxLines);
+    while (!reader.atEndOfStream()) {
+        const platform::TextLine line = reader.readLine();
+        if (!parser.addLine(line.strText, line.blnTooLong)) {
+            break;
+        }
+    }
+    return parser.finish();
+}
+
+SpectrumReading parseSpectrumCsv(std::string_view strText, std::size_t lngMaxLines)
+{
+    SpectrumCsvParser parser(lngMaxLines);
+    std::size_t lngPos = 0;
+    while (lngPos < strText.size()) {
+        std::size_t lngEnd = strText.find('\n', lngPos);
+        if (lngEnd == std::string_view::npos) {
+            lngEnd = strText.size();
+        }
+        std::string_view strLine = strText.substr(lngPos, lngEnd - lngPos);
+        if (!strLine.empty() && strLine.back() == '\r') {
+            strLine.remove_suffix(1);
+        }
+        if (!parser.addLine(strLine, false)) {
+            break;
+        }
+        lngPos = lngEnd + 1;
+    }
+    return parser.finish();
+}
+
+} // namespace kestrix::engine

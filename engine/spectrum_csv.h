@@ -1,0 +1,41 @@
+#pragma once
+
+#include "platform/text_files.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrix::engine {
+
+// A spectrum read back from a spectrum file: line i at dblFreq[i] Hz with amplitude dblVolts[i] V.
+struct SpectrumTrace
+{
+    std::vector<double> dblFreq;  // strictly ascending, not negative
+    std::vector<double> dblVolts; // not negative, one per frequency
+};
+
+// The trace, or the refusal that says why the text is not a spectrum.
+struct SpectrumReading
+{
+    SpectrumTrace trace;
+    std::string strRefusal; // empty when the trace was read
+};
+
+// Most lines a spectrum file may hold: the longest spectrum written has 25601 lines, and the limit
+// keeps the memory of a wrongly chosen large file bounded (about 16 MB of values).
+inline constexpr std::size_t lngMaxSpectrumLines = 1'000'000;
+
+// Reads a spectrum file as the run writes it: one line "frequency,volts" per spectrum line, no header,
+// lines ended by CR LF or LF, numbers as numeric texts ("0", "390.625", "4.5E-14"). Blank lines at the
+// end are ignored. Refuses (with a message naming the line) a blank line inside, a line without
+// exactly two fields, a field that is not numeric, a negative frequency or amplitude, a frequency not
+// above the one before, more than lngMaxLines lines, and a text without any line. A failure of the
+// stream itself is raised as KestrixError.
+SpectrumReading readSpectrumCsv(platform::TextReader& reader, std::size_t lngMaxLines = lngMaxSpectrumLines);
+
+// The same for a text held in memory.
+SpectrumReading parseSpectrumCsv(std::string_view strText, std::size_t lngMaxLines = lngMaxSpectrumLines);
+
+} // namespace kestrix::engine
