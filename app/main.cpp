@@ -1,0 +1,25 @@
+#include "platform/clock.h"
+#include "platform/qt/qt_platform_ui.h"
+#include "platform/std_text_files.h"
+#include "ui/main_window.h"
+
+#include <QApplication>
+
+#include <clocale>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    // QApplication adopts the environment's locale; numbers in our files never follow it.
+    std::setlocale(LC_NUMERIC, "C");
+    QApplication::setApplicationName(QStringLiteral("Kestrix"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("kestrix"));
+
+    kestrix::platform::QtPlatformUi ui;
+    kestrix::platform::StdTextFiles files;
+    kestrix::platform::SystemClock clock;
+    kestrix::ui::FrmMain frmMain(ui, files, clock);
+    ui.setParentWindow(&frmMain);
+    frmMain.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/platform_ui.h"
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <string_view>
+
+namespace kestrix::platform {
+
+// The filter of an open-file request ("description|pattern|description|pattern") in Qt's form
+// ("description (pattern);;..."). A description that already names its patterns in parentheses is kept
+// as it stands; Windows-style pattern lists ("*.csv;*.txt") become Qt's blank-separated ones.
+QString qtFileFilter(std::string_view strFilter);
+
+// PlatformUi on Qt Widgets. Messages and the dialog are modal to the parent window. The busy pointer is
+// an application-wide override cursor, lifted while a message or the dialog waits for the user, who
+// would otherwise read the hourglass as "do not touch".
+class QtPlatformUi final : public PlatformUi
+{
+public:
+    explicit QtPlatformUi(QWidget* parentWindow = nullptr);
+    QtPlatformUi(const QtPlatformUi&) = delete;
+    QtPlatformUi& operator=(const QtPlatformUi&) = delete;
+
+    // The window that messages and the dialog are centred on and modal to.
+    void setParentWindow(QWidget* parentWindow);
+
+    void showMessage(std::string_view strText, MessageStyle style,
+                     std::optional<std::string_view> strTitle = std::nullopt) override;
+    std::string chooseOpenFile(const OpenFileRequest& request) override;
+    void setBusyPointer(bool blnBusy) override;
+
+private:
+    class PointerLift;
+
+    QPointer<QWidget> parentWindow;
+    bool blnBusy = false;
+};
+
+} // namespace kestrix::platform

@@ -1,0 +1,144 @@
+#include "engine/failure.h"
+#include "platform/qt/qt_platform_ui.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace kestrix::testing {
+namespace {
+
+using platform::MessageStyle;
+using platform::QtPlatformUi;
+
+// Calls inspect on the modal dialog of type Dialog once it is open.
+template <typename Dialog> void whenOpen(std::function<void(Dialog&)> inspect)
+{
+    auto* timer = new QTimer(qApp);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, inspect] {
+        if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            inspect(*dialog);
+        }
+    });
+    timer->start();
+}
+
+TEST(QtFileFilter, TurnsDescriptionPatternPairsIntoQtFilters)
+{
+    struct Case
+    {
+        const char* strFilter;
+        const char* strExpected;
+    };
+    const std::vector<Case> cases = {
+        {"CSVファイル (*.csv)|*.csv", "CSVファイル (*.csv)"},
+        {"Text|*.txt;*.log", "Text (*.txt *.log)"},
+        {"CSV (*.csv)|*.csv|All files|*.*", "CSV (*.csv);;All files (*.*)"},
+        {"", ""},
+    };
+    for (const Case& entry : cases) {
+        SCOPED_TRACE(entry.strFilter);
+        EXPECT_EQ(platform::qtFileFilter(entry.strFilter), QString::fromUtf8(entry.strExpected));
+    }
+}
+
+TEST(QtPlatformUi, MessageBoxesCarryTheStyleTheTitleAndPlainLines)
+{
+    struct Case
+    {
+        MessageStyle style;
+        std::optional<std::string_view> strTitle;
+        QMessageBox::Icon icon;
+        const char* strCaption;
+    };
+    const std::vector<Case> cases = {{MessageStyle::Exclamation, std::nullopt, QMessageBox::Warning, "Kestrix"},
+                                     {MessageStyle::OkOnly, std::nullopt, QMessageBox::NoIcon, "Kestrix"},
+                                     {MessageStyle::Exclamation, "ABNORMAL", QMessageBox::Warning, "ABNORMAL"}};
+    QtPlatformUi ui;
+    for (const Case& entry : cases) {
+        SCOPED_TRACE(entry.strCaption);
+        QMessageBox::Icon icon = QMessageBox::Critical;
+        QString strCaption;
+        QString strText;
+        whenOpen<QMessageBox>([&](QMessageBox& box) {
+            icon = box.icon();
+            strCaption = box.windowTitle();
+            strText = box.text();
+            box.accept();
+        });
+        ui.showMessage("Error Code :  53Kestrix\r\n<b>File not found</b>", entry.style, entry.strTitle);
+        EXPECT_EQ(icon, entry.icon);
+        EXPECT_EQ(strCaption, entry.strCaption);
+        EXPECT_EQ(strText, "Error Code :  53Kestrix\n<b>File not found</b>");
+    }
+}
+
+TEST(QtPlatformUi, BusyPointerIsLiftedWhileAMessageWaits)
+{
+    QtPlatformUi ui;
+    ui.setBusyPointer(true);
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    bool blnOverriddenDuringMessage = true;
+    whenOpen<QMessageBox>([&](QMessageBox& box) {
+        blnOverriddenDuringMessage = QApplication::overrideCursor() != nullptr;
+        box.accept();
+    });
+    ui.showMessage("経過時間 ： 00:00:01", MessageStyle::OkOnly);
+    EXPECT_FALSE(blnOverriddenDuringMessage);
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    ui.setBusyPointer(false);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST(QtPlatformUi, FileDialogOffersExistingCsvFilesAndReportsCancel)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString strPath = folder.filePath("motor.csv");
+    QFile file(strPath);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+
+    platform::OpenFileRequest request;
+    request.strTitle = "CSVファイル読み込み";
+    request.strFilter = "CSVファイル (*.csv)|*.csv";
+    request.lngFlags = platform::open_flags::lngFileMustExist | platform::open_flags::lngNoChangeDir |
+                       platform::open_flags::lngHideReadOnly;
+    request.blnCancelError = true;
+    request.strInitialFileName = strPath.toStdString();
+    QtPlatformUi ui;
+
+    whenOpen<QFileDialog>([&](QFileDialog& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8("CSVファイル読み込み"));
+        EXPECT_EQ(dialog.nameFilters(), QStringList{QString::fromUtf8("CSVファイル (*.csv)")});
+        EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFile);
+        EXPECT_EQ(dialog.directory().absolutePath(), QDir(folder.path()).absolutePath());
+        EXPECT_EQ(dialog.selectedFiles(), QStringList{strPath});
+        QMetaObject::invokeMethod(&dialog, "accept");
+    });
+    EXPECT_EQ(ui.chooseOpenFile(request), strPath.toStdString());
+
+    whenOpen<QFileDialog>([](QFileDialog& dialog) { dialog.reject(); });
+    try {
+        ui.chooseOpenFile(request);
+        ADD_FAILURE() << "a cancel returned a file";
+    } catch (const engine::KestrixError& failure) {
+        EXPECT_EQ(failure.number(), engine::err::lngCancel);
+    }
+
+    request.blnCancelError = false;
+    whenOpen<QFileDialog>([](QFileDialog& dialog) { dialog.reject(); });
+    EXPECT_EQ(ui.chooseOpenFile(request), "");
+}
+
+} // namespace
+} // namespace kestrix::testing

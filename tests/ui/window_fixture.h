@@ -1,0 +1,154 @@
+#pragma once
+
+#include "engine/failure.h"
+#include "platform/clock.h"
+#include "platform/platform_ui.h"
+#include "platform/std_text_files.h"
+#include "ui/main_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <deque>
+#include <gtest/gtest.h>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Readable QStrings in failure messages.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& strText, std::ostream* out)
+{
+    *out << '"' << strText.toStdString() << '"';
+}
+QT_END_NAMESPACE
+
+namespace kestrix::testing {
+
+// A shown message as the user would have seen it.
+struct ShownMessage
+{
+    std::string strText;
+    platform::MessageStyle style;
+    std::optional<std::string> strTitle;
+    bool blnBusyPointer; // the busy pointer was on while the message showed
+};
+
+// PlatformUi with scripted answers: records messages, file requests and pointer changes.
+class FakePlatformUi final : public platform::PlatformUi
+{
+public:
+    void showMessage(std::string_view strText, platform::MessageStyle style,
+                     std::optional<std::string_view> strTitle = std::nullopt) override
+    {
+        messages.push_back(ShownMessage{std::string(strText), style,
+                                        strTitle ? std::optional<std::string>(*strTitle) : std::nullopt, blnBusy});
+    }
+
+    // Answers with the next scripted file name; an empty answer is a cancel.
+    std::string chooseOpenFile(const platform::OpenFileRequest& request) override
+    {
+        requests.push_back(request);
+        if (strAnswers.empty() || strAnswers.front().empty()) {
+            if (!strAnswers.empty()) {
+                strAnswers.pop_front();
+            }
+            engine::raiseFailure(engine::err::lngCancel);
+        }
+        std::string strAnswer = strAnswers.front();
+        strAnswers.pop_front();
+        return strAnswer;
+    }
+
+    void setBusyPointer(bool blnBusy_) override
+    {
+        blnBusy = blnBusy_;
+        blnBusyChanges.push_back(blnBusy_);
+    }
+
+    std::vector<ShownMessage> messages;
+    std::vector<platform::OpenFileRequest> requests;
+    std::deque<std::string> strAnswers;
+    std::vector<bool> blnBusyChanges;
+    bool blnBusy = false;
+};
+
+// Every reading is two seconds after the one before.
+class SteppingClock final : public platform::Clock
+{
+public:
+    std::chrono::sys_seconds now() override
+    {
+        dtNow += std::chrono::seconds(2);
+        return dtNow;
+    }
+
+private:
+    std::chrono::sys_seconds dtNow{std::chrono::seconds(1'700'000'000)};
+};
+
+// The real window, shown and active on the offscreen platform, with fake services.
+class WindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        window = std::make_unique<ui::FrmMain>(fakeUi, files, clock);
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+
+    template <typename Control> Control* find(const char* strName) const
+    {
+        auto* control = window->findChild<Control*>(QLatin1String(strName));
+        EXPECT_NE(control, nullptr) << strName;
+        return control;
+    }
+    QLineEdit* field(const char* strName) const
+    {
+        return find<QLineEdit>(strName);
+    }
+
+    // Clicks into the field, selects its text and types strText over it, as a user does.
+    void typeInto(const char* strName, const QString& strText)
+    {
+        QLineEdit* control = field(strName);
+        QTest::mouseClick(control, Qt::LeftButton);
+        ASSERT_TRUE(control->hasFocus()) << strName << " did not take the focus";
+        control->selectAll();
+        QTest::keyClick(control, Qt::Key_Backspace);
+        for (const QChar chr : strText) {
+            // keyClicks knows Latin-1 only; other characters arrive as an input method sends them.
+            if (chr.unicode() < 0x80) {
+                QTest::keyClick(control, chr.toLatin1());
+            } else {
+                QTest::sendKeyEvent(QTest::Click, control, Qt::Key_unknown, QString(chr), Qt::NoModifier);
+            }
+        }
+        ASSERT_EQ(control->text(), strText);
+    }
+
+    void pressTab()
+    {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+
+    QString focusName() const
+    {
+        const QWidget* focused = QApplication::focusWidget();
+        return focused == nullptr ? QString() : focused->objectName();
+    }
+
+    FakePlatformUi fakeUi;
+    platform::StdTextFiles files;
+    SteppingClock clock;
+    std::unique_ptr<ui::FrmMain> window;
+};
+
+} // namespace kestrix::testing
