@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QWheelEvent>
 
 #include <array>
 #include <cmath>
@@ -44,11 +43,11 @@ int twipsToPixels(std::int32_t lngTwips, double dblPixelsPerTwip)
 // Both edges are rounded, so that controls which meet in twips meet in pixels.
 QRect toPixels(const TwipsRect& twips, double dblPixelsPerTwip)
 {
-    const int intLeft = twipsToPixels(twips.lngLeft, dblPixelsPerTwip);
-    const int intTop = twipsToPixels(twips.lngTop, dblPixelsPerTwip);
-    const int intRight = twipsToPixels(twips.lngLeft + twips.lngWidth, dblPixelsPerTwip);
-    const int intBottom = twipsToPixels(twips.lngTop + twips.lngHeight, dblPixelsPerTwip);
-    return QRect(intLeft, intTop, intRight - intLeft, intBottom - intTop);
+    const int lngLeftPx = twipsToPixels(twips.lngLeft, dblPixelsPerTwip);
+    const int lngTopPx = twipsToPixels(twips.lngTop, dblPixelsPerTwip);
+    const int lngRightPx = twipsToPixels(twips.lngLeft + twips.lngWidth, dblPixelsPerTwip);
+    const int lngBottomPx = twipsToPixels(twips.lngTop + twips.lngHeight, dblPixelsPerTwip);
+    return QRect(lngLeftPx, lngTopPx, lngRightPx - lngLeftPx, lngBottomPx - lngTopPx);
 }
 
 // A control whose text needs more room than its twips give grows leftward (its right edge stays beside
@@ -60,8 +59,8 @@ QRect fitText(QRect rect, const QWidget& control)
         rect.setLeft(rect.right() + 1 - hint.width());
     }
     if (hint.height() > rect.height()) {
-        const int intGrowth = hint.height() - rect.height();
-        rect.adjust(0, -(intGrowth / 2), 0, intGrowth - intGrowth / 2);
+        const int lngGrowth = hint.height() - rect.height();
+        rect.adjust(0, -(lngGrowth / 2), 0, lngGrowth - lngGrowth / 2);
     }
     return rect;
 }
