@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include <cmath>
+#include <numbers>
 
 namespace kestrix::testing {
 namespace {
@@ -24,7 +25,7 @@ protected:
         QFile file(strInput);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         for (int i = 0; i < 1024; ++i) {
-            const long lngCount = std::lround(10000 * std::sin(2 * M_PI * 100 * i / 1024.0));
+            const long lngCount = std::lround(10000 * std::sin(2 * std::numbers::pi * 100 * i / 1024.0));
             file.write(QByteArray::number(static_cast<qlonglong>(lngCount)) + "\r\n");
         }
     }
