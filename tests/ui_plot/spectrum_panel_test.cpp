@@ -281,6 +281,14 @@ TEST_F(SpectrumPanelTest, PeakTableListsThreeTonesInOrderAndCopiesAsText)
         }
     }
     EXPECT_EQ(QApplication::clipboard()->text(), strText);
+
+    QApplication::clipboard()->clear();
+    panel.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&panel));
+    panel.peakTable().setFocus();
+    // Through the window, as the window system delivers keys, so the shortcut map sees it.
+    QTest::keyClick(panel.windowHandle(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), strText) << "Ctrl+C in the table copies it too";
 }
 
 TEST_F(SpectrumPanelTest, EstimatesAnOffLineToneAndMarksItsHarmonics)

@@ -5,6 +5,7 @@
 #include "engine/spectrum_csv.h"
 #include "spectrum_plot.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -85,13 +86,20 @@ void SpectrumPanel::buildLayout()
     tblPeaks->setHorizontalHeaderLabels({tr("順位"), tr("周波数 [Hz]"), tr("振幅 [V]"), tr("推定周波数 [Hz]"),
                                          tr("推定振幅 [V]")});
     tblPeaks->verticalHeader()->setVisible(false);
+    tblPeaks->verticalHeader()->setDefaultSectionSize(tblPeaks->fontMetrics().height() + 6);
     tblPeaks->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblPeaks->setSelectionBehavior(QAbstractItemView::SelectRows);
     tblPeaks->setSelectionMode(QAbstractItemView::SingleSelection);
     tblPeaks->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    tblPeaks->horizontalHeader()->setStretchLastSection(true);
+    tblPeaks->horizontalHeader()->setStretchLastSection(false);
+    tblPeaks->setMinimumHeight(7 * tblPeaks->verticalHeader()->defaultSectionSize());
     tblPeaks->setToolTip(tr("推定値は隣の線との比から線の間を補間した値です（窓関数なしのスペクトル用）"));
     cmdCopyPeaks = new QPushButton(tr("表をコピー"), this);
+    actCopyPeaks = new QAction(tr("表をコピー"), tblPeaks);
+    actCopyPeaks->setShortcut(QKeySequence::Copy);
+    actCopyPeaks->setShortcutContext(Qt::WidgetShortcut);
+    tblPeaks->addAction(actCopyPeaks);
+    tblPeaks->setContextMenuPolicy(Qt::ActionsContextMenu);
     chkHarmonics = new QCheckBox(tr("高調波マーカー"), this);
     chkHarmonics->setToolTip(tr("選んだピークの推定周波数の 1, 2, 3 ... 倍に印を付けます"));
 
@@ -115,7 +123,7 @@ void SpectrumPanel::buildLayout()
     auto* layPanel = new QVBoxLayout(this);
     layPanel->setContentsMargins(0, 0, 0, 0);
     layPanel->addLayout(layTools);
-    layPanel->addWidget(pltSpectrum, 3);
+    layPanel->addWidget(pltSpectrum, 2);
     layPanel->addWidget(lblCursor);
     layPanel->addLayout(layPeaks, 1);
 
@@ -138,6 +146,7 @@ void SpectrumPanel::connectSignals()
     connect(cmdRemoveReference, &QPushButton::clicked, this, &SpectrumPanel::cmdRemoveReference_Click);
     connect(cmdSavePlot, &QPushButton::clicked, this, &SpectrumPanel::cmdSavePlot_Click);
     connect(cmdCopyPeaks, &QPushButton::clicked, this, &SpectrumPanel::cmdCopyPeaks_Click);
+    connect(actCopyPeaks, &QAction::triggered, this, &SpectrumPanel::cmdCopyPeaks_Click);
     connect(chkHarmonics, &QCheckBox::toggled, this, &SpectrumPanel::chkHarmonics_Toggled);
     connect(tblPeaks, &QTableWidget::itemSelectionChanged, this, &SpectrumPanel::tblPeaks_SelectionChanged);
     connect(pltSpectrum, &SpectrumPlot::cursorMoved, this, [this] { refreshCursorText(); });
@@ -222,10 +231,9 @@ void SpectrumPanel::refreshHarmonics()
         pltSpectrum->setHarmonics({});
         return;
     }
-    const int intRow = tblPeaks->currentRow();
-    const std::size_t lngPeak = intRow >= 0 && intRow < static_cast<int>(spectrumPeaks.size())
-                                    ? static_cast<std::size_t>(intRow)
-                                    : 0;
+    const QModelIndexList selected = tblPeaks->selectionModel()->selectedRows();
+    const int intRow = selected.isEmpty() ? 0 : selected.front().row();
+    const std::size_t lngPeak = intRow < static_cast<int>(spectrumPeaks.size()) ? static_cast<std::size_t>(intRow) : 0;
     pltSpectrum->setHarmonics(
         engine::harmonicFrequencies(spectrumPeaks[lngPeak].dblEstimatedFreq, trace->dblFreq.back()));
 }
@@ -410,7 +418,8 @@ void SpectrumPanel::chkHarmonics_Toggled(bool /*blnChecked*/)
 
 void SpectrumPanel::tblPeaks_SelectionChanged()
 {
-    const int intRow = tblPeaks->currentRow();
+    const QModelIndexList selected = tblPeaks->selectionModel()->selectedRows();
+    const int intRow = selected.isEmpty() ? -1 : selected.front().row();
     if (intRow >= 0 && intRow < static_cast<int>(spectrumPeaks.size())) {
         pltSpectrum->setCursorLine(static_cast<std::size_t>(spectrumPeaks[static_cast<std::size_t>(intRow)].lngLine));
     }

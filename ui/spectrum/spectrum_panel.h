@@ -12,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -113,6 +114,7 @@ private:
     QLabel* lblCursor = nullptr;
     QTableWidget* tblPeaks = nullptr;
     QPushButton* cmdCopyPeaks = nullptr;
+    QAction* actCopyPeaks = nullptr; // Ctrl+C and the context menu of the table
     QCheckBox* chkHarmonics = nullptr;
 };
 

@@ -17,6 +17,7 @@ namespace {
 
 constexpr int intPad = 8;                 // px between the widget's edge, labels and the axes
 constexpr int intTickLength = 4;          // px
+constexpr int intSwatch = 22;             // px of line sample before each legend entry
 constexpr int intDragThreshold = 4;       // px a press must move before it becomes a box zoom
 constexpr std::size_t lngMaxXTicks = 10;  // the frequency labels are wider than the amplitude ones
 constexpr int intPixelsPerYTick = 40;     // px between amplitude labels at most
@@ -364,7 +365,6 @@ void SpectrumPlot::drawTraces(QPainter& painter, const Layout& layout) const
     const auto lngColumns = static_cast<std::size_t>(std::max(1, plot.width()));
     painter.save();
     painter.setClipRect(plot.adjusted(0, 0, 1, 1));
-    painter.setRenderHint(QPainter::Antialiasing, true);
     std::vector<QPointF> points;
     // References first, so the current run's curves stay on top.
     for (const bool blnReferencePass : {true, false}) {
@@ -381,7 +381,10 @@ void SpectrumPlot::drawTraces(QPainter& painter, const Layout& layout) const
                 const double dblY = plot.bottom() - (ampOf(point.dblY) - plotView.dblLowAmp) * dblAmpScale;
                 points.emplace_back(dblX, std::clamp(dblY, plot.top() - dblMaxPixels, plot.bottom() + dblMaxPixels));
             }
-            painter.setPen(QPen(trace.color, 1.2));
+            // Smooth lines only where few points are in view: on a dense curve antialiasing costs a
+            // hundred times the drawing (measured in bench/spectrum_redraw_bench.cpp) and shows nothing.
+            painter.setRenderHint(QPainter::Antialiasing, reduced.size() <= lngColumns);
+            painter.setPen(QPen(trace.color, 1));
             painter.drawPolyline(points.data(), static_cast<int>(points.size()));
         }
     }
@@ -404,8 +407,14 @@ void SpectrumPlot::drawMarkers(QPainter& painter, const Layout& layout) const
         painter.setPen(QPen(clrHarmonic, 1, Qt::DashLine));
         painter.drawLine(QPointF(dblX, plot.top()), QPointF(dblX, plot.bottom()));
         if ((k + 1) % lngLabelEvery == 0 || k == 0) {
+            // A label that would hide under the legend goes just below it.
+            const QString strLabel = QStringLiteral("%1x").arg(k + 1);
+            const QRect label(static_cast<int>(dblX) + 3, plot.top() + 2, metrics.horizontalAdvance(strLabel),
+                              metrics.height());
+            const QRect legend = legendBox(plot, metrics);
+            const int intTop = label.intersects(legend) ? legend.bottom() + 2 : label.top();
             painter.setPen(clrHarmonic);
-            painter.drawText(QPointF(dblX + 3, plot.top() + metrics.ascent() + 2), QStringLiteral("%1x").arg(k + 1));
+            painter.drawText(QPointF(label.left(), intTop + metrics.ascent()), strLabel);
         }
     }
     const PlotTrace* trace = cursorTrace();
@@ -422,17 +431,21 @@ void SpectrumPlot::drawMarkers(QPainter& painter, const Layout& layout) const
     painter.restore();
 }
 
-void SpectrumPlot::drawLegend(QPainter& painter, const Layout& layout) const
+QRect SpectrumPlot::legendBox(const QRect& plot, const QFontMetrics& metrics) const
 {
-    const QFontMetrics metrics = painter.fontMetrics();
-    constexpr int intSwatch = 22; // px of line sample before each name
     int intWidth = 0;
     for (const PlotTrace& trace : plotTraces) {
         intWidth = std::max(intWidth, metrics.horizontalAdvance(trace.strName));
     }
+    return {plot.right() - intWidth - intSwatch - 3 * intPad, plot.top() + intPad, intWidth + intSwatch + 2 * intPad,
+            static_cast<int>(plotTraces.size()) * metrics.height() + intPad};
+}
+
+void SpectrumPlot::drawLegend(QPainter& painter, const Layout& layout) const
+{
+    const QFontMetrics metrics = painter.fontMetrics();
     const int intRowHeight = metrics.height();
-    const QRect box(layout.plot.right() - intWidth - intSwatch - 3 * intPad, layout.plot.top() + intPad,
-                    intWidth + intSwatch + 2 * intPad, static_cast<int>(plotTraces.size()) * intRowHeight + intPad);
+    const QRect box = legendBox(layout.plot, metrics);
     painter.save();
     painter.setPen(QColor(170, 170, 170));
     painter.setBrush(QColor(255, 255, 255, 225));

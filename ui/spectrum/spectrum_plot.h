@@ -121,6 +121,7 @@ private:
     void drawTraces(QPainter& painter, const Layout& layout) const;
     void drawMarkers(QPainter& painter, const Layout& layout) const;
     void drawLegend(QPainter& painter, const Layout& layout) const;
+    QRect legendBox(const QRect& plot, const QFontMetrics& metrics) const;
 
     std::vector<PlotTrace> plotTraces;
     std::optional<std::pair<double, double>> bandLimits;
