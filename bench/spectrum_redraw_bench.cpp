@@ -17,15 +17,14 @@
 #include <QValueAxis>
 
 #include <benchmark/benchmark.h>
-
 #include <cmath>
 #include <numbers>
 #include <random>
 
 namespace {
 
-constexpr int lngLines = 25601;             // 65536 points
-constexpr double dblDeltaFreq = 0.25;       // Hz: 16384 Hz sampled
+constexpr int lngLines = 25601;       // 65536 points
+constexpr double dblDeltaFreq = 0.25; // Hz: 16384 Hz sampled
 constexpr int lngReferences = 3;
 const QSize sizImage(1000, 600);
 

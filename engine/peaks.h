@@ -37,8 +37,7 @@ ToneEstimate estimateTone(std::span<const double> dblVolts, std::size_t lngLine)
 // and not below its upper one (the first line of a flat top counts); the last line needs only to
 // exceed its lower neighbour. Line 0 (0 Hz, the offset) is never a peak, nor is a line of amplitude 0.
 // Lines below 1e-10 of the highest amplitude are rounding residue of the transform and are left out.
-std::vector<SpectrumPeak> findPeaks(std::span<const double> dblVolts, double dblDeltaFreq,
-                                    std::size_t lngCount = 10);
+std::vector<SpectrumPeak> findPeaks(std::span<const double> dblVolts, double dblDeltaFreq, std::size_t lngCount = 10);
 
 // The frequencies k * dblFundamental for k = 1, 2, ... up to dblMaxFreq (Hz) and at most lngMaxCount
 // of them; none for a fundamental that is not positive.

@@ -87,8 +87,8 @@ std::string tickLabel(double dblValue, double dblStep)
     return generalNumberText(dblSnapped);
 }
 
-std::vector<TracePoint> decimateTrace(std::span<const double> dblX, std::span<const double> dblY,
-                                      double dblLow, double dblHigh, std::size_t lngColumns)
+std::vector<TracePoint> decimateTrace(std::span<const double> dblX, std::span<const double> dblY, double dblLow,
+                                      double dblHigh, std::size_t lngColumns)
 {
     std::vector<TracePoint> points;
     const std::size_t lngCount = std::min(dblX.size(), dblY.size());
@@ -116,8 +116,7 @@ std::vector<TracePoint> decimateTrace(std::span<const double> dblX, std::span<co
         ++i;
     }
     while (i < lngEnd && xs[i] <= dblHigh) {
-        const auto lngColumn =
-            std::min(static_cast<std::size_t>((xs[i] - dblLow) / dblWidth), lngColumns - 1);
+        const auto lngColumn = std::min(static_cast<std::size_t>((xs[i] - dblLow) / dblWidth), lngColumns - 1);
         const double dblCentre = dblLow + (static_cast<double>(lngColumn) + 0.5) * dblWidth;
         const double dblFirstY = dblY[i];
         double dblMin = dblFirstY;

@@ -39,8 +39,8 @@ struct TracePoint
 // last one before dblLow to the first one after dblHigh; with more, per column the first, lowest,
 // highest and last point of that column at the column's centre, so a line through them covers every
 // pixel the full trace would, in a time bound by the column count rather than the trace's length.
-std::vector<TracePoint> decimateTrace(std::span<const double> dblX, std::span<const double> dblY,
-                                      double dblLow, double dblHigh, std::size_t lngColumns);
+std::vector<TracePoint> decimateTrace(std::span<const double> dblX, std::span<const double> dblY, double dblLow,
+                                      double dblHigh, std::size_t lngColumns);
 
 // The index of the value in dblX (ascending, not empty) nearest to dblValue; the lower one of two
 // equally near.

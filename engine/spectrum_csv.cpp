@@ -25,8 +25,7 @@ public:
             return refuse(lngLineNumber - lngPendingBlanks, "空の行があります。");
         }
         if (reading.trace.dblFreq.size() >= lngMaxLines) {
-            return refuse(lngLineNumber,
-                          "行が多すぎます（" + std::to_string(lngMaxLines) + " 行まで読み込めます）。");
+            return refuse(lngLineNumber, "行が多すぎます（" + std::to_string(lngMaxLines) + " 行まで読み込めます）。");
         }
         const auto lngComma = strLine.find(',');
         if (blnTooLong || lngComma == std::string_view::npos ||

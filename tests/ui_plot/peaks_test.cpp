@@ -1,9 +1,8 @@
 #include "engine/peaks.h"
 #include "tone_spectra.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <string>
 
 namespace kestrix::engine {

@@ -1,9 +1,8 @@
 #include "engine/plot_axis.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <random>
 #include <string>
 
@@ -34,8 +33,8 @@ TEST(PlotAxis, LinearTicksAreStepMultiplesInsideTheRangeEndsIncluded)
     EXPECT_EQ(dblTicks.back(), 400.0);
 
     // A deep zoom far from 0: the ticks still divide the view, however small the span.
-    for (const auto& [dblLow, dblHigh] : {std::pair{100.123, 100.127}, std::pair{0.1, 0.35}, std::pair{-3.0, 7.5},
-                                          std::pair{12345.6, 25600.0}}) {
+    for (const auto& [dblLow, dblHigh] :
+         {std::pair{100.123, 100.127}, std::pair{0.1, 0.35}, std::pair{-3.0, 7.5}, std::pair{12345.6, 25600.0}}) {
         SCOPED_TRACE(std::to_string(dblLow) + " to " + std::to_string(dblHigh));
         const std::vector<double> dblRange = linearTicks(dblLow, dblHigh, 8);
         const double dblStep = niceStep(dblHigh - dblLow, 8);

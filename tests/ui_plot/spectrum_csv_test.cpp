@@ -2,11 +2,10 @@
 #include "engine/spectrum_csv.h"
 #include "platform/std_text_files.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <string>
 #include <unistd.h>
 
@@ -95,7 +94,8 @@ TEST(SpectrumCsv, ReadsAFileThroughTheFileService)
     std::filesystem::create_directories(folder);
     const std::string strGood = (folder / "good_SPC.csv").string();
     const std::string strLong = (folder / "long_SPC.csv").string();
-    std::ofstream(strGood, std::ios::binary) << "\xEF\xBB\xBF" << "0,0.5\r\n1,2E-05\r\n";
+    std::ofstream(strGood, std::ios::binary) << "\xEF\xBB\xBF"
+                                             << "0,0.5\r\n1,2E-05\r\n";
     std::ofstream(strLong, std::ios::binary) << "0,1\r\n1," << std::string(100000, '1') << "\r\n";
     platform::StdTextFiles files;
 

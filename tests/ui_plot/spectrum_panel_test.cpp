@@ -15,10 +15,9 @@
 #include <QTest>
 #include <QWheelEvent>
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <unistd.h>
 
@@ -151,7 +150,8 @@ protected:
             for (int dy = -intRadius; dy <= intRadius; ++dy) {
                 const QColor clrPixel = image.pixelColor(qRound(point.x()) + dx, qRound(point.y()) + dy);
                 if (std::abs(clrPixel.red() - clrTrace.red()) + std::abs(clrPixel.green() - clrTrace.green()) +
-                        std::abs(clrPixel.blue() - clrTrace.blue()) < 60) {
+                        std::abs(clrPixel.blue() - clrTrace.blue()) <
+                    60) {
                     return true;
                 }
             }
@@ -246,7 +246,8 @@ TEST_F(SpectrumPanelTest, CursorSnapsToTheNearestLineAndReadsItAsTheFileWritesIt
     }
     ASSERT_TRUE(plot.logScale());
     const double dblVolts = spectra.dblVolts[100];
-    EXPECT_TRUE(panel.cursorText().contains(QString::number(20.0 * std::log10(dblVolts), 'f', 2) + QStringLiteral(" dBV")))
+    EXPECT_TRUE(
+        panel.cursorText().contains(QString::number(20.0 * std::log10(dblVolts), 'f', 2) + QStringLiteral(" dBV")))
         << panel.cursorText().toStdString();
 }
 
@@ -274,7 +275,8 @@ TEST_F(SpectrumPanelTest, PeakTableListsThreeTonesInOrderAndCopiesAsText)
     ASSERT_EQ(strLines.size(), 4);
     EXPECT_TRUE(strLines[0].contains(QStringLiteral("推定周波数")));
     EXPECT_EQ(strLines[1].split(QLatin1Char('\t')).value(1), QStringLiteral("120"));
-    EXPECT_EQ(strLines[3].split(QLatin1Char('\t')).value(2).toStdString(), engine::generalNumberText(spectra.dblVolts[50]));
+    EXPECT_EQ(strLines[3].split(QLatin1Char('\t')).value(2).toStdString(),
+              engine::generalNumberText(spectra.dblVolts[50]));
     for (QPushButton* cmd : panel.findChildren<QPushButton*>()) {
         if (cmd->text() == QStringLiteral("表をコピー")) {
             cmd->click();
@@ -326,10 +328,8 @@ TEST_F(SpectrumPanelTest, RefusesBadReferenceFilesAndLeavesThePlotAsItWas)
     const std::vector<PlotTrace> tracesBefore = panel.plot().traces();
 
     const std::vector<std::pair<std::string, std::string>> badFiles{
-        {"one_column.csv", "0,1\r\n1\r\n"},
-        {"letters.csv", "0,1\r\n1,x\r\n"},
-        {"descending.csv", "0,1\r\n2,1\r\n1,1\r\n"},
-        {"empty.csv", "\r\n"},
+        {"one_column.csv", "0,1\r\n1\r\n"},          {"letters.csv", "0,1\r\n1,x\r\n"},
+        {"descending.csv", "0,1\r\n2,1\r\n1,1\r\n"}, {"empty.csv", "\r\n"},
         {"three_columns.csv", "0,1,2\r\n"},
     };
     for (const auto& [strName, strContent] : badFiles) {
@@ -420,7 +420,8 @@ TEST_F(SpectrumPanelTest, ZoomsByBoxAndWheelPansAndResets)
     QTest::mousePress(&plot, Qt::RightButton, {}, ptPanFrom);
     QTest::mouseMove(&plot, ptPanTo);
     QTest::mouseRelease(&plot, Qt::RightButton, {}, ptPanTo);
-    const double dblShift = (ptPanTo.x() - ptPanFrom.x()) * (beforePan.dblHighFreq - beforePan.dblLowFreq) / area.width();
+    const double dblShift =
+        (ptPanTo.x() - ptPanFrom.x()) * (beforePan.dblHighFreq - beforePan.dblLowFreq) / area.width();
     EXPECT_NEAR(plot.view().dblLowFreq, beforePan.dblLowFreq - dblShift, 1e-9);
 
     QTest::mouseDClick(&plot, Qt::LeftButton, {}, area.center());

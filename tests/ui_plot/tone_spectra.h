@@ -25,8 +25,8 @@ inline std::vector<double> toneSamples(std::int32_t lngNumSamp, const std::vecto
     std::vector<double> dblSamples(static_cast<std::size_t>(lngNumSamp), 0.0);
     for (std::size_t n = 0; n < dblSamples.size(); ++n) {
         for (const Tone& tone : tones) {
-            dblSamples[n] += tone.dblPeak * std::cos(2.0 * std::numbers::pi * tone.dblLine *
-                                                     static_cast<double>(n) / lngNumSamp);
+            dblSamples[n] +=
+                tone.dblPeak * std::cos(2.0 * std::numbers::pi * tone.dblLine * static_cast<double>(n) / lngNumSamp);
         }
     }
     return dblSamples;

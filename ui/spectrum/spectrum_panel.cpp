@@ -30,7 +30,7 @@ namespace {
 
 const QColor clrSpectrum(31, 119, 180);
 const QColor clrBandSpectrum(230, 100, 0);
-const QColor clrReferences[] = {QColor(44, 160, 44),  QColor(148, 103, 189), QColor(140, 86, 75),
+const QColor clrReferences[] = {QColor(44, 160, 44),   QColor(148, 103, 189), QColor(140, 86, 75),
                                 QColor(227, 119, 194), QColor(127, 127, 127), QColor(188, 189, 34),
                                 QColor(23, 190, 207)};
 constexpr int intPeakColumns = 5;
@@ -61,12 +61,12 @@ int estimateDecimals(double dblDeltaFreq)
 SpectrumPanel::SpectrumPanel(platform::PlatformUi& ui, platform::TextFiles& files, QWidget* parent)
     : QWidget(parent), ui(ui), files(files)
 {
-    buildLayout();
+    createControls();
     connectSignals();
     refreshCursorText();
 }
 
-void SpectrumPanel::buildLayout()
+void SpectrumPanel::createControls()
 {
     chkLogScale = new QCheckBox(tr("対数目盛 (dBV)"), this);
     cmdResetZoom = new QPushButton(tr("全体表示"), this);
@@ -83,8 +83,8 @@ void SpectrumPanel::buildLayout()
     lblCursor = new QLabel(this);
     lblCursor->setTextInteractionFlags(Qt::TextSelectableByMouse);
     tblPeaks = new QTableWidget(0, intPeakColumns, this);
-    tblPeaks->setHorizontalHeaderLabels({tr("順位"), tr("周波数 [Hz]"), tr("振幅 [V]"), tr("推定周波数 [Hz]"),
-                                         tr("推定振幅 [V]")});
+    tblPeaks->setHorizontalHeaderLabels(
+        {tr("順位"), tr("周波数 [Hz]"), tr("振幅 [V]"), tr("推定周波数 [Hz]"), tr("推定振幅 [V]")});
     tblPeaks->verticalHeader()->setVisible(false);
     tblPeaks->verticalHeader()->setDefaultSectionSize(tblPeaks->fontMetrics().height() + 6);
     tblPeaks->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -103,6 +103,11 @@ void SpectrumPanel::buildLayout()
     chkHarmonics = new QCheckBox(tr("高調波マーカー"), this);
     chkHarmonics->setToolTip(tr("選んだピークの推定周波数の 1, 2, 3 ... 倍に印を付けます"));
 
+    arrangeControls();
+}
+
+void SpectrumPanel::arrangeControls()
+{
     auto* layTools = new QHBoxLayout;
     layTools->addWidget(chkLogScale);
     layTools->addWidget(cmdResetZoom);
@@ -305,8 +310,8 @@ bool SpectrumPanel::openReference(const std::string& strPath)
     }
     const bool blnWasEmpty = pltSpectrum->traces().empty();
     const QColor color = clrReferences[lngNextColour++ % std::size(clrReferences)];
-    references.push_back({tr("参照：%1").arg(strName), color, std::move(reading.trace.dblFreq),
-                          std::move(reading.trace.dblVolts)});
+    references.push_back(
+        {tr("参照：%1").arg(strName), color, std::move(reading.trace.dblFreq), std::move(reading.trace.dblVolts)});
     cboReferences->addItem(references.back().strName);
     cboReferences->setCurrentIndex(cboReferences->count() - 1);
     cmdRemoveReference->setEnabled(true);

@@ -81,7 +81,8 @@ private:
         std::vector<double> dblVolts;
     };
 
-    void buildLayout();
+    void createControls();
+    void arrangeControls(); // layouts and the focus order
     void connectSignals();
     void refreshTraces();
     void refreshPeakTable();

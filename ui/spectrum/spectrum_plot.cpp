@@ -3,11 +3,7 @@
 #include "engine/number_text.h"
 #include "engine/plot_axis.h"
 
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
-#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -15,18 +11,15 @@
 namespace kestrix::ui {
 namespace {
 
-constexpr int intPad = 8;                 // px between the widget's edge, labels and the axes
-constexpr int intTickLength = 4;          // px
-constexpr int intSwatch = 22;             // px of line sample before each legend entry
-constexpr int intDragThreshold = 4;       // px a press must move before it becomes a box zoom
-constexpr std::size_t lngMaxXTicks = 10;  // the frequency labels are wider than the amplitude ones
-constexpr int intPixelsPerYTick = 40;     // px between amplitude labels at most
-constexpr double dblWheelStep = 0.8;      // span factor per wheel notch (zoom in)
-constexpr double dblAmpHeadroom = 1.05;   // the highest line stays just below the top edge
-constexpr double dblLogHeadroom = 0.3;    // log10 units (a factor of 2) above and below the data
-constexpr double dblLogDecades = 12.0;    // depth of the logarithmic axis below the highest line
-constexpr double dblMinSpanShare = 1e-7;  // deepest zoom, as a share of the full frequency span
-constexpr double dblMaxPixels = 1e6;      // points beyond this distance are clamped before drawing
+constexpr int intPad = 8;                // px between the widget's edge, labels and the axes
+constexpr int intTickLength = 4;         // px
+constexpr int intSwatch = 22;            // px of line sample before each legend entry
+constexpr std::size_t lngMaxXTicks = 10; // the frequency labels are wider than the amplitude ones
+constexpr int intPixelsPerYTick = 40;    // px between amplitude labels at most
+constexpr double dblAmpHeadroom = 1.05;  // the highest line stays just below the top edge
+constexpr double dblLogHeadroom = 0.3;   // log10 units (a factor of 2) above and below the data
+constexpr double dblLogDecades = 12.0;   // depth of the logarithmic axis below the highest line
+constexpr double dblMaxPixels = 1e6;     // points beyond this distance are clamped before drawing
 const QColor clrGrid(225, 225, 225);
 const QColor clrAxis(90, 90, 90);
 const QColor clrBand(255, 236, 179, 150);
@@ -250,8 +243,8 @@ SpectrumPlot::Layout SpectrumPlot::layoutFor(const QRect& area, const QFontMetri
     const int intRight = area.right() - intPad - metrics.horizontalAdvance(QStringLiteral("00000")) / 2;
     const int intTop = area.top() + intPad + intLine / 2;
     const int intBottom = area.bottom() - intPad - 2 * intLine - intTickLength;
-    layout.plot = QRect(QPoint(intLeft, intTop), QPoint(std::max(intLeft + 10, intRight),
-                                                        std::max(intTop + 10, intBottom)));
+    layout.plot =
+        QRect(QPoint(intLeft, intTop), QPoint(std::max(intLeft + 10, intRight), std::max(intTop + 10, intBottom)));
     layout.xTicks = frequencyTicks(plotView);
     return layout;
 }
@@ -259,8 +252,7 @@ SpectrumPlot::Layout SpectrumPlot::layoutFor(const QRect& area, const QFontMetri
 double SpectrumPlot::freqAt(double dblX) const
 {
     const QRect plot = plotArea();
-    return plotView.dblLowFreq +
-           (dblX - plot.left()) / plot.width() * (plotView.dblHighFreq - plotView.dblLowFreq);
+    return plotView.dblLowFreq + (dblX - plot.left()) / plot.width() * (plotView.dblHighFreq - plotView.dblLowFreq);
 }
 
 double SpectrumPlot::voltsAt(double dblY) const
@@ -319,7 +311,8 @@ void SpectrumPlot::drawGrid(QPainter& painter, const Layout& layout) const
     }
 
     for (std::size_t i = 0; i < layout.xTicks.dblValues.size(); ++i) {
-        const double dblX = plot.left() + (layout.xTicks.dblValues[i] - plotView.dblLowFreq) / dblFreqSpan * plot.width();
+        const double dblX =
+            plot.left() + (layout.xTicks.dblValues[i] - plotView.dblLowFreq) / dblFreqSpan * plot.width();
         painter.setPen(clrGrid);
         painter.drawLine(QPointF(dblX, plot.top()), QPointF(dblX, plot.bottom()));
         painter.setPen(clrAxis);
@@ -330,7 +323,8 @@ void SpectrumPlot::drawGrid(QPainter& painter, const Layout& layout) const
                          strLabel);
     }
     for (std::size_t i = 0; i < layout.yTicks.dblValues.size(); ++i) {
-        const double dblY = plot.bottom() - (layout.yTicks.dblValues[i] - plotView.dblLowAmp) / dblAmpSpan * plot.height();
+        const double dblY =
+            plot.bottom() - (layout.yTicks.dblValues[i] - plotView.dblLowAmp) / dblAmpSpan * plot.height();
         painter.setPen(clrGrid);
         painter.drawLine(QPointF(plot.left(), dblY), QPointF(plot.right(), dblY));
         painter.setPen(clrAxis);
@@ -400,8 +394,8 @@ void SpectrumPlot::drawMarkers(QPainter& painter, const Layout& layout) const
     painter.setClipRect(plot.adjusted(0, 0, 1, 1));
     // Label only every n-th marker when they crowd together.
     const double dblSpacing = dblHarmonics.size() > 1 ? (dblHarmonics[1] - dblHarmonics[0]) * dblFreqScale : 1e9;
-    const auto lngLabelEvery =
-        static_cast<std::size_t>(std::max(1.0, std::ceil(metrics.horizontalAdvance(QStringLiteral("10x ")) / dblSpacing)));
+    const auto lngLabelEvery = static_cast<std::size_t>(
+        std::max(1.0, std::ceil(metrics.horizontalAdvance(QStringLiteral("10x ")) / dblSpacing)));
     for (std::size_t k = 0; k < dblHarmonics.size(); ++k) {
         const double dblX = plot.left() + (dblHarmonics[k] - plotView.dblLowFreq) * dblFreqScale;
         painter.setPen(QPen(clrHarmonic, 1, Qt::DashLine));
@@ -420,8 +414,8 @@ void SpectrumPlot::drawMarkers(QPainter& painter, const Layout& layout) const
     const PlotTrace* trace = cursorTrace();
     if (trace && lngCursorLine) {
         const double dblX = plot.left() + (trace->dblFreq[*lngCursorLine] - plotView.dblLowFreq) * dblFreqScale;
-        const double dblAmp = (ampOf(trace->dblVolts[*lngCursorLine]) - plotView.dblLowAmp) /
-                              (plotView.dblHighAmp - plotView.dblLowAmp);
+        const double dblAmp =
+            (ampOf(trace->dblVolts[*lngCursorLine]) - plotView.dblLowAmp) / (plotView.dblHighAmp - plotView.dblLowAmp);
         const double dblY = plot.bottom() - std::clamp(dblAmp, -1.0, 2.0) * plot.height();
         painter.setPen(QPen(clrCursor, 1));
         painter.drawLine(QPointF(dblX, plot.top()), QPointF(dblX, plot.bottom()));
@@ -475,148 +469,6 @@ void SpectrumPlot::paintEvent(QPaintEvent* /*event*/)
         painter.setPen(QPen(palette().highlight().color(), 1, Qt::DotLine));
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(rect().adjusted(0, 0, -1, -1));
-    }
-}
-
-void SpectrumPlot::mousePressEvent(QMouseEvent* event)
-{
-    ptDragStart = event->position().toPoint();
-    ptDragNow = ptDragStart;
-    dragStartView = plotView;
-    if (event->button() == Qt::LeftButton) {
-        drag = Drag::Box;
-    } else if (event->button() == Qt::RightButton || event->button() == Qt::MiddleButton) {
-        drag = Drag::Pan;
-        setCursor(Qt::ClosedHandCursor);
-    }
-}
-
-void SpectrumPlot::mouseMoveEvent(QMouseEvent* event)
-{
-    ptDragNow = event->position().toPoint();
-    if (drag == Drag::Pan) {
-        const QRect plot = plotArea();
-        const double dblFreqShift = (ptDragNow.x() - ptDragStart.x()) * (dragStartView.dblHighFreq - dragStartView.dblLowFreq) / plot.width();
-        const double dblAmpShift = (ptDragNow.y() - ptDragStart.y()) * (dragStartView.dblHighAmp - dragStartView.dblLowAmp) / plot.height();
-        plotView = {dragStartView.dblLowFreq - dblFreqShift, dragStartView.dblHighFreq - dblFreqShift,
-                    dragStartView.dblLowAmp + dblAmpShift, dragStartView.dblHighAmp + dblAmpShift};
-        emit viewChanged();
-    }
-    update();
-}
-
-void SpectrumPlot::mouseReleaseEvent(QMouseEvent* event)
-{
-    const Drag ended = drag;
-    drag = Drag::None;
-    unsetCursor();
-    if (ended != Drag::Box || event->button() != Qt::LeftButton) {
-        update();
-        return;
-    }
-    const QRect box = QRect(ptDragStart, event->position().toPoint()).normalized();
-    if (box.width() < intDragThreshold && box.height() < intDragThreshold) {
-        const PlotTrace* trace = cursorTrace();
-        if (trace) {
-            setCursorLine(engine::nearestIndex(trace->dblFreq, freqAt(event->position().x())));
-        }
-        update();
-        return;
-    }
-    const QRect plot = plotArea();
-    const QRect clipped = box.intersected(plot);
-    if (clipped.width() >= intDragThreshold && clipped.height() >= intDragThreshold) {
-        const double dblLowAmp = blnLogScale ? std::log10(voltsAt(clipped.bottom())) : voltsAt(clipped.bottom());
-        const double dblHighAmp = blnLogScale ? std::log10(voltsAt(clipped.top())) : voltsAt(clipped.top());
-        setView({freqAt(clipped.left()), freqAt(clipped.right()), dblLowAmp, dblHighAmp});
-    }
-    update();
-}
-
-void SpectrumPlot::mouseDoubleClickEvent(QMouseEvent* /*event*/)
-{
-    resetView();
-}
-
-void SpectrumPlot::zoomFreq(double dblCentre, double dblFactor)
-{
-    const double dblSpan = (plotView.dblHighFreq - plotView.dblLowFreq) * dblFactor;
-    const PlotTrace* trace = cursorTrace();
-    const double dblFullSpan = trace && trace->dblFreq.size() > 1 ? trace->dblFreq.back() - trace->dblFreq.front() : 1.0;
-    if (dblSpan < dblFullSpan * dblMinSpanShare) {
-        return;
-    }
-    PlotView zoomed = plotView;
-    zoomed.dblLowFreq = dblCentre - (dblCentre - plotView.dblLowFreq) * dblFactor;
-    zoomed.dblHighFreq = zoomed.dblLowFreq + dblSpan;
-    setView(zoomed);
-}
-
-void SpectrumPlot::zoomAmp(double dblCentre, double dblFactor)
-{
-    PlotView zoomed = plotView;
-    zoomed.dblLowAmp = dblCentre - (dblCentre - plotView.dblLowAmp) * dblFactor;
-    zoomed.dblHighAmp = dblCentre + (plotView.dblHighAmp - dblCentre) * dblFactor;
-    setView(zoomed);
-}
-
-void SpectrumPlot::wheelEvent(QWheelEvent* event)
-{
-    constexpr double dblNotch = 120.0; // angle delta of one wheel notch
-    const double dblSteps = event->angleDelta().y() / dblNotch;
-    if (dblSteps == 0.0 || plotTraces.empty()) {
-        return;
-    }
-    const double dblFactor = std::pow(dblWheelStep, dblSteps);
-    const QPointF position = event->position();
-    if (event->modifiers() & Qt::ControlModifier) {
-        const double dblVolts = voltsAt(position.y());
-        zoomAmp(blnLogScale ? std::log10(dblVolts) : dblVolts, dblFactor);
-    } else {
-        zoomFreq(freqAt(position.x()), dblFactor);
-    }
-    event->accept();
-}
-
-void SpectrumPlot::moveCursorBy(std::ptrdiff_t lngLines)
-{
-    const PlotTrace* trace = cursorTrace();
-    if (!trace) {
-        return;
-    }
-    const auto lngLast = static_cast<std::ptrdiff_t>(trace->dblFreq.size()) - 1;
-    const std::ptrdiff_t lngFrom = lngCursorLine ? static_cast<std::ptrdiff_t>(*lngCursorLine)
-                                                 : static_cast<std::ptrdiff_t>(engine::nearestIndex(
-                                                       trace->dblFreq, (plotView.dblLowFreq + plotView.dblHighFreq) / 2));
-    setCursorLine(static_cast<std::size_t>(std::clamp<std::ptrdiff_t>(lngFrom + lngLines, 0, lngLast)));
-}
-
-void SpectrumPlot::keyPressEvent(QKeyEvent* event)
-{
-    constexpr std::ptrdiff_t lngBigStep = 10; // lines per Shift+arrow
-    const std::ptrdiff_t lngStep = (event->modifiers() & Qt::ShiftModifier) ? lngBigStep : 1;
-    const PlotTrace* trace = cursorTrace();
-    const double dblCentre = trace && lngCursorLine ? trace->dblFreq[*lngCursorLine]
-                                                    : (plotView.dblLowFreq + plotView.dblHighFreq) / 2;
-    switch (event->key()) {
-    case Qt::Key_Left:
-        moveCursorBy(-lngStep);
-        break;
-    case Qt::Key_Right:
-        moveCursorBy(lngStep);
-        break;
-    case Qt::Key_Home:
-        resetView();
-        break;
-    case Qt::Key_Plus:
-    case Qt::Key_Equal:
-        zoomFreq(dblCentre, dblWheelStep);
-        break;
-    case Qt::Key_Minus:
-        zoomFreq(dblCentre, 1.0 / dblWheelStep);
-        break;
-    default:
-        QWidget::keyPressEvent(event);
     }
 }
 

@@ -130,12 +130,7 @@ private:
     PlotView plotView;
     std::optional<std::size_t> lngCursorLine;
 
-    enum class Drag
-    {
-        None,
-        Box,
-        Pan
-    };
+    enum class Drag { None, Box, Pan };
     Drag drag = Drag::None;
     QPoint ptDragStart;
     QPoint ptDragNow;

@@ -38,8 +38,8 @@ public:
     std::string strChoice;
 };
 
-std::optional<kestrix::engine::RunSpectra> analyse(const std::string& strPath, const char* strNumSamp,
-                                                   ScriptedUi& ui, kestrix::platform::TextFiles& files)
+std::optional<kestrix::engine::RunSpectra> analyse(const std::string& strPath, const char* strNumSamp, ScriptedUi& ui,
+                                                   kestrix::platform::TextFiles& files)
 {
     kestrix::engine::ControlContents controls;
     controls.strNumSamp = strNumSamp;
