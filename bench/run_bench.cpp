@@ -30,6 +30,7 @@ constexpr double dblHighFreq = 800.0;
 struct RunOutputs
 {
     std::vector<double> dblFreq;      // the frequency column of both spectrum files
+    std::vector<double> dblAmp;       // the spectrum's amplitudes in counts
     std::vector<double> dblVolts;     // the spectrum file's amplitudes
     std::vector<double> dblBandVolts; // the band spectrum file's
     std::vector<double> dblTime;      // the band waveform file's time column
@@ -63,6 +64,7 @@ RunOutputs computeRunOutputs(const std::string& strRecording)
     engine::FFT(n, (2 * dblPI) / n, dblBandR, dblBandI);
 
     RunOutputs outputs;
+    outputs.dblAmp = dblAmp;
     for (std::size_t i = 0; i < lngLines; ++i) {
         outputs.dblFreq.push_back(static_cast<double>(i) * dblDeltaFreq);
         outputs.dblVolts.push_back(dblPosScale * dblAmp[i]);
@@ -160,8 +162,32 @@ void floorAllOn(benchmark::State& state)
     }
 }
 
+// The spectrum file's text alone, as the engine writes it and as the floor does.
+void textSpectrumEngine(benchmark::State& state)
+{
+    const RunOutputs& outputs = runOutputs();
+    const auto lngNumLine = static_cast<std::int32_t>(outputs.dblAmp.size());
+    const double dblDeltaFreq = (lngBenchSampFreq / 2.56) / (lngBenchPoints / 2.56);
+    for (auto _ : state) {
+        const std::string strText = engine::formatSpectrumCsv(lngNumLine, dblDeltaFreq, dblMaxVolt / 32767, outputs.dblAmp);
+        benchmark::DoNotOptimize(strText.data());
+    }
+}
+
+void textSpectrumToChars(benchmark::State& state)
+{
+    const RunOutputs& outputs = runOutputs();
+    for (auto _ : state) {
+        std::string strText;
+        appendPairLines(strText, outputs.dblFreq, outputs.dblVolts);
+        benchmark::DoNotOptimize(strText.data());
+    }
+}
+
 } // namespace
 
+BENCHMARK(textSpectrumEngine)->Name("text/spectrum_csv/engine")->Unit(benchmark::kMicrosecond);
+BENCHMARK(textSpectrumToChars)->Name("text/spectrum_csv/to_chars")->Unit(benchmark::kMicrosecond);
 BENCHMARK(runBandOff)->Name("run65536/band_off/engine")->Unit(benchmark::kMillisecond);
 BENCHMARK(floorBandOff)->Name("run65536/band_off/io_floor")->Unit(benchmark::kMillisecond);
 BENCHMARK(runAllOn)->Name("run65536/all_on/engine")->Unit(benchmark::kMillisecond);

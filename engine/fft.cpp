@@ -1,21 +1,18 @@
 #include "fft.h"
 
+#include <bit>
 #include <cassert>
 #include <cmath>
 #include <utility>
 
 namespace kestrix::engine {
 
-void FFT(std::int32_t lngNumSamp, double dblTheta, std::span<double> dblR_SPCData, std::span<double> dblI_SPCData)
-{
-    assert(lngNumSamp > 0 && (lngNumSamp & (lngNumSamp - 1)) == 0);
-    assert(dblR_SPCData.size() >= static_cast<std::size_t>(lngNumSamp));
-    assert(dblI_SPCData.size() >= static_cast<std::size_t>(lngNumSamp));
-    double* const R = dblR_SPCData.data();
-    double* const I = dblI_SPCData.data();
-    const std::int32_t n = lngNumSamp;
+namespace {
 
-    // Bit-reversal permutation; j runs through the reversed counter of i.
+// The bit-reversal permutation, index i exchanged with j = i with its log2(N) bits reversed, the
+// simple way: j follows i in bit-reversed order by the exclusive-or counter.
+void reverseBitOrderSimple(std::int32_t n, double* R, double* I)
+{
     std::int32_t j = 0;
     for (std::int32_t i = 1; i < n - 1; ++i) {
         std::int32_t k = n;
@@ -28,32 +25,155 @@ void FFT(std::int32_t lngNumSamp, double dblTheta, std::span<double> dblR_SPCDat
             std::swap(I[i], I[j]);
         }
     }
+}
+
+// The same permutation in cache-sized blocks: element i takes the value of element (i reversed), and
+// since the exchanges of the simple form are disjoint pairs, moving the values this way gives the
+// same arrays. An index is split into its top 3 bits a, middle bits b and low 3 bits c; its reversal
+// is (rev c, rev b, rev a). The 64 elements of one b lie on 8 cache lines, 8 consecutive elements
+// each; they are read whole into a buffer, those of rev b likewise, and written back whole,
+// transposed. Taken pair by pair the exchanges would touch lines a power-of-two stride apart, which
+// all fall into one cache set and evict each other.
+void reverseBlocks(int intBits, double* X)
+{
+    constexpr int intEdgeBits = 3; // 8 doubles: one 64-byte cache line
+    constexpr std::int32_t lngEdge = 1 << intEdgeBits;
+    constexpr std::int32_t lngReversed3[lngEdge] = {0, 4, 2, 6, 1, 5, 3, 7};
+    const int intMiddleBits = intBits - 2 * intEdgeBits;
+    const int intHighShift = intMiddleBits + intEdgeBits;
+    const auto reverseMiddle = [intMiddleBits](std::int32_t lngValue) {
+        std::int32_t lngReversed = 0;
+        for (int t = 0; t < intMiddleBits; ++t) {
+            lngReversed = (lngReversed << 1) | ((lngValue >> t) & 1);
+        }
+        return lngReversed;
+    };
+    double dblBlock[lngEdge][lngEdge];
+    double dblPartner[lngEdge][lngEdge];
+    const auto load = [&](std::int32_t b, double (&dblOut)[lngEdge][lngEdge]) {
+        for (std::int32_t a = 0; a < lngEdge; ++a) {
+            const double* const pdblLine = X + ((a << intHighShift) | (b << intEdgeBits));
+            for (std::int32_t c = 0; c < lngEdge; ++c) {
+                dblOut[a][c] = pdblLine[c];
+            }
+        }
+    };
+    // Element (a, b, c) takes the value at (rev c, rev b, rev a), found in the buffer of rev b.
+    const auto store = [&](std::int32_t b, const double (&dblSource)[lngEdge][lngEdge]) {
+        for (std::int32_t a = 0; a < lngEdge; ++a) {
+            double* const pdblLine = X + ((a << intHighShift) | (b << intEdgeBits));
+            for (std::int32_t c = 0; c < lngEdge; ++c) {
+                pdblLine[c] = dblSource[lngReversed3[c]][lngReversed3[a]];
+            }
+        }
+    };
+    for (std::int32_t b = 0; b < (std::int32_t{1} << intMiddleBits); ++b) {
+        const std::int32_t lngBackward = reverseMiddle(b);
+        if (lngBackward < b) {
+            continue; // moved together with block lngBackward
+        }
+        load(b, dblBlock);
+        if (lngBackward == b) {
+            store(b, dblBlock);
+        } else {
+            load(lngBackward, dblPartner);
+            store(b, dblPartner);
+            store(lngBackward, dblBlock);
+        }
+    }
+}
+
+void reverseBitOrder(std::int32_t n, double* R, double* I)
+{
+    const int intBits = std::countr_zero(static_cast<std::uint32_t>(n));
+    if (intBits < 7) {
+        reverseBitOrderSimple(n, R, I);
+        return;
+    }
+    reverseBlocks(intBits, R);
+    reverseBlocks(intBits, I);
+}
+
+// log2 of n, a power of two.
+int bitCount(std::int32_t n)
+{
+    return std::countr_zero(static_cast<std::uint32_t>(n));
+}
+
+// The bit-reversed counter over intBits bits: given w = q - 1 reversed, returns q reversed. Going
+// from q - 1 to q flips the low bits of q up to and including its lowest set bit; reversed, these
+// are the same number of top bits. This gives the values of the exclusive-or counter (0, N/4, N/8,
+// 3N/8, ...) without its data-dependent loop. Past the last group the value is never used.
+std::int32_t nextReversed(std::int32_t w, std::int32_t q, int intBits)
+{
+    const int intFlipped = std::countr_zero(static_cast<std::uint32_t>(q)) + 1;
+    if (intFlipped > intBits) {
+        return 0;
+    }
+    const std::uint32_t lngMask = ((std::uint32_t{1} << intFlipped) - 1) << (intBits - intFlipped);
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(w) ^ lngMask);
+}
+
+// One butterfly in its prescribed order: the sum stays at j, the difference times the twiddle goes
+// to p.
+inline void butterfly(double& Rj, double& Ij, double& Rp, double& Ip, double wr, double wi)
+{
+    const double xr = Rj - Rp;
+    const double xi = Ij - Ip;
+    Rj = Rp + Rj;
+    Ij = Ip + Ij;
+    Rp = xr * wr - xi * wi;
+    Ip = wr * xi + xr * wi;
+}
+
+// The h butterflies of one group. The four runs never overlap, which the restrict qualifiers tell
+// the compiler so it vectorises the loop without checking at run time.
+void butterflyGroup(double* __restrict Rj, double* __restrict Ij, double* __restrict Rp, double* __restrict Ip,
+                    std::int32_t h, double wr, double wi)
+{
+    for (std::int32_t t = 0; t < h; ++t) {
+        const double xr = Rj[t] - Rp[t];
+        const double xi = Ij[t] - Ip[t];
+        Rj[t] = Rp[t] + Rj[t];
+        Ij[t] = Ip[t] + Ij[t];
+        Rp[t] = xr * wr - xi * wi;
+        Ip[t] = wr * xi + xr * wi;
+    }
+}
+
+} // namespace
+
+void FFT(std::int32_t lngNumSamp, double dblTheta, std::span<double> dblR_SPCData, std::span<double> dblI_SPCData)
+{
+    assert(lngNumSamp > 0 && (lngNumSamp & (lngNumSamp - 1)) == 0);
+    assert(dblR_SPCData.size() >= static_cast<std::size_t>(lngNumSamp));
+    assert(dblI_SPCData.size() >= static_cast<std::size_t>(lngNumSamp));
+    double* const R = dblR_SPCData.data();
+    double* const I = dblI_SPCData.data();
+    const std::int32_t n = lngNumSamp;
+
+    reverseBitOrder(n, R, I);
 
     // Butterfly stages, span m = 2h doubling up to N. The group q of a stage uses the twiddle index
-    // w = q with its log2(N) - 1 bits reversed, advanced by the same exclusive-or counter.
+    // w = q with its log2(N) - 1 bits reversed (see nextReversed), computed afresh for each group.
+    const int intTwiddleBits = bitCount(n) - 1;
     for (std::int32_t h = 1, m = 2; m <= n; h = m, m <<= 1) {
         std::int32_t w = 0;
+        std::int32_t q = 0;
         for (std::int32_t g = 0; g < n; g += m) {
             const double dblArg = static_cast<double>(w) * dblTheta;
             const double wr = std::cos(dblArg);
             const double wi = std::sin(dblArg);
-            std::int32_t k = n >> 2;
-            w ^= k;
-            while (k > w) {
-                k >>= 1;
-                w ^= k;
-            }
-            double* const Rj = R + g;
-            double* const Ij = I + g;
-            double* const Rp = R + g + h;
-            double* const Ip = I + g + h;
-            for (std::int32_t t = 0; t < h; ++t) {
-                const double xr = Rj[t] - Rp[t];
-                const double xi = Ij[t] - Ip[t];
-                Rj[t] = Rp[t] + Rj[t];
-                Ij[t] = Ip[t] + Ij[t];
-                Rp[t] = xr * wr - xi * wi;
-                Ip[t] = wr * xi + xr * wi;
+            ++q;
+            w = nextReversed(w, q, intTwiddleBits);
+            // The first stages have one or two butterflies a group: written out, without a loop.
+            if (h == 1) {
+                butterfly(R[g], I[g], R[g + 1], I[g + 1], wr, wi);
+            } else if (h == 2) {
+                butterfly(R[g], I[g], R[g + 2], I[g + 2], wr, wi);
+                butterfly(R[g + 1], I[g + 1], R[g + 3], I[g + 3], wr, wi);
+            } else {
+                butterflyGroup(R + g, I + g, R + g + h, I + g + h, h, wr, wi);
             }
         }
     }

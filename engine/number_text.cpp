@@ -3,6 +3,7 @@
 #include "failure.h"
 
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -94,6 +95,42 @@ std::optional<NumberSpan> scanNumber(std::string_view strText)
     return span;
 }
 
+// The common line of a recording, a whole count such as " -1234", read in one pass: blanks, a sign,
+// 1 to intMaxPlainDigits digits, blanks. False for any other text, which the general scanner then
+// reads (giving the same value for these forms, so this is only a shortcut).
+bool readPlainWhole(std::string_view strText, double& dblOut)
+{
+    const char* pch = strText.data();
+    const char* const pchEnd = pch + strText.size();
+    while (pch != pchEnd && isBlank(*pch)) {
+        ++pch;
+    }
+    bool blnNegative = false;
+    if (pch != pchEnd && (*pch == '+' || *pch == '-')) {
+        blnNegative = *pch == '-';
+        ++pch;
+    }
+    const char* const pchDigits = pch;
+    std::uint64_t lngValue = 0;
+    while (pch != pchEnd && isDigit(*pch)) {
+        lngValue = lngValue * 10 + static_cast<std::uint64_t>(*pch - '0');
+        ++pch;
+    }
+    const auto lngDigits = pch - pchDigits;
+    if (lngDigits == 0 || lngDigits > intMaxPlainDigits) {
+        return false;
+    }
+    while (pch != pchEnd && isBlank(*pch)) {
+        ++pch;
+    }
+    if (pch != pchEnd) {
+        return false;
+    }
+    const auto dblValue = static_cast<double>(lngValue);
+    dblOut = blnNegative ? -dblValue : dblValue;
+    return true;
+}
+
 // Whether a body that std::from_chars found out of range is too large (true) or too small (false).
 bool bodyOverflows(std::string_view strBody)
 {
@@ -150,22 +187,46 @@ constexpr std::array<char, 200> makeDigitPairs()
 }
 constexpr std::array<char, 200> chrDigitPairs = makeDigitPairs();
 
-// Writes the 15 digits of lngDigits (10^14 <= lngDigits < 10^15) to chrOut.
-void writeFifteenDigits(char* chrOut, std::uint64_t lngDigits)
+// Writes the four digits of lngGroup (below 10^4) to chrOut.
+void writeFourDigits(char* chrOut, std::uint32_t lngGroup)
 {
-    chrOut[14] = static_cast<char>('0' + lngDigits % 10);
-    lngDigits /= 10;
-    for (int i = 12; i >= 0; i -= 2) {
-        const auto lngPair = static_cast<std::size_t>(lngDigits % 100);
-        lngDigits /= 100;
-        chrOut[i] = chrDigitPairs[2 * lngPair];
-        chrOut[i + 1] = chrDigitPairs[2 * lngPair + 1];
-    }
+    const std::uint32_t lngHigh = lngGroup / 100;
+    const std::uint32_t lngLow = lngGroup % 100;
+    chrOut[0] = chrDigitPairs[2 * lngHigh];
+    chrOut[1] = chrDigitPairs[2 * lngHigh + 1];
+    chrOut[2] = chrDigitPairs[2 * lngLow];
+    chrOut[3] = chrDigitPairs[2 * lngLow + 1];
 }
 
-// Powers of ten in extended precision, correctly rounded, for the fast 15-digit conversion.
+// Writes the 15 digits of lngDigits (10^14 <= lngDigits < 10^15) to chrOut. The number is split into
+// groups of 3, 4, 4 and 4 digits first, so the divisions of the groups run side by side rather than
+// as one chain of 7.
+void writeFifteenDigits(char* chrOut, std::uint64_t lngDigits)
+{
+    constexpr std::uint64_t lngTen8 = 100000000;
+    constexpr std::uint32_t lngTen4 = 10000;
+    const auto lngHigh = static_cast<std::uint32_t>(lngDigits / lngTen8); // 7 digits
+    const auto lngLow = static_cast<std::uint32_t>(lngDigits % lngTen8);  // 8 digits
+    const std::uint32_t lngFirst = lngHigh / lngTen4;                       // 3 digits
+    const std::uint32_t lngFirstPair = lngFirst % 100;
+    chrOut[0] = static_cast<char>('0' + lngFirst / 100);
+    chrOut[1] = chrDigitPairs[2 * lngFirstPair];
+    chrOut[2] = chrDigitPairs[2 * lngFirstPair + 1];
+    writeFourDigits(chrOut + 3, lngHigh % lngTen4);
+    writeFourDigits(chrOut + 7, lngLow / lngTen4);
+    writeFourDigits(chrOut + 11, lngLow % lngTen4);
+}
+
+// Powers of ten 10^k = lngMantissa * 2^intExponent, the mantissa of 64 bits with its top bit set,
+// correctly rounded (a relative error of at most 2^-64), for the fast 15-digit conversion.
 constexpr int intMinPow10 = -310;
 constexpr int intMaxPow10 = 345;
+
+struct Pow10
+{
+    std::uint64_t lngMantissa = 0;
+    int intExponent = 0;
+};
 
 class Pow10Table
 {
@@ -176,18 +237,26 @@ public:
         for (int k = intMinPow10; k <= intMaxPow10; ++k) {
             const auto result = std::to_chars(chrText + 2, chrText + sizeof chrText - 1, k);
             *result.ptr = '\0';
-            // strtold reads "1e-300" the same under every locale: there is no decimal point in it.
-            dblPowers[static_cast<std::size_t>(k - intMinPow10)] = std::strtold(chrText, nullptr);
+            // strtold reads "1e-300" the same under every locale: there is no decimal point in it. Its
+            // 64-bit mantissa is taken whole: frexpl gives it in [0.5, 1), times 2^64 it is an integer.
+            int intBinary = 0;
+            const long double dblFraction = std::frexp(std::strtold(chrText, nullptr), &intBinary);
+            Pow10& entry = entries[static_cast<std::size_t>(k - intMinPow10)];
+            entry.lngMantissa = static_cast<std::uint64_t>(std::ldexp(dblFraction, 64));
+            entry.intExponent = intBinary - 64;
         }
     }
-    long double operator()(int k) const
+    const Pow10& operator()(int k) const
     {
-        return dblPowers[static_cast<std::size_t>(k - intMinPow10)];
+        return entries[static_cast<std::size_t>(k - intMinPow10)];
     }
 
 private:
-    std::array<long double, intMaxPow10 - intMinPow10 + 1> dblPowers{};
+    std::array<Pow10, intMaxPow10 - intMinPow10 + 1> entries{};
 };
+
+// GCC's 128-bit integer: one multiplication gives the exact product of two 64-bit mantissas.
+__extension__ typedef unsigned __int128 Uint128;
 
 const Pow10Table& pow10Table()
 {
@@ -201,14 +270,27 @@ constexpr bool blnExtendedPrecision = std::numeric_limits<long double>::digits >
 
 bool isNumericText(std::string_view strText)
 {
-    return numericValue(strText).has_value();
+    double dblValue = 0.0;
+    return readNumericText(strText, dblValue);
 }
 
 std::optional<double> numericValue(std::string_view strText)
 {
+    double dblValue = 0.0;
+    if (!readNumericText(strText, dblValue)) {
+        return std::nullopt;
+    }
+    return dblValue;
+}
+
+bool readNumericText(std::string_view strText, double& dblOut)
+{
+    if (readPlainWhole(strText, dblOut)) {
+        return true;
+    }
     const auto span = scanNumber(strText);
     if (!span) {
-        return std::nullopt;
+        return false;
     }
     double dblValue = 0.0;
     if (span->blnPlainInteger) {
@@ -222,17 +304,18 @@ std::optional<double> numericValue(std::string_view strText)
         const auto result = std::from_chars(span->strBody.data(), pchEnd, dblValue);
         if (result.ec == std::errc::result_out_of_range) {
             if (bodyOverflows(span->strBody)) {
-                return std::nullopt;
+                return false;
             }
             dblValue = 0.0;
         } else if (result.ec != std::errc() || result.ptr != pchEnd) {
-            return std::nullopt;
+            return false;
         }
         if (!std::isfinite(dblValue)) {
-            return std::nullopt;
+            return false;
         }
     }
-    return span->blnNegative ? -dblValue : dblValue;
+    dblOut = span->blnNegative ? -dblValue : dblValue;
+    return true;
 }
 
 Decimal15 toDecimal15Reference(double dblValue)
@@ -265,28 +348,40 @@ Decimal15 toDecimal15(double dblValue)
     if constexpr (!blnExtendedPrecision) {
         return toDecimal15Reference(dblValue);
     } else {
-        if (dblValue == 0.0 || !std::isfinite(dblValue)) {
+        const auto lngBits = std::bit_cast<std::uint64_t>(dblValue);
+        const auto intBiased = static_cast<int>((lngBits >> 52) & 0x7FF);
+        // Zero, subnormals, infinities and NaN take the exact conversion.
+        if (intBiased == 0 || intBiased == 0x7FF) {
             return toDecimal15Reference(dblValue);
         }
-        const double dblMagnitude = std::fabs(dblValue);
-        int intBinaryExponent = 0;
-        std::frexp(dblMagnitude, &intBinaryExponent);
-        // floor((e2 - 1) * log10(2)): the decimal exponent, or one below it.
-        int intExponent = ((intBinaryExponent - 1) * 78913) >> 18;
+        // |dblValue| = lngMantissa * 2^(intBiased - 1086), lngMantissa with its top bit set.
+        const std::uint64_t lngMantissa = ((lngBits & 0xFFFFFFFFFFFFFULL) | (1ULL << 52)) << 11;
+        // floor(e * log10(2)) for |dblValue| in [2^e, 2^(e+1)): the decimal exponent, or one below it.
+        int intExponent = ((intBiased - 1023) * 78913) >> 18;
         const Pow10Table& pow10 = pow10Table();
-        long double dblScaled = static_cast<long double>(dblMagnitude) * pow10(14 - intExponent);
-        if (dblScaled >= 1e15L) {
+        // The value times 10^(14 - intExponent) as a 128-bit product: an integer part of about 50 bits
+        // and the fraction below it. The table's rounding moves it by at most 2^-14 of a unit.
+        const auto scale = [&](int intDecimal, std::uint64_t& lngWhole, std::uint64_t& lngFraction) {
+            const Pow10& power = pow10(14 - intDecimal);
+            const Uint128 lngProduct = static_cast<Uint128>(lngMantissa) * power.lngMantissa;
+            const int intFractionBits = 1086 - intBiased - power.intExponent; // 64 < bits < 128
+            lngWhole = static_cast<std::uint64_t>(lngProduct >> intFractionBits);
+            lngFraction = static_cast<std::uint64_t>((lngProduct << (128 - intFractionBits)) >> 64);
+        };
+        std::uint64_t lngWhole = 0;
+        std::uint64_t lngFraction = 0; // in units of 2^-64
+        scale(intExponent, lngWhole, lngFraction);
+        if (lngWhole >= lngTen15) {
             ++intExponent;
-            dblScaled = static_cast<long double>(dblMagnitude) * pow10(14 - intExponent);
+            scale(intExponent, lngWhole, lngFraction);
         }
-        // The scaled value carries a relative error of about 2^-63, at most 2e-4 in the units of its
-        // last digit: a fraction near one half needs the exact conversion.
-        const auto lngTruncated = static_cast<std::uint64_t>(dblScaled);
-        const long double dblFraction = dblScaled - static_cast<long double>(lngTruncated);
-        if (dblFraction > 0.499L && dblFraction < 0.501L) {
+        // A fraction within 0.001 of one half needs the exact conversion to decide the rounding.
+        constexpr std::uint64_t lngHalf = 1ULL << 63;
+        constexpr std::uint64_t lngMargin = 1ULL << 54; // about 0.001 in units of 2^-64
+        if (lngFraction > lngHalf - lngMargin && lngFraction < lngHalf + lngMargin) {
             return toDecimal15Reference(dblValue);
         }
-        std::uint64_t lngDigits = lngTruncated + (dblFraction > 0.5L ? 1 : 0);
+        std::uint64_t lngDigits = lngWhole + (lngFraction > lngHalf ? 1 : 0);
         if (lngDigits >= lngTen15) {
             lngDigits /= 10;
             ++intExponent;
@@ -296,7 +391,7 @@ Decimal15 toDecimal15(double dblValue)
         Decimal15 dec;
         dec.lngDigits = lngDigits;
         dec.intExponent = intExponent;
-        dec.blnNegative = std::signbit(dblValue);
+        dec.blnNegative = (lngBits >> 63) != 0;
         return dec;
     }
 }
@@ -308,13 +403,16 @@ void appendGeneralNumberText(std::string& strOut, double dblValue)
         strOut += '0';
         return;
     }
-    char chrDigits[15];
+    // The digits are copied in fixed 16-byte moves (the buffers leave room), which the compiler does
+    // in registers; only the final append has a variable length.
+    constexpr std::size_t lngMove = 16;
+    char chrDigits[32] = {};
     writeFifteenDigits(chrDigits, dec.lngDigits);
     int intSignificant = 15;
     while (chrDigits[intSignificant - 1] == '0') {
         --intSignificant;
     }
-    char chrText[40];
+    char chrText[64];
     char* pch = chrText;
     if (dec.blnNegative) {
         *pch++ = '-';
@@ -324,7 +422,7 @@ void appendGeneralNumberText(std::string& strOut, double dblValue)
         *pch++ = chrDigits[0];
         if (intSignificant > 1) {
             *pch++ = '.';
-            std::memcpy(pch, chrDigits + 1, static_cast<std::size_t>(intSignificant - 1));
+            std::memcpy(pch, chrDigits + 1, lngMove);
             pch += intSignificant - 1;
         }
         *pch++ = 'E';
@@ -337,25 +435,20 @@ void appendGeneralNumberText(std::string& strOut, double dblValue)
         *pch++ = chrDigitPairs[2 * lngPair];
         *pch++ = chrDigitPairs[2 * lngPair + 1];
     } else if (intExponent >= 0) {
+        // The whole part is the first intExponent + 1 of the 15 digits, its trailing zeros included.
         const int intWhole = intExponent + 1;
-        const int intCopied = intSignificant < intWhole ? intSignificant : intWhole;
-        std::memcpy(pch, chrDigits, static_cast<std::size_t>(intCopied));
-        pch += intCopied;
-        for (int i = intCopied; i < intWhole; ++i) {
-            *pch++ = '0';
-        }
+        std::memcpy(pch, chrDigits, lngMove);
+        pch += intWhole;
         if (intSignificant > intWhole) {
             *pch++ = '.';
-            std::memcpy(pch, chrDigits + intWhole, static_cast<std::size_t>(intSignificant - intWhole));
+            std::memcpy(pch, chrDigits + intWhole, lngMove);
             pch += intSignificant - intWhole;
         }
     } else {
-        *pch++ = '0';
-        *pch++ = '.';
-        for (int i = -1; i > intExponent; --i) {
-            *pch++ = '0';
-        }
-        std::memcpy(pch, chrDigits, static_cast<std::size_t>(intSignificant));
+        // "0." and the zeros before the first digit: -intExponent - 1 of them, at most 3.
+        std::memcpy(pch, "0.000", 5);
+        pch += 1 - intExponent;
+        std::memcpy(pch, chrDigits, lngMove);
         pch += intSignificant;
     }
     strOut.append(chrText, pch);

@@ -32,12 +32,12 @@ void readSamples(platform::TextReader& stream, std::int32_t lngNumSamp, std::spa
 {
     for (std::int32_t i = 0; i < lngNumSamp; ++i) {
         const platform::TextLine line = stream.readLine();
-        const auto dblValue = line.blnTooLong ? std::nullopt : numericValue(line.strText);
-        if (!dblValue) {
+        double dblValue = 0.0;
+        if (line.blnTooLong || !readNumericText(line.strText, dblValue)) {
             raiseFailure(err::lngTypeMismatch, "line " + std::to_string(i + 1) + " of the sample file is not a number");
         }
         const auto lngIndex = static_cast<std::size_t>(i);
-        dblInData[lngIndex] = *dblValue;
+        dblInData[lngIndex] = dblValue;
         dblR_SPCData[lngIndex] = dblInData[lngIndex];
         dblI_SPCData[lngIndex] = 0.0;
     }

@@ -3,7 +3,9 @@
 #include "engine/failure.h"
 
 #include <atomic>
+#include <bit>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -76,6 +78,30 @@ private:
 
 constexpr std::size_t lngChunkBytes = 64 * 1024;
 
+// The first LF in [pchFrom, pchTo), or nullptr. A recording's lines are a few bytes long, so the
+// first 16 bytes are searched a word at a time in registers; a library call for each short line cost
+// more than the search itself. Longer stretches go to memchr.
+const char* findNewline(const char* pchFrom, const char* pchTo)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint64_t lngOnes = 0x0101010101010101ULL;
+        constexpr std::uint64_t lngHighs = 0x8080808080808080ULL;
+        constexpr std::uint64_t lngLineFeeds = lngOnes * '\n';
+        for (int intWord = 0; intWord < 2 && pchTo - pchFrom >= 8; ++intWord) {
+            std::uint64_t lngWord = 0;
+            std::memcpy(&lngWord, pchFrom, sizeof lngWord);
+            const std::uint64_t lngDiff = lngWord ^ lngLineFeeds; // a zero byte where an LF is
+            // The lowest set high bit marks the first zero byte exactly (higher ones may be false).
+            const std::uint64_t lngZeros = (lngDiff - lngOnes) & ~lngDiff & lngHighs;
+            if (lngZeros != 0) {
+                return pchFrom + std::countr_zero(lngZeros) / 8;
+            }
+            pchFrom += 8;
+        }
+    }
+    return static_cast<const char*>(std::memchr(pchFrom, '\n', static_cast<std::size_t>(pchTo - pchFrom)));
+}
+
 class StdTextReader final : public TextReader
 {
 public:
@@ -96,9 +122,9 @@ public:
         }
         std::size_t lngScanned = lngBegin;
         for (;;) {
-            const void* pNewline = std::memchr(chrBuffer.data() + lngScanned, '\n', lngEnd - lngScanned);
-            if (pNewline != nullptr) {
-                const auto lngLineEnd = static_cast<std::size_t>(static_cast<const char*>(pNewline) - chrBuffer.data());
+            const char* const pchNewline = findNewline(chrBuffer.data() + lngScanned, chrBuffer.data() + lngEnd);
+            if (pchNewline != nullptr) {
+                const auto lngLineEnd = static_cast<std::size_t>(pchNewline - chrBuffer.data());
                 return takeLine(lngLineEnd, lngLineEnd + 1);
             }
             if (lngEnd - lngBegin > lngMaxLineBytes + 1) { // + 1: a CR may still precede the LF
