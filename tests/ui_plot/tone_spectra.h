@@ -15,8 +15,9 @@ namespace kestrix::testing {
 
 struct Tone
 {
-    double dblLine = 0.0; // frequency in lines, fractional for a tone between lines
-    double dblPeak = 0.0; // counts
+    double dblLine = 0.0;  // frequency in lines, fractional for a tone between lines
+    double dblPeak = 0.0;  // counts
+    double dblPhase = 0.0; // radians
 };
 
 // The samples of a sum of tones (cosines) over lngNumSamp points.
@@ -26,7 +27,8 @@ inline std::vector<double> toneSamples(std::int32_t lngNumSamp, const std::vecto
     for (std::size_t n = 0; n < dblSamples.size(); ++n) {
         for (const Tone& tone : tones) {
             dblSamples[n] +=
-                tone.dblPeak * std::cos(2.0 * std::numbers::pi * tone.dblLine * static_cast<double>(n) / lngNumSamp);
+                tone.dblPeak *
+                std::cos(2.0 * std::numbers::pi * tone.dblLine * static_cast<double>(n) / lngNumSamp + tone.dblPhase);
         }
     }
     return dblSamples;
