@@ -141,6 +141,102 @@ void butterflyGroup(double* __restrict Rj, double* __restrict Ij, double* __rest
     }
 }
 
+// A twiddle factor: the library's cosine and sine of w * theta.
+struct Twiddle
+{
+    double wr;
+    double wi;
+};
+
+Twiddle twiddle(std::int32_t w, double dblTheta)
+{
+    const double dblArg = static_cast<double>(w) * dblTheta;
+    return {std::cos(dblArg), std::sin(dblArg)};
+}
+
+// The twiddle indices of one stage's groups in order: q = 0, 1, 2, ... reversed over intBits bits.
+class ReversedCounter
+{
+public:
+    explicit ReversedCounter(int intBits) : intBits(intBits) {}
+    std::int32_t next()
+    {
+        const std::int32_t w = lngValue;
+        ++lngCount;
+        lngValue = nextReversed(lngValue, lngCount, intBits);
+        return w;
+    }
+
+private:
+    int intBits;
+    std::int32_t lngValue = 0;
+    std::int32_t lngCount = 0;
+};
+
+// One stage with half span h, group by group.
+void singleStage(std::int32_t n, std::int32_t h, double dblTheta, int intTwiddleBits, double* R, double* I)
+{
+    ReversedCounter counter(intTwiddleBits);
+    for (std::int32_t g = 0; g < n; g += 2 * h) {
+        const Twiddle tw = twiddle(counter.next(), dblTheta);
+        // The first stages have one or two butterflies a group: written out, without a loop.
+        if (h == 1) {
+            butterfly(R[g], I[g], R[g + 1], I[g + 1], tw.wr, tw.wi);
+        } else if (h == 2) {
+            butterfly(R[g], I[g], R[g + 2], I[g + 2], tw.wr, tw.wi);
+            butterfly(R[g + 1], I[g + 1], R[g + 3], I[g + 3], tw.wr, tw.wi);
+        } else {
+            butterflyGroup(R + g, I + g, R + g + h, I + g + h, h, tw.wr, tw.wi);
+        }
+    }
+}
+
+// The stages with half spans h and 2h in one pass over the arrays. A block of 4h elements holds two
+// groups of the first stage and one of the second; for each offset t the two butterflies of the first
+// stage (t, t + h) and (2h + t, 3h + t) come before the two of the second (t, t + 2h) and
+// (t + h, t + 3h) that read their results. Every element so goes through the same operations in the
+// same order as stage by stage, but is loaded and stored once for both stages.
+void stagePair(double* __restrict R0, double* __restrict R1, double* __restrict R2, double* __restrict R3,
+               double* __restrict I0, double* __restrict I1, double* __restrict I2, double* __restrict I3,
+               std::int32_t h, Twiddle tw1, Twiddle tw2, Twiddle tw3)
+{
+    for (std::int32_t t = 0; t < h; ++t) {
+        double r0 = R0[t];
+        double i0 = I0[t];
+        double r1 = R1[t];
+        double i1 = I1[t];
+        double r2 = R2[t];
+        double i2 = I2[t];
+        double r3 = R3[t];
+        double i3 = I3[t];
+        butterfly(r0, i0, r1, i1, tw1.wr, tw1.wi);
+        butterfly(r2, i2, r3, i3, tw2.wr, tw2.wi);
+        butterfly(r0, i0, r2, i2, tw3.wr, tw3.wi);
+        butterfly(r1, i1, r3, i3, tw3.wr, tw3.wi);
+        R0[t] = r0;
+        I0[t] = i0;
+        R1[t] = r1;
+        I1[t] = i1;
+        R2[t] = r2;
+        I2[t] = i2;
+        R3[t] = r3;
+        I3[t] = i3;
+    }
+}
+
+void pairedStages(std::int32_t n, std::int32_t h, double dblTheta, int intTwiddleBits, double* R, double* I)
+{
+    ReversedCounter first(intTwiddleBits);
+    ReversedCounter second(intTwiddleBits);
+    for (std::int32_t g = 0; g < n; g += 4 * h) {
+        const Twiddle tw1 = twiddle(first.next(), dblTheta);
+        const Twiddle tw2 = twiddle(first.next(), dblTheta);
+        const Twiddle tw3 = twiddle(second.next(), dblTheta);
+        stagePair(R + g, R + g + h, R + g + 2 * h, R + g + 3 * h, I + g, I + g + h, I + g + 2 * h, I + g + 3 * h, h,
+                  tw1, tw2, tw3);
+    }
+}
+
 } // namespace
 
 void FFT(std::int32_t lngNumSamp, double dblTheta, std::span<double> dblR_SPCData, std::span<double> dblI_SPCData)
@@ -154,28 +250,20 @@ void FFT(std::int32_t lngNumSamp, double dblTheta, std::span<double> dblR_SPCDat
 
     reverseBitOrder(n, R, I);
 
-    // Butterfly stages, span m = 2h doubling up to N. The group q of a stage uses the twiddle index
-    // w = q with its log2(N) - 1 bits reversed (see nextReversed), computed afresh for each group.
+    // Butterfly stages, half span h doubling from 1 to N/2. The group q of a stage uses the twiddle
+    // index w = q with its log2(N) - 1 bits reversed (see nextReversed), computed afresh for each
+    // group: N - 1 cosine and sine pairs in all. The first two stages go singly (one and two
+    // butterflies a group), the rest two at a time, and a last odd one singly.
     const int intTwiddleBits = bitCount(n) - 1;
-    for (std::int32_t h = 1, m = 2; m <= n; h = m, m <<= 1) {
-        std::int32_t w = 0;
-        std::int32_t q = 0;
-        for (std::int32_t g = 0; g < n; g += m) {
-            const double dblArg = static_cast<double>(w) * dblTheta;
-            const double wr = std::cos(dblArg);
-            const double wi = std::sin(dblArg);
-            ++q;
-            w = nextReversed(w, q, intTwiddleBits);
-            // The first stages have one or two butterflies a group: written out, without a loop.
-            if (h == 1) {
-                butterfly(R[g], I[g], R[g + 1], I[g + 1], wr, wi);
-            } else if (h == 2) {
-                butterfly(R[g], I[g], R[g + 2], I[g + 2], wr, wi);
-                butterfly(R[g + 1], I[g + 1], R[g + 3], I[g + 3], wr, wi);
-            } else {
-                butterflyGroup(R + g, I + g, R + g + h, I + g + h, h, wr, wi);
-            }
-        }
+    std::int32_t h = 1;
+    for (; h <= 2 && 2 * h <= n; h *= 2) {
+        singleStage(n, h, dblTheta, intTwiddleBits, R, I);
+    }
+    for (; 4 * h <= n; h *= 4) {
+        pairedStages(n, h, dblTheta, intTwiddleBits, R, I);
+    }
+    if (2 * h <= n) {
+        singleStage(n, h, dblTheta, intTwiddleBits, R, I);
     }
 }
 

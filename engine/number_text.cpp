@@ -187,34 +187,87 @@ constexpr std::array<char, 200> makeDigitPairs()
 }
 constexpr std::array<char, 200> chrDigitPairs = makeDigitPairs();
 
-// Writes the four digits of lngGroup (below 10^4) to chrOut.
-void writeFourDigits(char* chrOut, std::uint32_t lngGroup)
+// The eight decimal digits of lngValue (below 10^8, leading zeros included) as characters, the most
+// significant first in memory on a little-endian host. The number is split into the lanes of one
+// word, two of 4 digits, then four of 2, then eight of 1; each multiplication stays within its lane,
+// and the reciprocals 10486 / 2^20 and 103 / 2^10 divide exactly by 100 and 10 in these ranges.
+std::uint64_t eightDigitsWord(std::uint32_t lngValue)
 {
-    const std::uint32_t lngHigh = lngGroup / 100;
-    const std::uint32_t lngLow = lngGroup % 100;
-    chrOut[0] = chrDigitPairs[2 * lngHigh];
-    chrOut[1] = chrDigitPairs[2 * lngHigh + 1];
-    chrOut[2] = chrDigitPairs[2 * lngLow];
-    chrOut[3] = chrDigitPairs[2 * lngLow + 1];
+    std::uint64_t lngLanes = (lngValue / 10000) | (std::uint64_t{lngValue % 10000} << 32);
+    const std::uint64_t lngHundreds = ((lngLanes * 10486) >> 20) & 0x0000007F0000007FULL;
+    lngLanes = ((lngLanes - lngHundreds * 100) << 16) | lngHundreds;
+    const std::uint64_t lngTens = ((lngLanes * 103) >> 10) & 0x000F000F000F000FULL;
+    lngLanes = ((lngLanes - lngTens * 10) << 8) | lngTens;
+    return lngLanes + 0x3030303030303030ULL;
 }
 
-// Writes the 15 digits of lngDigits (10^14 <= lngDigits < 10^15) to chrOut. The number is split into
-// groups of 3, 4, 4 and 4 digits first, so the divisions of the groups run side by side rather than
-// as one chain of 7.
-void writeFifteenDigits(char* chrOut, std::uint64_t lngDigits)
+// The 15 digits of a number 10^14 <= lngDigits < 10^15 as the characters of two words, in memory
+// order (byte 0 the lowest): a '0' and the first 7 digits, then the last 8. Kept in registers: the
+// text writer shifts the characters it needs out of them, where reading them back from a buffer just
+// written byte-wise would stall on every number.
+struct DigitWords
+{
+    std::uint64_t lngHigh = 0;
+    std::uint64_t lngLow = 0;
+
+    // The character at position intIndex of the 16 ('0' first, then the digits).
+    char at(int intIndex) const
+    {
+        const std::uint64_t lngWord = intIndex < 8 ? lngHigh : lngLow;
+        return static_cast<char>((lngWord >> (8 * (intIndex % 8))) & 0xFF);
+    }
+};
+
+DigitWords fifteenDigitWords(std::uint64_t lngDigits)
 {
     constexpr std::uint64_t lngTen8 = 100000000;
-    constexpr std::uint32_t lngTen4 = 10000;
-    const auto lngHigh = static_cast<std::uint32_t>(lngDigits / lngTen8); // 7 digits
-    const auto lngLow = static_cast<std::uint32_t>(lngDigits % lngTen8);  // 8 digits
-    const std::uint32_t lngFirst = lngHigh / lngTen4;                       // 3 digits
-    const std::uint32_t lngFirstPair = lngFirst % 100;
-    chrOut[0] = static_cast<char>('0' + lngFirst / 100);
-    chrOut[1] = chrDigitPairs[2 * lngFirstPair];
-    chrOut[2] = chrDigitPairs[2 * lngFirstPair + 1];
-    writeFourDigits(chrOut + 3, lngHigh % lngTen4);
-    writeFourDigits(chrOut + 7, lngLow / lngTen4);
-    writeFourDigits(chrOut + 11, lngLow % lngTen4);
+    return {eightDigitsWord(static_cast<std::uint32_t>(lngDigits / lngTen8)),
+            eightDigitsWord(static_cast<std::uint32_t>(lngDigits % lngTen8))};
+}
+
+// Stores the 8 characters of a word at pchOut in their memory order, whatever the host's byte order.
+void storeCharacters(char* pchOut, std::uint64_t lngWord)
+{
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(pchOut, &lngWord, sizeof lngWord);
+    } else {
+        for (int i = 0; i < 8; ++i) {
+            pchOut[i] = static_cast<char>((lngWord >> (8 * i)) & 0xFF);
+        }
+    }
+}
+
+// Stores the 16 characters from position intStart (1 to 15) of the digit words on: the digits wanted
+// and whatever follows them, which the caller's room takes.
+void storeDigitsFrom(char* pchOut, const DigitWords& digits, int intStart)
+{
+    if (intStart < 8) {
+        const int intShift = 8 * intStart;
+        storeCharacters(pchOut, (digits.lngHigh >> intShift) | (digits.lngLow << (64 - intShift)));
+        storeCharacters(pchOut + 8, digits.lngLow >> intShift);
+    } else {
+        storeCharacters(pchOut, digits.lngLow >> (8 * (intStart - 8)));
+    }
+}
+
+// The number of digits up to the last that is not 0 (1 to 15; the first digit is never 0).
+int significantDigits(const DigitWords& digits)
+{
+    constexpr std::uint64_t lngZeros = 0x3030303030303030ULL;
+    const std::uint64_t lngLowDiff = digits.lngLow ^ lngZeros;
+    if (lngLowDiff != 0) {
+        return 15 - std::countl_zero(lngLowDiff) / 8;
+    }
+    return 7 - std::countl_zero(digits.lngHigh ^ lngZeros) / 8;
+}
+
+// Writes the 15 digits of lngDigits (10^14 <= lngDigits < 10^15) to chrOut.
+void writeFifteenDigits(char* chrOut, std::uint64_t lngDigits)
+{
+    const DigitWords digits = fifteenDigitWords(lngDigits);
+    for (int i = 0; i < 15; ++i) {
+        chrOut[i] = digits.at(i + 1);
+    }
 }
 
 // Powers of ten 10^k = lngMantissa * 2^intExponent, the mantissa of 64 bits with its top bit set,
@@ -396,33 +449,27 @@ Decimal15 toDecimal15(double dblValue)
     }
 }
 
-void appendGeneralNumberText(std::string& strOut, double dblValue)
+char* writeGeneralNumberText(char* pchOut, double dblValue)
 {
     const Decimal15 dec = toDecimal15(dblValue);
     if (dec.lngDigits == 0) {
-        strOut += '0';
-        return;
+        *pchOut = '0';
+        return pchOut + 1;
     }
-    // The digits are copied in fixed 16-byte moves (the buffers leave room), which the compiler does
-    // in registers; only the final append has a variable length.
-    constexpr std::size_t lngMove = 16;
-    char chrDigits[32] = {};
-    writeFifteenDigits(chrDigits, dec.lngDigits);
-    int intSignificant = 15;
-    while (chrDigits[intSignificant - 1] == '0') {
-        --intSignificant;
-    }
-    char chrText[64];
-    char* pch = chrText;
+    // Digits are stored 16 characters at a time; the room the caller leaves (lngGeneralTextRoom) takes
+    // what lies past the end returned.
+    const DigitWords digits = fifteenDigitWords(dec.lngDigits);
+    const int intSignificant = significantDigits(digits);
+    char* pch = pchOut;
     if (dec.blnNegative) {
         *pch++ = '-';
     }
     const int intExponent = dec.intExponent;
     if (intExponent < -4 || intExponent >= 15) {
-        *pch++ = chrDigits[0];
+        *pch++ = digits.at(1);
         if (intSignificant > 1) {
             *pch++ = '.';
-            std::memcpy(pch, chrDigits + 1, lngMove);
+            storeDigitsFrom(pch, digits, 2);
             pch += intSignificant - 1;
         }
         *pch++ = 'E';
@@ -437,21 +484,27 @@ void appendGeneralNumberText(std::string& strOut, double dblValue)
     } else if (intExponent >= 0) {
         // The whole part is the first intExponent + 1 of the 15 digits, its trailing zeros included.
         const int intWhole = intExponent + 1;
-        std::memcpy(pch, chrDigits, lngMove);
+        storeDigitsFrom(pch, digits, 1);
         pch += intWhole;
         if (intSignificant > intWhole) {
             *pch++ = '.';
-            std::memcpy(pch, chrDigits + intWhole, lngMove);
+            storeDigitsFrom(pch, digits, 1 + intWhole);
             pch += intSignificant - intWhole;
         }
     } else {
         // "0." and the zeros before the first digit: -intExponent - 1 of them, at most 3.
         std::memcpy(pch, "0.000", 5);
         pch += 1 - intExponent;
-        std::memcpy(pch, chrDigits, lngMove);
+        storeDigitsFrom(pch, digits, 1);
         pch += intSignificant;
     }
-    strOut.append(chrText, pch);
+    return pch;
+}
+
+void appendGeneralNumberText(std::string& strOut, double dblValue)
+{
+    char chrText[lngGeneralTextRoom];
+    strOut.append(chrText, writeGeneralNumberText(chrText, dblValue));
 }
 
 std::string generalNumberText(double dblValue)

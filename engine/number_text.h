@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -37,8 +38,15 @@ double fixedDecimalValue(double dblValue, int intDecimals);
 // exponent form "4.5E-14", "1E+15" (at least two exponent digits). dblValue must be finite.
 std::string generalNumberText(double dblValue);
 
-// Appends the general number text of dblValue to strOut (the fast form used by the file writers).
+// Appends the general number text of dblValue to strOut.
 void appendGeneralNumberText(std::string& strOut, double dblValue);
+
+// Writes the general number text of dblValue at pchOut and returns its end, for the file writers that
+// build whole files in one buffer. The text is at most 22 characters, but the writer moves digits in
+// fixed blocks: pchOut must have lngGeneralTextRoom characters of room (those past the returned end
+// hold scratch).
+inline constexpr std::size_t lngGeneralTextRoom = 48;
+char* writeGeneralNumberText(char* pchOut, double dblValue);
 
 // The whole number of a text: its value formatted with "#0" and taken as a 32-bit integer.
 // Raises type mismatch (13) for a text that is not numeric and overflow (6) when it does not fit.

@@ -18,44 +18,58 @@ void computeAmplitudes(std::int32_t lngNumSamp, std::int32_t lngNumLine, std::sp
     }
 }
 
+namespace {
+
+// The longest general number text (22 characters, "-1.23456789012345E-308") rounded up; each line is
+// written into a buffer sized by it, with lngGeneralTextRoom of slack after the last line for the
+// writer's scratch, then cut to its length.
+constexpr std::size_t lngNumberMax = 24;
+constexpr std::size_t lngCountMax = 6; // "-32768"
+
+} // namespace
+
 std::string formatSpectrumCsv(std::int32_t lngNumLine, double dblDeltaFreq, double dblPosScale,
                               std::span<const double> dblAmpData)
 {
-    constexpr std::size_t lngLineReserve = 48; // two general number texts, a comma and CR LF
-    std::string strContent;
-    strContent.reserve(static_cast<std::size_t>(lngNumLine) * lngLineReserve);
+    constexpr std::size_t lngLineMax = 2 * lngNumberMax + 3; // two numbers, a comma and CR LF
+    const auto lngLines = static_cast<std::size_t>(lngNumLine < 0 ? 0 : lngNumLine);
+    std::string strContent(lngLines * lngLineMax + lngGeneralTextRoom, '\0');
+    char* pch = strContent.data();
     for (std::int32_t i = 0; i < lngNumLine; ++i) {
         const double dblFreq = static_cast<double>(i) * dblDeltaFreq;
         const double dblVolts = dblPosScale * dblAmpData[static_cast<std::size_t>(i)];
         if (!std::isfinite(dblFreq) || !std::isfinite(dblVolts)) {
             raiseFailure(err::lngOverflow, "spectrum line " + std::to_string(i) + " is not a finite number");
         }
-        appendGeneralNumberText(strContent, dblFreq);
-        strContent += ',';
-        appendGeneralNumberText(strContent, dblVolts);
-        strContent += "\r\n";
+        pch = writeGeneralNumberText(pch, dblFreq);
+        *pch++ = ',';
+        pch = writeGeneralNumberText(pch, dblVolts);
+        *pch++ = '\r';
+        *pch++ = '\n';
     }
+    strContent.resize(static_cast<std::size_t>(pch - strContent.data()));
     return strContent;
 }
 
 std::string formatBandWaveCsv(double dblDeltaTime, std::span<const double> dblBandWave)
 {
-    constexpr std::size_t lngLineReserve = 32;
-    std::string strContent;
-    strContent.reserve(dblBandWave.size() * lngLineReserve);
+    constexpr std::size_t lngLineMax = lngNumberMax + lngCountMax + 3;
+    std::string strContent(dblBandWave.size() * lngLineMax + lngGeneralTextRoom, '\0');
+    char* pch = strContent.data();
+    char* const pchEnd = pch + strContent.size();
     for (std::size_t i = 0; i < dblBandWave.size(); ++i) {
         const double dblTime = static_cast<double>(i) * dblDeltaTime;
         if (!std::isfinite(dblTime)) {
             raiseFailure(err::lngOverflow, "band waveform time is not a finite number");
         }
-        appendGeneralNumberText(strContent, dblTime);
-        strContent += ',';
+        pch = writeGeneralNumberText(pch, dblTime);
+        *pch++ = ',';
         // The counts are whole 16-bit numbers already: their "#0" text is their integer text.
-        char chrCount[8];
-        const auto result = std::to_chars(chrCount, chrCount + sizeof chrCount, static_cast<int>(dblBandWave[i]));
-        strContent.append(chrCount, result.ptr);
-        strContent += "\r\n";
+        pch = std::to_chars(pch, pchEnd, static_cast<int>(dblBandWave[i])).ptr;
+        *pch++ = '\r';
+        *pch++ = '\n';
     }
+    strContent.resize(static_cast<std::size_t>(pch - strContent.data()));
     return strContent;
 }
 

@@ -78,28 +78,25 @@ private:
 
 constexpr std::size_t lngChunkBytes = 64 * 1024;
 
-// The first LF in [pchFrom, pchTo), or nullptr. A recording's lines are a few bytes long, so the
-// first 16 bytes are searched a word at a time in registers; a library call for each short line cost
-// more than the search itself. Longer stretches go to memchr.
-const char* findNewline(const char* pchFrom, const char* pchTo)
+constexpr bool blnLittleEndian = std::endian::native == std::endian::little;
+
+// The LFs among the 64 bytes at pch as a mask, bit i for byte i (on a little-endian host). Each
+// word's bytes are tested for zero after an exclusive-or with LFs, exactly (no carries between
+// bytes), and the eight resulting high bits gathered into one byte by a multiplication.
+std::uint64_t newlineMask(const char* pch)
 {
-    if constexpr (std::endian::native == std::endian::little) {
-        constexpr std::uint64_t lngOnes = 0x0101010101010101ULL;
-        constexpr std::uint64_t lngHighs = 0x8080808080808080ULL;
-        constexpr std::uint64_t lngLineFeeds = lngOnes * '\n';
-        for (int intWord = 0; intWord < 2 && pchTo - pchFrom >= 8; ++intWord) {
-            std::uint64_t lngWord = 0;
-            std::memcpy(&lngWord, pchFrom, sizeof lngWord);
-            const std::uint64_t lngDiff = lngWord ^ lngLineFeeds; // a zero byte where an LF is
-            // The lowest set high bit marks the first zero byte exactly (higher ones may be false).
-            const std::uint64_t lngZeros = (lngDiff - lngOnes) & ~lngDiff & lngHighs;
-            if (lngZeros != 0) {
-                return pchFrom + std::countr_zero(lngZeros) / 8;
-            }
-            pchFrom += 8;
-        }
+    constexpr std::uint64_t lngLineFeeds = 0x0A0A0A0A0A0A0A0AULL;
+    constexpr std::uint64_t lngLow7 = 0x7F7F7F7F7F7F7F7FULL;
+    constexpr std::uint64_t lngGather = 0x0102040810204080ULL; // high bit of byte k to bit 56 + k
+    std::uint64_t lngMask = 0;
+    for (int intWord = 0; intWord < 8; ++intWord) {
+        std::uint64_t lngWord = 0;
+        std::memcpy(&lngWord, pch + 8 * intWord, sizeof lngWord);
+        const std::uint64_t lngDiff = lngWord ^ lngLineFeeds;
+        const std::uint64_t lngZeroHighs = ~(((lngDiff & lngLow7) + lngLow7) | lngDiff | lngLow7);
+        lngMask |= (((lngZeroHighs >> 7) * lngGather) >> 56) << (8 * intWord);
     }
-    return static_cast<const char*>(std::memchr(pchFrom, '\n', static_cast<std::size_t>(pchTo - pchFrom)));
+    return lngMask;
 }
 
 class StdTextReader final : public TextReader
@@ -122,9 +119,8 @@ public:
         }
         std::size_t lngScanned = lngBegin;
         for (;;) {
-            const char* const pchNewline = findNewline(chrBuffer.data() + lngScanned, chrBuffer.data() + lngEnd);
-            if (pchNewline != nullptr) {
-                const auto lngLineEnd = static_cast<std::size_t>(pchNewline - chrBuffer.data());
+            const std::size_t lngLineEnd = findNewline(lngScanned);
+            if (lngLineEnd != lngNone) {
                 return takeLine(lngLineEnd, lngLineEnd + 1);
             }
             if (lngEnd - lngBegin > lngMaxLineBytes + 1) { // + 1: a CR may still precede the LF
@@ -146,6 +142,36 @@ public:
     }
 
 private:
+    static constexpr std::size_t lngNone = static_cast<std::size_t>(-1);
+    static constexpr std::size_t lngMaskBytes = 64;
+
+    // The offset of the first LF at or after lngFrom and before lngEnd, or lngNone. The lines of a
+    // recording are a few bytes long: a search of its own for each, a library call or a loop, made
+    // one long chain of dependent steps from line to line. Instead the LFs of 64 bytes at a time are
+    // found at once and kept as a mask, from which the following lines are taken with a bit scan.
+    std::size_t findNewline(std::size_t lngFrom)
+    {
+        if constexpr (blnLittleEndian) {
+            for (;;) {
+                if (lngMaskStart != lngNone && lngFrom >= lngMaskStart && lngFrom < lngMaskStart + lngMaskBytes) {
+                    const std::uint64_t lngRest = lngMask >> (lngFrom - lngMaskStart);
+                    if (lngRest != 0) {
+                        return lngFrom + static_cast<std::size_t>(std::countr_zero(lngRest));
+                    }
+                    lngFrom = lngMaskStart + lngMaskBytes;
+                }
+                if (lngEnd - lngFrom < lngMaskBytes) {
+                    break; // the short rest goes to memchr
+                }
+                lngMaskStart = lngFrom;
+                lngMask = newlineMask(chrBuffer.data() + lngFrom);
+            }
+        }
+        const void* pNewline = std::memchr(chrBuffer.data() + lngFrom, '\n', lngEnd - lngFrom);
+        return pNewline == nullptr ? lngNone
+                                   : static_cast<std::size_t>(static_cast<const char*>(pNewline) - chrBuffer.data());
+    }
+
     TextLine takeLine(std::size_t lngLineEnd, std::size_t lngNext)
     {
         std::size_t lngTextEnd = lngLineEnd;
@@ -185,6 +211,7 @@ private:
             std::memmove(chrBuffer.data(), chrBuffer.data() + lngBegin, lngEnd - lngBegin);
             lngEnd -= lngBegin;
             lngBegin = 0;
+            lngMaskStart = lngNone; // the mask described the bytes where they were
         }
         const std::size_t lngRoom = chrBuffer.size() - lngEnd;
         ssize_t lngRead;
@@ -215,6 +242,8 @@ private:
     std::size_t lngEnd = 0;
     bool blnEof = false;
     bool blnAtStart = true;
+    std::size_t lngMaskStart = lngNone; // the 64 bytes from here are described by lngMask
+    std::uint64_t lngMask = 0;
 };
 
 class StdTextWriter final : public TextWriter
