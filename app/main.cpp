@@ -1,7 +1,7 @@
 #include "platform/clock.h"
 #include "platform/qt/qt_platform_ui.h"
 #include "platform/std_text_files.h"
-#include "ui/main_window.h"
+#include "ui/kestrix_window.h"
 
 #include <QApplication>
 
@@ -18,8 +18,8 @@ int main(int argc, char** argv)
     kestrix::platform::QtPlatformUi ui;
     kestrix::platform::StdTextFiles files;
     kestrix::platform::SystemClock clock;
-    kestrix::ui::FrmMain frmMain(ui, files, clock);
-    ui.setParentWindow(&frmMain);
-    frmMain.show();
+    kestrix::ui::KestrixWindow window(ui, files, clock);
+    ui.setParentWindow(&window);
+    window.show();
     return QApplication::exec();
 }

@@ -52,7 +52,7 @@ bool LeaveValidation::handleTab(QObject* watched, QEvent* event)
     const bool blnTab = keyEvent->key() == Qt::Key_Tab || keyEvent->key() == Qt::Key_Backtab;
     // Ctrl+Tab and Alt+Tab do not move between the fields; the key is looked at once, on the focus widget.
     if (!blnTab || (keyEvent->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) != 0 || !due ||
-        watched != window.focusWidget()) {
+        watched != QApplication::focusWidget()) {
         return false;
     }
     const bool blnForward = keyEvent->key() == Qt::Key_Tab && (keyEvent->modifiers() & Qt::ShiftModifier) == 0;
@@ -61,11 +61,13 @@ bool LeaveValidation::handleTab(QObject* watched, QEvent* event)
 
 bool LeaveValidation::handlePress(QObject* watched, QEvent* event)
 {
-    if (!due || window.windowHandle() == nullptr || watched != window.windowHandle()) {
+    // The fields may sit in a larger window (beside the spectrum view): presses enter through it.
+    QWidget* const topLevel = window.window();
+    if (!due || topLevel->windowHandle() == nullptr || watched != topLevel->windowHandle()) {
         return false;
     }
     const auto* mouseEvent = static_cast<QMouseEvent*>(event);
-    QWidget* target = controlOf(window.childAt(mouseEvent->position().toPoint()));
+    QWidget* target = controlOf(topLevel->childAt(mouseEvent->position().toPoint()));
     // A click on a label, on the bare window or on a disabled control moves no focus.
     if (target == nullptr || !target->isEnabled() || (target->focusPolicy() & Qt::ClickFocus) == 0) {
         return false;
@@ -100,15 +102,24 @@ bool LeaveValidation::allowMoveTo(QWidget* target)
 
 QWidget* LeaveValidation::controlOf(QWidget* widget) const
 {
-    while (widget != nullptr && widget->parentWidget() != &window) {
-        widget = widget->parentWidget();
+    // The control that a press on widget gives the focus to: the widget itself or the nearest
+    // container that takes the focus for it (a list's viewport, a combo box's parts).
+    QWidget* const topLevel = window.window();
+    for (; widget != nullptr && widget != topLevel; widget = widget->parentWidget()) {
+        QWidget* const control = widget->focusProxy() != nullptr ? widget->focusProxy() : widget;
+        if ((control->focusPolicy() & Qt::ClickFocus) != 0) {
+            return control;
+        }
+        if (widget->parentWidget() == &window) {
+            return widget; // a label or the like of the window itself: moves no focus
+        }
     }
-    return widget;
+    return nullptr;
 }
 
 QWidget* LeaveValidation::tabTarget(bool blnForward) const
 {
-    QWidget* const start = window.focusWidget();
+    QWidget* const start = QApplication::focusWidget();
     if (start == nullptr) {
         return nullptr;
     }
@@ -116,7 +127,8 @@ QWidget* LeaveValidation::tabTarget(bool blnForward) const
     do {
         candidate = blnForward ? candidate->nextInFocusChain() : candidate->previousInFocusChain();
         const bool blnTakesTab = (candidate->focusPolicy() & Qt::TabFocus) != 0 && candidate->isEnabled() &&
-                                 candidate->isVisibleTo(&window) && candidate->window() == &window;
+                                 candidate->isVisibleTo(window.window()) &&
+                                 candidate->window() == window.window();
         if (blnTakesTab) {
             return candidate;
         }

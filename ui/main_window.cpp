@@ -165,15 +165,20 @@ void FrmMain::placeControls()
 
 void FrmMain::setFocusOrder()
 {
-    // chkWave comes before chkBand although it stands below it.
-    const std::array<QWidget*, 11> controls = {cmdFFT,  cmdEnd,     txtSampFreq, cboNumSamp,    txtMaxVolt,  chkWave,
-                                               chkBand, txtLowFreq, txtHighFreq, txtMaxAnaFreq, txtDeltaFreq};
+    const std::vector<QWidget*> controls = focusOrder();
     for (std::size_t i = 1; i < controls.size(); ++i) {
         setTabOrder(controls[i - 1], controls[i]);
     }
     for (QLabel* label : {Label1, Label4, Label2, Label5, Label3, lblLowFreq, lblHighFreq}) {
         label->setFocusPolicy(Qt::NoFocus);
     }
+}
+
+std::vector<QWidget*> FrmMain::focusOrder() const
+{
+    // chkWave comes before chkBand although it stands below it.
+    return {cmdFFT,  cmdEnd,     txtSampFreq, cboNumSamp,    txtMaxVolt,  chkWave,
+            chkBand, txtLowFreq, txtHighFreq, txtMaxAnaFreq, txtDeltaFreq};
 }
 
 void FrmMain::connectSignals()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/analysis_run.h"
 #include "engine/failure.h"
 #include "engine/global_define.h"
 #include "platform/clock.h"
@@ -7,6 +8,8 @@
 #include "platform/text_files.h"
 
 #include <QWidget>
+
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -33,6 +36,14 @@ public:
     {
         return globals;
     }
+
+    // The controls that take the focus, in their focus order, to chain further controls after them.
+    std::vector<QWidget*> focusOrder() const;
+
+signals:
+    // A run went through to its end; its spectra as written to the files. Emitted before the
+    // completion message.
+    void runCompleted(const engine::RunSpectra& spectra);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -28,6 +28,9 @@ void FrmMain::cmdFFT_Click()
         const bool blnFinished = run.FFT_Main();
         busy.release();
         if (blnFinished) {
+            if (run.lastSpectra()) {
+                emit runCompleted(*run.lastSpectra());
+            }
             ui.showMessage(strMsgFinished, MessageStyle::OkOnly);
         }
     } catch (const engine::KestrixError& failure) {
@@ -42,7 +45,8 @@ void FrmMain::cmdFFT_Click()
 
 void FrmMain::cmdEnd_Click()
 {
-    close();
+    // The window the fields stand in, whether they stand alone or beside the spectrum view.
+    window()->close();
 }
 
 void FrmMain::showErrorReport(const engine::KestrixError& failure)

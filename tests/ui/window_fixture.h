@@ -92,13 +92,14 @@ private:
     std::chrono::sys_seconds dtNow{std::chrono::seconds(1'700'000'000)};
 };
 
-// The real window, shown and active on the offscreen platform, with fake services.
-class WindowTest : public ::testing::Test
+// A real window, shown and active on the offscreen platform, with fake services: frmMain alone, or
+// the program's whole window with the spectrum view beside it.
+template <typename Window> class WindowFixture : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        window = std::make_unique<ui::FrmMain>(fakeUi, files, clock);
+        window = std::make_unique<Window>(fakeUi, files, clock);
         window->show();
         QApplication::setActiveWindow(window.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -106,7 +107,7 @@ protected:
 
     template <typename Control> Control* find(const char* strName) const
     {
-        auto* control = window->findChild<Control*>(QLatin1String(strName));
+        auto* control = window->template findChild<Control*>(QLatin1String(strName));
         EXPECT_NE(control, nullptr) << strName;
         return control;
     }
@@ -148,7 +149,9 @@ protected:
     FakePlatformUi fakeUi;
     platform::StdTextFiles files;
     SteppingClock clock;
-    std::unique_ptr<ui::FrmMain> window;
+    std::unique_ptr<Window> window;
 };
+
+using WindowTest = WindowFixture<ui::FrmMain>;
 
 } // namespace kestrix::testing

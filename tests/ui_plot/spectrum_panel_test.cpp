@@ -1,7 +1,7 @@
 #include "engine/analysis_run.h"
 #include "engine/number_text.h"
 #include "platform/std_text_files.h"
-#include "tone_spectra.h"
+#include "support/tone_spectra.h"
 #include "ui/spectrum/spectrum_panel.h"
 #include "ui/spectrum/spectrum_plot.h"
 

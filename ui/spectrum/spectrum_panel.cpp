@@ -132,15 +132,10 @@ void SpectrumPanel::arrangeControls()
     layPanel->addWidget(lblCursor);
     layPanel->addLayout(layPeaks, 1);
 
-    QWidget::setTabOrder(chkLogScale, cmdResetZoom);
-    QWidget::setTabOrder(cmdResetZoom, cmdOpenReference);
-    QWidget::setTabOrder(cmdOpenReference, cboReferences);
-    QWidget::setTabOrder(cboReferences, cmdRemoveReference);
-    QWidget::setTabOrder(cmdRemoveReference, cmdSavePlot);
-    QWidget::setTabOrder(cmdSavePlot, pltSpectrum);
-    QWidget::setTabOrder(pltSpectrum, tblPeaks);
-    QWidget::setTabOrder(tblPeaks, cmdCopyPeaks);
-    QWidget::setTabOrder(cmdCopyPeaks, chkHarmonics);
+    const std::vector<QWidget*> controls = focusOrder();
+    for (std::size_t i = 1; i < controls.size(); ++i) {
+        QWidget::setTabOrder(controls[i - 1], controls[i]);
+    }
 }
 
 void SpectrumPanel::connectSignals()
@@ -157,9 +152,10 @@ void SpectrumPanel::connectSignals()
     connect(pltSpectrum, &SpectrumPlot::cursorMoved, this, [this] { refreshCursorText(); });
 }
 
-QWidget* SpectrumPanel::firstInFocusOrder() const
+std::vector<QWidget*> SpectrumPanel::focusOrder() const
 {
-    return chkLogScale;
+    return {chkLogScale, cmdResetZoom, cmdOpenReference, cboReferences, cmdRemoveReference, cmdSavePlot,
+            pltSpectrum, tblPeaks,    cmdCopyPeaks,     chkHarmonics};
 }
 
 void SpectrumPanel::showRun(const engine::RunSpectra& spectra)

@@ -52,8 +52,8 @@ public:
     // The cursor readout as shown (frequency and amplitude as the spectrum file writes them).
     QString cursorText() const;
 
-    // The first control of the panel in the focus order, to chain it after the window's own.
-    QWidget* firstInFocusOrder() const;
+    // The panel's controls in their focus order, to chain them after the window's own.
+    std::vector<QWidget*> focusOrder() const;
 
     SpectrumPlot& plot() const
     {

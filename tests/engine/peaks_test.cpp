@@ -1,5 +1,5 @@
 #include "engine/peaks.h"
-#include "tone_spectra.h"
+#include "support/tone_spectra.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
