@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Takes a screenshot of the real Kestrix window under a virtual X server: docs/window.png by default.
+# Takes screenshots of the real Kestrix window under a virtual X server: OUTPUT (docs/window.png by
+# default) at start-up, and OUTPUT with "-run" before ".png" after analysing a copy of the bundled
+# recording through the real file dialog.
 # Usage: scripts/screenshot.sh [BUILD_DIR] [OUTPUT.png]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -32,7 +34,7 @@ while [ -e "/tmp/.X11-unix/X$display_number" ] || [ -e "/tmp/.X$display_number-l
 done
 export DISPLAY=":$display_number"
 
-Xvfb "$DISPLAY" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$DISPLAY" -screen 0 1400x900x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 app_pid=""
 cleanup() {
@@ -64,3 +66,22 @@ sleep 1 # let the first paint finish
 mkdir -p "$(dirname "$output")"
 import -window "$window" "$output"
 echo "screenshot: wrote $output"
+
+# A run on the bundled recording: FFT has the focus at start, the dialog takes a typed path, and
+# Enter closes the elapsed-time and completion messages.
+work=$(mktemp -d)
+cp examples/motor.csv "$work/motor.csv"
+xdotool windowfocus "$window" 2>/dev/null || true
+xdotool key Return
+sleep 1.5
+xdotool type --delay 10 "$work/motor.csv"
+xdotool key Return
+sleep 2
+xdotool key Return
+sleep 1
+xdotool key Return
+sleep 1
+run_output="${output%.png}-run.png"
+import -window "$window" "$run_output"
+echo "screenshot: wrote $run_output"
+rm -rf "$work"

@@ -11,7 +11,8 @@ namespace {
 
 constexpr int lngPanelMinWidth = 520;   // px: axes, legend and the peak table's columns
 constexpr int lngPanelStartWidth = 760; // px
-constexpr int lngStartMinHeight = 560;  // px: the plot above the peak table
+constexpr int lngStartMinHeight = 640;  // px: the plot above the peak table
+constexpr int lngPanelMargin = 6;       // px around the view
 
 } // namespace
 
@@ -30,6 +31,7 @@ KestrixWindow::KestrixWindow(platform::PlatformUi& ui, platform::TextFiles& file
     layout->addWidget(frmMain, 0, Qt::AlignLeft | Qt::AlignTop);
     layout->addWidget(pnlSpectrum, 1);
     pnlSpectrum->setMinimumWidth(lngPanelMinWidth);
+    pnlSpectrum->setContentsMargins(lngPanelMargin, lngPanelMargin, lngPanelMargin, lngPanelMargin);
     resize(frmMain->width() + lngPanelStartWidth, std::max(frmMain->height(), lngStartMinHeight));
 
     // The view's controls follow the window's own in the focus order; Tab from the last of them
