@@ -114,6 +114,29 @@ public:
 
     TextLine readLine() override
     {
+        // Most lines end within the 64 bytes whose LFs are already known: taken here with a bit scan
+        // (such a line is never too long), everything else by the general path.
+        if (lngMaskStart != lngNone && lngBegin >= lngMaskStart && lngBegin - lngMaskStart < lngMaskBytes) {
+            const std::uint64_t lngRest = lngMask >> (lngBegin - lngMaskStart);
+            if (lngRest != 0) {
+                const std::size_t lngLineEnd = lngBegin + static_cast<std::size_t>(std::countr_zero(lngRest));
+                return takeLine(lngLineEnd, lngLineEnd + 1);
+            }
+        }
+        return readLineAnyLength();
+    }
+
+    void close() override
+    {
+        fd.closeNow();
+    }
+
+private:
+    static constexpr std::size_t lngNone = static_cast<std::size_t>(-1);
+    static constexpr std::size_t lngMaskBytes = 64;
+
+    [[gnu::noinline]] TextLine readLineAnyLength()
+    {
         if (atEndOfStream()) {
             engine::raiseFailure(err::lngInputPastEnd, strPath);
         }
@@ -135,15 +158,6 @@ public:
             lngScanned -= lngBefore - lngBegin; // fill() moved the pending bytes to the front
         }
     }
-
-    void close() override
-    {
-        fd.closeNow();
-    }
-
-private:
-    static constexpr std::size_t lngNone = static_cast<std::size_t>(-1);
-    static constexpr std::size_t lngMaskBytes = 64;
 
     // The offset of the first LF at or after lngFrom and before lngEnd, or lngNone. The lines of a
     // recording are a few bytes long: a search of its own for each, a library call or a loop, made
