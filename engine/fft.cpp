@@ -83,21 +83,21 @@ void reverseBlocks(int intBits, double* X)
     }
 }
 
+// log2 of n, a power of two.
+int bitCount(std::int32_t n)
+{
+    return std::countr_zero(static_cast<std::uint32_t>(n));
+}
+
 void reverseBitOrder(std::int32_t n, double* R, double* I)
 {
-    const int intBits = std::countr_zero(static_cast<std::uint32_t>(n));
-    if (intBits < 7) {
+    const int intBits = bitCount(n);
+    if (intBits < 7) { // the blocks need 64 elements, and pay off from two of them on
         reverseBitOrderSimple(n, R, I);
         return;
     }
     reverseBlocks(intBits, R);
     reverseBlocks(intBits, I);
-}
-
-// log2 of n, a power of two.
-int bitCount(std::int32_t n)
-{
-    return std::countr_zero(static_cast<std::uint32_t>(n));
 }
 
 // The bit-reversed counter over intBits bits: given w = q - 1 reversed, returns q reversed. Going
@@ -132,12 +132,7 @@ void butterflyGroup(double* __restrict Rj, double* __restrict Ij, double* __rest
                     std::int32_t h, double wr, double wi)
 {
     for (std::int32_t t = 0; t < h; ++t) {
-        const double xr = Rj[t] - Rp[t];
-        const double xi = Ij[t] - Ip[t];
-        Rj[t] = Rp[t] + Rj[t];
-        Ij[t] = Ip[t] + Ij[t];
-        Rp[t] = xr * wr - xi * wi;
-        Ip[t] = wr * xi + xr * wi;
+        butterfly(Rj[t], Ij[t], Rp[t], Ip[t], wr, wi);
     }
 }
 
@@ -173,21 +168,13 @@ private:
     std::int32_t lngCount = 0;
 };
 
-// One stage with half span h, group by group.
+// One stage with half span h, group by group (the last one when their number is odd).
 void singleStage(std::int32_t n, std::int32_t h, double dblTheta, int intTwiddleBits, double* R, double* I)
 {
     ReversedCounter counter(intTwiddleBits);
     for (std::int32_t g = 0; g < n; g += 2 * h) {
         const Twiddle tw = twiddle(counter.next(), dblTheta);
-        // The first stages have one or two butterflies a group: written out, without a loop.
-        if (h == 1) {
-            butterfly(R[g], I[g], R[g + 1], I[g + 1], tw.wr, tw.wi);
-        } else if (h == 2) {
-            butterfly(R[g], I[g], R[g + 2], I[g + 2], tw.wr, tw.wi);
-            butterfly(R[g + 1], I[g + 1], R[g + 3], I[g + 3], tw.wr, tw.wi);
-        } else {
-            butterflyGroup(R + g, I + g, R + g + h, I + g + h, h, tw.wr, tw.wi);
-        }
+        butterflyGroup(R + g, I + g, R + g + h, I + g + h, h, tw.wr, tw.wi);
     }
 }
 
@@ -232,6 +219,14 @@ void pairedStages(std::int32_t n, std::int32_t h, double dblTheta, int intTwiddl
         const Twiddle tw1 = twiddle(first.next(), dblTheta);
         const Twiddle tw2 = twiddle(first.next(), dblTheta);
         const Twiddle tw3 = twiddle(second.next(), dblTheta);
+        if (h == 1) {
+            // The first two stages: four elements a block, written out without a loop.
+            butterfly(R[g], I[g], R[g + 1], I[g + 1], tw1.wr, tw1.wi);
+            butterfly(R[g + 2], I[g + 2], R[g + 3], I[g + 3], tw2.wr, tw2.wi);
+            butterfly(R[g], I[g], R[g + 2], I[g + 2], tw3.wr, tw3.wi);
+            butterfly(R[g + 1], I[g + 1], R[g + 3], I[g + 3], tw3.wr, tw3.wi);
+            continue;
+        }
         stagePair(R + g, R + g + h, R + g + 2 * h, R + g + 3 * h, I + g, I + g + h, I + g + 2 * h, I + g + 3 * h, h,
                   tw1, tw2, tw3);
     }
@@ -252,13 +247,9 @@ void FFT(std::int32_t lngNumSamp, double dblTheta, std::span<double> dblR_SPCDat
 
     // Butterfly stages, half span h doubling from 1 to N/2. The group q of a stage uses the twiddle
     // index w = q with its log2(N) - 1 bits reversed (see nextReversed), computed afresh for each
-    // group: N - 1 cosine and sine pairs in all. The first two stages go singly (one and two
-    // butterflies a group), the rest two at a time, and a last odd one singly.
+    // group: N - 1 cosine and sine pairs in all. The stages go two at a time, a last odd one singly.
     const int intTwiddleBits = bitCount(n) - 1;
     std::int32_t h = 1;
-    for (; h <= 2 && 2 * h <= n; h *= 2) {
-        singleStage(n, h, dblTheta, intTwiddleBits, R, I);
-    }
     for (; 4 * h <= n; h *= 4) {
         pairedStages(n, h, dblTheta, intTwiddleBits, R, I);
     }
