@@ -127,8 +127,11 @@ inline void butterfly(double& Rj, double& Ij, double& Rp, double& Ip, double wr,
 }
 
 // The h butterflies of one group. The four runs never overlap, which the restrict qualifiers tell
-// the compiler so it vectorises the loop without checking at run time.
-void butterflyGroup(double* __restrict Rj, double* __restrict Ij, double* __restrict Rp, double* __restrict Ip,
+// the compiler so it vectorises the loop without checking at run time. This and stagePair are built
+// twice, for AVX2 (4 doubles a register) and for the baseline, the processor choosing at load time:
+// the same IEEE additions, subtractions and multiplications in the same order (never fused, as this
+// target is compiled without contraction), so both give the same bits, as the port test checks.
+[[gnu::target_clones("avx2", "default")]] void butterflyGroup(double* __restrict Rj, double* __restrict Ij, double* __restrict Rp, double* __restrict Ip,
                     std::int32_t h, double wr, double wi)
 {
     for (std::int32_t t = 0; t < h; ++t) {
@@ -183,7 +186,7 @@ void singleStage(std::int32_t n, std::int32_t h, double dblTheta, int intTwiddle
 // stage (t, t + h) and (2h + t, 3h + t) come before the two of the second (t, t + 2h) and
 // (t + h, t + 3h) that read their results. Every element so goes through the same operations in the
 // same order as stage by stage, but is loaded and stored once for both stages.
-void stagePair(double* __restrict R0, double* __restrict R1, double* __restrict R2, double* __restrict R3,
+[[gnu::target_clones("avx2", "default")]] void stagePair(double* __restrict R0, double* __restrict R1, double* __restrict R2, double* __restrict R3,
                double* __restrict I0, double* __restrict I1, double* __restrict I2, double* __restrict I3,
                std::int32_t h, Twiddle tw1, Twiddle tw2, Twiddle tw3)
 {
