@@ -3,8 +3,9 @@
 //   the engine's FFT over the plain port (at most 1: bit-identical and no slower);
 //   a whole 65536-point run over the floor of its I/O (at most 1.3), band off and every switch on;
 //   for information, the spectrum file's text as the engine writes it over the shortest to_chars texts.
-// Unless told otherwise the runs are repeated and interleaved at random, so drifts in a shared
-// machine's load hit both sides of a ratio alike; the ratio is taken of the medians.
+// Unless told otherwise the runs are repeated 5 times and interleaved at random, so drifts in a shared
+// machine's load hit both sides of a ratio alike; only the aggregates are listed, and each ratio is
+// taken of the two medians.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -114,8 +115,10 @@ int main(int argc, char** argv)
     std::vector<char*> args{argv[0]};
     std::string strRepetitions = "--benchmark_repetitions=5";
     std::string strInterleave = "--benchmark_enable_random_interleaving=true";
+    std::string strAggregates = "--benchmark_report_aggregates_only=true";
     args.push_back(strRepetitions.data());
     args.push_back(strInterleave.data());
+    args.push_back(strAggregates.data());
     bool blnTabular = false;
     for (int i = 1; i < argc; ++i) {
         args.push_back(argv[i]);
