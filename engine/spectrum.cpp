@@ -24,7 +24,7 @@ namespace {
 // written into a buffer sized by it, with lngGeneralTextRoom of slack after the last line for the
 // writer's scratch, then cut to its length.
 constexpr std::size_t lngNumberMax = 24;
-constexpr std::size_t lngCountMax = 6; // "-32768"
+constexpr std::size_t lngCountMax = 11; // "-2147483648", the longest int text
 
 } // namespace
 
