@@ -32,8 +32,10 @@ demo: build
 run: build
 	$(BUILD)/app/kestrix
 
+# The engine against its yardsticks, then the spectrum view's redraw (offscreen).
 bench: build
-	$(BUILD)/bench/kestrix_bench --benchmark_counters_tabular=true
+	$(BUILD)/bench/kestrix_bench
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/kestrix_plot_bench --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
 
 install: build
 	cmake --install $(BUILD)

@@ -6,6 +6,7 @@
 #include "platform/std_text_files.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
+#include "support/expect_failure.h"
 
 #include <gtest/gtest.h>
 
@@ -37,12 +38,7 @@ TEST(StdTextReader, LineEndsByteOrderMarkAndOverlongLines)
         strLines.emplace_back(stream->readLine().strText);
     }
     EXPECT_EQ(strLines, (std::vector<std::string>{"1", "2", "-3.5", "4"}));
-    try {
-        stream->readLine();
-        FAIL() << "read past the end";
-    } catch (const engine::KestrixError& failure) {
-        EXPECT_EQ(failure.number(), engine::err::lngInputPastEnd);
-    }
+    testing::expectFailure(engine::err::lngInputPastEnd, [&] { stream->readLine(); });
 
     // A line of 100000 blanks and a digit would be numeric, but is too long to hold: it counts as
     // text, and the lines after it are read normally.
@@ -88,14 +84,7 @@ TEST(StdTextFiles, ReplacesAtomicallyAndReportsFailuresByNumber)
     EXPECT_EQ(testing::readBytes(strPath), "1,2\r\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), std::filesystem::directory_iterator()), 1);
 
-    const auto expectFailure = [](std::int32_t lngNumber, const std::function<void()>& action) {
-        try {
-            action();
-            FAIL() << "no failure " << lngNumber;
-        } catch (const engine::KestrixError& failure) {
-            EXPECT_EQ(failure.number(), lngNumber) << failure.description();
-        }
-    };
+    using testing::expectFailure;
     expectFailure(engine::err::lngFileNotFound, [&] { files.openTextFile(dir.file("missing.csv")); });
     expectFailure(engine::err::lngPathNotFound, [&] {
         auto w = files.createTextFile(dir.file("no/such/folder/x.csv"));

@@ -1,5 +1,6 @@
 #include "engine/failure.h"
 #include "engine/number_text.h"
+#include "support/expect_failure.h"
 
 #include <gtest/gtest.h>
 
@@ -122,18 +123,8 @@ TEST(WholeNumberOfText, RoundsHalfAwayThenRefusesWhatDoesNotFit)
     EXPECT_EQ(wholeNumberOfText("-5"), -5);
     EXPECT_EQ(wholeNumberOfText("2147483647"), 2147483647);
     EXPECT_EQ(wholeNumberOfText("-2147483648"), -2147483647 - 1);
-    try {
-        wholeNumberOfText("2147483648");
-        FAIL() << "no overflow";
-    } catch (const KestrixError& failure) {
-        EXPECT_EQ(failure.number(), err::lngOverflow);
-    }
-    try {
-        wholeNumberOfText("abc");
-        FAIL() << "no type mismatch";
-    } catch (const KestrixError& failure) {
-        EXPECT_EQ(failure.number(), err::lngTypeMismatch);
-    }
+    testing::expectFailure(err::lngOverflow, [&] { wholeNumberOfText("2147483648"); });
+    testing::expectFailure(err::lngTypeMismatch, [&] { wholeNumberOfText("abc"); });
 }
 
 TEST(WholeNumberOfGeneralText, RoundsTheTextTiesToEven)
@@ -152,12 +143,7 @@ TEST(WholeNumberOfGeneralText, RoundsTheTextTiesToEven)
     }
     for (const double dblValue : {2147483647.5, 3e9, -2147483649.0, std::nan(""), HUGE_VAL}) {
         SCOPED_TRACE(dblValue);
-        try {
-            wholeNumberOfGeneralText(dblValue);
-            FAIL() << "no overflow";
-        } catch (const KestrixError& failure) {
-            EXPECT_EQ(failure.number(), err::lngOverflow);
-        }
+        testing::expectFailure(err::lngOverflow, [&] { wholeNumberOfGeneralText(dblValue); });
     }
 }
 

@@ -1,7 +1,9 @@
 #include "engine/analysis_run.h"
 #include "engine/failure.h"
 #include "engine/number_text.h"
+#include "support/csv_lines.h"
 #include "support/fakes.h"
+#include "support/expect_failure.h"
 
 #include <gtest/gtest.h>
 
@@ -25,17 +27,6 @@ std::string linesOf(const std::vector<double>& dblValues)
         strText += generalNumberText(dblValue) + "\r\n";
     }
     return strText;
-}
-
-std::vector<std::string> splitLines(const std::string& strText)
-{
-    std::vector<std::string> strLines;
-    std::size_t lngStart = 0;
-    for (std::size_t lngEnd; (lngEnd = strText.find("\r\n", lngStart)) != std::string::npos; lngStart = lngEnd + 2) {
-        strLines.push_back(strText.substr(lngStart, lngEnd - lngStart));
-    }
-    EXPECT_EQ(lngStart, strText.size()) << "text after the last CR LF";
-    return strLines;
 }
 
 // A window's worth of state around one run: controls, fakes and the two program-wide values.
@@ -86,7 +77,7 @@ TEST_F(RunFixture, SuccessfulRunWritesEveryFileInOrderAndReportsTheElapsedTime)
     EXPECT_FALSE(ui.messages[0].strTitle);
     EXPECT_EQ(globals.strLastFileName, "/meas/motor.csv");
     EXPECT_EQ(files.files["/meas/motor.wav"].size(), 2092u);
-    EXPECT_EQ(splitLines(files.files["/meas/motor_BAND_WAVE.csv"]).size(), 1024u);
+    EXPECT_EQ(testing::splitCrLfLines(files.files["/meas/motor_BAND_WAVE.csv"]).size(), 1024u);
 }
 
 TEST_F(RunFixture, AsksForTheFileWithTheRunsTitleFilterFlagsAndLastName)
@@ -247,7 +238,7 @@ TEST_F(RunFixture, SpectrumFileOfAConstantHasExactLinesForFs1000)
     controls.intWave = 0;
     files.files["/s/c.csv"] = linesOf(constantSamples(1024, 1000));
     ASSERT_TRUE(runWith("/s/c.csv"));
-    const std::vector<std::string> strLines = splitLines(files.files["/s/c_SPC.csv"]);
+    const std::vector<std::string> strLines = testing::splitCrLfLines(files.files["/s/c_SPC.csv"]);
     ASSERT_EQ(strLines.size(), 401u);
     // 4 x 1000 counts on the 0 Hz line, times 5 V / 32767.
     EXPECT_EQ(strLines[0], "0,0.610370189519944");
@@ -272,7 +263,7 @@ TEST_F(RunFixture, SpectrumFileOfAToneHasItsPeakAndExponentFormElsewhere)
     }
     files.files["/t/tone.csv"] = strContent;
     ASSERT_TRUE(runWith("/t/tone.csv"));
-    const std::vector<std::string> strLines = splitLines(files.files["/t/tone_SPC.csv"]);
+    const std::vector<std::string> strLines = testing::splitCrLfLines(files.files["/t/tone_SPC.csv"]);
     ASSERT_EQ(strLines.size(), 401u);
     for (std::size_t i = 0; i < strLines.size(); ++i) {
         const auto lngComma = strLines[i].find(',');
@@ -292,12 +283,7 @@ TEST_F(RunFixture, SpectrumFileOfAToneHasItsPeakAndExponentFormElsewhere)
 TEST_F(RunFixture, RefusesToOverwriteAnInputNamedLikeAnOutput)
 {
     files.files["/w/rec.wav"] = linesOf(constantSamples(1024, 1));
-    try {
-        runWith("/w/rec.wav");
-        FAIL() << "no failure";
-    } catch (const KestrixError& failure) {
-        EXPECT_EQ(failure.number(), err::lngPathFileAccess);
-    }
+    testing::expectFailure(err::lngPathFileAccess, [&] { runWith("/w/rec.wav"); });
     EXPECT_TRUE(files.written.empty());
     EXPECT_EQ(files.files["/w/rec.wav"], linesOf(constantSamples(1024, 1)));
 
@@ -310,36 +296,21 @@ TEST_F(RunFixture, FailureOfALaterFileKeepsTheEarlierOnesAndShowsNoElapsedTime)
 {
     files.files["/f/in.csv"] = linesOf(constantSamples(1024, 7));
     files.failingPaths["/f/in_BAND_WAVE.csv"] = err::lngPermissionDenied;
-    try {
-        runWith("/f/in.csv");
-        FAIL() << "no failure";
-    } catch (const KestrixError& failure) {
-        EXPECT_EQ(failure.number(), err::lngPermissionDenied);
-    }
+    testing::expectFailure(err::lngPermissionDenied, [&] { runWith("/f/in.csv"); });
     EXPECT_EQ(files.written, (std::vector<std::string>{"/f/in_SPC.csv", "/f/in_BAND_SPC.csv"}));
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(globals.strLastFileName, "/f/in.csv");
     EXPECT_FALSE(run.lastSpectra());
 
     // A missing file after the choice is a failure for the caller too.
-    try {
-        runWith("/f/gone.csv");
-        FAIL() << "no failure";
-    } catch (const KestrixError& failure) {
-        EXPECT_EQ(failure.number(), err::lngFileNotFound);
-    }
+    testing::expectFailure(err::lngFileNotFound, [&] { runWith("/f/gone.csv"); });
 }
 
 TEST_F(RunFixture, NonFiniteResultsNeverReachAFile)
 {
     controls.intBand = 0;
     files.files["/o/huge.csv"] = linesOf(constantSamples(1024, 1e305));
-    try {
-        runWith("/o/huge.csv");
-        FAIL() << "no failure";
-    } catch (const KestrixError& failure) {
-        EXPECT_EQ(failure.number(), err::lngOverflow);
-    }
+    testing::expectFailure(err::lngOverflow, [&] { runWith("/o/huge.csv"); });
     EXPECT_TRUE(files.written.empty());
 }
 

@@ -4,8 +4,10 @@
 #include "engine/spectrum.h"
 #include "engine/wave.h"
 #include "platform/std_text_files.h"
+#include "support/csv_lines.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
+#include "support/expect_failure.h"
 
 #include <gtest/gtest.h>
 
@@ -51,12 +53,7 @@ TEST(WaveCount, RoundsTheTextTiesToEvenThenClips)
     }
     for (const double dblValue : {3e9, -2147483649.0, std::nan(""), HUGE_VAL}) {
         SCOPED_TRACE(dblValue);
-        try {
-            waveCount(dblValue);
-            FAIL() << "no overflow";
-        } catch (const KestrixError& failure) {
-            EXPECT_EQ(failure.number(), err::lngOverflow);
-        }
+        testing::expectFailure(err::lngOverflow, [&] { waveCount(dblValue); });
     }
 }
 
@@ -121,12 +118,7 @@ TEST(WaveFile, OverflowingRateFailsBeforeTheFileIsTouchedAndLongerFilesAreReplac
     const std::string strBase = dir.file("out");
     testing::writeBytes(strBase + ".wav", std::string(5000, 'x'));
     const std::vector<std::int16_t> intData(1024, 1);
-    try {
-        OutWaveFile(intData, strBase, 1024, 1073741824, files);
-        FAIL() << "no overflow";
-    } catch (const KestrixError& failure) {
-        EXPECT_EQ(failure.number(), err::lngOverflow);
-    }
+    testing::expectFailure(err::lngOverflow, [&] { OutWaveFile(intData, strBase, 1024, 1073741824, files); });
     EXPECT_EQ(testing::readBytes(strBase + ".wav"), std::string(5000, 'x'));
     OutWaveFile(intData, strBase, 1024, 1073741823, files);
     EXPECT_EQ(testing::readBytes(strBase + ".wav").size(), 2092u);
@@ -153,15 +145,7 @@ struct BandFixture : ::testing::Test
     }
     std::vector<std::string> column(const std::string& strPath, int intColumn)
     {
-        std::vector<std::string> strValues;
-        const std::string& strText = files.files[strPath];
-        std::size_t lngStart = 0;
-        for (std::size_t lngEnd; (lngEnd = strText.find("\r\n", lngStart)) != std::string::npos; lngStart = lngEnd + 2) {
-            const std::string strLine = strText.substr(lngStart, lngEnd - lngStart);
-            const auto lngComma = strLine.find(',');
-            strValues.push_back(intColumn == 0 ? strLine.substr(0, lngComma) : strLine.substr(lngComma + 1));
-        }
-        return strValues;
+        return testing::csvColumn(files.files[strPath], intColumn);
     }
 
     ControlContents controls;
@@ -270,12 +254,7 @@ TEST(SpectrumCsv, GoldenLinesAndOverflow)
     EXPECT_EQ(formatSpectrumCsv(3, 0.9765625, 5 / 32767.0, dblAmp),
               "0,0.610370189519944\r\n0.9765625,0\r\n1.953125,1.52592547379986E-14\r\n");
     const std::vector<double> dblHuge{1e308};
-    try {
-        formatSpectrumCsv(1, 1, 10, dblHuge);
-        FAIL() << "no overflow";
-    } catch (const KestrixError& failure) {
-        EXPECT_EQ(failure.number(), err::lngOverflow);
-    }
+    testing::expectFailure(err::lngOverflow, [&] { formatSpectrumCsv(1, 1, 10, dblHuge); });
     EXPECT_EQ(formatBandWaveCsv(0.5, std::vector<double>{-32768, 0, 32767}), "0,-32768\r\n0.5,0\r\n1,32767\r\n");
 }
 
