@@ -80,7 +80,15 @@ void painterRedraw(benchmark::State& state)
     }
 }
 
-void chartsRedraw(benchmark::State& state)
+// The same traces as a Qt Charts chart with a legend, one line series each.
+struct ChartSetup
+{
+    QChart* chart;
+    QValueAxis* axisX;
+    QValueAxis* axisY;
+};
+
+ChartSetup makeChart()
 {
     auto* chart = new QChart;
     chart->legend()->setVisible(true);
@@ -101,6 +109,12 @@ void chartsRedraw(benchmark::State& state)
         series->attachAxis(axisX);
         series->attachAxis(axisY);
     }
+    return {chart, axisX, axisY};
+}
+
+void chartsRedraw(benchmark::State& state)
+{
+    const auto [chart, axisX, axisY] = makeChart();
     QChartView chartView(chart);
     chartView.resize(sizImage);
     const ViewCase& view = views[state.range(0)];
@@ -133,22 +147,7 @@ void painterPan(benchmark::State& state)
 
 void chartsPan(benchmark::State& state)
 {
-    auto* chart = new QChart;
-    auto* axisX = new QValueAxis;
-    auto* axisY = new QValueAxis;
-    chart->addAxis(axisX, Qt::AlignBottom);
-    chart->addAxis(axisY, Qt::AlignLeft);
-    for (const kestrix::ui::PlotTrace& trace : benchTraces()) {
-        QList<QPointF> points;
-        for (std::size_t i = 0; i < trace.dblFreq.size(); ++i) {
-            points.append(QPointF(trace.dblFreq[i], trace.dblVolts[i]));
-        }
-        auto* series = new QLineSeries;
-        series->replace(points);
-        chart->addSeries(series);
-        series->attachAxis(axisX);
-        series->attachAxis(axisY);
-    }
+    const auto [chart, axisX, axisY] = makeChart();
     QChartView chartView(chart);
     chartView.resize(sizImage);
     axisY->setRange(0.0, 1.1);

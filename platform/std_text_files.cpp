@@ -260,33 +260,19 @@ private:
     std::uint64_t lngMask = 0;
 };
 
-class StdTextWriter final : public TextWriter
+class StdTextWriter final : public BufferedTextWriter
 {
 public:
     explicit StdTextWriter(std::string strPath) : strPath(std::move(strPath)) {}
 
-    void writeLine(std::string_view strText) override
+protected:
+    void commit(const std::string& strText) override
     {
-        strContent += strText;
-        strContent += "\r\n";
-    }
-    void write(std::string_view strText) override
-    {
-        strContent += strText;
-    }
-    void close() override
-    {
-        if (!blnClosed) {
-            blnClosed = true;
-            replaceFileAtomically(strPath, strContent);
-            strContent = std::string();
-        }
+        replaceFileAtomically(strPath, strText);
     }
 
 private:
     std::string strPath;
-    std::string strContent;
-    bool blnClosed = false;
 };
 
 std::string temporaryNameBeside(const std::string& strPath, unsigned lngAttempt)

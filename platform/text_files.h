@@ -42,6 +42,37 @@ public:
     virtual void close() = 0;
 };
 
+// A TextWriter that holds the text and hands it over whole, once, at close(); implementations say
+// where it goes.
+class BufferedTextWriter : public TextWriter
+{
+public:
+    void writeLine(std::string_view strText) override
+    {
+        strContent += strText;
+        strContent += "\r\n";
+    }
+    void write(std::string_view strText) override
+    {
+        strContent += strText;
+    }
+    void close() override
+    {
+        if (!blnClosed) {
+            blnClosed = true;
+            commit(strContent);
+            strContent = std::string();
+        }
+    }
+
+protected:
+    virtual void commit(const std::string& strText) = 0;
+
+private:
+    std::string strContent;
+    bool blnClosed = false;
+};
+
 // The file-system object of a run: path names, text streams and the Wave files' binary output.
 // Every failure raises a KestrixError (53 file not found, 61 disk full, 70 permission denied,
 // 75 path/file access error, 76 path not found).

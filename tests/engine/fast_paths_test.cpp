@@ -43,7 +43,8 @@ std::string expectedGeneralText(double dblValue)
     if (intExponent < -4 || intExponent >= 15) {
         strText += strDigits[0];
         if (lngDigits > 1) {
-            strText += "." + strDigits.substr(1);
+            strText += '.';
+            strText += strDigits.substr(1);
         }
         const int intMagnitude = std::abs(intExponent);
         strText += std::string("E") + (intExponent < 0 ? "-" : "+") + (intMagnitude < 10 ? "0" : "") +
@@ -53,7 +54,8 @@ std::string expectedGeneralText(double dblValue)
         strText += strDigits.substr(0, static_cast<std::size_t>(std::min(intWhole, lngDigits)));
         strText += std::string(static_cast<std::size_t>(std::max(0, intWhole - lngDigits)), '0');
         if (lngDigits > intWhole) {
-            strText += "." + strDigits.substr(static_cast<std::size_t>(intWhole));
+            strText += '.';
+            strText += strDigits.substr(static_cast<std::size_t>(intWhole));
         }
     } else {
         strText += "0." + std::string(static_cast<std::size_t>(-intExponent - 1), '0') + strDigits;

@@ -3,6 +3,7 @@
 #include "engine/number_text.h"
 #include "support/csv_lines.h"
 #include "support/fakes.h"
+#include "support/run_harness.h"
 #include "support/expect_failure.h"
 
 #include <gtest/gtest.h>
@@ -29,12 +30,10 @@ std::string linesOf(const std::vector<double>& dblValues)
     return strText;
 }
 
-// A window's worth of state around one run: controls, fakes and the two program-wide values.
-struct RunFixture : ::testing::Test
+struct RunFixture : testing::RunHarness
 {
     RunFixture()
     {
-        globals.dblPI = computePI();
         clock.readings = {dtTen, dtTen + std::chrono::seconds(1)};
     }
     bool runWith(const std::string& strFile)
@@ -50,13 +49,6 @@ struct RunFixture : ::testing::Test
         }
         return strTexts;
     }
-
-    ControlContents controls;
-    FakePlatformUi ui;
-    MemoryTextFiles files;
-    ScriptedClock clock;
-    GlobalDefine globals;
-    AnalysisRun run{controls, ui, files, clock, globals};
 };
 
 std::vector<double> constantSamples(std::size_t lngCount, double dblValue)

@@ -6,6 +6,7 @@
 #include "platform/std_text_files.h"
 #include "support/csv_lines.h"
 #include "support/fakes.h"
+#include "support/run_harness.h"
 #include "support/temp_dir.h"
 #include "support/expect_failure.h"
 
@@ -124,12 +125,8 @@ TEST(WaveFile, OverflowingRateFailsBeforeTheFileIsTouchedAndLongerFilesAreReplac
     EXPECT_EQ(testing::readBytes(strBase + ".wav").size(), 2092u);
 }
 
-struct BandFixture : ::testing::Test
+struct BandFixture : testing::RunHarness
 {
-    BandFixture()
-    {
-        globals.dblPI = computePI();
-    }
     // Runs the start-up parameters (1024 Hz, 1024 points) with the given band on these samples.
     void runBand(const std::vector<double>& dblSamples, const char* strLow, const char* strHigh)
     {
@@ -147,13 +144,6 @@ struct BandFixture : ::testing::Test
     {
         return testing::csvColumn(files.files[strPath], intColumn);
     }
-
-    ControlContents controls;
-    FakePlatformUi ui;
-    MemoryTextFiles files;
-    ScriptedClock clock;
-    GlobalDefine globals;
-    AnalysisRun run{controls, ui, files, clock, globals};
 };
 
 std::vector<double> tone(double dblPeak, double dblLine, double dblOffset = 0)

@@ -158,28 +158,20 @@ private:
         std::size_t lngPos = 0;
     };
 
-    class Writer final : public platform::TextWriter
+    class Writer final : public platform::BufferedTextWriter
     {
     public:
         Writer(MemoryTextFiles& owner, std::string strPath) : owner(owner), strPath(std::move(strPath)) {}
-        void writeLine(std::string_view strText) override
+
+    protected:
+        void commit(const std::string& strText) override
         {
-            strContent += strText;
-            strContent += "\r\n";
-        }
-        void write(std::string_view strText) override
-        {
-            strContent += strText;
-        }
-        void close() override
-        {
-            owner.store(strPath, strContent);
+            owner.store(strPath, strText);
         }
 
     private:
         MemoryTextFiles& owner;
         std::string strPath;
-        std::string strContent;
     };
 };
 
