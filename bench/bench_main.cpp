@@ -135,7 +135,8 @@ int main(int argc, char** argv)
         options = benchmark::ConsoleReporter::OO_Color;
     }
     if (blnTabular) {
-        options = static_cast<benchmark::ConsoleReporter::OutputOptions>(options | benchmark::ConsoleReporter::OO_Tabular);
+        options =
+            static_cast<benchmark::ConsoleReporter::OutputOptions>(options | benchmark::ConsoleReporter::OO_Tabular);
     }
     RatioReporter reporter(options);
     benchmark::RunSpecifiedBenchmarks(&reporter);

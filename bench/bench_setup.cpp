@@ -18,8 +18,8 @@ ScratchFolder::ScratchFolder()
 {
     std::error_code ec;
     const bool blnTmpfs = std::filesystem::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0;
-    std::string strTemplate =
-        (blnTmpfs ? std::string("/dev/shm") : std::filesystem::temp_directory_path().string()) + "/kestrix-bench-XXXXXX";
+    std::string strTemplate = (blnTmpfs ? std::string("/dev/shm") : std::filesystem::temp_directory_path().string()) +
+                              "/kestrix-bench-XXXXXX";
     if (::mkdtemp(strTemplate.data()) == nullptr) {
         throw std::runtime_error("cannot create a scratch folder from " + strTemplate);
     }
@@ -41,10 +41,9 @@ std::string makeRecordingText(std::int32_t lngLines, std::int32_t lngSampFreq)
         double dblPhase; // rad
     };
     // A motor at 1470 rpm: 24.5 Hz and harmonics, an outer-race bearing tone, 50 Hz hum.
-    constexpr Tone tones[] = {{24.5, 6000.0, 0.3},   {49.0, 2500.0, 1.1}, {73.5, 900.0, 2.0},
-                              {50.0, 400.0, 0.0},    {87.3, 650.0, 0.7},  {174.6, 300.0, 2.9},
-                              {312.25, 220.0, 1.7}};
-    constexpr double dblOffset = 120.0;    // counts of converter offset
+    constexpr Tone tones[] = {{24.5, 6000.0, 0.3}, {49.0, 2500.0, 1.1}, {73.5, 900.0, 2.0},  {50.0, 400.0, 0.0},
+                              {87.3, 650.0, 0.7},  {174.6, 300.0, 2.9}, {312.25, 220.0, 1.7}};
+    constexpr double dblOffset = 120.0;     // counts of converter offset
     constexpr double dblNoiseSigma = 180.0; // counts
     std::mt19937_64 random(20240611);
     std::normal_distribution<double> noise(0.0, dblNoiseSigma);

@@ -37,8 +37,7 @@ FftInput makeFftInput(std::int32_t lngNumSamp)
     return input;
 }
 
-template <typename Transform>
-void runFft(benchmark::State& state, Transform transform)
+template <typename Transform> void runFft(benchmark::State& state, Transform transform)
 {
     const auto lngNumSamp = static_cast<std::int32_t>(state.range(0));
     const FftInput input = makeFftInput(lngNumSamp);

@@ -53,7 +53,9 @@ std::vector<double> readAndParseSamples(const std::string& strPath, std::int32_t
     if (file.get() < 0) {
         raiseErrno(strPath);
     }
-    struct stat statFile{};
+    struct stat statFile
+    {
+    };
     if (::fstat(file.get(), &statFile) != 0) {
         raiseErrno(strPath);
     }
@@ -74,7 +76,8 @@ std::vector<double> readAndParseSamples(const std::string& strPath, std::int32_t
     const char* pch = chrBytes.data();
     const char* const pchEnd = pch + chrBytes.size();
     for (double& dblValue : dblValues) {
-        const char* pchLineEnd = static_cast<const char*>(std::memchr(pch, '\n', static_cast<std::size_t>(pchEnd - pch)));
+        const char* pchLineEnd =
+            static_cast<const char*>(std::memchr(pch, '\n', static_cast<std::size_t>(pchEnd - pch)));
         if (pchLineEnd == nullptr) {
             pchLineEnd = pchEnd;
         }
@@ -104,8 +107,7 @@ void appendPairLines(std::string& strOut, std::span<const double> dblFirst, std:
     strOut.resize(static_cast<std::size_t>(pch - strOut.data()));
 }
 
-void appendTimeCountLines(std::string& strOut, std::span<const double> dblTime,
-                          std::span<const std::int16_t> intCounts)
+void appendTimeCountLines(std::string& strOut, std::span<const double> dblTime, std::span<const std::int16_t> intCounts)
 {
     constexpr std::size_t lngLineMax = 24 + 6 + 3;
     const std::size_t lngStart = strOut.size();
@@ -126,8 +128,8 @@ void appendWaveBytes(std::string& strOut, std::span<const std::int16_t> intSampl
 {
     static_assert(std::endian::native == std::endian::little, "the floor copies samples as they lie in memory");
     const auto lngDataSize = static_cast<std::int32_t>(2 * intSamples.size());
-    const std::int32_t lngFields[] = {lngDataSize + 36, 16, 0x00010001, lngSampFreq, 2 * lngSampFreq,
-                                      0x00100002, lngDataSize};
+    const std::int32_t lngFields[] = {lngDataSize + 36, 16,         0x00010001, lngSampFreq,
+                                      2 * lngSampFreq,  0x00100002, lngDataSize};
     char chrHeader[44];
     std::memcpy(chrHeader, "RIFF", 4);
     std::memcpy(chrHeader + 4, &lngFields[0], 4);

@@ -169,7 +169,8 @@ void textSpectrumEngine(benchmark::State& state)
     const auto lngNumLine = static_cast<std::int32_t>(outputs.dblAmp.size());
     const double dblDeltaFreq = (lngBenchSampFreq / 2.56) / (lngBenchPoints / 2.56);
     for (auto _ : state) {
-        const std::string strText = engine::formatSpectrumCsv(lngNumLine, dblDeltaFreq, dblMaxVolt / 32767, outputs.dblAmp);
+        const std::string strText =
+            engine::formatSpectrumCsv(lngNumLine, dblDeltaFreq, dblMaxVolt / 32767, outputs.dblAmp);
         benchmark::DoNotOptimize(strText.data());
     }
 }

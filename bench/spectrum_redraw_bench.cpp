@@ -15,8 +15,8 @@
 #include <QLineSeries>
 #include <QPainter>
 #include <QValueAxis>
-
 #include <benchmark/benchmark.h>
+
 #include <cmath>
 #include <numbers>
 #include <random>

@@ -85,13 +85,16 @@ std::optional<BatchOptions> parseOptions(std::span<const std::string> strArgs, s
             }
             return strArgs[++i];
         };
-        const std::map<std::string, std::string*> valueOptions = {
-            {"--fs", &options.controls.strSampFreq},   {"--range", &options.controls.strMaxVolt},
-            {"--low", &options.controls.strLowFreq},   {"--high", &options.controls.strHighFreq},
-            {"--points", &options.controls.strNumSamp}};
+        const std::map<std::string, std::string*> valueOptions = {{"--fs", &options.controls.strSampFreq},
+                                                                  {"--range", &options.controls.strMaxVolt},
+                                                                  {"--low", &options.controls.strLowFreq},
+                                                                  {"--high", &options.controls.strHighFreq},
+                                                                  {"--points", &options.controls.strNumSamp}};
         const std::map<std::string, std::pair<int*, int>> switchOptions = {
-            {"--band", {&options.controls.intBand, 1}}, {"--no-band", {&options.controls.intBand, 0}},
-            {"--wave", {&options.controls.intWave, 1}}, {"--no-wave", {&options.controls.intWave, 0}}};
+            {"--band", {&options.controls.intBand, 1}},
+            {"--no-band", {&options.controls.intBand, 0}},
+            {"--wave", {&options.controls.intWave, 1}},
+            {"--no-wave", {&options.controls.intWave, 0}}};
         if (const auto option = valueOptions.find(strArg); option != valueOptions.end()) {
             const auto strValue = takeValue();
             if (!strValue) {
@@ -133,7 +136,8 @@ public:
             return;
         }
         std::string strLines(strText);
-        for (std::size_t lngAt = strLines.find("\r\n"); lngAt != std::string::npos; lngAt = strLines.find("\r\n", lngAt)) {
+        for (std::size_t lngAt = strLines.find("\r\n"); lngAt != std::string::npos;
+             lngAt = strLines.find("\r\n", lngAt)) {
             strLines.erase(lngAt, 1);
             ++lngAt;
         }

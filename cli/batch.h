@@ -10,8 +10,7 @@
 namespace kestrix::cli {
 
 // Exit statuses of kestrix-batch; a batch ends with the highest one met.
-enum ExitStatus : int
-{
+enum ExitStatus : int {
     lngExitAnalysed = 0,
     lngExitRefused = 1,
     lngExitUsage = 2,

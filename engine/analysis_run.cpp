@@ -77,7 +77,8 @@ ParameterReading readAnalysisParameters(AnalysisControls& controls)
     params.lngSampFreq = wholeNumberOfText(controls.sampFreqText());
     params.dblMaxAnaFreq = params.lngSampFreq / dblLinesPerPoint;
     params.lngNumSamp = wholeNumberOfText(controls.numSampText());
-    if (params.lngNumSamp <= 0 || params.lngNumSamp > lngMaxPoints || (params.lngNumSamp & (params.lngNumSamp - 1)) != 0) {
+    if (params.lngNumSamp <= 0 || params.lngNumSamp > lngMaxPoints ||
+        (params.lngNumSamp & (params.lngNumSamp - 1)) != 0) {
         raiseFailure(err::lngInvalidCall, "the number of points must be a power of two up to 65536");
     }
     params.dblMaxVolt = fixedValueOfText(controls.maxVoltText(), 3);

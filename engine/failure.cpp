@@ -1,6 +1,5 @@
 #include "failure.h"
 
-
 namespace kestrix::engine {
 
 KestrixError::KestrixError(std::int32_t lngNumber_, std::string strDescription_, std::string strSource_)

@@ -33,8 +33,7 @@ inline constexpr std::string_view strAppTitle = "Kestrix";
 class KestrixError : public std::runtime_error
 {
 public:
-    KestrixError(std::int32_t lngNumber, std::string strDescription,
-                 std::string strSource = std::string(strAppTitle));
+    KestrixError(std::int32_t lngNumber, std::string strDescription, std::string strSource = std::string(strAppTitle));
 
     std::int32_t number() const noexcept
     {

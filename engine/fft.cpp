@@ -50,7 +50,7 @@ void reverseBlocks(int intBits, double* X)
     };
     double dblBlock[lngEdge][lngEdge];
     double dblPartner[lngEdge][lngEdge];
-    const auto load = [&](std::int32_t b, double (&dblOut)[lngEdge][lngEdge]) {
+    const auto load = [&](std::int32_t b, double(&dblOut)[lngEdge][lngEdge]) {
         for (std::int32_t a = 0; a < lngEdge; ++a) {
             const double* const pdblLine = X + ((a << intHighShift) | (b << intEdgeBits));
             for (std::int32_t c = 0; c < lngEdge; ++c) {
@@ -59,7 +59,7 @@ void reverseBlocks(int intBits, double* X)
         }
     };
     // Element (a, b, c) takes the value at (rev c, rev b, rev a), found in the buffer of rev b.
-    const auto store = [&](std::int32_t b, const double (&dblSource)[lngEdge][lngEdge]) {
+    const auto store = [&](std::int32_t b, const double(&dblSource)[lngEdge][lngEdge]) {
         for (std::int32_t a = 0; a < lngEdge; ++a) {
             double* const pdblLine = X + ((a << intHighShift) | (b << intEdgeBits));
             for (std::int32_t c = 0; c < lngEdge; ++c) {
@@ -131,8 +131,9 @@ inline void butterfly(double& Rj, double& Ij, double& Rp, double& Ip, double wr,
 // twice, for AVX2 (4 doubles a register) and for the baseline, the processor choosing at load time:
 // the same IEEE additions, subtractions and multiplications in the same order (never fused, as this
 // target is compiled without contraction), so both give the same bits, as the port test checks.
-[[gnu::target_clones("avx2", "default")]] void butterflyGroup(double* __restrict Rj, double* __restrict Ij, double* __restrict Rp, double* __restrict Ip,
-                    std::int32_t h, double wr, double wi)
+[[gnu::target_clones("avx2", "default")]] void butterflyGroup(double* __restrict Rj, double* __restrict Ij,
+                                                              double* __restrict Rp, double* __restrict Ip,
+                                                              std::int32_t h, double wr, double wi)
 {
     for (std::int32_t t = 0; t < h; ++t) {
         butterfly(Rj[t], Ij[t], Rp[t], Ip[t], wr, wi);
@@ -186,9 +187,11 @@ void singleStage(std::int32_t n, std::int32_t h, double dblTheta, int intTwiddle
 // stage (t, t + h) and (2h + t, 3h + t) come before the two of the second (t, t + 2h) and
 // (t + h, t + 3h) that read their results. Every element so goes through the same operations in the
 // same order as stage by stage, but is loaded and stored once for both stages.
-[[gnu::target_clones("avx2", "default")]] void stagePair(double* __restrict R0, double* __restrict R1, double* __restrict R2, double* __restrict R3,
-               double* __restrict I0, double* __restrict I1, double* __restrict I2, double* __restrict I3,
-               std::int32_t h, Twiddle tw1, Twiddle tw2, Twiddle tw3)
+[[gnu::target_clones("avx2", "default")]] void stagePair(double* __restrict R0, double* __restrict R1,
+                                                         double* __restrict R2, double* __restrict R3,
+                                                         double* __restrict I0, double* __restrict I1,
+                                                         double* __restrict I2, double* __restrict I3, std::int32_t h,
+                                                         Twiddle tw1, Twiddle tw2, Twiddle tw3)
 {
     for (std::int32_t t = 0; t < h; ++t) {
         double r0 = R0[t];

@@ -32,7 +32,8 @@ std::optional<std::int32_t> roundedInt32(std::string_view strText)
         return std::nullopt;
     }
     const double dblRounded = std::nearbyint(*dblValue);
-    if (dblRounded < std::numeric_limits<std::int32_t>::min() || dblRounded > std::numeric_limits<std::int32_t>::max()) {
+    if (dblRounded < std::numeric_limits<std::int32_t>::min() ||
+        dblRounded > std::numeric_limits<std::int32_t>::max()) {
         return std::nullopt;
     }
     return static_cast<std::int32_t>(dblRounded);

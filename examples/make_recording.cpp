@@ -44,13 +44,13 @@ struct Tone
 };
 
 constexpr Tone tones[] = {
-    {25.0, 6000.0, 0.3},   // running speed, 1x
-    {50.0, 2500.0, 1.1},   // 2x
-    {75.0, 1200.0, 2.0},   // 3x
-    {100.0, 600.0, 0.7},   // 4x
-    {275.0, 400.0, 0.2},   // lower sideband of the gear mesh
-    {300.0, 1500.0, 1.6},  // gear mesh
-    {325.0, 400.0, 2.9},   // upper sideband
+    {25.0, 6000.0, 0.3},  // running speed, 1x
+    {50.0, 2500.0, 1.1},  // 2x
+    {75.0, 1200.0, 2.0},  // 3x
+    {100.0, 600.0, 0.7},  // 4x
+    {275.0, 400.0, 0.2},  // lower sideband of the gear mesh
+    {300.0, 1500.0, 1.6}, // gear mesh
+    {325.0, 400.0, 2.9},  // upper sideband
 };
 
 constexpr double dblSampFreq = 1024.0;

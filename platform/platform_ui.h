@@ -7,8 +7,7 @@
 namespace kestrix::platform {
 
 // Message styles with the platform's meaning. No caller looks at which button was pressed.
-enum class MessageStyle : int
-{
+enum class MessageStyle : int {
     OkOnly = 0,       // one OK button, no icon
     Exclamation = 48, // one OK button with the exclamation (warning) icon
 };
@@ -24,9 +23,9 @@ struct OpenFileRequest
 {
     std::string strInitialFileName; // may be empty
     std::string strTitle;
-    std::string strFilter;          // "description|pattern|description|pattern..."
+    std::string strFilter; // "description|pattern|description|pattern..."
     int lngFlags = 0;
-    bool blnCancelError = false;    // cancel raises failure 32755 instead of returning an empty name
+    bool blnCancelError = false; // cancel raises failure 32755 instead of returning an empty name
 };
 
 // The message box, the open-file dialog and the busy pointer of the window system.

@@ -299,7 +299,9 @@ void replaceFileAtomically(const std::string& strRequested, std::string_view byt
             strPath = resolved.string();
         }
     }
-    struct stat statOld{};
+    struct stat statOld
+    {
+    };
     if (::stat(strPath.c_str(), &statOld) == 0) {
         if (S_ISDIR(statOld.st_mode)) {
             raiseForErrno(EISDIR, false, strRequested);
@@ -381,7 +383,8 @@ std::string StdTextFiles::getBaseName(std::string_view strPath)
 bool StdTextFiles::sameFile(std::string_view strPathA, std::string_view strPathB)
 {
     std::error_code ec;
-    const bool blnSame = std::filesystem::equivalent(std::filesystem::path(strPathA), std::filesystem::path(strPathB), ec);
+    const bool blnSame =
+        std::filesystem::equivalent(std::filesystem::path(strPathA), std::filesystem::path(strPathB), ec);
     return !ec && blnSame;
 }
 
@@ -392,7 +395,9 @@ std::unique_ptr<TextReader> StdTextFiles::openTextFile(std::string_view strPath)
     if (fd < 0) {
         raiseForErrno(errno, true, strName);
     }
-    struct stat statFile{};
+    struct stat statFile
+    {
+    };
     if (::fstat(fd, &statFile) != 0 || S_ISDIR(statFile.st_mode)) {
         ::close(fd);
         raiseForErrno(EISDIR, true, strName);

@@ -127,8 +127,7 @@ QWidget* LeaveValidation::tabTarget(bool blnForward) const
     do {
         candidate = blnForward ? candidate->nextInFocusChain() : candidate->previousInFocusChain();
         const bool blnTakesTab = (candidate->focusPolicy() & Qt::TabFocus) != 0 && candidate->isEnabled() &&
-                                 candidate->isVisibleTo(window.window()) &&
-                                 candidate->window() == window.window();
+                                 candidate->isVisibleTo(window.window()) && candidate->window() == window.window();
         if (blnTakesTab) {
             return candidate;
         }

@@ -17,8 +17,7 @@
 namespace kestrix::engine {
 namespace {
 
-enum class Fill
-{
+enum class Fill {
     Random,         // uniform reals in both parts
     IntegerSamples, // whole converter counts in the real part, zeros in the imaginary part
 };
@@ -110,7 +109,8 @@ TEST(FftPort, PlainPortIsTheDiscreteFourierTransform)
                 long double dblSumR = 0;
                 long double dblSumI = 0;
                 for (std::int32_t n = 0; n < lngNumSamp; ++n) {
-                    const long double dblAngle = dblSign * dblPI * ((static_cast<long long>(n) * k) % lngNumSamp) / lngNumSamp;
+                    const long double dblAngle =
+                        dblSign * dblPI * ((static_cast<long long>(n) * k) % lngNumSamp) / lngNumSamp;
                     const long double dblCos = std::cos(dblAngle);
                     const long double dblSin = std::sin(dblAngle);
                     const auto i = static_cast<std::size_t>(n);

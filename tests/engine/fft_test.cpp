@@ -57,14 +57,18 @@ TEST(FftKernel, MatchesDirectDftForEverySize)
                 long double dblSumR = 0;
                 long double dblSumI = 0;
                 for (std::int32_t t = 0; t < n; ++t) {
-                    const long double dblAngle = dblStep * static_cast<long double>((static_cast<long long>(t) * k) % n);
+                    const long double dblAngle =
+                        dblStep * static_cast<long double>((static_cast<long long>(t) * k) % n);
                     const long double c = std::cos(dblAngle);
                     const long double s = std::sin(dblAngle);
-                    dblSumR += input.dblR[static_cast<std::size_t>(t)] * c - input.dblI[static_cast<std::size_t>(t)] * s;
-                    dblSumI += input.dblR[static_cast<std::size_t>(t)] * s + input.dblI[static_cast<std::size_t>(t)] * c;
+                    dblSumR +=
+                        input.dblR[static_cast<std::size_t>(t)] * c - input.dblI[static_cast<std::size_t>(t)] * s;
+                    dblSumI +=
+                        input.dblR[static_cast<std::size_t>(t)] * s + input.dblI[static_cast<std::size_t>(t)] * c;
                 }
-                dblWorst = std::max({dblWorst, std::fabs(static_cast<double>(dblSumR) - output.dblR[static_cast<std::size_t>(k)]),
-                                     std::fabs(static_cast<double>(dblSumI) - output.dblI[static_cast<std::size_t>(k)])});
+                dblWorst = std::max(
+                    {dblWorst, std::fabs(static_cast<double>(dblSumR) - output.dblR[static_cast<std::size_t>(k)]),
+                     std::fabs(static_cast<double>(dblSumI) - output.dblI[static_cast<std::size_t>(k)])});
             }
             // Values reach 32768 * N; rounding stays many orders below a count.
             EXPECT_LT(dblWorst, 1e-9 * 32768.0 * n);

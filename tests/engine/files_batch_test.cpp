@@ -4,9 +4,9 @@
 #include "engine/number_text.h"
 #include "engine/sample_reader.h"
 #include "platform/std_text_files.h"
+#include "support/expect_failure.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
-#include "support/expect_failure.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +30,8 @@ TEST(StdTextReader, LineEndsByteOrderMarkAndOverlongLines)
     TempDir dir;
     const std::string strPath = dir.file("in.csv");
     // CR LF and lone LF, a byte-order mark, no end after the last line.
-    testing::writeBytes(strPath, "\xEF\xBB\xBF" "1\r\n2\n-3.5\r\n4");
+    testing::writeBytes(strPath, "\xEF\xBB\xBF"
+                                 "1\r\n2\n-3.5\r\n4");
     platform::StdTextFiles files;
     auto stream = files.openTextFile(strPath);
     std::vector<std::string> strLines;
@@ -129,11 +130,11 @@ TEST(FieldChecks, SamplingFrequencyAndInputRange)
         EXPECT_EQ(check.strMessage, c.strMessage);
         EXPECT_EQ(check.strNormalized, c.strNormalized);
     }
-    for (const Case& c : {Case{"5.0", "", "5"}, Case{"0.0005", "", "0.001"}, Case{"2.12345", "", "2.123"},
-                          Case{"0.0004", "入力レンジには正の実数を設定してください！", ""},
-                          Case{"-1", "入力レンジには正の実数を設定してください！", ""},
-                          Case{"", "入力レンジを設定してください！", ""},
-                          Case{"5V", "入力レンジには半角数字を設定してください！", ""}}) {
+    for (const Case& c :
+         {Case{"5.0", "", "5"}, Case{"0.0005", "", "0.001"}, Case{"2.12345", "", "2.123"},
+          Case{"0.0004", "入力レンジには正の実数を設定してください！", ""},
+          Case{"-1", "入力レンジには正の実数を設定してください！", ""}, Case{"", "入力レンジを設定してください！", ""},
+          Case{"5V", "入力レンジには半角数字を設定してください！", ""}}) {
         SCOPED_TRACE(c.strText);
         const engine::FieldCheck check = engine::checkMaxVolt(c.strText);
         EXPECT_EQ(check.strMessage, c.strMessage);
@@ -212,9 +213,12 @@ TEST_F(BatchFixture, ExitStatusesTakeTheHighestMet)
     EXPECT_EQ(batch({"--no-band", dir.file("missing.csv"), strShort, strGood}), cli::lngExitFailed);
     EXPECT_NE(strErr.str().find("missing.csv: error 53 (Kestrix): File not found"), std::string::npos) << strErr.str();
 
-    for (const std::vector<std::string>& strArgs :
-         {std::vector<std::string>{}, {"--points", "1000", strGood}, {"--points", "01024", strGood}, {"--bogus", strGood},
-          {"--fs"}, {"--band=1", strGood}}) {
+    for (const std::vector<std::string>& strArgs : {std::vector<std::string>{},
+                                                    {"--points", "1000", strGood},
+                                                    {"--points", "01024", strGood},
+                                                    {"--bogus", strGood},
+                                                    {"--fs"},
+                                                    {"--band=1", strGood}}) {
         EXPECT_EQ(batch(strArgs), cli::lngExitUsage) << (strArgs.empty() ? "" : strArgs[0]);
         EXPECT_EQ(strOut.str(), "");
     }
@@ -230,12 +234,13 @@ TEST_F(BatchFixture, EntriesAreCheckedOnceBeforeAnyFile)
         std::vector<std::string> strArgs;
         const char* strMessage;
     };
-    for (const Case& c : {Case{{"--fs", "0.4"}, "サンプリング周波数には正の整数を設定してください！"},
-                          Case{{"--fs", "3000000000"}, "サンプリング周波数には正の整数を設定してください！"},
-                          Case{{"--fs", ""}, "サンプリング周波数を設定してください！"},
-                          Case{{"--range", "abc"}, "入力レンジには半角数字を設定してください！"},
-                          Case{{"--low", "300", "--high", "300"}, "下限周波数は上限周波数より小さくしてください！"},
-                          Case{{"--fs", "1000", "--low", "390.625"}, "下限周波数は最大解析周波数より小さくしてください！"}}) {
+    for (const Case& c :
+         {Case{{"--fs", "0.4"}, "サンプリング周波数には正の整数を設定してください！"},
+          Case{{"--fs", "3000000000"}, "サンプリング周波数には正の整数を設定してください！"},
+          Case{{"--fs", ""}, "サンプリング周波数を設定してください！"},
+          Case{{"--range", "abc"}, "入力レンジには半角数字を設定してください！"},
+          Case{{"--low", "300", "--high", "300"}, "下限周波数は上限周波数より小さくしてください！"},
+          Case{{"--fs", "1000", "--low", "390.625"}, "下限周波数は最大解析周波数より小さくしてください！"}}) {
         SCOPED_TRACE(c.strMessage);
         std::vector<std::string> strArgs = c.strArgs;
         strArgs.push_back(strGood);

@@ -24,9 +24,9 @@ TEST(NumericText, AcceptsThePlainFormsWithBlanksSignPointAndExponent)
 
 TEST(NumericText, RefusesEverythingElse)
 {
-    for (const char* strText : {"", " ", "\t", "abc", "-", "+", ".", "1.2.3", "1e", "1e+", "e3", "1,5", "1,000",
-                                "12 34", "- 5", "5-", "nan", "inf", "infinity", "0x10", "&H10", "1d3", "1e400",
-                                "-1e309", "１２", "5V"}) {
+    for (const char* strText :
+         {"",      " ",   "\t", "abc", "-",   "+",        ".",    "1.2.3", "1e",  "1e+",   "e3",     "1,5",  "1,000",
+          "12 34", "- 5", "5-", "nan", "inf", "infinity", "0x10", "&H10",  "1d3", "1e400", "-1e309", "１２", "5V"}) {
         SCOPED_TRACE(strText);
         EXPECT_FALSE(isNumericText(strText));
     }
@@ -50,13 +50,27 @@ TEST(FixedDecimalText, RoundsTheFifteenDigitFormHalfAwayFromZero)
         int intDecimals;
         const char* strExpected;
     };
-    for (const Case& c : {Case{23.4375, 3, "23.438"}, Case{390.625, 2, "390.63"}, Case{2.5, 0, "3"},
-                          Case{-2.5, 0, "-3"}, Case{1.0005, 3, "1.001"}, Case{0.0625, 3, "0.063"},
-                          Case{400, 2, "400.00"}, Case{1, 3, "1.000"}, Case{0.4, 0, "0"}, Case{-0.4, 0, "0"},
-                          Case{0.0004, 3, "0.000"}, Case{0.0005, 3, "0.001"}, Case{9.9995, 3, "10.000"},
-                          Case{0.015625, 3, "0.016"}, Case{1.1718750, 2, "1.17"}, Case{0, 2, "0.00"},
-                          Case{1e20, 0, "100000000000000000000"}, Case{2147483647.5, 0, "2147483648"},
-                          Case{0.001, 3, "0.001"}, Case{0.5, 0, "1"}, Case{0.049, 1, "0.0"}}) {
+    for (const Case& c : {Case{23.4375, 3, "23.438"},
+                          Case{390.625, 2, "390.63"},
+                          Case{2.5, 0, "3"},
+                          Case{-2.5, 0, "-3"},
+                          Case{1.0005, 3, "1.001"},
+                          Case{0.0625, 3, "0.063"},
+                          Case{400, 2, "400.00"},
+                          Case{1, 3, "1.000"},
+                          Case{0.4, 0, "0"},
+                          Case{-0.4, 0, "0"},
+                          Case{0.0004, 3, "0.000"},
+                          Case{0.0005, 3, "0.001"},
+                          Case{9.9995, 3, "10.000"},
+                          Case{0.015625, 3, "0.016"},
+                          Case{1.1718750, 2, "1.17"},
+                          Case{0, 2, "0.00"},
+                          Case{1e20, 0, "100000000000000000000"},
+                          Case{2147483647.5, 0, "2147483648"},
+                          Case{0.001, 3, "0.001"},
+                          Case{0.5, 0, "1"},
+                          Case{0.049, 1, "0.0"}}) {
         SCOPED_TRACE(c.strExpected);
         EXPECT_EQ(fixedDecimalText(c.dblValue, c.intDecimals), c.strExpected);
     }
@@ -69,15 +83,29 @@ TEST(GeneralNumberText, WritesTheShortestFormOfFifteenDigits)
         double dblValue;
         const char* strExpected;
     };
-    for (const Case& c : {Case{0, "0"}, Case{-0.0, "0"}, Case{400, "400"}, Case{390.63, "390.63"},
-                          Case{0.9765625, "0.9765625"}, Case{-12, "-12"}, Case{0.1 + 0.2, "0.3"},
-                          Case{1.0 / 3, "0.333333333333333"}, Case{2.0 / 3, "0.666666666666667"},
-                          Case{0.001, "0.001"}, Case{0.0001, "0.0001"}, Case{0.00001, "1E-05"},
-                          Case{4.5e-14, "4.5E-14"}, Case{-4.5e-14, "-4.5E-14"}, Case{1e15, "1E+15"},
-                          Case{999999999999999, "999999999999999"}, Case{9999999999999999.0, "1E+16"},
-                          Case{123456789012345678.0, "1.23456789012346E+17"}, Case{1e100, "1E+100"},
-                          Case{5e-324, "4.94065645841247E-324"}, Case{1.7976931348623157e308, "1.79769313486232E+308"},
-                          Case{20.000000000000004, "20"}, Case{0.0009765625, "0.0009765625"}}) {
+    for (const Case& c : {Case{0, "0"},
+                          Case{-0.0, "0"},
+                          Case{400, "400"},
+                          Case{390.63, "390.63"},
+                          Case{0.9765625, "0.9765625"},
+                          Case{-12, "-12"},
+                          Case{0.1 + 0.2, "0.3"},
+                          Case{1.0 / 3, "0.333333333333333"},
+                          Case{2.0 / 3, "0.666666666666667"},
+                          Case{0.001, "0.001"},
+                          Case{0.0001, "0.0001"},
+                          Case{0.00001, "1E-05"},
+                          Case{4.5e-14, "4.5E-14"},
+                          Case{-4.5e-14, "-4.5E-14"},
+                          Case{1e15, "1E+15"},
+                          Case{999999999999999, "999999999999999"},
+                          Case{9999999999999999.0, "1E+16"},
+                          Case{123456789012345678.0, "1.23456789012346E+17"},
+                          Case{1e100, "1E+100"},
+                          Case{5e-324, "4.94065645841247E-324"},
+                          Case{1.7976931348623157e308, "1.79769313486232E+308"},
+                          Case{20.000000000000004, "20"},
+                          Case{0.0009765625, "0.0009765625"}}) {
         SCOPED_TRACE(c.strExpected);
         EXPECT_EQ(generalNumberText(c.dblValue), c.strExpected);
     }
@@ -134,10 +162,10 @@ TEST(WholeNumberOfGeneralText, RoundsTheTextTiesToEven)
         double dblValue;
         std::int32_t lngExpected;
     };
-    for (const Case& c : {Case{2.5, 2}, Case{3.5, 4}, Case{-2.5, -2}, Case{0.5, 0}, Case{1.5, 2}, Case{-0.5, 0},
-                          Case{3.4999999999999996, 4}, Case{40000.4, 40000}, Case{32767.5, 32768},
-                          Case{-32768.5, -32768}, Case{2147483647.4, 2147483647}, Case{0.09, 0}, Case{0.51, 1},
-                          Case{-2147483648.0, -2147483647 - 1}}) {
+    for (const Case& c :
+         {Case{2.5, 2}, Case{3.5, 4}, Case{-2.5, -2}, Case{0.5, 0}, Case{1.5, 2}, Case{-0.5, 0},
+          Case{3.4999999999999996, 4}, Case{40000.4, 40000}, Case{32767.5, 32768}, Case{-32768.5, -32768},
+          Case{2147483647.4, 2147483647}, Case{0.09, 0}, Case{0.51, 1}, Case{-2147483648.0, -2147483647 - 1}}) {
         SCOPED_TRACE(c.dblValue);
         EXPECT_EQ(wholeNumberOfGeneralText(c.dblValue), c.lngExpected);
     }

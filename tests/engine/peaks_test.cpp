@@ -1,8 +1,9 @@
 #include "engine/peaks.h"
 #include "support/tone_spectra.h"
 
-#include <cmath>
 #include <gtest/gtest.h>
+
+#include <cmath>
 #include <string>
 
 namespace kestrix::engine {

@@ -1,8 +1,9 @@
 #include "engine/plot_axis.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
-#include <gtest/gtest.h>
 #include <random>
 #include <string>
 

@@ -2,14 +2,14 @@
 #include "engine/failure.h"
 #include "engine/number_text.h"
 #include "support/csv_lines.h"
+#include "support/expect_failure.h"
 #include "support/fakes.h"
 #include "support/run_harness.h"
-#include "support/expect_failure.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <charconv>
+#include <cmath>
 
 namespace kestrix::engine {
 namespace {
@@ -60,9 +60,9 @@ TEST_F(RunFixture, SuccessfulRunWritesEveryFileInOrderAndReportsTheElapsedTime)
 {
     files.files["/meas/motor.csv"] = linesOf(constantSamples(1024, 1000));
     EXPECT_TRUE(runWith("/meas/motor.csv"));
-    EXPECT_EQ(files.written, (std::vector<std::string>{"/meas/motor_SPC.csv", "/meas/motor_BAND_SPC.csv",
-                                                       "/meas/motor_BAND_WAVE.csv", "/meas/motor_BAND.wav",
-                                                       "/meas/motor.wav"}));
+    EXPECT_EQ(files.written,
+              (std::vector<std::string>{"/meas/motor_SPC.csv", "/meas/motor_BAND_SPC.csv", "/meas/motor_BAND_WAVE.csv",
+                                        "/meas/motor_BAND.wav", "/meas/motor.wav"}));
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].strText, "経過時間 ： 00:00:01");
     EXPECT_EQ(ui.messages[0].style, MessageStyle::OkOnly);

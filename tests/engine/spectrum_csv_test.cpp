@@ -2,11 +2,13 @@
 #include "engine/spectrum_csv.h"
 #include "platform/std_text_files.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <gtest/gtest.h>
 #include <string>
+
 #include <unistd.h>
 
 namespace kestrix::engine {

@@ -5,10 +5,10 @@
 #include "engine/wave.h"
 #include "platform/std_text_files.h"
 #include "support/csv_lines.h"
+#include "support/expect_failure.h"
 #include "support/fakes.h"
 #include "support/run_harness.h"
 #include "support/temp_dir.h"
-#include "support/expect_failure.h"
 
 #include <gtest/gtest.h>
 
@@ -69,7 +69,8 @@ TEST(WaveCount, DirectRoundingAgreesWithTheTextRuleNearHalves)
     std::uniform_int_distribution<int> whole(-40000, 40000);
     for (int i = 0; i < 20000; ++i) {
         const double dblHalf = whole(random) + 0.5;
-        for (const double dblOffset : {0.0, 1e-12, -1e-12, 1e-9, -1e-9, 1e-7, -1e-7, 5e-7, -5e-7, 1e-6, -1e-6, 2e-6, -2e-6}) {
+        for (const double dblOffset :
+             {0.0, 1e-12, -1e-12, 1e-9, -1e-9, 1e-7, -1e-7, 5e-7, -5e-7, 1e-6, -1e-6, 2e-6, -2e-6}) {
             double dblValue = dblHalf + dblOffset;
             for (int lngStep = 0; lngStep < 3; ++lngStep) {
                 ASSERT_EQ(waveCount(dblValue), textRule(dblValue)) << std::hexfloat << dblValue;

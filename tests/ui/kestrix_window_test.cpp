@@ -64,8 +64,8 @@ TEST_F(KestrixWindowTest, ControlsKeepTheirPlaceWhileTheViewTakesTheRoom)
 TEST_F(KestrixWindowTest, ViewControlsFollowTheSpecifiedOnesInTheFocusOrder)
 {
     EXPECT_EQ(focusName(), "cmdFFT");
-    const QStringList strOrder = {"cmdEnd",     "txtSampFreq", "cboNumSamp",    "txtMaxVolt",  "chkWave",
-                                  "chkBand",    "txtLowFreq",  "txtHighFreq",   "txtMaxAnaFreq", "txtDeltaFreq"};
+    const QStringList strOrder = {"cmdEnd",  "txtSampFreq", "cboNumSamp",  "txtMaxVolt",    "chkWave",
+                                  "chkBand", "txtLowFreq",  "txtHighFreq", "txtMaxAnaFreq", "txtDeltaFreq"};
     for (const QString& strExpected : strOrder) {
         pressTab();
         EXPECT_EQ(focusName(), strExpected);

@@ -6,9 +6,9 @@
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <gtest/gtest.h>
 
 #include <functional>
-#include <gtest/gtest.h>
 
 namespace kestrix::testing {
 namespace {

@@ -12,9 +12,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <gtest/gtest.h>
 
 #include <deque>
-#include <gtest/gtest.h>
 #include <memory>
 #include <optional>
 #include <string>

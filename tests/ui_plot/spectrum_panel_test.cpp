@@ -14,11 +14,12 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QWheelEvent>
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <gtest/gtest.h>
 #include <sstream>
+
 #include <unistd.h>
 
 namespace kestrix::ui {

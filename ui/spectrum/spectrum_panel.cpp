@@ -154,8 +154,8 @@ void SpectrumPanel::connectSignals()
 
 std::vector<QWidget*> SpectrumPanel::focusOrder() const
 {
-    return {chkLogScale, cmdResetZoom, cmdOpenReference, cboReferences, cmdRemoveReference, cmdSavePlot,
-            pltSpectrum, tblPeaks,    cmdCopyPeaks,     chkHarmonics};
+    return {chkLogScale, cmdResetZoom, cmdOpenReference, cboReferences, cmdRemoveReference,
+            cmdSavePlot, pltSpectrum,  tblPeaks,         cmdCopyPeaks,  chkHarmonics};
 }
 
 void SpectrumPanel::showRun(const engine::RunSpectra& spectra)
