@@ -1,9 +1,11 @@
 # Kestrix: every target installs what is missing (Debian 12), configures and builds into build/.
 BUILD       := build
 SANITIZE    := $(BUILD)/sanitize
-CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRIX_BENCH=ON
+AARCH64     := $(BUILD)/aarch64
+CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRIX_WERROR=ON
+SOURCES      = $(shell git ls-files '*.cpp' '*.h')
 
-.PHONY: all deps configure build test demo run bench install clean
+.PHONY: all deps configure build test format format-check test-sanitized cross-check demo run bench install clean
 
 all: build
 
@@ -11,17 +13,34 @@ deps:
 	@scripts/install-deps.sh
 
 configure: deps
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DKESTRIX_BENCH=OFF
 
 build: configure
 	cmake --build $(BUILD)
 
-# All tests, then the engine tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
-test: build
+# The layout check, all tests (window tests offscreen), all tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and the engine compiled for aarch64.
+test: format-check build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure
-	cmake -S . -B $(SANITIZE) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTRIX_SANITIZE=ON -DKESTRIX_BUILD_UI=OFF
-	cmake --build $(SANITIZE) --target kestrix_engine_tests
-	cd $(SANITIZE) && ctest --output-on-failure
+	$(MAKE) --no-print-directory test-sanitized cross-check
+
+test-sanitized: deps
+	cmake -S . -B $(SANITIZE) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTRIX_SANITIZE=ON -DKESTRIX_WERROR=ON
+	cmake --build $(SANITIZE)
+	cd $(SANITIZE) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure
+
+# The engine has no x86-only code path: it must build for a 64-bit ARM machine too.
+cross-check: deps
+	cmake -S . -B $(AARCH64) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRIX_WERROR=ON -DKESTRIX_BUILD_UI=OFF \
+	      -DKESTRIX_BUILD_TESTS=OFF -DCMAKE_SYSTEM_NAME=Linux -DCMAKE_SYSTEM_PROCESSOR=aarch64 \
+	      -DCMAKE_CXX_COMPILER=aarch64-linux-gnu-g++
+	cmake --build $(AARCH64) --target kestrix_engine kestrix_platform_std kestrix_batch
+
+format: deps
+	clang-format -i $(SOURCES)
+
+format-check: deps
+	clang-format --dry-run --Werror $(SOURCES)
 
 # Analyses the bundled recording with the window's start-up defaults.
 demo: build
@@ -33,7 +52,9 @@ run: build
 	$(BUILD)/app/kestrix
 
 # The engine against its yardsticks, then the spectrum view's redraw (offscreen).
-bench: build
+bench: deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DKESTRIX_BENCH=ON
+	cmake --build $(BUILD)
 	$(BUILD)/bench/kestrix_bench
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/kestrix_plot_bench --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
 

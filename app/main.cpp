@@ -1,6 +1,6 @@
 #include "platform/clock.h"
 #include "platform/qt/qt_platform_ui.h"
-#include "platform/std_text_files.h"
+#include "platform/std/std_text_files.h"
 #include "ui/kestrix_window.h"
 
 #include <QApplication>

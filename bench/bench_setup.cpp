@@ -79,19 +79,4 @@ const BenchFiles& benchFiles()
     return files;
 }
 
-void FixedChoiceUi::showMessage(std::string_view strText, platform::MessageStyle style,
-                                std::optional<std::string_view> /*strTitle*/)
-{
-    if (style == platform::MessageStyle::Exclamation) {
-        strLastRefusal = std::string(strText);
-    }
-}
-
-std::string FixedChoiceUi::chooseOpenFile(const platform::OpenFileRequest& /*request*/)
-{
-    return strChoice;
-}
-
-void FixedChoiceUi::setBusyPointer(bool /*blnBusy*/) {}
-
 } // namespace kestrix::bench

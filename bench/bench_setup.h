@@ -1,7 +1,5 @@
 #pragma once
 
-#include "platform/platform_ui.h"
-
 #include <cstdint>
 #include <string>
 
@@ -40,23 +38,5 @@ const BenchFiles& benchFiles();
 // The text of a vibration recording in converter counts: a shaft tone with harmonics, a bearing
 // tone, mains hum, a DC offset and noise, rounded to whole counts and clipped to 16 bits.
 std::string makeRecordingText(std::int32_t lngLines, std::int32_t lngSampFreq);
-
-// PlatformUi of an unattended run: the dialog answers with one fixed path, messages are counted and
-// the last exclamation (a refusal) is kept so a benchmark can stop on it.
-class FixedChoiceUi final : public platform::PlatformUi
-{
-public:
-    explicit FixedChoiceUi(std::string strChoice) : strChoice(std::move(strChoice)) {}
-
-    void showMessage(std::string_view strText, platform::MessageStyle style,
-                     std::optional<std::string_view> strTitle) override;
-    std::string chooseOpenFile(const platform::OpenFileRequest& request) override;
-    void setBusyPointer(bool blnBusy) override;
-
-    std::string strLastRefusal;
-
-private:
-    std::string strChoice;
-};
 
 } // namespace kestrix::bench

@@ -2,13 +2,15 @@
 // Wave off (the spectrum file), then every switch on (five files).
 #include "bench/bench_setup.h"
 #include "bench/io_floor.h"
-#include "engine/analysis_run.h"
+#include "engine/analysis.h"
+#include "engine/analysis_parameters.h"
 #include "engine/fft.h"
+#include "engine/global_define.h"
 #include "engine/number_text.h"
 #include "engine/spectrum.h"
 #include "engine/wave.h"
 #include "platform/clock.h"
-#include "platform/std_text_files.h"
+#include "platform/std/std_text_files.h"
 
 #include <benchmark/benchmark.h>
 
@@ -20,10 +22,6 @@
 namespace kestrix::bench {
 
 namespace {
-
-constexpr double dblMaxVolt = 5.0; // V, the input range of the runs below
-constexpr double dblLowFreq = 200.0;
-constexpr double dblHighFreq = 800.0;
 
 // Every number a run writes for the recording, computed once through the engine: the floor formats
 // exactly these.
@@ -38,43 +36,40 @@ struct RunOutputs
     std::vector<std::int16_t> intInputCounts;
 };
 
+// The parameters of the benchmark's runs: 1024 Hz, 65536 points, 5 V, band 200 to 800 Hz.
+engine::AnalysisParameters benchParameters(bool blnAllOn)
+{
+    engine::ControlContents controls;
+    controls.strSampFreq = std::to_string(lngBenchSampFreq);
+    controls.strNumSamp = std::to_string(lngBenchPoints);
+    controls.intBand = blnAllOn ? 1 : 0;
+    controls.intWave = blnAllOn ? 1 : 0;
+    return engine::readAnalysisParameters(controls).params;
+}
+
 RunOutputs computeRunOutputs(const std::string& strRecording)
 {
-    const std::int32_t n = lngBenchPoints;
-    const auto lngSamples = static_cast<std::size_t>(n);
-    const std::vector<double> dblInData = readAndParseSamples(strRecording, n);
+    const engine::AnalysisParameters params = benchParameters(true);
+    const engine::RunGeometry geometry = engine::runGeometry(params);
+    engine::RunArrays arrays = engine::makeRunArrays(geometry, true, true);
+    arrays.dblInData = readAndParseSamples(strRecording, lngBenchPoints);
+    arrays.dblR_SPCData = arrays.dblInData;
     const double dblPI = engine::computePI();
-    const double dblMaxAnaFreq = lngBenchSampFreq / 2.56;
-    const double dblDeltaFreq = dblMaxAnaFreq / (n / 2.56);
-    const double dblPosScale = dblMaxVolt / 32767;
-    const auto lngNumLine = static_cast<std::int32_t>(std::nearbyint(n / 2.56 + 1));
-    const auto lngLines = static_cast<std::size_t>(lngNumLine);
-
-    std::vector<double> dblR = dblInData;
-    std::vector<double> dblI(lngSamples, 0.0);
-    engine::FFT(n, (-2 * dblPI) / n, dblR, dblI);
-    std::vector<double> dblAmp(lngLines);
-    engine::computeAmplitudes(n, lngNumLine, dblR, dblI, dblAmp);
-
-    std::vector<double> dblBandR(lngSamples);
-    std::vector<double> dblBandI(lngSamples);
-    engine::selectBand(n, lngNumLine, dblDeltaFreq, dblLowFreq, dblHighFreq, dblR, dblI, dblBandR, dblBandI);
-    std::vector<double> dblBandAmp(lngLines);
-    engine::computeAmplitudes(n, lngNumLine, dblBandR, dblBandI, dblBandAmp);
-    engine::FFT(n, (2 * dblPI) / n, dblBandR, dblBandI);
+    engine::computeSpectrum(geometry, dblPI, arrays);
+    engine::computeBandSpectrum(geometry, params, arrays);
+    engine::computeBandWave(geometry, dblPI, arrays);
 
     RunOutputs outputs;
-    outputs.dblAmp = dblAmp;
-    for (std::size_t i = 0; i < lngLines; ++i) {
-        outputs.dblFreq.push_back(static_cast<double>(i) * dblDeltaFreq);
-        outputs.dblVolts.push_back(dblPosScale * dblAmp[i]);
-        outputs.dblBandVolts.push_back(dblPosScale * dblBandAmp[i]);
+    outputs.dblAmp = arrays.dblAmpData;
+    for (std::size_t i = 0; i < arrays.dblAmpData.size(); ++i) {
+        outputs.dblFreq.push_back(static_cast<double>(i) * geometry.dblDeltaFreq);
+        outputs.dblVolts.push_back(params.dblPosScale * arrays.dblAmpData[i]);
+        outputs.dblBandVolts.push_back(params.dblPosScale * arrays.dblAmpBandData[i]);
     }
-    const double dblDeltaTime = 1.0 / lngBenchSampFreq;
-    for (std::size_t i = 0; i < lngSamples; ++i) {
-        outputs.dblTime.push_back(static_cast<double>(i) * dblDeltaTime);
-        outputs.intBandCounts.push_back(engine::waveCount((dblBandR[i] + dblBandR[i]) / n));
-        outputs.intInputCounts.push_back(engine::waveCount(dblInData[i]));
+    for (std::size_t i = 0; i < arrays.dblInData.size(); ++i) {
+        outputs.dblTime.push_back(static_cast<double>(i) * geometry.dblDeltaTime);
+        outputs.intBandCounts.push_back(static_cast<std::int16_t>(arrays.dblBandWave[i]));
+        outputs.intInputCounts.push_back(engine::waveCount(arrays.dblInData[i]));
     }
     return outputs;
 }
@@ -88,23 +83,13 @@ const RunOutputs& runOutputs()
 void wholeRun(benchmark::State& state, bool blnAllOn)
 {
     const BenchFiles& files = benchFiles();
-    engine::ControlContents controls;
-    controls.strSampFreq = std::to_string(lngBenchSampFreq);
-    controls.strNumSamp = std::to_string(lngBenchPoints);
-    controls.strMaxVolt = "5";
-    controls.intBand = blnAllOn ? 1 : 0;
-    controls.strLowFreq = "200";
-    controls.strHighFreq = "800";
-    controls.intWave = blnAllOn ? 1 : 0;
-    FixedChoiceUi ui(files.strRecording);
+    const engine::AnalysisParameters params = benchParameters(blnAllOn);
     platform::StdTextFiles textFiles;
-    platform::SystemClock clock;
-    engine::GlobalDefine globals;
-    globals.dblPI = engine::computePI();
-    engine::AnalysisRun run(controls, ui, textFiles, clock, globals);
+    const double dblPI = engine::computePI();
     for (auto _ : state) {
-        if (!run.FFT_Main()) {
-            state.SkipWithError(("the run was refused: " + ui.strLastRefusal).c_str());
+        const engine::AnalysisResult result = engine::analyseFile(params, files.strRecording, textFiles, dblPI);
+        if (!result.analysed()) {
+            state.SkipWithError(("the run was refused: " + result.strRefusal).c_str());
             break;
         }
     }
@@ -166,11 +151,11 @@ void floorAllOn(benchmark::State& state)
 void textSpectrumEngine(benchmark::State& state)
 {
     const RunOutputs& outputs = runOutputs();
-    const auto lngNumLine = static_cast<std::int32_t>(outputs.dblAmp.size());
-    const double dblDeltaFreq = (lngBenchSampFreq / 2.56) / (lngBenchPoints / 2.56);
+    const engine::AnalysisParameters params = benchParameters(false);
+    const engine::RunGeometry geometry = engine::runGeometry(params);
     for (auto _ : state) {
         const std::string strText =
-            engine::formatSpectrumCsv(lngNumLine, dblDeltaFreq, dblMaxVolt / 32767, outputs.dblAmp);
+            engine::formatSpectrumCsv(geometry.lngNumLine, geometry.dblDeltaFreq, params.dblPosScale, outputs.dblAmp);
         benchmark::DoNotOptimize(strText.data());
     }
 }

@@ -1,8 +1,11 @@
 #include "batch.h"
 
-#include "engine/analysis_run.h"
-#include "engine/failure.h"
+#include "engine/analysis.h"
+#include "engine/analysis_parameters.h"
 #include "engine/field_checks.h"
+#include "engine/global_define.h"
+#include "kestrix_version.h"
+#include "platform/failure.h"
 
 #include <algorithm>
 #include <array>
@@ -14,10 +17,8 @@ namespace kestrix::cli {
 
 namespace {
 
-using engine::KestrixError;
 
 constexpr std::string_view strProgram = "kestrix-batch";
-constexpr std::string_view strVersion = "1.0.0";
 
 constexpr std::string_view strUsage =
     R"(Usage: kestrix-batch [OPTIONS] FILE...
@@ -40,8 +41,6 @@ Options (defaults are the window's start-up state):
 Each file written is printed on standard output, one path a line. Exit status: 0 all analysed,
 1 an entry or a file refused, 2 usage error, 3 a failure; the highest met.
 )";
-
-constexpr std::array<std::string_view, 7> strPointCounts = {"1024", "2048", "4096", "8192", "16384", "32768", "65536"};
 
 struct BatchOptions
 {
@@ -112,7 +111,8 @@ std::optional<BatchOptions> parseOptions(std::span<const std::string> strArgs, s
             return std::nullopt;
         }
     }
-    if (std::find(strPointCounts.begin(), strPointCounts.end(), options.controls.strNumSamp) == strPointCounts.end()) {
+    if (std::find(engine::strPointCounts.begin(), engine::strPointCounts.end(), options.controls.strNumSamp) ==
+        engine::strPointCounts.end()) {
         strError = "--points must be one of 1024, 2048, 4096, 8192, 16384, 32768, 65536";
         return std::nullopt;
     }
@@ -123,107 +123,16 @@ std::optional<BatchOptions> parseOptions(std::span<const std::string> strArgs, s
     return options;
 }
 
-// Messages go to the error stream (CR LF as plain line ends); the chooser hands over the next FILE.
-class BatchUi final : public platform::PlatformUi
+// Prints a message on the error stream, CR LF as plain line ends.
+void printMessage(std::ostream& strErr, std::string_view strText)
 {
-public:
-    explicit BatchUi(std::ostream& strErr) : strErr(strErr) {}
-
-    void showMessage(std::string_view strText, platform::MessageStyle, std::optional<std::string_view>) override
-    {
-        // The elapsed time is for the window's user; a batch reports only what it wrote.
-        if (strText.substr(0, engine::strElapsedPrefix.size()) == engine::strElapsedPrefix) {
-            return;
-        }
-        std::string strLines(strText);
-        for (std::size_t lngAt = strLines.find("\r\n"); lngAt != std::string::npos;
-             lngAt = strLines.find("\r\n", lngAt)) {
-            strLines.erase(lngAt, 1);
-            ++lngAt;
-        }
-        strErr << strLines << '\n';
-        ++lngMessages;
+    std::string strLines(strText);
+    for (std::size_t lngAt = strLines.find("\r\n"); lngAt != std::string::npos; lngAt = strLines.find("\r\n", lngAt)) {
+        strLines.erase(lngAt, 1);
+        ++lngAt;
     }
-    std::string chooseOpenFile(const platform::OpenFileRequest&) override
-    {
-        return strNextFile;
-    }
-    void setBusyPointer(bool) override {}
-
-    std::string strNextFile;
-    int lngMessages = 0;
-
-private:
-    std::ostream& strErr;
-};
-
-// Prints every output file on the output stream as soon as it is complete.
-class ReportingFiles final : public platform::TextFiles
-{
-public:
-    ReportingFiles(platform::TextFiles& inner, std::ostream& strOut) : inner(inner), strOut(strOut) {}
-
-    std::string getParentFolderName(std::string_view strPath) override
-    {
-        return inner.getParentFolderName(strPath);
-    }
-    std::string getBaseName(std::string_view strPath) override
-    {
-        return inner.getBaseName(strPath);
-    }
-    char pathSeparator() const override
-    {
-        return inner.pathSeparator();
-    }
-    bool sameFile(std::string_view strPathA, std::string_view strPathB) override
-    {
-        return inner.sameFile(strPathA, strPathB);
-    }
-    std::unique_ptr<platform::TextReader> openTextFile(std::string_view strPath) override
-    {
-        return inner.openTextFile(strPath);
-    }
-    std::unique_ptr<platform::TextWriter> createTextFile(std::string_view strPath) override
-    {
-        return std::make_unique<ReportingWriter>(inner.createTextFile(strPath), std::string(strPath), strOut);
-    }
-    void writeBinaryFile(std::string_view strPath, std::span<const std::uint8_t> bytData) override
-    {
-        inner.writeBinaryFile(strPath, bytData);
-        strOut << strPath << '\n' << std::flush;
-    }
-
-private:
-    class ReportingWriter final : public platform::TextWriter
-    {
-    public:
-        ReportingWriter(std::unique_ptr<platform::TextWriter> inner, std::string strPath, std::ostream& strOut)
-            : inner(std::move(inner)), strPath(std::move(strPath)), strOut(strOut)
-        {
-        }
-        void writeLine(std::string_view strText) override
-        {
-            inner->writeLine(strText);
-        }
-        void write(std::string_view strText) override
-        {
-            inner->write(strText);
-        }
-        void close() override
-        {
-            inner->close();
-            strOut << strPath << '\n' << std::flush;
-        }
-
-    private:
-        std::unique_ptr<platform::TextWriter> inner;
-        std::string strPath;
-        std::ostream& strOut;
-    };
-
-    platform::TextFiles& inner;
-    std::ostream& strOut;
-};
+    strErr << strLines << '\n';
+}
 
 // The window's field checks on the two checked entries; false after a refusal.
 bool checkFields(engine::ControlContents& controls, std::ostream& strErr)
@@ -249,7 +158,7 @@ void reportFailure(std::ostream& strErr, const std::string& strFile, const Kestr
 } // namespace
 
 int runBatch(std::span<const std::string> strArgs, std::ostream& strOut, std::ostream& strErr,
-             platform::TextFiles& files, platform::Clock& clock)
+             platform::TextFiles& files)
 {
     std::string strError;
     auto options = parseOptions(strArgs, strError);
@@ -262,29 +171,31 @@ int runBatch(std::span<const std::string> strArgs, std::ostream& strOut, std::os
         return lngExitAnalysed;
     }
     if (options->blnVersion) {
-        strOut << strProgram << ' ' << strVersion << '\n';
+        strOut << strProgram << ' ' << strKestrixVersion << '\n';
         return lngExitAnalysed;
     }
     engine::ControlContents& controls = options->controls;
     if (!checkFields(controls, strErr)) {
         return lngExitRefused;
     }
+    std::optional<engine::AnalysisParameters> parameters;
     try {
         const engine::ParameterReading reading = engine::readAnalysisParameters(controls);
         if (!reading.strRefusal.empty()) {
             strErr << reading.strRefusal << '\n';
             return lngExitRefused;
         }
+        parameters = reading.params;
     } catch (const KestrixError& failure) {
         reportFailure(strErr, "parameters", failure);
         return lngExitFailed;
     }
 
-    engine::GlobalDefine globals;
-    globals.dblPI = engine::computePI();
-    BatchUi ui(strErr);
-    ReportingFiles reportingFiles(files, strOut);
-    engine::AnalysisRun run(controls, ui, reportingFiles, clock, globals);
+    const double dblPI = engine::computePI();
+    // Every file is printed as soon as it is complete, so a later failure leaves a true list.
+    const engine::FileWrittenHandler printPath = [&strOut](const std::string& strPath) {
+        strOut << strPath << '\n' << std::flush;
+    };
     std::map<std::string, std::string> strFileOfBase;
     int lngStatus = lngExitAnalysed;
     for (const std::string& strGiven : options->strFiles) {
@@ -300,16 +211,17 @@ int runBatch(std::span<const std::string> strArgs, std::ostream& strOut, std::os
             continue;
         }
         strFileOfBase.emplace(strBase, strGiven);
-        ui.strNextFile = strFile;
         try {
-            if (!run.FFT_Main()) {
+            const engine::AnalysisResult result = engine::analyseFile(*parameters, strFile, files, dblPI, printPath);
+            if (!result.analysed()) {
+                printMessage(strErr, result.strRefusal);
                 lngStatus = std::max(lngStatus, static_cast<int>(lngExitRefused));
             }
         } catch (const KestrixError& failure) {
             reportFailure(strErr, strGiven, failure);
             lngStatus = std::max(lngStatus, static_cast<int>(lngExitFailed));
         } catch (const std::bad_alloc&) {
-            reportFailure(strErr, strGiven, KestrixError(engine::err::lngOutOfMemory, "Out of memory"));
+            reportFailure(strErr, strGiven, KestrixError(err::lngOutOfMemory, "Out of memory"));
             lngStatus = std::max(lngStatus, static_cast<int>(lngExitFailed));
         }
     }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/clock.h"
 #include "platform/text_files.h"
 
 #include <ostream>
@@ -20,6 +19,6 @@ enum ExitStatus : int {
 // Runs the batch front end on its arguments (without the program name): the window's field checks
 // and band checks once, then one run per FILE. Paths written go to strOut, messages to strErr.
 int runBatch(std::span<const std::string> strArgs, std::ostream& strOut, std::ostream& strErr,
-             platform::TextFiles& files, platform::Clock& clock);
+             platform::TextFiles& files);
 
 } // namespace kestrix::cli

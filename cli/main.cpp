@@ -1,5 +1,5 @@
 #include "batch.h"
-#include "platform/std_text_files.h"
+#include "platform/std/std_text_files.h"
 
 #include <iostream>
 #include <string>
@@ -9,6 +9,5 @@ int main(int argc, char** argv)
 {
     const std::vector<std::string> strArgs(argv + 1, argv + argc);
     kestrix::platform::StdTextFiles files;
-    kestrix::platform::SystemClock clock;
-    return kestrix::cli::runBatch(strArgs, std::cout, std::cerr, files, clock);
+    return kestrix::cli::runBatch(strArgs, std::cout, std::cerr, files);
 }

@@ -127,13 +127,10 @@ inline void butterfly(double& Rj, double& Ij, double& Rp, double& Ip, double wr,
 }
 
 // The h butterflies of one group. The four runs never overlap, which the restrict qualifiers tell
-// the compiler so it vectorises the loop without checking at run time. This and stagePair are built
-// twice, for AVX2 (4 doubles a register) and for the baseline, the processor choosing at load time:
-// the same IEEE additions, subtractions and multiplications in the same order (never fused, as this
-// target is compiled without contraction), so both give the same bits, as the port test checks.
-[[gnu::target_clones("avx2", "default")]] void butterflyGroup(double* __restrict Rj, double* __restrict Ij,
-                                                              double* __restrict Rp, double* __restrict Ip,
-                                                              std::int32_t h, double wr, double wi)
+// the compiler so it vectorises the loop without checking at run time.
+[[gnu::always_inline]] inline void butterflyGroupBody(double* __restrict Rj, double* __restrict Ij,
+                                                      double* __restrict Rp, double* __restrict Ip, std::int32_t h,
+                                                      double wr, double wi)
 {
     for (std::int32_t t = 0; t < h; ++t) {
         butterfly(Rj[t], Ij[t], Rp[t], Ip[t], wr, wi);
@@ -172,26 +169,15 @@ private:
     std::int32_t lngCount = 0;
 };
 
-// One stage with half span h, group by group (the last one when their number is odd).
-void singleStage(std::int32_t n, std::int32_t h, double dblTheta, int intTwiddleBits, double* R, double* I)
-{
-    ReversedCounter counter(intTwiddleBits);
-    for (std::int32_t g = 0; g < n; g += 2 * h) {
-        const Twiddle tw = twiddle(counter.next(), dblTheta);
-        butterflyGroup(R + g, I + g, R + g + h, I + g + h, h, tw.wr, tw.wi);
-    }
-}
-
 // The stages with half spans h and 2h in one pass over the arrays. A block of 4h elements holds two
 // groups of the first stage and one of the second; for each offset t the two butterflies of the first
 // stage (t, t + h) and (2h + t, 3h + t) come before the two of the second (t, t + 2h) and
 // (t + h, t + 3h) that read their results. Every element so goes through the same operations in the
 // same order as stage by stage, but is loaded and stored once for both stages.
-[[gnu::target_clones("avx2", "default")]] void stagePair(double* __restrict R0, double* __restrict R1,
-                                                         double* __restrict R2, double* __restrict R3,
-                                                         double* __restrict I0, double* __restrict I1,
-                                                         double* __restrict I2, double* __restrict I3, std::int32_t h,
-                                                         Twiddle tw1, Twiddle tw2, Twiddle tw3)
+[[gnu::always_inline]] inline void stagePairBody(double* __restrict R0, double* __restrict R1, double* __restrict R2,
+                                                 double* __restrict R3, double* __restrict I0, double* __restrict I1,
+                                                 double* __restrict I2, double* __restrict I3, std::int32_t h,
+                                                 Twiddle tw1, Twiddle tw2, Twiddle tw3)
 {
     for (std::int32_t t = 0; t < h; ++t) {
         double r0 = R0[t];
@@ -217,6 +203,56 @@ void singleStage(std::int32_t n, std::int32_t h, double dblTheta, int intTwiddle
     }
 }
 
+// The butterfly loops built for one instruction set. The baseline one runs anywhere; on x86-64 the
+// same loops are built again for AVX2 (4 doubles a register), chosen when the processor has it. Both
+// do the same IEEE additions, subtractions and multiplications in the same order (never fused: this
+// target is compiled without contraction, and AVX2 alone has no fused multiply-add), so they give the
+// same bits, which the kernel tests check for each.
+struct BaselineLoops
+{
+    static void group(double* __restrict Rj, double* __restrict Ij, double* __restrict Rp, double* __restrict Ip,
+                      std::int32_t h, double wr, double wi)
+    {
+        butterflyGroupBody(Rj, Ij, Rp, Ip, h, wr, wi);
+    }
+    static void pair(double* __restrict R0, double* __restrict R1, double* __restrict R2, double* __restrict R3,
+                     double* __restrict I0, double* __restrict I1, double* __restrict I2, double* __restrict I3,
+                     std::int32_t h, Twiddle tw1, Twiddle tw2, Twiddle tw3)
+    {
+        stagePairBody(R0, R1, R2, R3, I0, I1, I2, I3, h, tw1, tw2, tw3);
+    }
+};
+
+#if defined(__x86_64__)
+struct Avx2Loops
+{
+    [[gnu::target("avx2")]] static void group(double* __restrict Rj, double* __restrict Ij, double* __restrict Rp,
+                                              double* __restrict Ip, std::int32_t h, double wr, double wi)
+    {
+        butterflyGroupBody(Rj, Ij, Rp, Ip, h, wr, wi);
+    }
+    [[gnu::target("avx2")]] static void pair(double* __restrict R0, double* __restrict R1, double* __restrict R2,
+                                             double* __restrict R3, double* __restrict I0, double* __restrict I1,
+                                             double* __restrict I2, double* __restrict I3, std::int32_t h, Twiddle tw1,
+                                             Twiddle tw2, Twiddle tw3)
+    {
+        stagePairBody(R0, R1, R2, R3, I0, I1, I2, I3, h, tw1, tw2, tw3);
+    }
+};
+#endif
+
+// One stage with half span h, group by group (the last one when their number is odd).
+template <typename Loops>
+void singleStage(std::int32_t n, std::int32_t h, double dblTheta, int intTwiddleBits, double* R, double* I)
+{
+    ReversedCounter counter(intTwiddleBits);
+    for (std::int32_t g = 0; g < n; g += 2 * h) {
+        const Twiddle tw = twiddle(counter.next(), dblTheta);
+        Loops::group(R + g, I + g, R + g + h, I + g + h, h, tw.wr, tw.wi);
+    }
+}
+
+template <typename Loops>
 void pairedStages(std::int32_t n, std::int32_t h, double dblTheta, int intTwiddleBits, double* R, double* I)
 {
     ReversedCounter first(intTwiddleBits);
@@ -233,14 +269,14 @@ void pairedStages(std::int32_t n, std::int32_t h, double dblTheta, int intTwiddl
             butterfly(R[g + 1], I[g + 1], R[g + 3], I[g + 3], tw3.wr, tw3.wi);
             continue;
         }
-        stagePair(R + g, R + g + h, R + g + 2 * h, R + g + 3 * h, I + g, I + g + h, I + g + 2 * h, I + g + 3 * h, h,
-                  tw1, tw2, tw3);
+        Loops::pair(R + g, R + g + h, R + g + 2 * h, R + g + 3 * h, I + g, I + g + h, I + g + 2 * h, I + g + 3 * h, h,
+                    tw1, tw2, tw3);
     }
 }
 
-} // namespace
-
-void FFT(std::int32_t lngNumSamp, double dblTheta, std::span<double> dblR_SPCData, std::span<double> dblI_SPCData)
+// The whole transform with one build of the butterfly loops.
+template <typename Loops>
+void transform(std::int32_t lngNumSamp, double dblTheta, std::span<double> dblR_SPCData, std::span<double> dblI_SPCData)
 {
     assert(lngNumSamp > 0 && (lngNumSamp & (lngNumSamp - 1)) == 0);
     assert(dblR_SPCData.size() >= static_cast<std::size_t>(lngNumSamp));
@@ -257,11 +293,47 @@ void FFT(std::int32_t lngNumSamp, double dblTheta, std::span<double> dblR_SPCDat
     const int intTwiddleBits = bitCount(n) - 1;
     std::int32_t h = 1;
     for (; 4 * h <= n; h *= 4) {
-        pairedStages(n, h, dblTheta, intTwiddleBits, R, I);
+        pairedStages<Loops>(n, h, dblTheta, intTwiddleBits, R, I);
     }
     if (2 * h <= n) {
-        singleStage(n, h, dblTheta, intTwiddleBits, R, I);
+        singleStage<Loops>(n, h, dblTheta, intTwiddleBits, R, I);
     }
+}
+
+} // namespace
+
+bool fftLoopsAvailable(FftLoops loops)
+{
+    switch (loops) {
+    case FftLoops::Baseline:
+        return true;
+    case FftLoops::Avx2:
+#if defined(__x86_64__)
+        return __builtin_cpu_supports("avx2");
+#else
+        return false;
+#endif
+    }
+    return false;
+}
+
+void fftWithLoops(FftLoops loops, std::int32_t lngNumSamp, double dblTheta, std::span<double> dblR_SPCData,
+                  std::span<double> dblI_SPCData)
+{
+    assert(fftLoopsAvailable(loops));
+#if defined(__x86_64__)
+    if (loops == FftLoops::Avx2) {
+        transform<Avx2Loops>(lngNumSamp, dblTheta, dblR_SPCData, dblI_SPCData);
+        return;
+    }
+#endif
+    transform<BaselineLoops>(lngNumSamp, dblTheta, dblR_SPCData, dblI_SPCData);
+}
+
+void FFT(std::int32_t lngNumSamp, double dblTheta, std::span<double> dblR_SPCData, std::span<double> dblI_SPCData)
+{
+    fftWithLoops(fftLoopsAvailable(FftLoops::Avx2) ? FftLoops::Avx2 : FftLoops::Baseline, lngNumSamp, dblTheta,
+                 dblR_SPCData, dblI_SPCData);
 }
 
 } // namespace kestrix::engine

@@ -14,4 +14,17 @@ namespace kestrix::engine {
 // bit. Touches no index at or above lngNumSamp.
 void FFT(std::int32_t lngNumSamp, double dblTheta, std::span<double> dblR_SPCData, std::span<double> dblI_SPCData);
 
+// The builds of the butterfly loops: the baseline runs anywhere, AVX2 on x86-64 processors that have
+// it. FFT takes the fastest available; all give the same bits.
+enum class FftLoops
+{
+    Baseline,
+    Avx2,
+};
+bool fftLoopsAvailable(FftLoops loops);
+
+// FFT with the given build of its loops, which must be available (for the tests that compare them).
+void fftWithLoops(FftLoops loops, std::int32_t lngNumSamp, double dblTheta, std::span<double> dblR_SPCData,
+                  std::span<double> dblI_SPCData);
+
 } // namespace kestrix::engine

@@ -1,7 +1,7 @@
 #include "field_checks.h"
 
-#include "failure.h"
 #include "number_text.h"
+#include "platform/failure.h"
 
 #include <cmath>
 #include <limits>
@@ -10,14 +10,20 @@ namespace kestrix::engine {
 
 namespace {
 
-constexpr double dblLinesPerPoint = 2.56;
-
 constexpr const char* strMsgSampFreqEmpty = "サンプリング周波数を設定してください！";
 constexpr const char* strMsgSampFreqDigits = "サンプリング周波数には半角数字を設定してください！";
 constexpr const char* strMsgSampFreqPositive = "サンプリング周波数には正の整数を設定してください！";
 constexpr const char* strMsgMaxVoltEmpty = "入力レンジを設定してください！";
 constexpr const char* strMsgMaxVoltDigits = "入力レンジには半角数字を設定してください！";
 constexpr const char* strMsgMaxVoltPositive = "入力レンジには正の実数を設定してください！";
+constexpr const char* strMsgLowEmpty = "下限周波数を設定してください！";
+constexpr const char* strMsgLowDigits = "下限周波数には半角数字を設定してください！";
+constexpr const char* strMsgLowNegative = "下限周波数には 0 以上の実数を設定してください！";
+constexpr const char* strMsgHighEmpty = "上限周波数を設定してください！";
+constexpr const char* strMsgHighDigits = "上限周波数には半角数字を設定してください！";
+constexpr const char* strMsgHighNotPositive = "上限周波数には正の実数を設定してください！";
+constexpr const char* strMsgLowNotBelowHigh = "下限周波数は上限周波数より小さくしてください！";
+constexpr const char* strMsgLowNotBelowMax = "下限周波数は最大解析周波数より小さくしてください！";
 
 FieldCheck refuse(const char* strMessage)
 {
@@ -76,9 +82,42 @@ FieldCheck checkMaxVolt(std::string_view strText)
     return refuse(strMsgMaxVoltPositive);
 }
 
+std::string checkBandLimits(AnalysisControls& controls, AnalysisParameters& params)
+{
+    const std::string strLow = controls.lowFreqText();
+    if (strLow.empty()) {
+        return strMsgLowEmpty;
+    }
+    if (!isNumericText(strLow)) {
+        return strMsgLowDigits;
+    }
+    params.dblLowFreq = fixedValueOfText(strLow, 3);
+    if (params.dblLowFreq < 0) {
+        return strMsgLowNegative;
+    }
+    const std::string strHigh = controls.highFreqText();
+    if (strHigh.empty()) {
+        return strMsgHighEmpty;
+    }
+    if (!isNumericText(strHigh)) {
+        return strMsgHighDigits;
+    }
+    params.dblHighFreq = fixedValueOfText(strHigh, 3);
+    if (params.dblHighFreq <= 0) {
+        return strMsgHighNotPositive;
+    }
+    if (params.dblLowFreq >= params.dblHighFreq) {
+        return strMsgLowNotBelowHigh;
+    }
+    if (params.dblLowFreq >= params.dblMaxAnaFreq) {
+        return strMsgLowNotBelowMax;
+    }
+    return {};
+}
+
 double maxAnaFreqRounded(std::int32_t lngSampFreq)
 {
-    return fixedDecimalValue(lngSampFreq / dblLinesPerPoint, 2);
+    return fixedDecimalValue(lngSampFreq / dblPointsPerLine, 2);
 }
 
 std::string maxAnaFreqText(double dblMaxAnaFreq)
@@ -88,7 +127,7 @@ std::string maxAnaFreqText(double dblMaxAnaFreq)
 
 std::string deltaFreqText(double dblMaxAnaFreq, std::int32_t lngNumSamp)
 {
-    return fixedDecimalText(dblMaxAnaFreq / (lngNumSamp / dblLinesPerPoint), 3);
+    return fixedDecimalText(dblMaxAnaFreq / (lngNumSamp / dblPointsPerLine), 3);
 }
 
 std::optional<std::string> deltaFreqTextAfterListChange(std::string_view strSampFreqText,
@@ -107,7 +146,7 @@ std::optional<std::string> deltaFreqTextAfterListChange(std::string_view strSamp
     if (lngNumSamp == 0) {
         return std::nullopt;
     }
-    const double dblMaxAnaFreq15 = *numericValue(generalNumberText(*lngSampFreq / dblLinesPerPoint));
+    const double dblMaxAnaFreq15 = *numericValue(generalNumberText(*lngSampFreq / dblPointsPerLine));
     return deltaFreqText(dblMaxAnaFreq15, lngNumSamp);
 }
 

@@ -1,6 +1,6 @@
 #include "number_text.h"
 
-#include "failure.h"
+#include "platform/failure.h"
 
 #include <array>
 #include <bit>

@@ -1,5 +1,7 @@
 #include "peaks.h"
 
+#include "analysis_parameters.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -143,7 +145,6 @@ ToneEstimate estimateByRatio(std::span<const double> dblVolts, std::size_t lngLi
 ToneEstimate estimateTone(std::span<const double> dblVolts, std::size_t lngLine)
 {
     // The run's spectra have N / 2.56 + 1 lines.
-    constexpr double dblPointsPerLine = 2.56;
     if (lngLine == 0 || lngLine + 1 >= dblVolts.size() || !(dblVolts[lngLine] > 0.0)) {
         return {static_cast<double>(lngLine), 1.0};
     }

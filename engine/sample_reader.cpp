@@ -1,7 +1,7 @@
 #include "sample_reader.h"
 
-#include "failure.h"
 #include "number_text.h"
+#include "platform/failure.h"
 
 namespace kestrix::engine {
 

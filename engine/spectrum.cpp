@@ -1,7 +1,7 @@
 #include "spectrum.h"
 
-#include "failure.h"
 #include "number_text.h"
+#include "platform/failure.h"
 
 #include <charconv>
 #include <cmath>

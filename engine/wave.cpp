@@ -1,7 +1,7 @@
 #include "wave.h"
 
-#include "failure.h"
 #include "number_text.h"
+#include "platform/failure.h"
 
 #include <cmath>
 #include <limits>

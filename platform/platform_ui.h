@@ -38,9 +38,9 @@ public:
     virtual void showMessage(std::string_view strText, MessageStyle style,
                              std::optional<std::string_view> strTitle = std::nullopt) = 0;
 
-    // The full path of the chosen existing file. On cancel: raises KestrixError 32755 when
-    // request.blnCancelError is set, otherwise returns the empty text.
-    virtual std::string chooseOpenFile(const OpenFileRequest& request) = 0;
+    // The full path of the chosen existing file, or nothing when the user cancelled. Any other trouble
+    // of the dialog is raised as KestrixError.
+    virtual std::optional<std::string> chooseOpenFile(const OpenFileRequest& request) = 0;
 
     // On: the hourglass (pointer code 11); off: the default pointer (code 0).
     virtual void setBusyPointer(bool blnBusy) = 0;

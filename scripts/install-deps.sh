@@ -3,9 +3,9 @@
 set -euo pipefail
 
 packages=(
-    g++ cmake ninja-build make
+    g++ cmake ninja-build make git clang-format g++-aarch64-linux-gnu
     libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev qt6-charts-dev qt6-svg-dev libgl-dev
+    qt6-base-dev qt6-svg-dev qt6-charts-dev libqt6opengl6-dev libgl-dev qt6-translations-l10n
     fonts-noto-cjk locales
 )
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "engine/analysis_run.h"
-#include "engine/failure.h"
+#include "engine/analysis.h"
 #include "engine/global_define.h"
 #include "platform/clock.h"
+#include "platform/failure.h"
 #include "platform/platform_ui.h"
 #include "platform/text_files.h"
 
@@ -68,7 +68,7 @@ private:
     // main_window_commands.cpp: the two buttons.
     void cmdFFT_Click();
     void cmdEnd_Click();
-    void showErrorReport(const engine::KestrixError& failure);
+    void showErrorReport(const KestrixError& failure);
 
     platform::PlatformUi& ui;
     platform::TextFiles& files;

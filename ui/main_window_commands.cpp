@@ -1,6 +1,7 @@
-#include "engine/analysis_run.h"
-#include "engine/failure.h"
+#include "error_report.h"
 #include "main_window.h"
+#include "platform/failure.h"
+#include "run_dialogue.h"
 #include "window_controls.h"
 
 #include <new>
@@ -20,7 +21,7 @@ constexpr std::int32_t lngInternalError = 51;
 void FrmMain::cmdFFT_Click()
 {
     WindowControls controls({txtSampFreq, cboNumSamp, txtMaxVolt, chkBand, txtLowFreq, txtHighFreq, chkWave});
-    engine::AnalysisRun run(controls, ui, files, clock, globals);
+    AnalysisRun run(controls, ui, files, clock, globals);
     // Every failure ends here, whatever the run was doing: none may cross the event loop. The busy
     // pointer goes off with the scope, before the report.
     try {
@@ -33,13 +34,12 @@ void FrmMain::cmdFFT_Click()
             }
             ui.showMessage(strMsgFinished, MessageStyle::OkOnly);
         }
-    } catch (const engine::KestrixError& failure) {
+    } catch (const KestrixError& failure) {
         showErrorReport(failure);
     } catch (const std::bad_alloc&) {
-        showErrorReport(engine::KestrixError(engine::err::lngOutOfMemory,
-                                             std::string(engine::standardDescription(engine::err::lngOutOfMemory))));
+        showErrorReport(KestrixError(err::lngOutOfMemory, std::string(standardDescription(err::lngOutOfMemory))));
     } catch (const std::exception& failure) {
-        showErrorReport(engine::KestrixError(lngInternalError, failure.what()));
+        showErrorReport(KestrixError(lngInternalError, failure.what()));
     }
 }
 
@@ -49,10 +49,10 @@ void FrmMain::cmdEnd_Click()
     window()->close();
 }
 
-void FrmMain::showErrorReport(const engine::KestrixError& failure)
+void FrmMain::showErrorReport(const KestrixError& failure)
 {
-    ui.showMessage(engine::errorReportHeading("cmdFFT_Click"), MessageStyle::Exclamation, engine::strErrorReportTitle);
-    ui.showMessage(engine::errorReportDetail(failure), MessageStyle::OkOnly);
+    ui.showMessage(errorReportHeading("cmdFFT_Click"), MessageStyle::Exclamation, strErrorReportTitle);
+    ui.showMessage(errorReportDetail(failure), MessageStyle::OkOnly);
 }
 
 } // namespace kestrix::ui

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/analysis_run.h"
+#include "engine/analysis_parameters.h"
 
 class QCheckBox;
 class QComboBox;

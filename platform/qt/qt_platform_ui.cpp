@@ -1,6 +1,6 @@
 #include "qt_platform_ui.h"
 
-#include "engine/failure.h"
+#include "platform/failure.h"
 
 #include <QApplication>
 #include <QFile>
@@ -71,7 +71,7 @@ void QtPlatformUi::setParentWindow(QWidget* parentWindow_)
 void QtPlatformUi::showMessage(std::string_view strText, MessageStyle style, std::optional<std::string_view> strTitle)
 {
     const QMessageBox::Icon icon = style == MessageStyle::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon;
-    const QString strCaption = fromUtf8(strTitle.value_or(engine::strAppTitle));
+    const QString strCaption = fromUtf8(strTitle.value_or(strAppTitle));
     // The error report separates its lines with CR LF; a label shows the CR as a stray glyph.
     QString strMessage = fromUtf8(strText);
     strMessage.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -83,7 +83,7 @@ void QtPlatformUi::showMessage(std::string_view strText, MessageStyle style, std
     box.exec();
 }
 
-std::string QtPlatformUi::chooseOpenFile(const OpenFileRequest& request)
+std::optional<std::string> QtPlatformUi::chooseOpenFile(const OpenFileRequest& request)
 {
     QFileDialog dialog(parentWindow, fromUtf8(request.strTitle));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -107,10 +107,7 @@ std::string QtPlatformUi::chooseOpenFile(const OpenFileRequest& request)
         blnChosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
     }
     if (!blnChosen) {
-        if (request.blnCancelError) {
-            engine::raiseFailure(engine::err::lngCancel);
-        }
-        return {};
+        return std::nullopt;
     }
     return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
 }

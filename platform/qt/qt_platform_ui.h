@@ -30,7 +30,7 @@ public:
 
     void showMessage(std::string_view strText, MessageStyle style,
                      std::optional<std::string_view> strTitle = std::nullopt) override;
-    std::string chooseOpenFile(const OpenFileRequest& request) override;
+    std::optional<std::string> chooseOpenFile(const OpenFileRequest& request) override;
     void setBusyPointer(bool blnBusy) override;
 
 private:

@@ -2,7 +2,7 @@
 // from the exact 15 digits, whole counts read like the general grammar, and lines split at every
 // position of the reader's 64-byte blocks and buffer refills.
 #include "engine/number_text.h"
-#include "platform/std_text_files.h"
+#include "platform/std/std_text_files.h"
 
 #include <gtest/gtest.h>
 

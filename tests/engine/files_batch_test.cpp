@@ -1,9 +1,9 @@
 #include "cli/batch.h"
-#include "engine/failure.h"
 #include "engine/field_checks.h"
 #include "engine/number_text.h"
 #include "engine/sample_reader.h"
-#include "platform/std_text_files.h"
+#include "platform/failure.h"
+#include "platform/std/std_text_files.h"
 #include "support/expect_failure.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
@@ -39,7 +39,7 @@ TEST(StdTextReader, LineEndsByteOrderMarkAndOverlongLines)
         strLines.emplace_back(stream->readLine().strText);
     }
     EXPECT_EQ(strLines, (std::vector<std::string>{"1", "2", "-3.5", "4"}));
-    testing::expectFailure(engine::err::lngInputPastEnd, [&] { stream->readLine(); });
+    testing::expectFailure(err::lngInputPastEnd, [&] { stream->readLine(); });
 
     // A line of 100000 blanks and a digit would be numeric, but is too long to hold: it counts as
     // text, and the lines after it are read normally.
@@ -86,17 +86,17 @@ TEST(StdTextFiles, ReplacesAtomicallyAndReportsFailuresByNumber)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), std::filesystem::directory_iterator()), 1);
 
     using testing::expectFailure;
-    expectFailure(engine::err::lngFileNotFound, [&] { files.openTextFile(dir.file("missing.csv")); });
-    expectFailure(engine::err::lngPathNotFound, [&] {
+    expectFailure(err::lngFileNotFound, [&] { files.openTextFile(dir.file("missing.csv")); });
+    expectFailure(err::lngPathNotFound, [&] {
         auto w = files.createTextFile(dir.file("no/such/folder/x.csv"));
         w->close();
     });
     std::filesystem::create_directory(dir.file("taken_SPC.csv"));
-    expectFailure(engine::err::lngPathFileAccess, [&] {
+    expectFailure(err::lngPathFileAccess, [&] {
         auto w = files.createTextFile(dir.file("taken_SPC.csv"));
         w->close();
     });
-    expectFailure(engine::err::lngPathFileAccess, [&] { files.openTextFile(dir.path.string()); });
+    expectFailure(err::lngPathFileAccess, [&] { files.openTextFile(dir.path.string()); });
 }
 
 TEST(StdTextFiles, PathParts)
@@ -168,7 +168,7 @@ struct BatchFixture : ::testing::Test
     {
         strOut.str("");
         strErr.str("");
-        return cli::runBatch(strArgs, strOut, strErr, files, clock);
+        return cli::runBatch(strArgs, strOut, strErr, files);
     }
     std::string writeSamples(const std::string& strName, int lngLines)
     {
@@ -183,7 +183,6 @@ struct BatchFixture : ::testing::Test
 
     TempDir dir;
     platform::StdTextFiles files;
-    testing::ScriptedClock clock;
     std::ostringstream strOut;
     std::ostringstream strErr;
 };

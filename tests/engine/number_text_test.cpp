@@ -1,5 +1,5 @@
-#include "engine/failure.h"
 #include "engine/number_text.h"
+#include "platform/failure.h"
 #include "support/expect_failure.h"
 
 #include <gtest/gtest.h>

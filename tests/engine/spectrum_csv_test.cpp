@@ -1,6 +1,6 @@
 #include "engine/spectrum.h"
 #include "engine/spectrum_csv.h"
-#include "platform/std_text_files.h"
+#include "platform/std/std_text_files.h"
 
 #include <gtest/gtest.h>
 

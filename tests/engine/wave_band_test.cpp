@@ -1,9 +1,9 @@
-#include "engine/analysis_run.h"
-#include "engine/failure.h"
+#include "engine/analysis.h"
 #include "engine/number_text.h"
 #include "engine/spectrum.h"
 #include "engine/wave.h"
-#include "platform/std_text_files.h"
+#include "platform/failure.h"
+#include "platform/std/std_text_files.h"
 #include "support/csv_lines.h"
 #include "support/expect_failure.h"
 #include "support/fakes.h"
@@ -20,9 +20,7 @@
 namespace kestrix::engine {
 namespace {
 
-using testing::FakePlatformUi;
 using testing::MemoryTextFiles;
-using testing::ScriptedClock;
 
 std::uint32_t le32(const std::string& strBytes, std::size_t lngOffset)
 {
@@ -126,7 +124,7 @@ TEST(WaveFile, OverflowingRateFailsBeforeTheFileIsTouchedAndLongerFilesAreReplac
     EXPECT_EQ(testing::readBytes(strBase + ".wav").size(), 2092u);
 }
 
-struct BandFixture : testing::RunHarness
+struct BandFixture : testing::AnalysisHarness
 {
     // Runs the start-up parameters (1024 Hz, 1024 points) with the given band on these samples.
     void runBand(const std::vector<double>& dblSamples, const char* strLow, const char* strHigh)
@@ -138,8 +136,7 @@ struct BandFixture : testing::RunHarness
         files.files["/b/in.csv"] = strContent;
         controls.strLowFreq = strLow;
         controls.strHighFreq = strHigh;
-        ui.choices.push_back("/b/in.csv");
-        ASSERT_TRUE(run.FFT_Main());
+        ASSERT_TRUE(analyse("/b/in.csv").analysed());
     }
     std::vector<std::string> column(const std::string& strPath, int intColumn)
     {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/failure.h"
+#include "platform/failure.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@ template <typename Action> void expectFailure(std::int32_t lngNumber, Action&& a
     try {
         action();
         ADD_FAILURE() << "no failure " << lngNumber;
-    } catch (const engine::KestrixError& failure) {
+    } catch (const KestrixError& failure) {
         EXPECT_EQ(failure.number(), lngNumber) << failure.description();
     }
 }

@@ -2,8 +2,8 @@
 
 // Scripted stand-ins for the platform services, for tests that must not touch a screen or a disk.
 
-#include "engine/failure.h"
 #include "platform/clock.h"
+#include "platform/failure.h"
 #include "platform/platform_ui.h"
 #include "platform/text_files.h"
 
@@ -16,27 +16,29 @@
 
 namespace kestrix::testing {
 
+// A shown message as the user would have seen it.
 struct ShownMessage
 {
     std::string strText;
     platform::MessageStyle style;
     std::optional<std::string> strTitle;
+    bool blnBusyPointer = false; // the busy pointer was on while the message showed
 };
 
-// Records messages and pointer changes; answers file choices from a script (nothing scripted, or
-// std::nullopt, means the user cancels).
+// Records messages, file requests and pointer changes; answers file choices from a script (nothing
+// scripted, or std::nullopt, means the user cancels).
 class FakePlatformUi : public platform::PlatformUi
 {
 public:
     void showMessage(std::string_view strText, platform::MessageStyle style,
-                     std::optional<std::string_view> strTitle) override
+                     std::optional<std::string_view> strTitle = std::nullopt) override
     {
         messages.push_back({std::string(strText), style,
-                            strTitle ? std::optional<std::string>(std::string(*strTitle)) : std::nullopt});
+                            strTitle ? std::optional<std::string>(std::string(*strTitle)) : std::nullopt, blnBusy});
         events.push_back("message");
     }
 
-    std::string chooseOpenFile(const platform::OpenFileRequest& request) override
+    std::optional<std::string> chooseOpenFile(const platform::OpenFileRequest& request) override
     {
         requests.push_back(request);
         events.push_back("choose");
@@ -45,26 +47,22 @@ public:
             strChoice = choices.front();
             choices.pop_front();
         }
-        if (!strChoice) {
-            if (request.blnCancelError) {
-                throw engine::KestrixError(engine::err::lngCancel, "Cancel was selected.", "CommonDialog");
-            }
-            return {};
-        }
-        return *strChoice;
+        return strChoice;
     }
 
-    void setBusyPointer(bool blnBusy) override
+    void setBusyPointer(bool blnBusy_) override
     {
-        events.push_back(blnBusy ? "busy" : "idle");
-        blnBusyNow = blnBusy;
+        events.push_back(blnBusy_ ? "busy" : "idle");
+        blnBusy = blnBusy_;
+        blnBusyChanges.push_back(blnBusy_);
     }
 
     std::deque<std::optional<std::string>> choices;
     std::vector<ShownMessage> messages;
     std::vector<platform::OpenFileRequest> requests;
     std::vector<std::string> events;
-    bool blnBusyNow = false;
+    std::vector<bool> blnBusyChanges;
+    bool blnBusy = false;
 };
 
 // Files held in memory under '/'-separated paths; writes land only at close(), as with the real
@@ -98,7 +96,7 @@ public:
     {
         const auto file = files.find(std::string(strPath));
         if (file == files.end()) {
-            engine::raiseFailure(engine::err::lngFileNotFound, strPath);
+            raiseFailure(err::lngFileNotFound, strPath);
         }
         ++lngOpenCount;
         return std::make_unique<Reader>(file->second);
@@ -121,7 +119,7 @@ private:
     void store(const std::string& strPath, std::string strContent)
     {
         if (const auto failing = failingPaths.find(strPath); failing != failingPaths.end()) {
-            engine::raiseFailure(failing->second, strPath);
+            raiseFailure(failing->second, strPath);
         }
         files[strPath] = std::move(strContent);
         written.push_back(strPath);
@@ -138,7 +136,7 @@ private:
         platform::TextLine readLine() override
         {
             if (atEndOfStream()) {
-                engine::raiseFailure(engine::err::lngInputPastEnd);
+                raiseFailure(err::lngInputPastEnd);
             }
             auto lngEnd = strContent.find('\n', lngPos);
             if (lngEnd == std::string::npos) {

@@ -1,27 +1,29 @@
 #pragma once
 
-#include "engine/analysis_run.h"
+#include "engine/analysis.h"
+#include "engine/analysis_parameters.h"
+#include "engine/global_define.h"
 #include "support/fakes.h"
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace kestrix::testing {
 
-// A window's worth of state around one run: the control contents (start-up values), scripted
-// services, files in memory and the two program-wide values.
-struct RunHarness : ::testing::Test
+// The control contents of one analysis (the window's start-up values) and files in memory.
+struct AnalysisHarness : ::testing::Test
 {
-    RunHarness()
+    // Analyses strFile with the parameters the contents give; they must pass their checks.
+    engine::AnalysisResult analyse(const std::string& strFile)
     {
-        globals.dblPI = engine::computePI();
+        const engine::ParameterReading reading = engine::readAnalysisParameters(controls);
+        EXPECT_EQ(reading.strRefusal, "");
+        return engine::analyseFile(reading.params, strFile, files, engine::computePI());
     }
 
     engine::ControlContents controls;
-    FakePlatformUi ui;
     MemoryTextFiles files;
-    ScriptedClock clock;
-    engine::GlobalDefine globals;
-    engine::AnalysisRun run{controls, ui, files, clock, globals};
 };
 
 } // namespace kestrix::testing

@@ -50,7 +50,7 @@ protected:
 
 TEST_F(RunTest, WholeRunWritesTheFilesAndAnnouncesItsEnd)
 {
-    fakeUi.strAnswers = {strInput.toStdString()};
+    fakeUi.choices = {strInput.toStdString()};
     clickFft();
 
     ASSERT_EQ(messageTexts(), (std::vector<std::string>{"経過時間 ： 00:00:02", "FFT 終了！"}));
@@ -110,7 +110,7 @@ TEST_F(RunTest, UnwritableOutputGivesTheErrorReportAndTheNextRunWorks)
 {
     // A folder where the spectrum file belongs cannot be replaced, whoever runs the test.
     ASSERT_TRUE(QDir(folder.path()).mkdir("motor_SPC.csv"));
-    fakeUi.strAnswers = {strInput.toStdString(), strInput.toStdString()};
+    fakeUi.choices = {strInput.toStdString(), strInput.toStdString()};
     clickFft();
 
     ASSERT_EQ(fakeUi.messages.size(), 2U);
@@ -137,7 +137,7 @@ TEST_F(RunTest, TooFewSamplesIsARefusalWithoutEndMessage)
     cboNumSamp->setFocus();
     QTest::keyClick(cboNumSamp, Qt::Key_Down);
     ASSERT_EQ(cboNumSamp->currentText(), "2048");
-    fakeUi.strAnswers = {strInput.toStdString()};
+    fakeUi.choices = {strInput.toStdString()};
     clickFft();
     ASSERT_EQ(fakeUi.messages.size(), 1U);
     EXPECT_EQ(fakeUi.messages[0].style, MessageStyle::Exclamation);

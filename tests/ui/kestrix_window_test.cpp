@@ -99,7 +99,7 @@ TEST_F(KestrixWindowTest, ARefusedEntryKeepsTheFocusFromTheView)
 TEST_F(KestrixWindowTest, TheViewShowsEachFinishedRunAndKeepsItAfterOneThatEndsEarly)
 {
     EXPECT_TRUE(panel().peaks().empty());
-    fakeUi.strAnswers = {writeTone(10000)};
+    fakeUi.choices = {writeTone(10000)};
     QTest::mouseClick(find<QPushButton>("cmdFFT"), Qt::LeftButton);
     ASSERT_EQ(fakeUi.messages.back().strText, "FFT 終了！");
     ASSERT_FALSE(panel().peaks().empty());
@@ -108,16 +108,16 @@ TEST_F(KestrixWindowTest, TheViewShowsEachFinishedRunAndKeepsItAfterOneThatEndsE
     const QString strTable = panel().peakTableText();
 
     // A cancelled choice and a refused file leave the view as it was.
-    fakeUi.strAnswers = {""};
+    fakeUi.choices = {std::nullopt};
     QTest::mouseClick(find<QPushButton>("cmdFFT"), Qt::LeftButton);
     const std::string strShort = folder.filePath(QStringLiteral("short.csv")).toStdString();
     QFile(QString::fromStdString(strShort)).open(QIODevice::WriteOnly);
-    fakeUi.strAnswers = {strShort};
+    fakeUi.choices = {strShort};
     QTest::mouseClick(find<QPushButton>("cmdFFT"), Qt::LeftButton);
     EXPECT_EQ(panel().peakTableText(), strTable);
 
     // The next finished run replaces it.
-    fakeUi.strAnswers = {writeTone(5000)};
+    fakeUi.choices = {writeTone(5000)};
     QTest::mouseClick(find<QPushButton>("cmdFFT"), Qt::LeftButton);
     EXPECT_NEAR(panel().peaks().front().dblVolts, 2 * 5000 * 5 / 32767.0, 1e-3);
 }

@@ -1,9 +1,8 @@
 #pragma once
 
-#include "engine/failure.h"
 #include "platform/clock.h"
-#include "platform/platform_ui.h"
-#include "platform/std_text_files.h"
+#include "platform/std/std_text_files.h"
+#include "support/fakes.h"
 #include "ui/main_window.h"
 
 #include <QApplication>
@@ -29,54 +28,6 @@ inline void PrintTo(const QString& strText, std::ostream* out)
 QT_END_NAMESPACE
 
 namespace kestrix::testing {
-
-// A shown message as the user would have seen it.
-struct ShownMessage
-{
-    std::string strText;
-    platform::MessageStyle style;
-    std::optional<std::string> strTitle;
-    bool blnBusyPointer; // the busy pointer was on while the message showed
-};
-
-// PlatformUi with scripted answers: records messages, file requests and pointer changes.
-class FakePlatformUi final : public platform::PlatformUi
-{
-public:
-    void showMessage(std::string_view strText, platform::MessageStyle style,
-                     std::optional<std::string_view> strTitle = std::nullopt) override
-    {
-        messages.push_back(ShownMessage{std::string(strText), style,
-                                        strTitle ? std::optional<std::string>(*strTitle) : std::nullopt, blnBusy});
-    }
-
-    // Answers with the next scripted file name; an empty answer is a cancel.
-    std::string chooseOpenFile(const platform::OpenFileRequest& request) override
-    {
-        requests.push_back(request);
-        if (strAnswers.empty() || strAnswers.front().empty()) {
-            if (!strAnswers.empty()) {
-                strAnswers.pop_front();
-            }
-            engine::raiseFailure(engine::err::lngCancel);
-        }
-        std::string strAnswer = strAnswers.front();
-        strAnswers.pop_front();
-        return strAnswer;
-    }
-
-    void setBusyPointer(bool blnBusy_) override
-    {
-        blnBusy = blnBusy_;
-        blnBusyChanges.push_back(blnBusy_);
-    }
-
-    std::vector<ShownMessage> messages;
-    std::vector<platform::OpenFileRequest> requests;
-    std::deque<std::string> strAnswers;
-    std::vector<bool> blnBusyChanges;
-    bool blnBusy = false;
-};
 
 // Every reading is two seconds after the one before.
 class SteppingClock final : public platform::Clock

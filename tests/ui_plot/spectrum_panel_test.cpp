@@ -1,6 +1,8 @@
-#include "engine/analysis_run.h"
+#include "engine/analysis.h"
+#include "engine/global_define.h"
 #include "engine/number_text.h"
-#include "platform/std_text_files.h"
+#include "platform/std/std_text_files.h"
+#include "support/fakes.h"
 #include "support/tone_spectra.h"
 #include "ui/spectrum/spectrum_panel.h"
 #include "ui/spectrum/spectrum_plot.h"
@@ -26,30 +28,6 @@ namespace kestrix::ui {
 namespace {
 
 using testing::Tone;
-
-// Records messages; answers file choices from a script (an empty answer is a cancel).
-class RecordingUi : public platform::PlatformUi
-{
-public:
-    void showMessage(std::string_view strText, platform::MessageStyle style,
-                     std::optional<std::string_view> /*strTitle*/) override
-    {
-        messages.emplace_back(std::string(strText), style);
-    }
-    std::string chooseOpenFile(const platform::OpenFileRequest& /*request*/) override
-    {
-        std::string strChoice;
-        if (!choices.empty()) {
-            strChoice = choices.front();
-            choices.erase(choices.begin());
-        }
-        return strChoice;
-    }
-    void setBusyPointer(bool /*blnBusy*/) override {}
-
-    std::vector<std::pair<std::string, platform::MessageStyle>> messages;
-    std::vector<std::string> choices;
-};
 
 class TempFolder
 {
@@ -127,13 +105,10 @@ protected:
         controls.strMaxVolt = "10";
         controls.intBand = blnBand ? 1 : 0;
         controls.intWave = 0;
-        platform::SystemClock clock;
-        engine::GlobalDefine globals{engine::computePI(), {}};
-        ui.choices = {strPath};
-        engine::AnalysisRun run(controls, ui, files, clock, globals);
-        EXPECT_TRUE(run.FFT_Main());
-        ui.messages.clear(); // the elapsed time
-        return *run.lastSpectra();
+        const engine::ParameterReading reading = engine::readAnalysisParameters(controls);
+        engine::AnalysisResult result = engine::analyseFile(reading.params, strPath, files, engine::computePI());
+        EXPECT_TRUE(result.analysed());
+        return result.spectra;
     }
 
     QImage renderPlot() const
@@ -166,7 +141,7 @@ protected:
         return {qRound(point.x()), panel.plot().plotArea().center().y()};
     }
 
-    RecordingUi ui;
+    testing::FakePlatformUi ui;
     platform::StdTextFiles files;
     TempFolder folder;
     SpectrumPanel panel;
@@ -338,10 +313,10 @@ TEST_F(SpectrumPanelTest, RefusesBadReferenceFilesAndLeavesThePlotAsItWas)
         ui.messages.clear();
         EXPECT_FALSE(panel.openReference(folder.file(strName, strContent)));
         ASSERT_EQ(ui.messages.size(), 1u);
-        EXPECT_EQ(ui.messages[0].second, platform::MessageStyle::Exclamation);
-        EXPECT_NE(ui.messages[0].first.find(strName), std::string::npos) << ui.messages[0].first;
+        EXPECT_EQ(ui.messages[0].style, platform::MessageStyle::Exclamation);
+        EXPECT_NE(ui.messages[0].strText.find(strName), std::string::npos) << ui.messages[0].strText;
         if (strName != "empty.csv") {
-            EXPECT_NE(ui.messages[0].first.find("行目"), std::string::npos) << ui.messages[0].first;
+            EXPECT_NE(ui.messages[0].strText.find("行目"), std::string::npos) << ui.messages[0].strText;
         }
     }
     ui.messages.clear();
@@ -366,7 +341,7 @@ TEST_F(SpectrumPanelTest, OpensReferencesChosenThroughTheDialogEachInItsOwnColou
     panel.showRun(runAnalysis("motor.csv", false));
     const std::string strFirst = folder.file("first_SPC.csv", "0,1\r\n100,2\r\n200,0.5\r\n");
     const std::string strSecond = folder.file("second_SPC.csv", "0,0.25\n50,4.5E-14\n");
-    ui.choices = {strFirst, strSecond, ""};
+    ui.choices = {strFirst, strSecond, std::nullopt};
     QPushButton* cmdOpen = nullptr;
     for (QPushButton* cmd : panel.findChildren<QPushButton*>()) {
         if (cmd->text().startsWith(QStringLiteral("参照を開く"))) {

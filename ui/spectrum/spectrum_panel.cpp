@@ -1,8 +1,8 @@
 #include "spectrum_panel.h"
 
-#include "engine/failure.h"
 #include "engine/number_text.h"
 #include "engine/spectrum_csv.h"
+#include "platform/failure.h"
 #include "spectrum_plot.h"
 
 #include <QAction>
@@ -290,7 +290,7 @@ bool SpectrumPanel::openReference(const std::string& strPath)
         const auto reader = files.openTextFile(strPath);
         reading = engine::readSpectrumCsv(*reader);
         reader->close();
-    } catch (const engine::KestrixError& error) {
+    } catch (const KestrixError& error) {
         ui.showMessage(tr("参照ファイル「%1」を読み込めませんでした。\n%2")
                            .arg(strName, fromUtf8(error.description()))
                            .toStdString(),
@@ -382,9 +382,8 @@ void SpectrumPanel::cmdOpenReference_Click()
                             .toStdString();
     request.lngFlags = platform::open_flags::lngFileMustExist | platform::open_flags::lngHideReadOnly |
                        platform::open_flags::lngNoChangeDir;
-    const std::string strPath = ui.chooseOpenFile(request);
-    if (!strPath.empty()) {
-        openReference(strPath);
+    if (const std::optional<std::string> strPath = ui.chooseOpenFile(request)) {
+        openReference(*strPath);
     }
 }
 

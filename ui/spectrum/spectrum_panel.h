@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/analysis_run.h"
+#include "engine/analysis.h"
 #include "engine/peaks.h"
 #include "platform/platform_ui.h"
 #include "platform/text_files.h"

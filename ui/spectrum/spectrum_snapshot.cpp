@@ -5,8 +5,10 @@
 //
 //   kestrix_spectrum_snapshot examples/motor.csv docs
 
-#include "engine/analysis_run.h"
-#include "platform/std_text_files.h"
+#include "engine/analysis.h"
+#include "engine/global_define.h"
+#include "platform/qt/qt_platform_ui.h"
+#include "platform/std/std_text_files.h"
 #include "spectrum_panel.h"
 #include "spectrum_plot.h"
 
@@ -21,37 +23,21 @@
 
 namespace {
 
-class ScriptedUi : public kestrix::platform::PlatformUi
-{
-public:
-    void showMessage(std::string_view strText, kestrix::platform::MessageStyle /*style*/,
-                     std::optional<std::string_view> /*strTitle*/) override
-    {
-        std::cerr << strText << '\n';
-    }
-    std::string chooseOpenFile(const kestrix::platform::OpenFileRequest& /*request*/) override
-    {
-        return strChoice;
-    }
-    void setBusyPointer(bool /*blnBusy*/) override {}
-
-    std::string strChoice;
-};
-
-std::optional<kestrix::engine::RunSpectra> analyse(const std::string& strPath, const char* strNumSamp, ScriptedUi& ui,
+// The spectra of a run with the window's start-up values, the given point count and no Wave files.
+std::optional<kestrix::engine::RunSpectra> analyse(const std::string& strPath, const char* strNumSamp,
                                                    kestrix::platform::TextFiles& files)
 {
     kestrix::engine::ControlContents controls;
     controls.strNumSamp = strNumSamp;
     controls.intWave = 0;
-    kestrix::platform::SystemClock clock;
-    kestrix::engine::GlobalDefine globals{kestrix::engine::computePI(), {}};
-    ui.strChoice = strPath;
-    kestrix::engine::AnalysisRun run(controls, ui, files, clock, globals);
-    if (!run.FFT_Main()) {
+    const kestrix::engine::ParameterReading reading = kestrix::engine::readAnalysisParameters(controls);
+    kestrix::engine::AnalysisResult result =
+        kestrix::engine::analyseFile(reading.params, strPath, files, kestrix::engine::computePI());
+    if (!result.analysed()) {
+        std::cerr << result.strRefusal << '\n';
         return std::nullopt;
     }
-    return run.lastSpectra();
+    return std::move(result.spectra);
 }
 
 } // namespace
@@ -69,10 +55,10 @@ int main(int argc, char** argv)
     fs::copy_file(argv[1], work / "motor.csv", fs::copy_options::overwrite_existing);
     fs::copy_file(argv[1], work / "motor_4096.csv", fs::copy_options::overwrite_existing);
 
-    ScriptedUi ui;
+    kestrix::platform::QtPlatformUi ui;
     kestrix::platform::StdTextFiles files;
-    const auto reference = analyse((work / "motor_4096.csv").string(), "4096", ui, files);
-    const auto spectra = analyse((work / "motor.csv").string(), "65536", ui, files);
+    const auto reference = analyse((work / "motor_4096.csv").string(), "4096", files);
+    const auto spectra = analyse((work / "motor.csv").string(), "65536", files);
     if (!reference || !spectra) {
         return 1;
     }

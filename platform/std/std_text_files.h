@@ -1,6 +1,6 @@
 #pragma once
 
-#include "text_files.h"
+#include "platform/text_files.h"
 
 #include <cstddef>
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace kestrix::engine {
+namespace kestrix {
 
 // Failure numbers, numbered as the classic runtime numbers them so that the error report reads the
 // same as users and their notes expect.
@@ -61,11 +61,4 @@ std::string_view standardDescription(std::int32_t lngNumber);
 // Raises failure lngNumber with its standard description, followed by ": " and strDetail when given.
 [[noreturn]] void raiseFailure(std::int32_t lngNumber, std::string_view strDetail = {});
 
-// The two texts of the error report of an operation with an error trap.
-// First box: "Error In <operation>()", title "ABNORMAL", style 48.
-std::string errorReportHeading(std::string_view strOperation);
-inline constexpr std::string_view strErrorReportTitle = "ABNORMAL";
-// Second box: "Error Code : " + blank-or-minus + digits + source + CR LF + description, style 0.
-std::string errorReportDetail(const KestrixError& failure);
-
-} // namespace kestrix::engine
+} // namespace kestrix

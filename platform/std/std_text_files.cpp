@@ -1,6 +1,6 @@
 #include "std_text_files.h"
 
-#include "engine/failure.h"
+#include "platform/failure.h"
 
 #include <atomic>
 #include <bit>
@@ -18,8 +18,6 @@
 namespace kestrix::platform {
 
 namespace {
-
-namespace err = engine::err;
 
 // A failure number for an errno of opening, creating or writing a file.
 std::int32_t failureForErrno(int intErrno, bool blnReading)
@@ -45,7 +43,7 @@ std::int32_t failureForErrno(int intErrno, bool blnReading)
 
 [[noreturn]] void raiseForErrno(int intErrno, bool blnReading, const std::string& strPath)
 {
-    engine::raiseFailure(failureForErrno(intErrno, blnReading), strPath + " (" + std::strerror(intErrno) + ")");
+    raiseFailure(failureForErrno(intErrno, blnReading), strPath + " (" + std::strerror(intErrno) + ")");
 }
 
 class FileDescriptor
@@ -138,7 +136,7 @@ private:
     [[gnu::noinline]] TextLine readLineAnyLength()
     {
         if (atEndOfStream()) {
-            engine::raiseFailure(err::lngInputPastEnd, strPath);
+            raiseFailure(err::lngInputPastEnd, strPath);
         }
         std::size_t lngScanned = lngBegin;
         for (;;) {

@@ -1,19 +1,24 @@
-#include "engine/analysis_run.h"
-#include "engine/failure.h"
 #include "engine/number_text.h"
+#include "platform/failure.h"
 #include "support/csv_lines.h"
 #include "support/expect_failure.h"
 #include "support/fakes.h"
-#include "support/run_harness.h"
+#include "ui/error_report.h"
+#include "ui/run_dialogue.h"
 
 #include <gtest/gtest.h>
 
 #include <charconv>
 #include <cmath>
 
-namespace kestrix::engine {
+namespace kestrix::ui {
 namespace {
 
+using engine::ControlContents;
+using engine::generalNumberText;
+using engine::numericValue;
+using engine::ParameterReading;
+using engine::readAnalysisParameters;
 using platform::MessageStyle;
 using testing::FakePlatformUi;
 using testing::MemoryTextFiles;
@@ -30,10 +35,13 @@ std::string linesOf(const std::vector<double>& dblValues)
     return strText;
 }
 
-struct RunFixture : testing::RunHarness
+// A window's worth of state around one run: the control contents (start-up values), scripted
+// services, files in memory and the two program-wide values.
+struct RunFixture : ::testing::Test
 {
     RunFixture()
     {
+        globals.dblPI = engine::computePI();
         clock.readings = {dtTen, dtTen + std::chrono::seconds(1)};
     }
     bool runWith(const std::string& strFile)
@@ -49,6 +57,13 @@ struct RunFixture : testing::RunHarness
         }
         return strTexts;
     }
+
+    ControlContents controls;
+    FakePlatformUi ui;
+    MemoryTextFiles files;
+    ScriptedClock clock;
+    engine::GlobalDefine globals;
+    AnalysisRun run{controls, ui, files, clock, globals};
 };
 
 std::vector<double> constantSamples(std::size_t lngCount, double dblValue)
@@ -316,20 +331,10 @@ TEST(ElapsedTime, WholeSecondsAsATimeOfDay)
     EXPECT_EQ(elapsedTimeText(dtStart, dtStart + seconds(25 * 3600)), "01:00:00");
 }
 
-TEST(OutputNames, BasePathKeepsInnerDotsAndTheRootHasOneSeparator)
-{
-    MemoryTextFiles files;
-    EXPECT_EQ(outputBaseName(files, "/meas/motor.test.csv"), "/meas/motor.test");
-    EXPECT_EQ(outputBaseName(files, "/motor.csv"), "/motor");
-    EXPECT_EQ(outputFileNames("/m/a", true, false),
-              (std::vector<std::string>{"/m/a_SPC.csv", "/m/a_BAND_SPC.csv", "/m/a_BAND_WAVE.csv"}));
-    EXPECT_EQ(outputFileNames("/m/a", false, true), (std::vector<std::string>{"/m/a_SPC.csv", "/m/a.wav"}));
-}
-
 } // namespace
-} // namespace kestrix::engine
+} // namespace kestrix::ui
 
-namespace kestrix::engine {
+namespace kestrix::ui {
 namespace {
 
 TEST(ErrorReport, BlankOrMinusBeforeTheNumberAndTheSourceRightAfterIt)
@@ -342,4 +347,4 @@ TEST(ErrorReport, BlankOrMinusBeforeTheNumberAndTheSourceRightAfterIt)
 }
 
 } // namespace
-} // namespace kestrix::engine
+} // namespace kestrix::ui

@@ -1,6 +1,6 @@
 #include "failure.h"
 
-namespace kestrix::engine {
+namespace kestrix {
 
 KestrixError::KestrixError(std::int32_t lngNumber_, std::string strDescription_, std::string strSource_)
     : std::runtime_error(strDescription_), lngNumber(lngNumber_), strSource(std::move(strSource_)),
@@ -50,23 +50,4 @@ void raiseFailure(std::int32_t lngNumber, std::string_view strDetail)
     throw KestrixError(lngNumber, std::move(strDescription));
 }
 
-std::string errorReportHeading(std::string_view strOperation)
-{
-    std::string strText = "Error In ";
-    strText += strOperation;
-    strText += "()";
-    return strText;
-}
-
-std::string errorReportDetail(const KestrixError& failure)
-{
-    // The number as the display conversion writes it: a blank in the sign place unless negative.
-    std::string strText = failure.number() >= 0 ? "Error Code :  " : "Error Code : ";
-    strText += std::to_string(failure.number());
-    strText += failure.source();
-    strText += "\r\n";
-    strText += failure.description();
-    return strText;
-}
-
-} // namespace kestrix::engine
+} // namespace kestrix

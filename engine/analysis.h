@@ -1,0 +1,94 @@
+#pragma once
+
+#include "analysis_parameters.h"
+#include "platform/text_files.h"
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+// One analysis of a sample file: the checked parameters and a file in, the output files beside it out.
+// No dialogue: refusals come back as their message text, failures are raised as KestrixError.
+namespace kestrix::engine {
+
+// The spectra of a run, in volts, as written to its files (for display).
+struct RunSpectra
+{
+    std::string strBaseName;
+    double dblDeltaFreq = 0.0;
+    std::vector<double> dblVolts;     // the spectrum file's amplitudes
+    std::vector<double> dblBandVolts; // the band spectrum file's, empty with the band off
+    double dblLowFreq = 0.0;
+    double dblHighFreq = 0.0;
+};
+
+// What an analysis of one file came to.
+struct AnalysisResult
+{
+    std::string strRefusal;              // the data-count message when the file was refused, else empty
+    std::vector<std::string> strWritten; // the files written, in their order
+    RunSpectra spectra;                  // filled when the file was analysed
+
+    bool analysed() const
+    {
+        return strRefusal.empty();
+    }
+};
+
+// Told of every output file as soon as it is complete.
+using FileWrittenHandler = std::function<void(const std::string& strPath)>;
+
+// Analyses the first params.lngNumSamp samples of strFileName and writes the output files beside it,
+// in the order outputFileNames gives. A file with too few numeric lines is refused before any array is
+// made or anything is written. Every other trouble is raised as KestrixError: a file that cannot be read
+// or written (files written before it stay), a sampling frequency of 0 (11), a non-finite value that
+// would reach a file (6), and an input named like one of its outputs (75, before anything is written).
+// dblPI is the window's pi (arctangent(1) * 4).
+AnalysisResult analyseFile(const AnalysisParameters& params, const std::string& strFileName, platform::TextFiles& files,
+                           double dblPI, const FileWrittenHandler& onWritten = {});
+
+// The output base path of an input file: its folder, one separator, its name without extension.
+std::string outputBaseName(platform::TextFiles& files, const std::string& strFileName);
+
+// The output files of a run with the base path strBaseName, in the order they are written.
+std::vector<std::string> outputFileNames(const std::string& strBaseName, bool blnBand, bool blnWave);
+
+// The line and time steps of a run.
+struct RunGeometry
+{
+    std::int32_t lngNumSamp = 0;
+    std::int32_t lngNumLine = 0; // spectrumLineCount(lngNumSamp)
+    double dblDeltaFreq = 0.0;   // Hz: dblMaxAnaFreq / (N / 2.56), numerically fs / N
+    double dblDeltaTime = 0.0;   // s: 1 / fs
+};
+
+// The geometry of a run with these parameters; raises division by zero (11) for a sampling frequency 0.
+RunGeometry runGeometry(const AnalysisParameters& params);
+
+// The working arrays of a run, made zero-filled in the order of their declaration (the band arrays
+// only with the band on, intData only with Wave output on).
+struct RunArrays
+{
+    std::vector<double> dblInData;
+    std::vector<double> dblAmpData;
+    std::vector<double> dblR_SPCData;
+    std::vector<double> dblI_SPCData;
+    std::vector<double> dblBandWave;
+    std::vector<double> dblAmpBandData;
+    std::vector<double> dblR_BandData;
+    std::vector<double> dblI_BandData;
+    std::vector<std::int16_t> intData;
+};
+RunArrays makeRunArrays(const RunGeometry& geometry, bool blnBand, bool blnWave);
+
+// The computing steps between the files, each on the arrays left by the one before:
+// the forward transform of dblR_SPCData/dblI_SPCData and the amplitudes dblAmpData;
+void computeSpectrum(const RunGeometry& geometry, double dblPI, RunArrays& arrays);
+// the band selection and its amplitudes dblAmpBandData;
+void computeBandSpectrum(const RunGeometry& geometry, const AnalysisParameters& params, RunArrays& arrays);
+// the inverse transform of the band, scaled by 2 / N and made whole counts in dblBandWave.
+void computeBandWave(const RunGeometry& geometry, double dblPI, RunArrays& arrays);
+
+} // namespace kestrix::engine
