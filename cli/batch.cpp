@@ -17,7 +17,6 @@ namespace kestrix::cli {
 
 namespace {
 
-
 constexpr std::string_view strProgram = "kestrix-batch";
 
 constexpr std::string_view strUsage =

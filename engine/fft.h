@@ -16,8 +16,7 @@ void FFT(std::int32_t lngNumSamp, double dblTheta, std::span<double> dblR_SPCDat
 
 // The builds of the butterfly loops: the baseline runs anywhere, AVX2 on x86-64 processors that have
 // it. FFT takes the fastest available; all give the same bits.
-enum class FftLoops
-{
+enum class FftLoops {
     Baseline,
     Avx2,
 };
