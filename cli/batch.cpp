@@ -154,6 +154,68 @@ void reportFailure(std::ostream& strErr, const std::string& strFile, const Kestr
            << "): " << failure.description() << '\n';
 }
 
+// One FILE of a batch: as given, as analysed (absolute), and the checked parameters.
+struct FileJob
+{
+    std::string strGiven;
+    std::string strFile;
+    engine::AnalysisParameters params;
+    double dblPI;
+};
+
+// What a FILE is when it is not a regular file, or the empty text. Reading a FIFO or a device would
+// wait for a writer or never end.
+std::string_view nonRegularKind(const std::string& strFile)
+{
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(strFile, ec);
+    if (ec || !std::filesystem::exists(status) || std::filesystem::is_regular_file(status)) {
+        return {}; // a missing file is reported by the analysis, as the window reports it
+    }
+    switch (status.type()) {
+    case std::filesystem::file_type::directory:
+        return "a folder";
+    case std::filesystem::file_type::fifo:
+        return "a FIFO";
+    case std::filesystem::file_type::character:
+    case std::filesystem::file_type::block:
+        return "a device";
+    case std::filesystem::file_type::socket:
+        return "a socket";
+    default:
+        return "not a regular file";
+    }
+}
+
+// Analyses one FILE; the paths written go to strOut as each is complete, every message about the FILE
+// to strErr naming it. Returns the FILE's exit status.
+int analyseOne(const FileJob& job, platform::TextFiles& files, std::ostream& strOut, std::ostream& strErr)
+{
+    if (const std::string_view strKind = nonRegularKind(job.strFile); !strKind.empty()) {
+        strErr << strProgram << ": " << job.strGiven << ": refused: " << strKind << ", not a regular file\n";
+        return lngExitRefused;
+    }
+    // Every file is printed as soon as it is complete, so a later failure leaves a true list.
+    const engine::FileWrittenHandler printPath = [&strOut](const std::string& strPath) {
+        strOut << strPath << '\n' << std::flush;
+    };
+    try {
+        const engine::AnalysisResult result = engine::analyseFile(job.params, job.strFile, files, job.dblPI, printPath);
+        if (!result.analysed()) {
+            strErr << strProgram << ": " << job.strGiven << ": ";
+            printMessage(strErr, result.strRefusal);
+            return lngExitRefused;
+        }
+    } catch (const KestrixError& failure) {
+        reportFailure(strErr, job.strGiven, failure);
+        return lngExitFailed;
+    } catch (const std::bad_alloc&) {
+        reportFailure(strErr, job.strGiven, KestrixError(err::lngOutOfMemory, "Out of memory"));
+        return lngExitFailed;
+    }
+    return lngExitAnalysed;
+}
+
 } // namespace
 
 int runBatch(std::span<const std::string> strArgs, std::ostream& strOut, std::ostream& strErr,
@@ -191,10 +253,6 @@ int runBatch(std::span<const std::string> strArgs, std::ostream& strOut, std::os
     }
 
     const double dblPI = engine::computePI();
-    // Every file is printed as soon as it is complete, so a later failure leaves a true list.
-    const engine::FileWrittenHandler printPath = [&strOut](const std::string& strPath) {
-        strOut << strPath << '\n' << std::flush;
-    };
     std::map<std::string, std::string> strFileOfBase;
     int lngStatus = lngExitAnalysed;
     for (const std::string& strGiven : options->strFiles) {
@@ -210,19 +268,8 @@ int runBatch(std::span<const std::string> strArgs, std::ostream& strOut, std::os
             continue;
         }
         strFileOfBase.emplace(strBase, strGiven);
-        try {
-            const engine::AnalysisResult result = engine::analyseFile(*parameters, strFile, files, dblPI, printPath);
-            if (!result.analysed()) {
-                printMessage(strErr, result.strRefusal);
-                lngStatus = std::max(lngStatus, static_cast<int>(lngExitRefused));
-            }
-        } catch (const KestrixError& failure) {
-            reportFailure(strErr, strGiven, failure);
-            lngStatus = std::max(lngStatus, static_cast<int>(lngExitFailed));
-        } catch (const std::bad_alloc&) {
-            reportFailure(strErr, strGiven, KestrixError(err::lngOutOfMemory, "Out of memory"));
-            lngStatus = std::max(lngStatus, static_cast<int>(lngExitFailed));
-        }
+        const FileJob job{strGiven, strFile, *parameters, dblPI};
+        lngStatus = std::max(lngStatus, analyseOne(job, files, strOut, strErr));
     }
     return lngStatus;
 }

@@ -389,7 +389,8 @@ bool StdTextFiles::sameFile(std::string_view strPathA, std::string_view strPathB
 std::unique_ptr<TextReader> StdTextFiles::openTextFile(std::string_view strPath)
 {
     const std::string strName(strPath);
-    const int fd = ::open(strName.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opened without waiting: a FIFO would otherwise block here until some writer came along.
+    const int fd = ::open(strName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         raiseForErrno(errno, true, strName);
     }
@@ -400,6 +401,12 @@ std::unique_ptr<TextReader> StdTextFiles::openTextFile(std::string_view strPath)
         ::close(fd);
         raiseForErrno(EISDIR, true, strName);
     }
+    // Only a regular file has an end that comes: a FIFO, a device or a socket may be read for ever.
+    if (!S_ISREG(statFile.st_mode)) {
+        ::close(fd);
+        raiseFailure(err::lngPathFileAccess, strName + " is not a regular file");
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return std::make_unique<StdTextReader>(fd, strName);
 }
 
