@@ -58,7 +58,24 @@ long firstBitDifference(const std::vector<double>& dblA, const std::vector<doubl
     return -1;
 }
 
-TEST(FftPort, EngineMatchesThePlainPortBitForBitForEverySizeAndDirection)
+// Each build of the kernel's loops this processor can run (the baseline always, AVX2 where present).
+class FftPortLoops : public ::testing::TestWithParam<FftLoops>
+{
+protected:
+    void SetUp() override
+    {
+        if (!fftLoopsAvailable(GetParam())) {
+            GTEST_SKIP() << "this processor cannot run these loops";
+        }
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(EachBuild, FftPortLoops, ::testing::Values(FftLoops::Baseline, FftLoops::Avx2),
+                         [](const ::testing::TestParamInfo<FftLoops>& param) {
+                             return param.param == FftLoops::Baseline ? std::string("Baseline") : std::string("Avx2");
+                         });
+
+TEST_P(FftPortLoops, EngineMatchesThePlainPortBitForBitForEverySizeAndDirection)
 {
     const double dblPI = computePI();
     for (std::int32_t lngNumSamp = 1; lngNumSamp <= 65536; lngNumSamp *= 2) {
@@ -69,7 +86,7 @@ TEST(FftPort, EngineMatchesThePlainPortBitForBitForEverySizeAndDirection)
                 const double dblTheta = (dblSign * dblPI) / lngNumSamp;
                 Arrays engine = makeInput(lngNumSamp, fill, static_cast<unsigned>(lngNumSamp) * 4u + 7u);
                 Arrays port = engine;
-                FFT(lngNumSamp, dblTheta, engine.dblR, engine.dblI);
+                fftWithLoops(GetParam(), lngNumSamp, dblTheta, engine.dblR, engine.dblI);
                 bench::plainFFT(lngNumSamp, dblTheta, port.dblR.data(), port.dblI.data());
                 const long lngR = firstBitDifference(engine.dblR, port.dblR);
                 const long lngI = firstBitDifference(engine.dblI, port.dblI);

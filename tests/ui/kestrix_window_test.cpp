@@ -61,7 +61,7 @@ TEST_F(KestrixWindowTest, ControlsKeepTheirPlaceWhileTheViewTakesTheRoom)
     }
 }
 
-TEST_F(KestrixWindowTest, ViewControlsFollowTheSpecifiedOnesInTheFocusOrder)
+TEST_F(KestrixWindowTest, ViewControlsFollowTheWindowsOwnInTheFocusOrder)
 {
     EXPECT_EQ(focusName(), "cmdFFT");
     const QStringList strOrder = {"cmdEnd",  "txtSampFreq", "cboNumSamp",  "txtMaxVolt",    "chkWave",

@@ -129,9 +129,11 @@ TEST_F(WindowTest, TabWalksTheFocusOrderAndSkipsDisabledFields)
     EXPECT_TRUE(fakeUi.messages.empty());
 
     find<QCheckBox>("chkBand")->click();
-    while (focusName() != "chkBand") {
+    // Bounded: a focus chain that never reaches chkBand must fail, not hang.
+    for (int lngStep = 0; lngStep < 20 && focusName() != "chkBand"; ++lngStep) {
         pressTab();
     }
+    ASSERT_EQ(focusName(), "chkBand");
     pressTab();
     EXPECT_EQ(focusName(), "txtMaxAnaFreq");
 }
