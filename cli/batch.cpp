@@ -1,126 +1,31 @@
 #include "batch.h"
 
+#include "batch_options.h"
 #include "engine/analysis.h"
 #include "engine/analysis_parameters.h"
 #include "engine/field_checks.h"
 #include "engine/global_define.h"
+#include "file_sources.h"
 #include "kestrix_version.h"
+#include "ordered_jobs.h"
 #include "platform/failure.h"
+#include "progress_line.h"
 
 #include <algorithm>
 #include <array>
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <sstream>
+#include <thread>
 
 namespace kestrix::cli {
 
 namespace {
 
 constexpr std::string_view strProgram = "kestrix-batch";
-
-constexpr std::string_view strUsage =
-    R"(Usage: kestrix-batch [OPTIONS] FILE...
-
-Analyses each FILE (one converter count per line) exactly as the Kestrix window does and writes the
-output files beside it: NAME_SPC.csv always; with the band-pass NAME_BAND_SPC.csv and
-NAME_BAND_WAVE.csv; with Wave output NAME_BAND.wav (band on) and NAME.wav.
-
-Options (defaults are the window's start-up state):
-  --fs TEXT          sampling frequency in Hz (default 1024)
-  --points N         FFT points: 1024, 2048, 4096, 8192, 16384, 32768 or 65536 (default 1024)
-  --range TEXT       converter input range in volts, plus or minus (default 5)
-  --band, --no-band  band-pass on or off (default on)
-  --low TEXT         lower band limit in Hz, exclusive (default 200)
-  --high TEXT        upper band limit in Hz, exclusive (default 800)
-  --wave, --no-wave  Wave file output on or off (default on)
-  --help             show this text
-  --version          show the version
-
-Each file written is printed on standard output, one path a line. Exit status: 0 all analysed,
-1 an entry or a file refused, 2 usage error, 3 a failure; the highest met.
-)";
-
-struct BatchOptions
-{
-    engine::ControlContents controls;
-    std::vector<std::string> strFiles;
-    bool blnHelp = false;
-    bool blnVersion = false;
-};
-
-// Parses the arguments; the usage error's text on failure.
-std::optional<BatchOptions> parseOptions(std::span<const std::string> strArgs, std::string& strError)
-{
-    BatchOptions options;
-    bool blnOptionsEnded = false;
-    for (std::size_t i = 0; i < strArgs.size(); ++i) {
-        std::string strArg = strArgs[i];
-        if (blnOptionsEnded || strArg.size() < 2 || strArg.compare(0, 2, "--") != 0) {
-            if (!blnOptionsEnded && strArg.size() > 1 && strArg[0] == '-') {
-                strError = "unknown option " + strArg;
-                return std::nullopt;
-            }
-            options.strFiles.push_back(strArg);
-            continue;
-        }
-        if (strArg == "--") {
-            blnOptionsEnded = true;
-            continue;
-        }
-        std::optional<std::string> strInlineValue;
-        if (const auto lngEquals = strArg.find('='); lngEquals != std::string::npos) {
-            strInlineValue = strArg.substr(lngEquals + 1);
-            strArg.resize(lngEquals);
-        }
-        const auto takeValue = [&]() -> std::optional<std::string> {
-            if (strInlineValue) {
-                return strInlineValue;
-            }
-            if (i + 1 >= strArgs.size()) {
-                strError = strArg + " needs a value";
-                return std::nullopt;
-            }
-            return strArgs[++i];
-        };
-        const std::map<std::string, std::string*> valueOptions = {{"--fs", &options.controls.strSampFreq},
-                                                                  {"--range", &options.controls.strMaxVolt},
-                                                                  {"--low", &options.controls.strLowFreq},
-                                                                  {"--high", &options.controls.strHighFreq},
-                                                                  {"--points", &options.controls.strNumSamp}};
-        const std::map<std::string, std::pair<int*, int>> switchOptions = {
-            {"--band", {&options.controls.intBand, 1}},
-            {"--no-band", {&options.controls.intBand, 0}},
-            {"--wave", {&options.controls.intWave, 1}},
-            {"--no-wave", {&options.controls.intWave, 0}}};
-        if (const auto option = valueOptions.find(strArg); option != valueOptions.end()) {
-            const auto strValue = takeValue();
-            if (!strValue) {
-                return std::nullopt;
-            }
-            *option->second = *strValue;
-        } else if (const auto flag = switchOptions.find(strArg); flag != switchOptions.end() && !strInlineValue) {
-            *flag->second.first = flag->second.second;
-        } else if (strArg == "--help" && !strInlineValue) {
-            options.blnHelp = true;
-        } else if (strArg == "--version" && !strInlineValue) {
-            options.blnVersion = true;
-        } else {
-            strError = "unknown option " + strArgs[i];
-            return std::nullopt;
-        }
-    }
-    if (std::find(engine::strPointCounts.begin(), engine::strPointCounts.end(), options.controls.strNumSamp) ==
-        engine::strPointCounts.end()) {
-        strError = "--points must be one of 1024, 2048, 4096, 8192, 16384, 32768, 65536";
-        return std::nullopt;
-    }
-    if (options.strFiles.empty() && !options.blnHelp && !options.blnVersion) {
-        strError = "no FILE given";
-        return std::nullopt;
-    }
-    return options;
-}
+// The classic runtime's number for a failure it has no better number for.
+constexpr std::int32_t lngInternalError = 51;
 
 // Prints a message on the error stream, CR LF as plain line ends.
 void printMessage(std::ostream& strErr, std::string_view strText)
@@ -154,14 +59,75 @@ void reportFailure(std::ostream& strErr, const std::string& strFile, const Kestr
            << "): " << failure.description() << '\n';
 }
 
-// One FILE of a batch: as given, as analysed (absolute), and the checked parameters.
+// What every FILE of a batch is analysed with.
+struct BatchRun
+{
+    engine::AnalysisParameters params;
+    double dblPI = 0.0;
+    platform::TextFiles& files;
+};
+
+// One FILE of a batch: as given, and as analysed (absolute).
 struct FileJob
 {
     std::string strGiven;
     std::string strFile;
-    engine::AnalysisParameters params;
-    double dblPI;
 };
+
+// The outputs lie beside the input: a bare name must name a file in the working folder.
+FileJob makeJob(const std::string& strGiven)
+{
+    std::error_code ec;
+    const std::filesystem::path pathAbsolute = std::filesystem::absolute(strGiven, ec);
+    return FileJob{strGiven, ec ? strGiven : pathAbsolute.lexically_normal().string()};
+}
+
+// The base paths taken by the FILEs so far: a later FILE whose outputs would replace an earlier one's
+// (a.csv and a.txt) is refused.
+class BaseNames
+{
+public:
+    // True when strGiven may go on; otherwise its refusal is printed on strErr.
+    bool claim(const std::string& strGiven, const BatchRun& run, std::ostream& strErr)
+    {
+        const std::string strBase = engine::outputBaseName(run.files, makeJob(strGiven).strFile);
+        const auto [earlier, blnNew] = strFileOfBase.emplace(strBase, strGiven);
+        if (!blnNew) {
+            strErr << strProgram << ": " << strGiven << ": refused: its output files (" << strBase
+                   << "_SPC.csv ...) would replace those of " << earlier->second << '\n';
+        }
+        return blnNew;
+    }
+
+private:
+    std::map<std::string, std::string> strFileOfBase;
+};
+
+// The entries checked once, before any FILE: the field checks, then the band checks. Nothing after a
+// refusal, which is printed.
+std::optional<BatchRun> checkedRun(engine::ControlContents& controls, platform::TextFiles& files, std::ostream& strErr)
+{
+    if (!checkFields(controls, strErr)) {
+        return std::nullopt;
+    }
+    const engine::ParameterReading reading = engine::readAnalysisParameters(controls);
+    if (!reading.strRefusal.empty()) {
+        strErr << reading.strRefusal << '\n';
+        return std::nullopt;
+    }
+    return BatchRun{reading.params, engine::computePI(), files};
+}
+
+// Reports a list that could not be read on to its end; the status of the batch so far, raised to a
+// usage error when there was one.
+int reportListError(std::ostream& strErr, const std::string& strError, int lngStatus)
+{
+    if (strError.empty()) {
+        return lngStatus;
+    }
+    strErr << strProgram << ": " << strError << '\n';
+    return std::max(lngStatus, static_cast<int>(lngExitUsage));
+}
 
 // What a FILE is when it is not a regular file, or the empty text. Reading a FIFO or a device would
 // wait for a writer or never end.
@@ -189,7 +155,7 @@ std::string_view nonRegularKind(const std::string& strFile)
 
 // Analyses one FILE; the paths written go to strOut as each is complete, every message about the FILE
 // to strErr naming it. Returns the FILE's exit status.
-int analyseOne(const FileJob& job, platform::TextFiles& files, std::ostream& strOut, std::ostream& strErr)
+int analyseOne(const FileJob& job, const BatchRun& run, std::ostream& strOut, std::ostream& strErr)
 {
     if (const std::string_view strKind = nonRegularKind(job.strFile); !strKind.empty()) {
         strErr << strProgram << ": " << job.strGiven << ": refused: " << strKind << ", not a regular file\n";
@@ -200,7 +166,8 @@ int analyseOne(const FileJob& job, platform::TextFiles& files, std::ostream& str
         strOut << strPath << '\n' << std::flush;
     };
     try {
-        const engine::AnalysisResult result = engine::analyseFile(job.params, job.strFile, files, job.dblPI, printPath);
+        const engine::AnalysisResult result =
+            engine::analyseFile(run.params, job.strFile, run.files, run.dblPI, printPath);
         if (!result.analysed()) {
             strErr << strProgram << ": " << job.strGiven << ": ";
             printMessage(strErr, result.strRefusal);
@@ -212,15 +179,74 @@ int analyseOne(const FileJob& job, platform::TextFiles& files, std::ostream& str
     } catch (const std::bad_alloc&) {
         reportFailure(strErr, job.strGiven, KestrixError(err::lngOutOfMemory, "Out of memory"));
         return lngExitFailed;
+    } catch (const std::exception& failure) {
+        reportFailure(strErr, job.strGiven, KestrixError(lngInternalError, failure.what()));
+        return lngExitFailed;
     }
     return lngExitAnalysed;
 }
 
+// Runs the FILEs one after the other, each printing as it goes.
+int runInOrder(FileSources& sources, const BatchRun& run, const BatchStreams& streams, ProgressLine& progress)
+{
+    int lngStatus = lngExitAnalysed;
+    BaseNames bases;
+    for (;;) {
+        std::string strError;
+        const std::optional<std::string> strGiven = sources.next(strError);
+        if (!strGiven) {
+            return reportListError(streams.strErr, strError, lngStatus);
+        }
+        progress.clear();
+        const int lngFileStatus = bases.claim(*strGiven, run, streams.strErr)
+                                      ? analyseOne(makeJob(*strGiven), run, streams.strOut, streams.strErr)
+                                      : lngExitRefused;
+        progress.fileDone(lngFileStatus);
+        lngStatus = std::max(lngStatus, lngFileStatus);
+    }
+}
+
+// Runs lngJobs FILEs at once; their output reaches the streams in FILE order, as runInOrder prints it.
+int runAtOnce(FileSources& sources, const BatchRun& run, int lngJobs, const BatchStreams& streams,
+              ProgressLine& progress)
+{
+    int lngStatus = lngExitAnalysed;
+    OrderedJobs jobs(lngJobs, 4 * static_cast<std::size_t>(lngJobs), [&](FileReport& report) {
+        progress.clear();
+        streams.strOut << report.strOut << std::flush;
+        streams.strErr << report.strErr << std::flush;
+        progress.fileDone(report.lngStatus);
+        lngStatus = std::max(lngStatus, report.lngStatus);
+    });
+    BaseNames bases;
+    for (;;) {
+        std::string strError;
+        const std::optional<std::string> strGiven = sources.next(strError);
+        if (!strGiven) {
+            jobs.finish();
+            return reportListError(streams.strErr, strError, lngStatus);
+        }
+        // Which FILE keeps a base path is decided here, in FILE order, as one at a time would.
+        std::ostringstream strRefusal;
+        if (!bases.claim(*strGiven, run, strRefusal)) {
+            jobs.submit([strText = strRefusal.str()] { return FileReport{{}, strText, lngExitRefused}; });
+            continue;
+        }
+        jobs.submit([job = makeJob(*strGiven), &run] {
+            std::ostringstream strOut;
+            std::ostringstream strErr;
+            const int lngFileStatus = analyseOne(job, run, strOut, strErr);
+            return FileReport{strOut.str(), strErr.str(), lngFileStatus};
+        });
+    }
+}
+
 } // namespace
 
-int runBatch(std::span<const std::string> strArgs, std::ostream& strOut, std::ostream& strErr,
-             platform::TextFiles& files)
+int runBatch(std::span<const std::string> strArgs, const BatchStreams& streams, platform::TextFiles& files)
 {
+    std::ostream& strOut = streams.strOut;
+    std::ostream& strErr = streams.strErr;
     std::string strError;
     auto options = parseOptions(strArgs, strError);
     if (!options) {
@@ -235,43 +261,32 @@ int runBatch(std::span<const std::string> strArgs, std::ostream& strOut, std::os
         strOut << strProgram << ' ' << strKestrixVersion << '\n';
         return lngExitAnalysed;
     }
-    engine::ControlContents& controls = options->controls;
-    if (!checkFields(controls, strErr)) {
+    std::optional<BatchRun> run = checkedRun(options->controls, files, strErr);
+    if (!run) {
         return lngExitRefused;
     }
-    std::optional<engine::AnalysisParameters> parameters;
-    try {
-        const engine::ParameterReading reading = engine::readAnalysisParameters(controls);
-        if (!reading.strRefusal.empty()) {
-            strErr << reading.strRefusal << '\n';
-            return lngExitRefused;
-        }
-        parameters = reading.params;
-    } catch (const KestrixError& failure) {
-        reportFailure(strErr, "parameters", failure);
-        return lngExitFailed;
+    FileSources sources(options->sources, streams.strIn, strError);
+    if (!sources.usable()) {
+        strErr << strProgram << ": " << strError << '\n';
+        return lngExitUsage;
     }
-
-    const double dblPI = engine::computePI();
-    std::map<std::string, std::string> strFileOfBase;
-    int lngStatus = lngExitAnalysed;
-    for (const std::string& strGiven : options->strFiles) {
-        // The outputs lie beside the input: a bare name must name a file in the working folder.
-        std::error_code ec;
-        const std::filesystem::path pathAbsolute = std::filesystem::absolute(strGiven, ec);
-        const std::string strFile = ec ? strGiven : pathAbsolute.lexically_normal().string();
-        const std::string strBase = engine::outputBaseName(files, strFile);
-        if (const auto earlier = strFileOfBase.find(strBase); earlier != strFileOfBase.end()) {
-            strErr << strProgram << ": " << strGiven << ": refused: its output files (" << strBase
-                   << "_SPC.csv ...) would replace those of " << earlier->second << '\n';
-            lngStatus = std::max(lngStatus, static_cast<int>(lngExitRefused));
-            continue;
-        }
-        strFileOfBase.emplace(strBase, strGiven);
-        const FileJob job{strGiven, strFile, *parameters, dblPI};
-        lngStatus = std::max(lngStatus, analyseOne(job, files, strOut, strErr));
+    const std::optional<std::size_t> lngTotal = streams.blnErrIsTerminal ? sources.countAhead() : std::nullopt;
+    ProgressLine progress(strErr, streams.blnErrIsTerminal && lngTotal.value_or(2) > 1, lngTotal);
+    int lngJobs = options->lngJobs;
+    if (lngJobs == 0) {
+        lngJobs = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
     }
+    const int lngStatus = lngJobs == 1 ? runInOrder(sources, *run, streams, progress)
+                                       : runAtOnce(sources, *run, lngJobs, streams, progress);
+    progress.finish();
     return lngStatus;
+}
+
+int runBatch(std::span<const std::string> strArgs, std::ostream& strOut, std::ostream& strErr,
+             platform::TextFiles& files)
+{
+    std::istringstream strNoInput;
+    return runBatch(strArgs, BatchStreams{strNoInput, strOut, strErr, false}, files);
 }
 
 } // namespace kestrix::cli

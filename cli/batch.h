@@ -2,6 +2,7 @@
 
 #include "platform/text_files.h"
 
+#include <istream>
 #include <ostream>
 #include <span>
 #include <string>
@@ -16,8 +17,20 @@ enum ExitStatus : int {
     lngExitFailed = 3,
 };
 
+// The streams of a batch.
+struct BatchStreams
+{
+    std::istream& strIn;  // read for "--files-from -"
+    std::ostream& strOut; // the paths written
+    std::ostream& strErr; // messages, and the progress line on a terminal
+    bool blnErrIsTerminal = false;
+};
+
 // Runs the batch front end on its arguments (without the program name): the window's field checks
-// and band checks once, then one run per FILE. Paths written go to strOut, messages to strErr.
+// and band checks once, then one run per FILE, -j of them at once with the output of one at a time.
+int runBatch(std::span<const std::string> strArgs, const BatchStreams& streams, platform::TextFiles& files);
+
+// The same without standard input and terminal.
 int runBatch(std::span<const std::string> strArgs, std::ostream& strOut, std::ostream& strErr,
              platform::TextFiles& files);
 

@@ -5,9 +5,12 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 int main(int argc, char** argv)
 {
     const std::vector<std::string> strArgs(argv + 1, argv + argc);
     kestrix::platform::StdTextFiles files;
-    return kestrix::cli::runBatch(strArgs, std::cout, std::cerr, files);
+    const kestrix::cli::BatchStreams streams{std::cin, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1};
+    return kestrix::cli::runBatch(strArgs, streams, files);
 }

@@ -1,0 +1,264 @@
+// The batch at scale: -j, --files-from and the progress line.
+#include "cli/batch.h"
+#include "cli/ordered_jobs.h"
+#include "platform/std/std_text_files.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace kestrix {
+namespace {
+
+using testing::TempDir;
+
+constexpr std::string_view strBatchProgram = KESTRIX_BATCH_PROGRAM;
+
+struct Outcome
+{
+    int lngStatus = 0;
+    std::string strOut;
+    std::string strErr;
+};
+
+Outcome runBatch(const std::vector<std::string>& strArgs, platform::TextFiles& files, const std::string& strInput = {})
+{
+    std::istringstream strIn(strInput);
+    std::ostringstream strOut;
+    std::ostringstream strErr;
+    Outcome outcome;
+    outcome.lngStatus = cli::runBatch(strArgs, cli::BatchStreams{strIn, strOut, strErr, false}, files);
+    outcome.strOut = strOut.str();
+    outcome.strErr = strErr.str();
+    return outcome;
+}
+
+std::string samples(int lngLines, int lngSeed)
+{
+    std::string strContent;
+    for (int i = 0; i < lngLines; ++i) {
+        strContent += std::to_string((i * (37 + lngSeed)) % 2001 - 1000) + "\r\n";
+    }
+    return strContent;
+}
+
+// Every regular file of a folder with its bytes.
+std::map<std::string, std::string> folderContents(const std::filesystem::path& path)
+{
+    std::map<std::string, std::string> contents;
+    for (const auto& entry : std::filesystem::directory_iterator(path)) {
+        if (!entry.is_regular_file()) {
+            continue;
+        }
+        contents[entry.path().filename().string()] = testing::readBytes(entry.path().string());
+    }
+    return contents;
+}
+
+// A batch of good files of several lengths, a short one (refused), a missing one (failure), a FIFO
+// (refused), two whose outputs collide (the later refused) and a file named like its own output
+// (failure), written into dir; the FILE arguments in their order.
+std::vector<std::string> mixedBatch(const TempDir& dir)
+{
+    std::vector<std::string> strFiles;
+    for (int i = 0; i < 9; ++i) {
+        std::string strName = std::to_string(i);
+        strName.insert(0, "good").append(".csv");
+        testing::writeBytes(dir.file(strName), samples(i % 3 == 0 ? 65536 : 1024, i));
+        strFiles.push_back(dir.file(strName));
+        if (i == 2) {
+            testing::writeBytes(dir.file("short.csv"), samples(100, 0));
+            strFiles.push_back(dir.file("short.csv"));
+            strFiles.push_back(dir.file("missing.csv"));
+        }
+        if (i == 5) {
+            testing::writeBytes(dir.file("good5.txt"), samples(1024, 5));
+            strFiles.push_back(dir.file("good5.txt"));
+            const std::string strFifo = dir.file("pipe.csv");
+            EXPECT_EQ(::mkfifo(strFifo.c_str(), 0600), 0);
+            strFiles.push_back(strFifo);
+            testing::writeBytes(dir.file("rec.wav"), samples(1024, 9));
+            strFiles.push_back(dir.file("rec.wav"));
+        }
+    }
+    return strFiles;
+}
+
+TEST(BatchJobs, ManyAtOncePrintExactlyWhatOneAtATimePrintsAndWriteTheSameFiles)
+{
+    platform::StdTextFiles files;
+    TempDir dirOne;
+    std::vector<std::string> strArgs = mixedBatch(dirOne);
+    Outcome one = runBatch(strArgs, files);
+    ASSERT_EQ(one.lngStatus, 3);
+    ASSERT_NE(one.strErr.find("short.csv: ファイルのデータ数が不足しています！"), std::string::npos) << one.strErr;
+    const std::map<std::string, std::string> filesOne = folderContents(dirOne.path);
+
+    for (const char* strJobs : {"2", "4", "0"}) {
+        SCOPED_TRACE(std::string("-j ") + strJobs);
+        TempDir dirMany;
+        std::vector<std::string> strManyArgs = mixedBatch(dirMany);
+        strManyArgs.insert(strManyArgs.begin(), {"-j", strJobs});
+        Outcome many = runBatch(strManyArgs, files);
+        // The same text, with this folder's name in place of the other's.
+        const auto inOtherFolder = [&](std::string strText) {
+            for (std::size_t lngAt; (lngAt = strText.find(dirMany.path.string())) != std::string::npos;) {
+                strText.replace(lngAt, dirMany.path.string().size(), dirOne.path.string());
+            }
+            return strText;
+        };
+        EXPECT_EQ(many.lngStatus, one.lngStatus);
+        EXPECT_EQ(inOtherFolder(many.strOut), one.strOut);
+        EXPECT_EQ(inOtherFolder(many.strErr), one.strErr);
+        EXPECT_EQ(folderContents(dirMany.path), filesOne);
+    }
+}
+
+TEST(BatchJobs, FilesComeFromAListOrStandardInputInOrder)
+{
+    platform::StdTextFiles files;
+    TempDir dir;
+    for (const char* strName : {"a.csv", "b.csv", "c.csv"}) {
+        testing::writeBytes(dir.file(strName), samples(1024, 1));
+    }
+    const std::string strList = dir.file("b.csv") + "\r\n\r\n" + dir.file("c.csv") + "\n";
+    testing::writeBytes(dir.file("list.txt"), strList);
+    const std::vector<std::string> strOptions{"--no-band", "--no-wave"};
+
+    std::vector<std::string> strArgs = strOptions;
+    strArgs.insert(strArgs.end(), {dir.file("a.csv"), "--files-from", dir.file("list.txt")});
+    const Outcome fromFile = runBatch(strArgs, files);
+    EXPECT_EQ(fromFile.lngStatus, 0) << fromFile.strErr;
+    EXPECT_EQ(fromFile.strOut,
+              dir.file("a") + "_SPC.csv\n" + dir.file("b") + "_SPC.csv\n" + dir.file("c") + "_SPC.csv\n");
+
+    strArgs = strOptions;
+    strArgs.insert(strArgs.end(), {"-j2", "--files-from=-"});
+    const Outcome fromInput = runBatch(strArgs, files, strList);
+    EXPECT_EQ(fromInput.lngStatus, 0) << fromInput.strErr;
+    EXPECT_EQ(fromInput.strOut, dir.file("b") + "_SPC.csv\n" + dir.file("c") + "_SPC.csv\n");
+
+    // A list that cannot be read is a usage error before any file is analysed.
+    strArgs = strOptions;
+    strArgs.insert(strArgs.end(), {dir.file("a.csv"), "--files-from", dir.file("nolist.txt")});
+    const Outcome noList = runBatch(strArgs, files);
+    EXPECT_EQ(noList.lngStatus, 2);
+    EXPECT_EQ(noList.strOut, "");
+    EXPECT_NE(noList.strErr.find("cannot read the list"), std::string::npos) << noList.strErr;
+
+    for (const char* strBad : {"-1", "x", "2000", ""}) {
+        EXPECT_EQ(runBatch({"-j", strBad, dir.file("a.csv")}, files).lngStatus, 2) << strBad;
+    }
+}
+
+TEST(OrderedJobs, ReportsComeOutInSubmissionOrderWithinTheWindow)
+{
+    std::vector<int> lngEmitted;
+    std::atomic<int> lngPending{0};
+    int lngMostPending = 0;
+    {
+        cli::OrderedJobs jobs(3, 5, [&](cli::FileReport& report) {
+            lngEmitted.push_back(report.lngStatus);
+            --lngPending;
+        });
+        for (int i = 0; i < 40; ++i) {
+            lngMostPending = std::max(lngMostPending, ++lngPending);
+            jobs.submit([i] {
+                // Earlier jobs take longer, so they finish after later ones.
+                std::this_thread::sleep_for(std::chrono::microseconds(200 * (i % 4 == 0 ? 10 : 1)));
+                return cli::FileReport{{}, {}, i};
+            });
+        }
+    }
+    std::vector<int> lngExpected(40);
+    for (int i = 0; i < 40; ++i) {
+        lngExpected[static_cast<std::size_t>(i)] = i;
+    }
+    EXPECT_EQ(lngEmitted, lngExpected);
+    EXPECT_LE(lngMostPending, 5);
+}
+
+// Runs the real program with standard error on a pseudo-terminal (blnTerminal) or a pipe; what it
+// wrote there.
+std::string stderrOfProgram(const std::vector<std::string>& strArgs, bool blnTerminal)
+{
+    int fdRead = -1;
+    int fdWrite = -1;
+    if (blnTerminal) {
+        EXPECT_EQ(::openpty(&fdRead, &fdWrite, nullptr, nullptr, nullptr), 0);
+    } else {
+        int fdPipe[2];
+        EXPECT_EQ(::pipe(fdPipe), 0);
+        fdRead = fdPipe[0];
+        fdWrite = fdPipe[1];
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(fdWrite, STDERR_FILENO);
+        const int fdNull = ::open("/dev/null", O_WRONLY);
+        ::dup2(fdNull, STDOUT_FILENO);
+        std::vector<char*> argv{const_cast<char*>(strBatchProgram.data())};
+        for (const std::string& strArg : strArgs) {
+            argv.push_back(const_cast<char*>(strArg.c_str()));
+        }
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(fdWrite);
+    std::string strText;
+    std::array<char, 4096> chrBuffer{};
+    for (;;) {
+        const ssize_t lngRead = ::read(fdRead, chrBuffer.data(), chrBuffer.size());
+        if (lngRead <= 0) {
+            break; // a pseudo-terminal reports EIO once the program has ended
+        }
+        strText.append(chrBuffer.data(), static_cast<std::size_t>(lngRead));
+    }
+    ::close(fdRead);
+    int intWait = 0;
+    ::waitpid(pid, &intWait, 0);
+    EXPECT_TRUE(WIFEXITED(intWait));
+    return strText;
+}
+
+TEST(BatchJobs, ProgressLineOnlyOnATerminalAndGoneAtTheEndWithASum)
+{
+    TempDir dir;
+    std::vector<std::string> strArgs{"--no-band", "--no-wave"};
+    int i = 0;
+    for (const char* strName : {"f0.csv", "f1.csv", "f2.csv", "f3.csv"}) {
+        testing::writeBytes(dir.file(strName), samples(i == 3 ? 10 : 65536, i));
+        strArgs.push_back(dir.file(strName));
+        ++i;
+    }
+    const std::string strTerminal = stderrOfProgram(strArgs, true);
+    EXPECT_NE(strTerminal.find("kestrix-batch: 3 analysed, 1 refused, 0 failed"), std::string::npos) << strTerminal;
+    // The line was erased before the refusal and the sum were printed.
+    EXPECT_NE(strTerminal.find("\r\033[K"), std::string::npos) << strTerminal;
+
+    const std::string strPipe = stderrOfProgram(strArgs, false);
+    EXPECT_EQ(strPipe.find("analysed,"), std::string::npos) << strPipe;
+    EXPECT_EQ(strPipe.find('\r'), std::string::npos) << strPipe;
+    EXPECT_EQ(strPipe.rfind("kestrix-batch: " + dir.file("f3.csv") + ": ", 0), 0u) << strPipe;
+
+    // One FILE: no progress and no sum, even on a terminal.
+    const std::string strOne = stderrOfProgram({"--no-band", "--no-wave", dir.file("f0.csv")}, true);
+    EXPECT_EQ(strOne, "");
+}
+
+} // namespace
+} // namespace kestrix
