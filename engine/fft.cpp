@@ -317,8 +317,8 @@ bool fftLoopsAvailable(FftLoops loops)
     return false;
 }
 
-void fftWithLoops(FftLoops loops, std::int32_t lngNumSamp, double dblTheta, std::span<double> dblR_SPCData,
-                  std::span<double> dblI_SPCData)
+void fftWithLoops([[maybe_unused]] FftLoops loops, std::int32_t lngNumSamp, double dblTheta,
+                  std::span<double> dblR_SPCData, std::span<double> dblI_SPCData)
 {
     assert(fftLoopsAvailable(loops));
 #if defined(__x86_64__)
