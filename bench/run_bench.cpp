@@ -52,15 +52,17 @@ RunOutputs computeRunOutputs(const std::string& strRecording)
     const engine::AnalysisParameters params = benchParameters(true);
     const engine::RunGeometry geometry = engine::runGeometry(params);
     engine::RunArrays arrays = engine::makeRunArrays(geometry, true, true);
-    arrays.dblInData = readAndParseSamples(strRecording, lngBenchPoints);
-    arrays.dblR_SPCData = arrays.dblInData;
+    const std::vector<double> dblSamples = readAndParseSamples(strRecording, lngBenchPoints);
+    arrays.dblInData.assign(dblSamples.begin(), dblSamples.end());
+    arrays.dblR_SPCData.assign(dblSamples.begin(), dblSamples.end());
+    std::fill(arrays.dblI_SPCData.begin(), arrays.dblI_SPCData.end(), 0.0);
     const double dblPI = engine::computePI();
     engine::computeSpectrum(geometry, dblPI, arrays);
     engine::computeBandSpectrum(geometry, params, arrays);
     engine::computeBandWave(geometry, dblPI, arrays);
 
     RunOutputs outputs;
-    outputs.dblAmp = arrays.dblAmpData;
+    outputs.dblAmp.assign(arrays.dblAmpData.begin(), arrays.dblAmpData.end());
     for (std::size_t i = 0; i < arrays.dblAmpData.size(); ++i) {
         outputs.dblFreq.push_back(static_cast<double>(i) * geometry.dblDeltaFreq);
         outputs.dblVolts.push_back(params.dblPosScale * arrays.dblAmpData[i]);
@@ -87,7 +89,8 @@ void wholeRun(benchmark::State& state, bool blnAllOn)
     platform::StdTextFiles textFiles;
     const double dblPI = engine::computePI();
     for (auto _ : state) {
-        const engine::AnalysisResult result = engine::analyseFile(params, files.strRecording, textFiles, dblPI);
+        const engine::AnalysisResult result =
+            engine::analyseFile(params, files.strRecording, textFiles, dblPI, {}, false);
         if (!result.analysed()) {
             state.SkipWithError(("the run was refused: " + result.strRefusal).c_str());
             break;

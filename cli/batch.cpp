@@ -167,7 +167,7 @@ int analyseOne(const FileJob& job, const BatchRun& run, std::ostream& strOut, st
     };
     try {
         const engine::AnalysisResult result =
-            engine::analyseFile(run.params, job.strFile, run.files, run.dblPI, printPath);
+            engine::analyseFile(run.params, job.strFile, run.files, run.dblPI, printPath, false);
         if (!result.analysed()) {
             strErr << strProgram << ": " << job.strGiven << ": ";
             printMessage(strErr, result.strRefusal);

@@ -12,7 +12,7 @@ namespace kestrix::engine {
 
 namespace {
 
-std::span<double> all(std::vector<double>& dblArray)
+std::span<double> all(WorkArray<double>& dblArray)
 {
     return {dblArray.data(), dblArray.size()};
 }
@@ -37,16 +37,27 @@ public:
     {
     }
 
-    void text(const std::string& strPath, std::string_view strContent)
+    void spectrum(const std::string& strPath, const RunGeometry& geometry, double dblPosScale,
+                  std::span<const double> dblAmp)
     {
-        writeTextFile(files, strPath, strContent);
+        writeTextFile(files, strPath, [&](platform::TextWriter& writer) {
+            writeSpectrumCsv(writer, buffer, geometry.lngNumLine, geometry.dblDeltaFreq, dblPosScale, dblAmp);
+        });
+        done(strPath);
+    }
+
+    void bandWave(const std::string& strPath, double dblDeltaTime, std::span<const double> dblBandWave)
+    {
+        writeTextFile(files, strPath, [&](platform::TextWriter& writer) {
+            writeBandWaveCsv(writer, buffer, dblDeltaTime, dblBandWave);
+        });
         done(strPath);
     }
 
     void wave(std::span<const std::int16_t> intData, const std::string& strDstFileName, std::int32_t lngNumSamp,
               std::int32_t lngSampFreq)
     {
-        OutWaveFile(intData, strDstFileName, lngNumSamp, lngSampFreq, files);
+        OutWaveFile(intData, strDstFileName, lngNumSamp, lngSampFreq, files, buffer);
         done(strDstFileName + ".wav");
     }
 
@@ -62,16 +73,16 @@ private:
     platform::TextFiles& files;
     const FileWrittenHandler& onWritten;
     AnalysisResult& result;
+    OutputBuffer buffer; // one for every file of the run
 };
 
 void writeBandFiles(const RunGeometry& geometry, const AnalysisParameters& params, double dblPI,
                     const std::string& strBaseName, RunArrays& arrays, OutputWriter& output)
 {
     computeBandSpectrum(geometry, params, arrays);
-    output.text(strBaseName + "_BAND_SPC.csv", formatSpectrumCsv(geometry.lngNumLine, geometry.dblDeltaFreq,
-                                                                 params.dblPosScale, arrays.dblAmpBandData));
+    output.spectrum(strBaseName + "_BAND_SPC.csv", geometry, params.dblPosScale, arrays.dblAmpBandData);
     computeBandWave(geometry, dblPI, arrays);
-    output.text(strBaseName + "_BAND_WAVE.csv", formatBandWaveCsv(geometry.dblDeltaTime, arrays.dblBandWave));
+    output.bandWave(strBaseName + "_BAND_WAVE.csv", geometry.dblDeltaTime, arrays.dblBandWave);
     if (params.blnWave) {
         for (std::size_t i = 0; i < arrays.intData.size(); ++i) {
             arrays.intData[i] = static_cast<std::int16_t>(arrays.dblBandWave[i]);
@@ -201,7 +212,7 @@ void computeBandWave(const RunGeometry& geometry, double dblPI, RunArrays& array
 }
 
 AnalysisResult analyseFile(const AnalysisParameters& params, const std::string& strFileName, platform::TextFiles& files,
-                           double dblPI, const FileWrittenHandler& onWritten)
+                           double dblPI, const FileWrittenHandler& onWritten, bool blnSpectra)
 {
     AnalysisResult result;
     auto stream = files.openTextFile(strFileName);
@@ -223,15 +234,16 @@ AnalysisResult analyseFile(const AnalysisParameters& params, const std::string& 
 
     OutputWriter output(files, onWritten, result);
     computeSpectrum(geometry, dblPI, arrays);
-    output.text(strBaseName + "_SPC.csv",
-                formatSpectrumCsv(geometry.lngNumLine, geometry.dblDeltaFreq, params.dblPosScale, arrays.dblAmpData));
+    output.spectrum(strBaseName + "_SPC.csv", geometry, params.dblPosScale, arrays.dblAmpData);
     if (params.blnBand) {
         writeBandFiles(geometry, params, dblPI, strBaseName, arrays, output);
     }
     if (params.blnWave) {
         writeInputWave(geometry, params, strBaseName, arrays, output);
     }
-    result.spectra = spectraInVolts(geometry, params, strBaseName, arrays);
+    if (blnSpectra) {
+        result.spectra = spectraInVolts(geometry, params, strBaseName, arrays);
+    }
     return result;
 }
 

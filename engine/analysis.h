@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <new>
 #include <span>
 #include <string>
 #include <vector>
@@ -29,7 +31,7 @@ struct AnalysisResult
 {
     std::string strRefusal;              // the data-count message when the file was refused, else empty
     std::vector<std::string> strWritten; // the files written, in their order
-    RunSpectra spectra;                  // filled when the file was analysed
+    RunSpectra spectra;                  // filled when the file was analysed and the spectra were asked for
 
     bool analysed() const
     {
@@ -45,9 +47,9 @@ using FileWrittenHandler = std::function<void(const std::string& strPath)>;
 // made or anything is written. Every other trouble is raised as KestrixError: a file that cannot be read
 // or written (files written before it stay), a sampling frequency of 0 (11), a non-finite value that
 // would reach a file (6), and an input named like one of its outputs (75, before anything is written).
-// dblPI is the window's pi (arctangent(1) * 4).
+// dblPI is the window's pi (arctangent(1) * 4). The spectra in volts come back only with blnSpectra.
 AnalysisResult analyseFile(const AnalysisParameters& params, const std::string& strFileName, platform::TextFiles& files,
-                           double dblPI, const FileWrittenHandler& onWritten = {});
+                           double dblPI, const FileWrittenHandler& onWritten = {}, bool blnSpectra = true);
 
 // The output base path of an input file: its folder, one separator, its name without extension.
 std::string outputBaseName(platform::TextFiles& files, const std::string& strFileName);
@@ -67,19 +69,40 @@ struct RunGeometry
 // The geometry of a run with these parameters; raises division by zero (11) for a sampling frequency 0.
 RunGeometry runGeometry(const AnalysisParameters& params);
 
-// The working arrays of a run, made zero-filled in the order of their declaration (the band arrays
-// only with the band on, intData only with Wave output on).
+// An allocator whose vectors leave new elements unset: every working array is written whole before it
+// is read, so filling it with zeros first would only cost time (and, in a fresh process, nothing else).
+template <typename T> struct UnsetAllocator : std::allocator<T>
+{
+    template <typename U> struct rebind
+    {
+        using other = UnsetAllocator<U>;
+    };
+    UnsetAllocator() = default;
+    template <typename U> UnsetAllocator(const UnsetAllocator<U>&) noexcept {}
+    template <typename U> void construct(U* p) noexcept
+    {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args> void construct(U* p, Args&&... args)
+    {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+template <typename T> using WorkArray = std::vector<T, UnsetAllocator<T>>;
+
+// The working arrays of a run, made in the order of their declaration (the band arrays only with the band
+// on, intData only with Wave output on). Each is written whole by its step before any step reads it.
 struct RunArrays
 {
-    std::vector<double> dblInData;
-    std::vector<double> dblAmpData;
-    std::vector<double> dblR_SPCData;
-    std::vector<double> dblI_SPCData;
-    std::vector<double> dblBandWave;
-    std::vector<double> dblAmpBandData;
-    std::vector<double> dblR_BandData;
-    std::vector<double> dblI_BandData;
-    std::vector<std::int16_t> intData;
+    WorkArray<double> dblInData;
+    WorkArray<double> dblAmpData;
+    WorkArray<double> dblR_SPCData;
+    WorkArray<double> dblI_SPCData;
+    WorkArray<double> dblBandWave;
+    WorkArray<double> dblAmpBandData;
+    WorkArray<double> dblR_BandData;
+    WorkArray<double> dblI_BandData;
+    WorkArray<std::int16_t> intData;
 };
 RunArrays makeRunArrays(const RunGeometry& geometry, bool blnBand, bool blnWave);
 

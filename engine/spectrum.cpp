@@ -28,49 +28,59 @@ constexpr std::size_t lngCountMax = 11; // "-2147483648", the longest int text
 
 } // namespace
 
+void writeSpectrumCsv(platform::TextWriter& writer, OutputBuffer& buffer, std::int32_t lngNumLine, double dblDeltaFreq,
+                      double dblPosScale, std::span<const double> dblAmpData)
+{
+    const auto lngLines = static_cast<std::size_t>(lngNumLine < 0 ? 0 : lngNumLine);
+    for (std::size_t i = 0; i < lngLines; ++i) {
+        if (!std::isfinite(static_cast<double>(i) * dblDeltaFreq) || !std::isfinite(dblPosScale * dblAmpData[i])) {
+            raiseFailure(err::lngOverflow, "spectrum line " + std::to_string(i) + " is not a finite number");
+        }
+    }
+    constexpr std::size_t lngLineMax = 2 * lngNumberMax + 3; // two numbers, a comma and CR LF
+    streamLines(writer, buffer, lngLines, lngLineMax, [&](std::size_t i, char* pch) {
+        pch = writeGeneralNumberText(pch, static_cast<double>(i) * dblDeltaFreq);
+        *pch++ = ',';
+        pch = writeGeneralNumberText(pch, dblPosScale * dblAmpData[i]);
+        *pch++ = '\r';
+        *pch++ = '\n';
+        return pch;
+    });
+}
+
 std::string formatSpectrumCsv(std::int32_t lngNumLine, double dblDeltaFreq, double dblPosScale,
                               std::span<const double> dblAmpData)
 {
-    constexpr std::size_t lngLineMax = 2 * lngNumberMax + 3; // two numbers, a comma and CR LF
-    const auto lngLines = static_cast<std::size_t>(lngNumLine < 0 ? 0 : lngNumLine);
-    std::string strContent(lngLines * lngLineMax + lngGeneralTextRoom, '\0');
-    char* pch = strContent.data();
-    for (std::int32_t i = 0; i < lngNumLine; ++i) {
-        const double dblFreq = static_cast<double>(i) * dblDeltaFreq;
-        const double dblVolts = dblPosScale * dblAmpData[static_cast<std::size_t>(i)];
-        if (!std::isfinite(dblFreq) || !std::isfinite(dblVolts)) {
-            raiseFailure(err::lngOverflow, "spectrum line " + std::to_string(i) + " is not a finite number");
-        }
-        pch = writeGeneralNumberText(pch, dblFreq);
+    StringWriter writer;
+    OutputBuffer buffer;
+    writeSpectrumCsv(writer, buffer, lngNumLine, dblDeltaFreq, dblPosScale, dblAmpData);
+    return std::move(writer.strContent);
+}
+
+void writeBandWaveCsv(platform::TextWriter& writer, OutputBuffer& buffer, double dblDeltaTime,
+                      std::span<const double> dblBandWave)
+{
+    if (!dblBandWave.empty() && !std::isfinite(static_cast<double>(dblBandWave.size() - 1) * dblDeltaTime)) {
+        raiseFailure(err::lngOverflow, "band waveform time is not a finite number");
+    }
+    constexpr std::size_t lngLineMax = lngNumberMax + lngCountMax + 3;
+    streamLines(writer, buffer, dblBandWave.size(), lngLineMax, [&](std::size_t i, char* pch) {
+        pch = writeGeneralNumberText(pch, static_cast<double>(i) * dblDeltaTime);
         *pch++ = ',';
-        pch = writeGeneralNumberText(pch, dblVolts);
+        // The counts are whole 16-bit numbers already: their "#0" text is their integer text.
+        pch = std::to_chars(pch, pch + lngCountMax, static_cast<int>(dblBandWave[i])).ptr;
         *pch++ = '\r';
         *pch++ = '\n';
-    }
-    strContent.resize(static_cast<std::size_t>(pch - strContent.data()));
-    return strContent;
+        return pch;
+    });
 }
 
 std::string formatBandWaveCsv(double dblDeltaTime, std::span<const double> dblBandWave)
 {
-    constexpr std::size_t lngLineMax = lngNumberMax + lngCountMax + 3;
-    std::string strContent(dblBandWave.size() * lngLineMax + lngGeneralTextRoom, '\0');
-    char* pch = strContent.data();
-    char* const pchEnd = pch + strContent.size();
-    for (std::size_t i = 0; i < dblBandWave.size(); ++i) {
-        const double dblTime = static_cast<double>(i) * dblDeltaTime;
-        if (!std::isfinite(dblTime)) {
-            raiseFailure(err::lngOverflow, "band waveform time is not a finite number");
-        }
-        pch = writeGeneralNumberText(pch, dblTime);
-        *pch++ = ',';
-        // The counts are whole 16-bit numbers already: their "#0" text is their integer text.
-        pch = std::to_chars(pch, pchEnd, static_cast<int>(dblBandWave[i])).ptr;
-        *pch++ = '\r';
-        *pch++ = '\n';
-    }
-    strContent.resize(static_cast<std::size_t>(pch - strContent.data()));
-    return strContent;
+    StringWriter writer;
+    OutputBuffer buffer;
+    writeBandWaveCsv(writer, buffer, dblDeltaTime, dblBandWave);
+    return std::move(writer.strContent);
 }
 
 void selectBand(std::int32_t lngNumSamp, std::int32_t lngNumLine, double dblDeltaFreq, double dblLowFreq,
@@ -90,13 +100,6 @@ void selectBand(std::int32_t lngNumSamp, std::int32_t lngNumLine, double dblDelt
             dblI_BandData[k] = dblI_SPCData[k];
         }
     }
-}
-
-void writeTextFile(platform::TextFiles& files, const std::string& strPath, std::string_view strContent)
-{
-    const auto writer = files.createTextFile(strPath);
-    writer->write(strContent);
-    writer->close();
 }
 
 } // namespace kestrix::engine

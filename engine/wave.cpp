@@ -3,7 +3,9 @@
 #include "number_text.h"
 #include "platform/failure.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace kestrix::engine {
@@ -21,22 +23,26 @@ std::int16_t clipToCount(std::int64_t lngWhole)
     return static_cast<std::int16_t>(lngWhole);
 }
 
-void putLe16(std::vector<std::uint8_t>& bytOut, std::uint16_t lngValue)
+char* putLe16(char* pch, std::uint16_t lngValue)
 {
-    bytOut.push_back(static_cast<std::uint8_t>(lngValue & 0xFFu));
-    bytOut.push_back(static_cast<std::uint8_t>(lngValue >> 8));
+    *pch++ = static_cast<char>(lngValue & 0xFFu);
+    *pch++ = static_cast<char>(lngValue >> 8);
+    return pch;
 }
 
-void putLe32(std::vector<std::uint8_t>& bytOut, std::uint32_t lngValue)
+char* putLe32(char* pch, std::uint32_t lngValue)
 {
-    putLe16(bytOut, static_cast<std::uint16_t>(lngValue & 0xFFFFu));
-    putLe16(bytOut, static_cast<std::uint16_t>(lngValue >> 16));
+    pch = putLe16(pch, static_cast<std::uint16_t>(lngValue & 0xFFFFu));
+    return putLe16(pch, static_cast<std::uint16_t>(lngValue >> 16));
 }
 
-void putText(std::vector<std::uint8_t>& bytOut, std::string_view strText)
+char* putText(char* pch, std::string_view strText)
 {
-    bytOut.insert(bytOut.end(), strText.begin(), strText.end());
+    std::memcpy(pch, strText.data(), strText.size());
+    return pch + strText.size();
 }
+
+constexpr std::size_t lngHeaderBytes = 44;
 
 // A size field: a 32-bit signed product that must not overflow.
 std::int32_t checkedSize(std::int64_t lngValue)
@@ -65,13 +71,12 @@ std::int16_t waveCount(double dblValue)
     return clipToCount(wholeNumberOfGeneralText(dblValue));
 }
 
-std::vector<std::uint8_t> buildWaveFile(std::span<const std::int16_t> intData, std::int32_t lngNumSamp,
-                                        std::int32_t lngSampFreq)
+WaveHeader waveHeader(std::int32_t lngNumSamp, std::int32_t lngSampFreq, std::size_t lngSamples)
 {
     const std::int32_t lngRiffSize = checkedSize(std::int64_t{lngNumSamp} * 2 + 36);
     const std::int32_t lngBytesPerSec = checkedSize(std::int64_t{lngSampFreq} * 2);
     const std::int32_t lngDataSize = checkedSize(std::int64_t{lngNumSamp} * 2);
-    if (lngSampFreq <= 0 || lngNumSamp < 0 || intData.size() != static_cast<std::size_t>(lngNumSamp)) {
+    if (lngSampFreq <= 0 || lngNumSamp < 0 || lngSamples != static_cast<std::size_t>(lngNumSamp)) {
         raiseFailure(err::lngInvalidCall, "Wave file parameters");
     }
     constexpr std::uint16_t intFormatPcm = 1;
@@ -80,31 +85,63 @@ std::vector<std::uint8_t> buildWaveFile(std::span<const std::int16_t> intData, s
     constexpr std::uint16_t intBitsPerSample = 16;
     constexpr std::uint32_t lngFmtSize = 16;
 
-    std::vector<std::uint8_t> bytFile;
-    bytFile.reserve(44 + 2 * intData.size());
-    putText(bytFile, "RIFF");
-    putLe32(bytFile, static_cast<std::uint32_t>(lngRiffSize));
-    putText(bytFile, "WAVEfmt ");
-    putLe32(bytFile, lngFmtSize);
-    putLe16(bytFile, intFormatPcm);
-    putLe16(bytFile, intChannels);
-    putLe32(bytFile, static_cast<std::uint32_t>(lngSampFreq));
-    putLe32(bytFile, static_cast<std::uint32_t>(lngBytesPerSec));
-    putLe16(bytFile, intBlockAlign);
-    putLe16(bytFile, intBitsPerSample);
-    putText(bytFile, "data");
-    putLe32(bytFile, static_cast<std::uint32_t>(lngDataSize));
-    for (const std::int16_t intSample : intData) {
-        putLe16(bytFile, static_cast<std::uint16_t>(intSample));
+    WaveHeader header;
+    char* pch = header.chrBytes.data();
+    pch = putText(pch, "RIFF");
+    pch = putLe32(pch, static_cast<std::uint32_t>(lngRiffSize));
+    pch = putText(pch, "WAVEfmt ");
+    pch = putLe32(pch, lngFmtSize);
+    pch = putLe16(pch, intFormatPcm);
+    pch = putLe16(pch, intChannels);
+    pch = putLe32(pch, static_cast<std::uint32_t>(lngSampFreq));
+    pch = putLe32(pch, static_cast<std::uint32_t>(lngBytesPerSec));
+    pch = putLe16(pch, intBlockAlign);
+    pch = putLe16(pch, intBitsPerSample);
+    pch = putText(pch, "data");
+    putLe32(pch, static_cast<std::uint32_t>(lngDataSize));
+    return header;
+}
+
+void writeWaveData(platform::TextWriter& writer, OutputBuffer& buffer, const WaveHeader& header,
+                   std::span<const std::int16_t> intData)
+{
+    writer.write(std::string_view(header.chrBytes.data(), header.chrBytes.size()));
+    constexpr std::size_t lngPerBlock = OutputBuffer::lngBytes / 2;
+    for (std::size_t lngFirst = 0; lngFirst < intData.size(); lngFirst += lngPerBlock) {
+        const std::size_t lngEnd = std::min(intData.size(), lngFirst + lngPerBlock);
+        char* pch = buffer.data();
+        for (std::size_t i = lngFirst; i < lngEnd; ++i) {
+            pch = putLe16(pch, static_cast<std::uint16_t>(intData[i]));
+        }
+        writer.write(std::string_view(buffer.data(), static_cast<std::size_t>(pch - buffer.data())));
     }
-    return bytFile;
+}
+
+std::vector<std::uint8_t> buildWaveFile(std::span<const std::int16_t> intData, std::int32_t lngNumSamp,
+                                        std::int32_t lngSampFreq)
+{
+    const WaveHeader header = waveHeader(lngNumSamp, lngSampFreq, intData.size());
+    StringWriter writer;
+    OutputBuffer buffer;
+    writeWaveData(writer, buffer, header, intData);
+    return std::vector<std::uint8_t>(writer.strContent.begin(), writer.strContent.end());
+}
+
+void OutWaveFile(std::span<const std::int16_t> intData, const std::string& strDstFileName, std::int32_t lngNumSamp,
+                 std::int32_t lngSampFreq, platform::TextFiles& files, OutputBuffer& buffer)
+{
+    // Every size is checked before the file is touched.
+    const WaveHeader header = waveHeader(lngNumSamp, lngSampFreq, intData.size());
+    const auto writer = files.createBinaryFile(strDstFileName + ".wav");
+    writeWaveData(*writer, buffer, header, intData);
+    writer->close();
 }
 
 void OutWaveFile(std::span<const std::int16_t> intData, const std::string& strDstFileName, std::int32_t lngNumSamp,
                  std::int32_t lngSampFreq, platform::TextFiles& files)
 {
-    const std::vector<std::uint8_t> bytFile = buildWaveFile(intData, lngNumSamp, lngSampFreq);
-    files.writeBinaryFile(strDstFileName + ".wav", bytFile);
+    OutputBuffer buffer;
+    OutWaveFile(intData, strDstFileName, lngNumSamp, lngSampFreq, files, buffer);
 }
 
 } // namespace kestrix::engine

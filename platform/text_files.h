@@ -28,9 +28,9 @@ public:
     virtual void close() = 0;
 };
 
-// A text stream open for writing. Nothing reaches the disk before close(), which replaces any
-// earlier file of that name at once; a stream destroyed without close() leaves the earlier file (or
-// none) as it was.
+// A stream open for writing (text, or the bytes of a binary file). The earlier file of that name is
+// replaced only at close(), at once; a stream destroyed without close() leaves the earlier file (or
+// none) as it was. A failure to write may be raised by any call.
 class TextWriter
 {
 public:
@@ -93,8 +93,8 @@ public:
 
     virtual std::unique_ptr<TextReader> openTextFile(std::string_view strPath) = 0;
     virtual std::unique_ptr<TextWriter> createTextFile(std::string_view strPath) = 0;
-    // Replaces the file with exactly these bytes, at once.
-    virtual void writeBinaryFile(std::string_view strPath, std::span<const std::uint8_t> bytData) = 0;
+    // A stream for the bytes of a binary file (the Wave files): write() stores them as they are.
+    virtual std::unique_ptr<TextWriter> createBinaryFile(std::string_view strPath) = 0;
 };
 
 } // namespace kestrix::platform

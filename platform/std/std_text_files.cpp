@@ -1,6 +1,8 @@
 #include "std_text_files.h"
 
+#include "atomic_file.h"
 #include "platform/failure.h"
+#include "posix_file.h"
 
 #include <atomic>
 #include <bit>
@@ -19,62 +21,9 @@ namespace kestrix::platform {
 
 namespace {
 
-// A failure number for an errno of opening, creating or writing a file.
-std::int32_t failureForErrno(int intErrno, bool blnReading)
-{
-    switch (intErrno) {
-    case ENOENT:
-        return blnReading ? err::lngFileNotFound : err::lngPathNotFound;
-    case ENOTDIR:
-        return err::lngPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case ETXTBSY:
-        return err::lngPermissionDenied;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-        return err::lngDiskFull;
-    default:
-        return err::lngPathFileAccess;
-    }
-}
-
-[[noreturn]] void raiseForErrno(int intErrno, bool blnReading, const std::string& strPath)
-{
-    raiseFailure(failureForErrno(intErrno, blnReading), strPath + " (" + std::strerror(intErrno) + ")");
-}
-
-class FileDescriptor
-{
-public:
-    explicit FileDescriptor(int fd) : fd(fd) {}
-    ~FileDescriptor()
-    {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const
-    {
-        return fd;
-    }
-    // Closes now and reports the errno of a failed close (0 when it went well).
-    int closeNow()
-    {
-        const int rc = ::close(fd);
-        fd = -1;
-        return rc == 0 ? 0 : errno;
-    }
-
-private:
-    int fd;
-};
-
 constexpr std::size_t lngChunkBytes = 64 * 1024;
+// The longest line, a chunk read after it, and room for a CR before the LF.
+constexpr std::size_t lngBufferBytes = lngMaxLineBytes + lngChunkBytes + 1;
 
 constexpr bool blnLittleEndian = std::endian::native == std::endian::little;
 
@@ -101,7 +50,7 @@ class StdTextReader final : public TextReader
 {
 public:
     StdTextReader(int fd, std::string strPath)
-        : fd(fd), strPath(std::move(strPath)), chrBuffer(lngMaxLineBytes + lngChunkBytes + 1)
+        : fd(fd), strPath(std::move(strPath)), chrBuffer(new char[lngBufferBytes]) // not zero-filled
     {
     }
 
@@ -176,12 +125,12 @@ private:
                     break; // the short rest goes to memchr
                 }
                 lngMaskStart = lngFrom;
-                lngMask = newlineMask(chrBuffer.data() + lngFrom);
+                lngMask = newlineMask(chrBuffer.get() + lngFrom);
             }
         }
-        const void* pNewline = std::memchr(chrBuffer.data() + lngFrom, '\n', lngEnd - lngFrom);
+        const void* pNewline = std::memchr(chrBuffer.get() + lngFrom, '\n', lngEnd - lngFrom);
         return pNewline == nullptr ? lngNone
-                                   : static_cast<std::size_t>(static_cast<const char*>(pNewline) - chrBuffer.data());
+                                   : static_cast<std::size_t>(static_cast<const char*>(pNewline) - chrBuffer.get());
     }
 
     TextLine takeLine(std::size_t lngLineEnd, std::size_t lngNext)
@@ -194,7 +143,7 @@ private:
             lngBegin = lngNext;
             return TextLine{{}, true};
         }
-        const std::string_view strText(chrBuffer.data() + lngBegin, lngTextEnd - lngBegin);
+        const std::string_view strText(chrBuffer.get() + lngBegin, lngTextEnd - lngBegin);
         lngBegin = lngNext;
         return TextLine{strText, false};
     }
@@ -204,9 +153,9 @@ private:
     {
         lngBegin = lngEnd;
         while (fill()) {
-            const void* pNewline = std::memchr(chrBuffer.data() + lngBegin, '\n', lngEnd - lngBegin);
+            const void* pNewline = std::memchr(chrBuffer.get() + lngBegin, '\n', lngEnd - lngBegin);
             if (pNewline != nullptr) {
-                lngBegin = static_cast<std::size_t>(static_cast<const char*>(pNewline) - chrBuffer.data()) + 1;
+                lngBegin = static_cast<std::size_t>(static_cast<const char*>(pNewline) - chrBuffer.get()) + 1;
                 return;
             }
             lngBegin = lngEnd;
@@ -220,15 +169,15 @@ private:
             return false;
         }
         if (lngBegin > 0) {
-            std::memmove(chrBuffer.data(), chrBuffer.data() + lngBegin, lngEnd - lngBegin);
+            std::memmove(chrBuffer.get(), chrBuffer.get() + lngBegin, lngEnd - lngBegin);
             lngEnd -= lngBegin;
             lngBegin = 0;
             lngMaskStart = lngNone; // the mask described the bytes where they were
         }
-        const std::size_t lngRoom = chrBuffer.size() - lngEnd;
+        const std::size_t lngRoom = lngBufferBytes - lngEnd;
         ssize_t lngRead;
         do {
-            lngRead = ::read(fd.get(), chrBuffer.data() + lngEnd, lngRoom < lngChunkBytes ? lngRoom : lngChunkBytes);
+            lngRead = ::read(fd.get(), chrBuffer.get() + lngEnd, lngRoom < lngChunkBytes ? lngRoom : lngChunkBytes);
         } while (lngRead < 0 && errno == EINTR);
         if (lngRead < 0) {
             raiseForErrno(errno, true, strPath);
@@ -240,7 +189,7 @@ private:
         lngEnd += static_cast<std::size_t>(lngRead);
         if (blnAtStart) {
             blnAtStart = false;
-            if (lngEnd >= 3 && std::memcmp(chrBuffer.data(), "\xEF\xBB\xBF", 3) == 0) {
+            if (lngEnd >= 3 && std::memcmp(chrBuffer.get(), "\xEF\xBB\xBF", 3) == 0) {
                 lngBegin = 3;
             }
         }
@@ -249,7 +198,7 @@ private:
 
     FileDescriptor fd;
     std::string strPath;
-    std::vector<char> chrBuffer;
+    std::unique_ptr<char[]> chrBuffer;
     std::size_t lngBegin = 0;
     std::size_t lngEnd = 0;
     bool blnEof = false;
@@ -258,98 +207,7 @@ private:
     std::uint64_t lngMask = 0;
 };
 
-class StdTextWriter final : public BufferedTextWriter
-{
-public:
-    explicit StdTextWriter(std::string strPath) : strPath(std::move(strPath)) {}
-
-protected:
-    void commit(const std::string& strText) override
-    {
-        replaceFileAtomically(strPath, strText);
-    }
-
-private:
-    std::string strPath;
-};
-
-std::string temporaryNameBeside(const std::string& strPath, unsigned lngAttempt)
-{
-    static std::atomic<unsigned> lngCounter{0};
-    const auto lngSlash = strPath.rfind('/');
-    const std::string strFolder = lngSlash == std::string::npos ? std::string() : strPath.substr(0, lngSlash + 1);
-    const std::string strName = lngSlash == std::string::npos ? strPath : strPath.substr(lngSlash + 1);
-    return strFolder + "." + strName + "." + std::to_string(::getpid()) + "-" +
-           std::to_string(lngCounter.fetch_add(1) + lngAttempt) + ".tmp";
-}
-
 } // namespace
-
-void replaceFileAtomically(const std::string& strRequested, std::string_view bytData)
-{
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    std::string strPath = strRequested;
-    // Writing through a link keeps the link and replaces the file it points to.
-    if (fs::is_symlink(strPath, ec)) {
-        const fs::path resolved = fs::canonical(strPath, ec);
-        if (!ec) {
-            strPath = resolved.string();
-        }
-    }
-    struct stat statOld
-    {
-    };
-    if (::stat(strPath.c_str(), &statOld) == 0) {
-        if (S_ISDIR(statOld.st_mode)) {
-            raiseForErrno(EISDIR, false, strRequested);
-        }
-        // A file its owner made read-only is not silently replaced.
-        if (::access(strPath.c_str(), W_OK) != 0) {
-            raiseForErrno(errno, false, strRequested);
-        }
-    }
-    std::string strTemporary;
-    int fd = -1;
-    for (unsigned lngAttempt = 0; fd < 0 && lngAttempt < 100; ++lngAttempt) {
-        strTemporary = temporaryNameBeside(strPath, lngAttempt);
-        fd = ::open(strTemporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) {
-            raiseForErrno(errno, false, strRequested);
-        }
-    }
-    if (fd < 0) {
-        raiseForErrno(EEXIST, false, strRequested);
-    }
-    FileDescriptor file(fd);
-    const auto fail = [&](int intErrno) {
-        file.closeNow();
-        ::unlink(strTemporary.c_str());
-        raiseForErrno(intErrno, false, strRequested);
-    };
-    const char* pch = bytData.data();
-    std::size_t lngLeft = bytData.size();
-    while (lngLeft > 0) {
-        const ssize_t lngWritten = ::write(file.get(), pch, lngLeft);
-        if (lngWritten < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            fail(errno);
-        }
-        pch += lngWritten;
-        lngLeft -= static_cast<std::size_t>(lngWritten);
-    }
-    if (const int intCloseErrno = file.closeNow(); intCloseErrno != 0) {
-        ::unlink(strTemporary.c_str());
-        raiseForErrno(intCloseErrno, false, strRequested);
-    }
-    if (::rename(strTemporary.c_str(), strPath.c_str()) != 0) {
-        const int intErrno = errno;
-        ::unlink(strTemporary.c_str());
-        raiseForErrno(intErrno, false, strRequested);
-    }
-}
 
 std::string StdTextFiles::getParentFolderName(std::string_view strPath)
 {
@@ -412,13 +270,12 @@ std::unique_ptr<TextReader> StdTextFiles::openTextFile(std::string_view strPath)
 
 std::unique_ptr<TextWriter> StdTextFiles::createTextFile(std::string_view strPath)
 {
-    return std::make_unique<StdTextWriter>(std::string(strPath));
+    return std::make_unique<AtomicFile>(std::string(strPath));
 }
 
-void StdTextFiles::writeBinaryFile(std::string_view strPath, std::span<const std::uint8_t> bytData)
+std::unique_ptr<TextWriter> StdTextFiles::createBinaryFile(std::string_view strPath)
 {
-    replaceFileAtomically(std::string(strPath),
-                          std::string_view(reinterpret_cast<const char*>(bytData.data()), bytData.size()));
+    return std::make_unique<AtomicFile>(std::string(strPath));
 }
 
 } // namespace kestrix::platform

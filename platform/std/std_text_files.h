@@ -11,7 +11,7 @@ namespace kestrix::platform {
 inline constexpr std::size_t lngMaxLineBytes = 64 * 1024;
 
 // TextFiles on the standard library and POSIX: bytes in, bytes out, CR LF written; output files are
-// written to a temporary file in the same folder and renamed over the old one.
+// written to a temporary file in the same folder and renamed over the old one (AtomicFile).
 class StdTextFiles final : public TextFiles
 {
 public:
@@ -24,10 +24,7 @@ public:
     bool sameFile(std::string_view strPathA, std::string_view strPathB) override;
     std::unique_ptr<TextReader> openTextFile(std::string_view strPath) override;
     std::unique_ptr<TextWriter> createTextFile(std::string_view strPath) override;
-    void writeBinaryFile(std::string_view strPath, std::span<const std::uint8_t> bytData) override;
+    std::unique_ptr<TextWriter> createBinaryFile(std::string_view strPath) override;
 };
-
-// Replaces strPath with bytData atomically: the old file (or none) stays if anything fails.
-void replaceFileAtomically(const std::string& strPath, std::string_view bytData);
 
 } // namespace kestrix::platform

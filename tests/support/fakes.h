@@ -105,9 +105,9 @@ public:
     {
         return std::make_unique<Writer>(*this, std::string(strPath));
     }
-    void writeBinaryFile(std::string_view strPath, std::span<const std::uint8_t> bytData) override
+    std::unique_ptr<platform::TextWriter> createBinaryFile(std::string_view strPath) override
     {
-        store(std::string(strPath), std::string(bytData.begin(), bytData.end()));
+        return std::make_unique<Writer>(*this, std::string(strPath));
     }
 
     std::map<std::string, std::string> files;
