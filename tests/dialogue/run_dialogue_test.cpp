@@ -51,11 +51,7 @@ struct RunFixture : ::testing::Test
     }
     std::vector<std::string> messageTexts() const
     {
-        std::vector<std::string> strTexts;
-        for (const auto& message : ui.messages) {
-            strTexts.push_back(message.strText);
-        }
-        return strTexts;
+        return ui.messageTexts();
     }
 
     ControlContents controls;

@@ -57,6 +57,16 @@ public:
         blnBusyChanges.push_back(blnBusy_);
     }
 
+    // The texts of the messages shown, in their order.
+    std::vector<std::string> messageTexts() const
+    {
+        std::vector<std::string> strTexts;
+        for (const ShownMessage& message : messages) {
+            strTexts.push_back(message.strText);
+        }
+        return strTexts;
+    }
+
     std::deque<std::optional<std::string>> choices;
     std::vector<ShownMessage> messages;
     std::vector<platform::OpenFileRequest> requests;

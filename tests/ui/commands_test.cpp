@@ -37,11 +37,7 @@ protected:
 
     std::vector<std::string> messageTexts() const
     {
-        std::vector<std::string> strTexts;
-        for (const ShownMessage& message : fakeUi.messages) {
-            strTexts.push_back(message.strText);
-        }
-        return strTexts;
+        return fakeUi.messageTexts();
     }
 
     QTemporaryDir folder;
