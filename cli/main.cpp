@@ -1,4 +1,5 @@
-#include "batch.h"
+#include "average_command.h"
+#include "platform/sndfile/sndfile_sound_files.h"
 #include "platform/std/std_text_files.h"
 
 #include <iostream>
@@ -9,5 +10,6 @@ int main(int argc, char** argv)
 {
     const std::vector<std::string> strArgs(argv + 1, argv + argc);
     kestrix::platform::StdTextFiles files;
-    return kestrix::cli::runBatch(strArgs, std::cout, std::cerr, files);
+    kestrix::platform::SndfileSoundFiles sounds;
+    return kestrix::cli::runBatchCommand(strArgs, std::cout, std::cerr, files, sounds);
 }

@@ -285,6 +285,11 @@ std::string temporaryNameBeside(const std::string& strPath, unsigned lngAttempt)
 
 } // namespace
 
+void raiseFileFailure(int intErrno, bool blnReading, const std::string& strPath)
+{
+    raiseForErrno(intErrno, blnReading, strPath);
+}
+
 void replaceFileAtomically(const std::string& strRequested, std::string_view bytData)
 {
     namespace fs = std::filesystem;

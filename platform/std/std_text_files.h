@@ -30,4 +30,8 @@ public:
 // Replaces strPath with bytData atomically: the old file (or none) stays if anything fails.
 void replaceFileAtomically(const std::string& strPath, std::string_view bytData);
 
+// Raises the failure for an errno of opening, reading (blnReading) or writing strPath, as the text
+// files do: 53 not found (76 path not found when writing), 70 permission denied, 61 disk full, 75 else.
+[[noreturn]] void raiseFileFailure(int intErrno, bool blnReading, const std::string& strPath);
+
 } // namespace kestrix::platform
