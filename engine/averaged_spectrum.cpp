@@ -25,7 +25,7 @@ std::int64_t segmentCount(std::int64_t lngSamples, std::int32_t lngNumSamp, doub
 }
 
 SpectrumAverager::SpectrumAverager(const AverageSettings& settings, double dblPI, SegmentHandler onSegment)
-    : settings(settings), dblTheta((-2 * dblPI) / settings.lngNumSamp), onSegment(std::move(onSegment)),
+    : settings(settings), fft(settings.lngNumSamp, (-2 * dblPI) / settings.lngNumSamp), onSegment(std::move(onSegment)),
       lngStep(segmentStep(settings.lngNumSamp, settings.dblOverlap)),
       lngLines(static_cast<std::size_t>(spectrumLineCount(settings.lngNumSamp))),
       dblWindow(windowCoefficients(settings.window, settings.lngNumSamp)),
@@ -82,7 +82,7 @@ void SpectrumAverager::segmentComplete()
         return;
     }
     blnPending = false;
-    FFT(settings.lngNumSamp, dblTheta, dblR, dblI);
+    fft.transform(dblR, dblI);
     // With a = the first segment and b = the second, X = A + iB, and A, B have conjugate-symmetric
     // transforms: A[k] = (X[k] + conj X[N-k]) / 2, B[k] = (X[k] - conj X[N-k]) / 2i.
     const std::size_t lngSizeMask = lngSize - 1;
@@ -103,7 +103,7 @@ void SpectrumAverager::segmentComplete()
 void SpectrumAverager::transformPending()
 {
     std::fill(dblI.begin(), dblI.end(), 0.0);
-    FFT(settings.lngNumSamp, dblTheta, dblR, dblI);
+    fft.transform(dblR, dblI);
     for (std::size_t k = 0; k < lngLines; ++k) {
         dblSegPowerA[k] = dblR[k] * dblR[k] + dblI[k] * dblI[k];
     }

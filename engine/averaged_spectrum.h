@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fft.h"
 #include "window_function.h"
 
 #include <cstdint>
@@ -61,8 +62,8 @@ struct AveragedPower
 };
 
 // Averages a recording given chunk by chunk. Two segments are transformed at once, one as the real and
-// one as the imaginary part of one complex transform with the engine's FFT, and parted by the
-// transform's symmetry.
+// one as the imaginary part of one complex transform with the engine's FFT (a plan of it: the same
+// bits), and parted by the transform's symmetry.
 class SpectrumAverager
 {
 public:
@@ -87,7 +88,7 @@ private:
     void reportSegment(std::span<const double> dblPower);
 
     AverageSettings settings;
-    double dblTheta;
+    FftPlan fft; // the engine's FFT with its twiddles computed once
     SegmentHandler onSegment;
     std::int32_t lngStep;
     std::size_t lngLines;
