@@ -9,6 +9,7 @@
 #include "platform/failure.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <map>
@@ -230,6 +231,31 @@ bool checkEntries(AverageOptions& options, std::ostream& strErr)
     return true;
 }
 
+// A number with four decimals right-aligned in lngWidth characters (locale-free).
+std::string fixedColumn(double dblValue, std::size_t lngWidth)
+{
+    char chrText[32];
+    const auto result = std::to_chars(std::begin(chrText), std::end(chrText), dblValue, std::chars_format::fixed, 4);
+    const std::string strText(chrText, result.ptr);
+    return std::string(lngWidth > strText.size() ? lngWidth - strText.size() : 0, ' ') + strText;
+}
+
+// The windows' figures as the analysis computes them, for the help text.
+std::string windowTable()
+{
+    constexpr std::int32_t lngTablePoints = 65536;
+    std::string strTable = "Windows (figures computed from each window, N = 65536):\n"
+                           "  window          coherent gain  noise bandwidth (lines)  scalloping loss (dB)\n";
+    for (const engine::WindowKind window : engine::windowKinds) {
+        const engine::WindowFigures figures = engine::windowFigures(engine::windowCoefficients(window, lngTablePoints));
+        std::string strName(engine::windowName(window));
+        strName.resize(15, ' ');
+        strTable += "  " + strName + fixedColumn(figures.dblCoherentGain, 14) +
+                    fixedColumn(figures.dblNoiseBandwidth, 25) + fixedColumn(figures.dblScallopLossDb, 22) + "\n";
+    }
+    return strTable;
+}
+
 void reportFailure(std::ostream& strErr, const std::string& strFile, const KestrixError& failure)
 {
     strErr << strProgram << ": " << strFile << ": error " << failure.number() << " (" << failure.source()
@@ -282,7 +308,7 @@ int runAverageBatch(std::span<const std::string> strArgs, std::ostream& strOut, 
         return lngExitUsage;
     }
     if (options->blnHelp) {
-        strOut << strUsage;
+        strOut << strUsage << '\n' << windowTable();
         return lngExitAnalysed;
     }
     if (!checkEntries(*options, strErr)) {
