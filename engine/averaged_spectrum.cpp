@@ -34,7 +34,7 @@ SpectrumAverager::SpectrumAverager(const AverageSettings& settings, double dblPI
       figures(windowFigures(dblWindow))
 {
     assert(settings.lngNumSamp >= 4 && (settings.lngNumSamp & (settings.lngNumSamp - 1)) == 0);
-    assert(lngLines <= dblRing.size() / 2);
+    assert(lngLines <= dblRing.size() / 2 + 1); // lines up to N / 2 can be parted
 }
 
 void SpectrumAverager::addSamples(std::span<const double> dblCounts)
