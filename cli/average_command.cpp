@@ -6,6 +6,7 @@
 #include "engine/field_checks.h"
 #include "engine/global_define.h"
 #include "engine/number_text.h"
+#include "kestrix_version.h"
 #include "platform/failure.h"
 
 #include <algorithm>
@@ -44,6 +45,7 @@ Options:
   --points N         segment length N: 1024, 2048, 4096, 8192, 16384, 32768 or 65536 (default 1024)
   --range TEXT       converter input range in volts, plus or minus (default 5)
   --help             show this text
+  --version          show the version
 
 Each file written is printed on standard output, one path a line. Exit status: 0 all analysed,
 1 an entry or a file refused, 2 usage error, 3 a failure; the highest met.
@@ -60,6 +62,7 @@ struct AverageOptions
     std::optional<std::string> strChannel;
     std::vector<std::string> strFiles;
     bool blnHelp = false;
+    bool blnVersion = false;
 };
 
 // Sets a named choice; false (with the usage error) for a name that is not one of them.
@@ -149,9 +152,10 @@ std::optional<AverageOptions> parseAverageOptions(std::span<const std::string> s
             options.strFiles.push_back(strArg);
             continue;
         }
-        if (strArg == "--" || strArg == "--average" || strArg == "--help") {
+        if (strArg == "--" || strArg == "--average" || strArg == "--help" || strArg == "--version") {
             blnOptionsEnded = blnOptionsEnded || strArg == "--";
             options.blnHelp = options.blnHelp || strArg == "--help";
+            options.blnVersion = options.blnVersion || strArg == "--version";
             continue;
         }
         std::optional<std::string> strValue;
@@ -179,7 +183,7 @@ std::optional<AverageOptions> parseAverageOptions(std::span<const std::string> s
         strError = "--points must be one of 1024, 2048, 4096, 8192, 16384, 32768, 65536";
         return std::nullopt;
     }
-    if (options.strFiles.empty() && !options.blnHelp) {
+    if (options.strFiles.empty() && !options.blnHelp && !options.blnVersion) {
         strError = "no FILE given";
         return std::nullopt;
     }
@@ -309,6 +313,10 @@ int runAverageBatch(std::span<const std::string> strArgs, std::ostream& strOut, 
     }
     if (options->blnHelp) {
         strOut << strUsage << '\n' << windowTable();
+        return lngExitAnalysed;
+    }
+    if (options->blnVersion) {
+        strOut << strProgram << ' ' << strKestrixVersion << '\n';
         return lngExitAnalysed;
     }
     if (!checkEntries(*options, strErr)) {

@@ -152,6 +152,9 @@ TEST_F(AverageBatchFixture, RefusalsAndExitStatuses)
     }
     EXPECT_EQ(batch({"--average", "--help"}), cli::lngExitAnalysed);
     EXPECT_NE(strOut.str().find("Usage: kestrix-batch --average"), std::string::npos);
+    EXPECT_NE(strOut.str().find("  flattop                0.2156"), std::string::npos) << strOut.str();
+    EXPECT_EQ(batch({"--average", "--version"}), cli::lngExitAnalysed);
+    EXPECT_EQ(strOut.str().rfind("kestrix-batch ", 0), 0u);
 }
 
 // Without --average (or with it after "--", where it is a file name) the classic run answers.
