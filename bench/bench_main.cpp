@@ -2,7 +2,11 @@
 // two benchmarks measured in this same run:
 //   the engine's FFT over the plain port (at most 1: bit-identical and no slower);
 //   a whole 65536-point run over the floor of its I/O (at most 1.3), band off and every switch on;
-//   for information, the spectrum file's text as the engine writes it over the shortest to_chars texts.
+//   for information, the spectrum file's text as the engine writes it over the shortest to_chars texts;
+//   the averaged analysis of a ten-minute recording over the floor of its reading and transforms (at
+//   most 1.3), from a Wave file and from text;
+//   the whole averaged job as a fresh kestrix-batch process over scipy's Welch method as a Python
+//   script (at most 1/3 from the Wave file, 1/2 from text).
 // Unless told otherwise the runs are repeated 5 times and interleaved at random, so drifts in a shared
 // machine's load hit both sides of a ratio alike; only the aggregates are listed, and each ratio is
 // taken of the two medians.
@@ -91,6 +95,7 @@ void printRatios(const RatioReporter& reporter)
     constexpr Ratio ratios[] = {
         {"FFT 1024 points      engine/plain port", "fft/engine/1024", "fft/plain_port/1024", 1.0},
         {"FFT 65536 points     engine/plain port", "fft/engine/65536", "fft/plain_port/65536", 1.0},
+        {"FFT 65536 points     plan/engine", "fft/plan/65536", "fft/engine/65536", 1.0},
         {"spectrum file text   engine/to_chars", "text/spectrum_csv/engine", "text/spectrum_csv/to_chars", 0.0},
         {"run, band+Wave off   run/floor", "run65536/band_off/engine", "run65536/band_off/io_floor", 1.3},
         {"run, every switch on run/floor", "run65536/all_on/engine", "run65536/all_on/io_floor", 1.3},
@@ -100,6 +105,12 @@ void printRatios(const RatioReporter& reporter)
          "batch200/band_off/j2/iterations:1", 1.7, nullptr, 1.0, true},
         {"200 files, -j 1 per file / in-process run", "batch200/band_off/j1/iterations:1", "run65536/band_off/engine",
          1.2, nullptr, 200.0},
+        {"averaged, 16-bit WAV analysis/floor", "average/wav/engine", "average/wav/floor", 1.3},
+        {"averaged, text       analysis/floor", "average/text/engine", "average/text/floor", 1.3},
+        {"process, WAV   kestrix-batch/Python", "process/wav/kestrix/iterations:1", "process/wav/python/iterations:1",
+         1.0 / 3},
+        {"process, text  kestrix-batch/Python", "process/text/kestrix/iterations:1", "process/text/python/iterations:1",
+         1.0 / 2},
     };
     std::printf("\nRatios of medians, measured side by side in this run:\n");
     for (const Ratio& ratio : ratios) {
@@ -117,7 +128,7 @@ void printRatios(const RatioReporter& reporter)
                     dblBottom * 1e3, reporter.samples(ratio.strNumerator));
         if (ratio.dblTarget > 0) {
             const bool blnMet = ratio.blnAtLeast ? dblRatio >= ratio.dblTarget : dblRatio <= ratio.dblTarget;
-            std::printf("; target %s %.1f: %s", ratio.blnAtLeast ? ">=" : "<=", ratio.dblTarget,
+            std::printf("; target %s %.2f: %s", ratio.blnAtLeast ? ">=" : "<=", ratio.dblTarget,
                         blnMet ? "met" : "MISSED");
         }
         std::printf(")\n");

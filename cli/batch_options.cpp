@@ -26,6 +26,9 @@ Options (defaults are the window's start-up state):
   --help             show this text
   --version          show the version
 
+With --average each FILE (text or a sound file) is analysed whole, its segments' spectra averaged,
+into NAME_AVG_SPC.csv; see kestrix-batch --average --help.
+
 Each file written is printed on standard output, one path a line, in FILE order. Exit status: 0 all
 analysed, 1 an entry or a file refused, 2 usage error, 3 a failure; the highest met.
 )";

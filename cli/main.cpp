@@ -1,4 +1,6 @@
+#include "average_command.h"
 #include "batch.h"
+#include "platform/sndfile/sndfile_sound_files.h"
 #include "platform/std/std_text_files.h"
 
 #include <iostream>
@@ -11,6 +13,7 @@ int main(int argc, char** argv)
 {
     const std::vector<std::string> strArgs(argv + 1, argv + argc);
     kestrix::platform::StdTextFiles files;
+    kestrix::platform::SndfileSoundFiles sounds;
     const kestrix::cli::BatchStreams streams{std::cin, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1};
-    return kestrix::cli::runBatch(strArgs, streams, files);
+    return kestrix::cli::runBatchCommand(strArgs, streams, files, sounds);
 }

@@ -241,26 +241,53 @@ struct Avx2Loops
 };
 #endif
 
-// One stage with half span h, group by group (the last one when their number is odd).
-template <typename Loops>
-void singleStage(std::int32_t n, std::int32_t h, double dblTheta, int intTwiddleBits, double* R, double* I)
+// The twiddles of one stage's groups in order, computed afresh for each group.
+class ComputedTwiddles
 {
-    ReversedCounter counter(intTwiddleBits);
+public:
+    ComputedTwiddles(int intTwiddleBits, double dblTheta) : counter(intTwiddleBits), dblTheta(dblTheta) {}
+    Twiddle next()
+    {
+        return twiddle(counter.next(), dblTheta);
+    }
+
+private:
+    ReversedCounter counter;
+    double dblTheta;
+};
+
+// The same twiddles read from a plan's table, which holds them in the order of the groups.
+class TableTwiddles
+{
+public:
+    TableTwiddles(const double* pdblCos, const double* pdblSin) : pdblCos(pdblCos), pdblSin(pdblSin) {}
+    Twiddle next()
+    {
+        return {*pdblCos++, *pdblSin++};
+    }
+
+private:
+    const double* pdblCos;
+    const double* pdblSin;
+};
+
+// One stage with half span h, group by group (the last one when their number is odd).
+template <typename Loops, typename Twiddles>
+void singleStage(std::int32_t n, std::int32_t h, Twiddles twiddles, double* R, double* I)
+{
     for (std::int32_t g = 0; g < n; g += 2 * h) {
-        const Twiddle tw = twiddle(counter.next(), dblTheta);
+        const Twiddle tw = twiddles.next();
         Loops::group(R + g, I + g, R + g + h, I + g + h, h, tw.wr, tw.wi);
     }
 }
 
-template <typename Loops>
-void pairedStages(std::int32_t n, std::int32_t h, double dblTheta, int intTwiddleBits, double* R, double* I)
+template <typename Loops, typename Twiddles>
+void pairedStages(std::int32_t n, std::int32_t h, Twiddles first, Twiddles second, double* R, double* I)
 {
-    ReversedCounter first(intTwiddleBits);
-    ReversedCounter second(intTwiddleBits);
     for (std::int32_t g = 0; g < n; g += 4 * h) {
-        const Twiddle tw1 = twiddle(first.next(), dblTheta);
-        const Twiddle tw2 = twiddle(first.next(), dblTheta);
-        const Twiddle tw3 = twiddle(second.next(), dblTheta);
+        const Twiddle tw1 = first.next();
+        const Twiddle tw2 = first.next();
+        const Twiddle tw3 = second.next();
         if (h == 1) {
             // The first two stages: four elements a block, written out without a loop.
             butterfly(R[g], I[g], R[g + 1], I[g + 1], tw1.wr, tw1.wi);
@@ -274,9 +301,11 @@ void pairedStages(std::int32_t n, std::int32_t h, double dblTheta, int intTwiddl
     }
 }
 
-// The whole transform with one build of the butterfly loops.
-template <typename Loops>
-void transform(std::int32_t lngNumSamp, double dblTheta, std::span<double> dblR_SPCData, std::span<double> dblI_SPCData)
+// The whole transform with one build of the butterfly loops; makeTwiddles() gives each stage its
+// twiddles from the first group on.
+template <typename Loops, typename MakeTwiddles>
+void transform(std::int32_t lngNumSamp, std::span<double> dblR_SPCData, std::span<double> dblI_SPCData,
+               MakeTwiddles makeTwiddles)
 {
     assert(lngNumSamp > 0 && (lngNumSamp & (lngNumSamp - 1)) == 0);
     assert(dblR_SPCData.size() >= static_cast<std::size_t>(lngNumSamp));
@@ -288,16 +317,35 @@ void transform(std::int32_t lngNumSamp, double dblTheta, std::span<double> dblR_
     reverseBitOrder(n, R, I);
 
     // Butterfly stages, half span h doubling from 1 to N/2. The group q of a stage uses the twiddle
-    // index w = q with its log2(N) - 1 bits reversed (see nextReversed), computed afresh for each
-    // group: N - 1 cosine and sine pairs in all. The stages go two at a time, a last odd one singly.
-    const int intTwiddleBits = bitCount(n) - 1;
+    // index w = q with its log2(N) - 1 bits reversed (see nextReversed): N - 1 cosine and sine pairs
+    // in all, computed afresh (FFT) or read from a plan's table. The stages go two at a time, a last
+    // odd one singly.
     std::int32_t h = 1;
     for (; 4 * h <= n; h *= 4) {
-        pairedStages<Loops>(n, h, dblTheta, intTwiddleBits, R, I);
+        pairedStages<Loops>(n, h, makeTwiddles(), makeTwiddles(), R, I);
     }
     if (2 * h <= n) {
-        singleStage<Loops>(n, h, dblTheta, intTwiddleBits, R, I);
+        singleStage<Loops>(n, h, makeTwiddles(), R, I);
     }
+}
+
+template <typename MakeTwiddles>
+void transformWithLoops(FftLoops loops, std::int32_t lngNumSamp, std::span<double> dblR_SPCData,
+                        std::span<double> dblI_SPCData, MakeTwiddles makeTwiddles)
+{
+#if defined(__x86_64__)
+    if (loops == FftLoops::Avx2) {
+        transform<Avx2Loops>(lngNumSamp, dblR_SPCData, dblI_SPCData, makeTwiddles);
+        return;
+    }
+#endif
+    (void)loops;
+    transform<BaselineLoops>(lngNumSamp, dblR_SPCData, dblI_SPCData, makeTwiddles);
+}
+
+FftLoops fastestLoops()
+{
+    return fftLoopsAvailable(FftLoops::Avx2) ? FftLoops::Avx2 : FftLoops::Baseline;
 }
 
 } // namespace
@@ -321,19 +369,34 @@ void fftWithLoops([[maybe_unused]] FftLoops loops, std::int32_t lngNumSamp, doub
                   std::span<double> dblR_SPCData, std::span<double> dblI_SPCData)
 {
     assert(fftLoopsAvailable(loops));
-#if defined(__x86_64__)
-    if (loops == FftLoops::Avx2) {
-        transform<Avx2Loops>(lngNumSamp, dblTheta, dblR_SPCData, dblI_SPCData);
-        return;
-    }
-#endif
-    transform<BaselineLoops>(lngNumSamp, dblTheta, dblR_SPCData, dblI_SPCData);
+    const int intTwiddleBits = bitCount(lngNumSamp) - 1;
+    transformWithLoops(loops, lngNumSamp, dblR_SPCData, dblI_SPCData,
+                       [&] { return ComputedTwiddles(intTwiddleBits, dblTheta); });
 }
 
 void FFT(std::int32_t lngNumSamp, double dblTheta, std::span<double> dblR_SPCData, std::span<double> dblI_SPCData)
 {
-    fftWithLoops(fftLoopsAvailable(FftLoops::Avx2) ? FftLoops::Avx2 : FftLoops::Baseline, lngNumSamp, dblTheta,
-                 dblR_SPCData, dblI_SPCData);
+    fftWithLoops(fastestLoops(), lngNumSamp, dblTheta, dblR_SPCData, dblI_SPCData);
+}
+
+FftPlan::FftPlan(std::int32_t lngNumSamp, double dblTheta, FftLoops loops) : lngNumSamp(lngNumSamp), loops(loops)
+{
+    assert(lngNumSamp > 0 && (lngNumSamp & (lngNumSamp - 1)) == 0);
+    assert(fftLoopsAvailable(loops));
+    ComputedTwiddles twiddles(bitCount(lngNumSamp) - 1, dblTheta);
+    for (std::int32_t q = 0; q < lngNumSamp / 2; ++q) {
+        const Twiddle tw = twiddles.next();
+        dblCos.push_back(tw.wr);
+        dblSin.push_back(tw.wi);
+    }
+}
+
+FftPlan::FftPlan(std::int32_t lngNumSamp, double dblTheta) : FftPlan(lngNumSamp, dblTheta, fastestLoops()) {}
+
+void FftPlan::transform(std::span<double> dblR_SPCData, std::span<double> dblI_SPCData) const
+{
+    transformWithLoops(loops, lngNumSamp, dblR_SPCData, dblI_SPCData,
+                       [this] { return TableTwiddles(dblCos.data(), dblSin.data()); });
 }
 
 } // namespace kestrix::engine

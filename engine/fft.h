@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace kestrix::engine {
 
@@ -25,5 +26,25 @@ bool fftLoopsAvailable(FftLoops loops);
 // FFT with the given build of its loops, which must be available (for the tests that compare them).
 void fftWithLoops(FftLoops loops, std::int32_t lngNumSamp, double dblTheta, std::span<double> dblR_SPCData,
                   std::span<double> dblI_SPCData);
+
+// FFT with its twiddle factors computed once, for many transforms of one size: a table of the same
+// library cosines and sines that FFT computes afresh for every group (N / 2 pairs, held in the order
+// the groups use them), so each transform gives exactly the bits of FFT in less time.
+class FftPlan
+{
+public:
+    // lngNumSamp a power of two, dblTheta as for FFT; the fastest available loops unless given.
+    FftPlan(std::int32_t lngNumSamp, double dblTheta);
+    FftPlan(std::int32_t lngNumSamp, double dblTheta, FftLoops loops);
+
+    // FFT(lngNumSamp, dblTheta, dblR_SPCData, dblI_SPCData), bit for bit.
+    void transform(std::span<double> dblR_SPCData, std::span<double> dblI_SPCData) const;
+
+private:
+    std::int32_t lngNumSamp;
+    FftLoops loops;
+    std::vector<double> dblCos;
+    std::vector<double> dblSin;
+};
 
 } // namespace kestrix::engine

@@ -97,6 +97,35 @@ TEST_P(FftPortLoops, EngineMatchesThePlainPortBitForBitForEverySizeAndDirection)
     }
 }
 
+// A plan reads the twiddles from its table: the same bits as the port, with every build of the loops,
+// for a plan used more than once.
+TEST(FftPort, PlanMatchesThePlainPortBitForBitForEverySizeAndLoops)
+{
+    const double dblPI = computePI();
+    for (std::int32_t lngNumSamp = 1; lngNumSamp <= 65536; lngNumSamp *= 2) {
+        for (const double dblSign : {-2.0, 2.0}) {
+            for (const FftLoops loops : {FftLoops::Baseline, FftLoops::Avx2}) {
+                if (!fftLoopsAvailable(loops)) {
+                    continue;
+                }
+                SCOPED_TRACE("N = " + std::to_string(lngNumSamp) + (dblSign < 0 ? " forward" : " inverse") +
+                             (loops == FftLoops::Avx2 ? " AVX2" : " baseline"));
+                const double dblTheta = (dblSign * dblPI) / lngNumSamp;
+                const FftPlan plan(lngNumSamp, dblTheta, loops);
+                for (const unsigned lngSeed : {1u, 2u}) {
+                    Arrays planned =
+                        makeInput(lngNumSamp, Fill::Random, lngSeed * 7919u + static_cast<unsigned>(lngNumSamp));
+                    Arrays port = planned;
+                    plan.transform(planned.dblR, planned.dblI);
+                    bench::plainFFT(lngNumSamp, dblTheta, port.dblR.data(), port.dblI.data());
+                    EXPECT_EQ(firstBitDifference(planned.dblR, port.dblR), -1);
+                    EXPECT_EQ(firstBitDifference(planned.dblI, port.dblI), -1);
+                }
+            }
+        }
+    }
+}
+
 TEST(FftPort, EngineLeavesEverythingPastNUntouched)
 {
     constexpr std::int32_t lngNumSamp = 1024;

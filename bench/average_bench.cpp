@@ -1,0 +1,262 @@
+// The averaged analysis of a ten-minute recording at 25 600 Hz (15 360 000 samples; 65536 points,
+// Hann, 50 %), read from a 16-bit Wave file and from one-column text, each beside its floor: reading
+// and decoding the same samples (the raw 16-bit data; the text parsed with std::from_chars) plus
+// transforming every segment with the same FFT, two segments to one complex transform, and nothing
+// else. Then the whole job as a user runs it, each a fresh process: kestrix-batch --average, and
+// scipy's Welch method through bench/welch_reference.py with the system's Python.
+#include "bench/bench_paths.h"
+#include "bench/bench_setup.h"
+#include "bench/io_floor.h"
+#include "engine/average_analysis.h"
+#include "engine/fft.h"
+#include "engine/global_define.h"
+#include "engine/wave.h"
+#include "platform/sndfile/sndfile_sound_files.h"
+#include "platform/std/std_text_files.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <random>
+#include <stdexcept>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace kestrix::bench {
+
+namespace {
+
+constexpr std::int32_t lngLongSampFreq = 25600;      // Hz
+constexpr std::int32_t lngLongSamples = 600 * 25600; // ten minutes
+constexpr std::int32_t lngLongPoints = 65536;
+constexpr std::int32_t lngLongStep = lngLongPoints / 2; // 50 % overlap
+
+struct LongRecording
+{
+    std::string strWave;
+    std::string strText;
+};
+
+// The ten-minute recording as whole counts: a motor's tones, a DC offset and noise.
+std::vector<std::int16_t> makeLongCounts()
+{
+    constexpr double dblTones[][3] = {{24.5, 6000.0, 0.3},  {49.0, 2500.0, 1.1}, {73.5, 900.0, 2.0},
+                                      {50.0, 400.0, 0.0},   {87.3, 650.0, 0.7},  {174.6, 300.0, 2.9},
+                                      {312.25, 220.0, 1.7}, {4711.0, 150.0, 0.2}};
+    std::mt19937_64 random(20240611);
+    std::normal_distribution<double> noise(0.0, 180.0);
+    std::vector<std::int16_t> intCounts(static_cast<std::size_t>(lngLongSamples));
+    for (std::size_t n = 0; n < intCounts.size(); ++n) {
+        const double dblTime = static_cast<double>(n) / lngLongSampFreq;
+        double dblValue = 120.0 + noise(random);
+        for (const auto& tone : dblTones) {
+            dblValue += tone[1] * std::sin(2.0 * std::numbers::pi * tone[0] * dblTime + tone[2]);
+        }
+        intCounts[n] = static_cast<std::int16_t>(std::clamp(std::nearbyint(dblValue), -32768.0, 32767.0));
+    }
+    return intCounts;
+}
+
+const LongRecording& longRecording()
+{
+    static const LongRecording recording = [] {
+        const std::vector<std::int16_t> intCounts = makeLongCounts();
+        LongRecording made{benchFiles().strFolder + "/ten_minutes.wav", benchFiles().strFolder + "/ten_minutes.csv"};
+        const std::vector<std::uint8_t> bytWave = engine::buildWaveFile(intCounts, lngLongSamples, lngLongSampFreq);
+        writeBytes(made.strWave, std::string_view(reinterpret_cast<const char*>(bytWave.data()), bytWave.size()));
+        std::string strText;
+        strText.reserve(intCounts.size() * 7);
+        for (const std::int16_t intCount : intCounts) {
+            strText += std::to_string(intCount);
+            strText += "\r\n";
+        }
+        writeBytes(made.strText, strText);
+        return made;
+    }();
+    return recording;
+}
+
+engine::AverageRequest longRequest()
+{
+    engine::AverageRequest request;
+    request.settings = {lngLongPoints, engine::WindowKind::Hann, 50.0};
+    request.lngSampFreq = lngLongSampFreq;
+    return request;
+}
+
+void averageEngine(benchmark::State& state, bool blnWave)
+{
+    const LongRecording& recording = longRecording();
+    platform::StdTextFiles files;
+    platform::SndfileSoundFiles sounds;
+    const double dblPI = engine::computePI();
+    for (auto _ : state) {
+        const engine::AverageFileResult result = engine::analyseAverage(
+            longRequest(), blnWave ? recording.strWave : recording.strText, files, sounds, dblPI);
+        if (!result.analysed()) {
+            state.SkipWithError(result.strRefusal.c_str());
+            break;
+        }
+    }
+}
+
+// Reads the whole file into chrBytes, whose memory is kept from one call to the next.
+void readFileInto(const std::string& strPath, std::string& chrBytes)
+{
+    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        throw std::runtime_error("cannot open " + strPath);
+    }
+    std::size_t lngHave = 0;
+    for (;;) {
+        if (lngHave == chrBytes.size()) {
+            chrBytes.resize(std::max<std::size_t>(2 * chrBytes.size(), 1 << 20));
+        }
+        const ssize_t lngRead = ::read(fd, chrBytes.data() + lngHave, chrBytes.size() - lngHave);
+        if (lngRead <= 0) {
+            break;
+        }
+        lngHave += static_cast<std::size_t>(lngRead);
+    }
+    ::close(fd);
+    chrBytes.resize(lngHave);
+}
+
+// lngCount 16-bit samples from sample lngFirst on, after the 44-byte header, as they lie in memory
+// (little-endian hosts), decoded straight into the transform's input.
+void decodeWave(std::string_view chrBytes, std::int64_t lngFirst, std::int32_t lngCount, double* pdblOut)
+{
+    constexpr std::size_t lngHeaderBytes = 44;
+    const char* const pchFirst = chrBytes.data() + lngHeaderBytes + 2 * lngFirst;
+    for (std::int32_t i = 0; i < lngCount; ++i) {
+        std::int16_t intSample = 0;
+        std::memcpy(&intSample, pchFirst + 2 * i, sizeof intSample);
+        pdblOut[i] = intSample;
+    }
+}
+
+// Every line of a one-column text (CR LF or LF) parsed with std::from_chars.
+void parseText(std::string_view chrBytes, std::vector<double>& dblSamples)
+{
+    dblSamples.clear();
+    const char* pch = chrBytes.data();
+    const char* const pchEnd = pch + chrBytes.size();
+    while (pch < pchEnd) {
+        const char* pchLineEnd =
+            static_cast<const char*>(std::memchr(pch, '\n', static_cast<std::size_t>(pchEnd - pch)));
+        pchLineEnd = pchLineEnd == nullptr ? pchEnd : pchLineEnd;
+        const char* const pchTextEnd = pchLineEnd > pch && pchLineEnd[-1] == '\r' ? pchLineEnd - 1 : pchLineEnd;
+        double dblValue = 0.0;
+        if (std::from_chars(pch, pchTextEnd, dblValue).ec != std::errc()) {
+            throw std::runtime_error("not a number");
+        }
+        dblSamples.push_back(dblValue);
+        pch = pchLineEnd + 1;
+    }
+}
+
+// The floor: the file read whole, then every segment transformed, two at a time; the Wave file's
+// samples decoded straight into the transform's input, the text's parsed into an array first. The
+// buffers are kept from one iteration to the next, so the floor pays no page faults for them.
+void averageFloor(benchmark::State& state, bool blnWave)
+{
+    const LongRecording& recording = longRecording();
+    const engine::FftPlan fft(lngLongPoints, (-2 * engine::computePI()) / lngLongPoints);
+    std::vector<double> dblR(lngLongPoints);
+    std::vector<double> dblI(lngLongPoints);
+    std::string chrBytes;
+    std::vector<double> dblSamples;
+    for (auto _ : state) {
+        readFileInto(blnWave ? recording.strWave : recording.strText, chrBytes);
+        if (!blnWave) {
+            parseText(chrBytes, dblSamples);
+        }
+        const std::int64_t lngSamples = blnWave ? static_cast<std::int64_t>(chrBytes.size() - 44) / 2
+                                                : static_cast<std::int64_t>(dblSamples.size());
+        const std::int64_t lngSegments = (lngSamples - lngLongPoints) / lngLongStep + 1;
+        for (std::int64_t s = 0; s < lngSegments; s += 2) {
+            for (const auto& [lngSegment, dblTarget] : {std::pair{s, &dblR}, std::pair{s + 1, &dblI}}) {
+                if (lngSegment >= lngSegments) {
+                    std::fill(dblTarget->begin(), dblTarget->end(), 0.0);
+                } else if (blnWave) {
+                    decodeWave(chrBytes, lngSegment * lngLongStep, lngLongPoints, dblTarget->data());
+                } else {
+                    std::copy_n(dblSamples.begin() + lngSegment * lngLongStep, lngLongPoints, dblTarget->begin());
+                }
+            }
+            fft.transform(dblR, dblI);
+            benchmark::DoNotOptimize(dblR.data());
+        }
+    }
+}
+
+// Runs a program to its end with its output discarded; false when it fails.
+bool runProcess(const std::vector<std::string>& strArgs)
+{
+    std::vector<char*> pchArgs;
+    for (const std::string& strArg : strArgs) {
+        pchArgs.push_back(const_cast<char*>(strArg.c_str()));
+    }
+    pchArgs.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int intSpawned = posix_spawn(&pid, pchArgs[0], &actions, nullptr, pchArgs.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int intStatus = 0;
+    return intSpawned == 0 && waitpid(pid, &intStatus, 0) == pid && WIFEXITED(intStatus) && WEXITSTATUS(intStatus) == 0;
+}
+
+void processRun(benchmark::State& state, bool blnWave, bool blnPython)
+{
+    const LongRecording& recording = longRecording();
+    const std::string& strInput = blnWave ? recording.strWave : recording.strText;
+    const std::string strFs = std::to_string(lngLongSampFreq);
+    const std::string strPoints = std::to_string(lngLongPoints);
+    std::vector<std::string> strArgs = {std::string(strBatchProgram), "--average", "--points", strPoints};
+    if (!blnWave) {
+        strArgs.insert(strArgs.end(), {"--fs", strFs});
+    }
+    if (blnPython) {
+        strArgs = {std::string(strSystemPython),
+                   std::string(strWelchReference),
+                   strInput,
+                   strInput + ".welch.csv",
+                   "--fs",
+                   strFs,
+                   "--points",
+                   strPoints};
+    } else {
+        strArgs.push_back(strInput);
+    }
+    for (auto _ : state) {
+        if (!runProcess(strArgs)) {
+            state.SkipWithError(("failed: " + strArgs[0] + " " + strArgs[1]).c_str());
+            break;
+        }
+    }
+}
+
+} // namespace
+
+BENCHMARK_CAPTURE(averageEngine, wav, true)->Name("average/wav/engine")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(averageFloor, wav, true)->Name("average/wav/floor")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(averageEngine, text, false)->Name("average/text/engine")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(averageFloor, text, false)->Name("average/text/floor")->Unit(benchmark::kMillisecond);
+// Each a few seconds: one run a repetition. The real time is what counts (this process only waits).
+BENCHMARK_CAPTURE(processRun, wav_kestrix, true, false)->Name("process/wav/kestrix")->Iterations(1);
+BENCHMARK_CAPTURE(processRun, wav_python, true, true)->Name("process/wav/python")->Iterations(1);
+BENCHMARK_CAPTURE(processRun, text_kestrix, false, false)->Name("process/text/kestrix")->Iterations(1);
+BENCHMARK_CAPTURE(processRun, text_python, false, true)->Name("process/text/python")->Iterations(1);
+
+} // namespace kestrix::bench

@@ -1,0 +1,146 @@
+#include "average_analysis.h"
+
+#include "analysis.h"
+#include "analysis_parameters.h"
+#include "number_text.h"
+#include "platform/failure.h"
+#include "spectrum.h"
+
+namespace kestrix::engine {
+
+namespace {
+
+// Samples handed from the stream to the averager at a time.
+constexpr std::size_t lngChunkSamples = 64 * 1024;
+
+std::string csvField(std::string_view strText)
+{
+    if (strText.find_first_of(",\"\r\n") == std::string_view::npos) {
+        return std::string(strText);
+    }
+    std::string strField(1, '"');
+    for (const char chr : strText) {
+        strField += chr;
+        if (chr == '"') {
+            strField += '"';
+        }
+    }
+    strField += '"';
+    return strField;
+}
+
+void refuseOutputOverInput(platform::TextFiles& files, const std::string& strOutput, const std::string& strFileName)
+{
+    if (strOutput == strFileName || files.sameFile(strOutput, strFileName)) {
+        raiseFailure(err::lngPathFileAccess, "the output file " + strOutput + " would replace the input file");
+    }
+}
+
+// Streams the recording through the averager; the refusal met on the way, if any.
+std::string averageStream(platform::SampleStream& stream, SpectrumAverager& averager)
+{
+    std::vector<double> dblChunk(lngChunkSamples);
+    for (;;) {
+        const std::size_t lngRead = stream.readCounts(dblChunk);
+        averager.addSamples(std::span<const double>(dblChunk).first(lngRead));
+        if (lngRead < dblChunk.size()) {
+            std::string strRefusal = stream.refusal();
+            if (!strRefusal.empty() || lngRead == 0) {
+                return strRefusal;
+            }
+        }
+    }
+}
+
+void writeAverageFile(platform::TextFiles& files, const std::string& strPath, const AverageFileResult& result)
+{
+    OutputBuffer buffer;
+    writeTextFile(files, strPath, [&](platform::TextWriter& writer) {
+        writer.writeLine(result.strHeading);
+        writeSpectrumCsv(writer, buffer, static_cast<std::int32_t>(result.dblValues.size()), result.dblDeltaFreq, 1.0,
+                         result.dblValues);
+    });
+}
+
+} // namespace
+
+std::string averageOutputName(platform::TextFiles& files, const std::string& strFileName)
+{
+    return outputBaseName(files, strFileName) + "_AVG_SPC.csv";
+}
+
+std::string averageHeading(const AverageRequest& request, const AveragedPower& average, std::int32_t lngSampFreq,
+                           const std::string& strSource)
+{
+    const AverageSettings& settings = request.settings;
+    const std::string strFields[] = {
+        "frequency (Hz)",
+        std::string(unitsHeading(request.units)),
+        "window=" + std::string(windowName(settings.window)),
+        "N=" + std::to_string(settings.lngNumSamp),
+        "overlap=" + generalNumberText(settings.dblOverlap) + "%",
+        "segments=" + std::to_string(average.lngSegments),
+        std::string("averaging=") + (settings.averaging == Averaging::Mean ? "mean" : "peak"),
+        std::string("detrend=") + (settings.detrend == Detrend::Mean ? "mean" : "none"),
+        "fs=" + std::to_string(lngSampFreq) + " Hz",
+        "range=" + generalNumberText(request.dblMaxVolt) + " V",
+        "samples=" + std::to_string(average.lngSamples),
+        "source=" + strSource,
+    };
+    std::string strHeading;
+    for (const std::string& strField : strFields) {
+        if (!strHeading.empty()) {
+            strHeading += ',';
+        }
+        strHeading += csvField(strField);
+    }
+    return strHeading;
+}
+
+AverageFileResult analyseAverage(const AverageRequest& request, const std::string& strFileName,
+                                 platform::TextFiles& files, platform::SoundFiles& sounds, double dblPI,
+                                 const SegmentHandler& onSegment)
+{
+    AverageFileResult result;
+    const std::string strOutput = averageOutputName(files, strFileName);
+    refuseOutputOverInput(files, strOutput, strFileName);
+    RecordingOpening opening = openRecording(files, sounds, strFileName, request.choice);
+    if (!opening.stream) {
+        result.strRefusal = opening.strRefusal;
+        return result;
+    }
+    result.lngSampFreq = request.lngSampFreq;
+    if (const auto lngStated = opening.stream->statedSampFreq()) {
+        if (request.blnSampFreqGiven && *lngStated != request.lngSampFreq) {
+            result.strRefusal = "the recording states a sampling frequency of " + std::to_string(*lngStated) +
+                                " Hz, not the " + std::to_string(request.lngSampFreq) + " Hz given";
+            return result;
+        }
+        result.lngSampFreq = *lngStated;
+    }
+    SpectrumAverager averager(request.settings, dblPI, onSegment);
+    result.strRefusal = averageStream(*opening.stream, averager);
+    if (!result.strRefusal.empty()) {
+        return result;
+    }
+    result.average = averager.finish();
+    if (result.average.lngSegments == 0) {
+        result.strRefusal = "too few samples for one segment: " + std::to_string(result.average.lngSamples) +
+                            " found, " + std::to_string(request.settings.lngNumSamp) + " needed";
+        return result;
+    }
+    // The line spacing as the classic run computes it, so both files give the same frequencies.
+    const double dblMaxAnaFreq = result.lngSampFreq / dblPointsPerLine;
+    result.dblDeltaFreq = dblMaxAnaFreq / (request.settings.lngNumSamp / dblPointsPerLine);
+    result.dblValues =
+        spectrumInUnits(result.average, request.units, result.lngSampFreq, request.dblMaxVolt / dblFullScaleCount);
+    const std::string strName(std::string_view(strFileName).substr(strFileName.rfind(files.pathSeparator()) + 1));
+    const std::string strDescription = opening.stream->sourceDescription();
+    result.strHeading = averageHeading(request, result.average, result.lngSampFreq,
+                                       strDescription.empty() ? strName : strName + " " + strDescription);
+    writeAverageFile(files, strOutput, result);
+    result.strWritten = strOutput;
+    return result;
+}
+
+} // namespace kestrix::engine

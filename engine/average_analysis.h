@@ -1,0 +1,64 @@
+#pragma once
+
+#include "averaged_spectrum.h"
+#include "platform/sound_files.h"
+#include "platform/text_files.h"
+#include "recording.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The averaged analysis of one whole recording: checked settings and a file in, the averaged spectrum
+// file beside it out. No dialogue: refusals come back as their message text, failures are raised as
+// KestrixError.
+namespace kestrix::engine {
+
+struct AverageRequest
+{
+    AverageSettings settings;
+    SpectrumUnits units = SpectrumUnits::Rms;
+    std::int32_t lngSampFreq = 1024; // Hz (> 0); a sound file's own frequency takes its place
+    bool blnSampFreqGiven = false;   // given by the user: a sound file stating another one is refused
+    double dblMaxVolt = 5.0;         // V (> 0): a count c is c * dblMaxVolt / 32767 V
+    RecordingChoice choice;
+};
+
+struct AverageFileResult
+{
+    std::string strRefusal; // why the recording was not analysed, else empty
+    std::string strWritten; // the file written
+    AveragedPower average;
+    std::int32_t lngSampFreq = 0;  // Hz, as analysed
+    double dblDeltaFreq = 0.0;     // Hz between lines
+    std::vector<double> dblValues; // the spectrum in the request's units, one per line, as written
+    std::string strHeading;        // the file's first line
+
+    bool analysed() const
+    {
+        return strRefusal.empty();
+    }
+};
+
+// The averaged spectrum file of an input: its base path (as for the classic files) + "_AVG_SPC.csv".
+std::string averageOutputName(platform::TextFiles& files, const std::string& strFileName);
+
+// Reads the whole recording strFileName through a sample stream, averages it and writes
+// averageOutputName beside it: the heading line, then one line "frequency,value" CR LF per line from
+// 0 Hz to fs / 2.56, numbers as the classic spectrum file writes them, the file replaced at once.
+// Refuses, before anything is written: a recording openRecording refuses, a sound file whose sampling
+// frequency differs from one given, input it refuses on the way (with its line), and fewer samples
+// than one segment (with the count found). Raises KestrixError for a file that cannot be read or
+// written, a value that is not finite (6), and an output that would replace the input (75).
+// onSegment, when given, is told of every segment's spectrum as it is transformed.
+AverageFileResult analyseAverage(const AverageRequest& request, const std::string& strFileName,
+                                 platform::TextFiles& files, platform::SoundFiles& sounds, double dblPI,
+                                 const SegmentHandler& onSegment = {});
+
+// The heading line: the column names with their units, then the settings as name=value fields
+// (window, N, overlap, segments, averaging, detrend, fs, range, samples, source), comma-separated,
+// each quoted (CSV style) where it holds a comma or a quote.
+std::string averageHeading(const AverageRequest& request, const AveragedPower& average, std::int32_t lngSampFreq,
+                           const std::string& strSource);
+
+} // namespace kestrix::engine

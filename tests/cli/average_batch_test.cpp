@@ -1,0 +1,174 @@
+// kestrix-batch --average on real files in a temporary folder.
+#include "cli/average_command.h"
+#include "cli/batch.h"
+#include "engine/wave.h"
+#include "platform/sndfile/sndfile_sound_files.h"
+#include "platform/std/std_text_files.h"
+#include "support/csv_lines.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <sstream>
+
+namespace kestrix {
+namespace {
+
+using testing::TempDir;
+
+struct AverageBatchFixture : ::testing::Test
+{
+    int batch(std::vector<std::string> strArgs)
+    {
+        strOut.str("");
+        strErr.str("");
+        std::istringstream strNoInput;
+        return cli::runBatchCommand(strArgs, cli::BatchStreams{strNoInput, strOut, strErr, false}, files, sounds);
+    }
+    // A tone of peak 3000 counts at 100 Hz (fs 1024) with an offset of 12 counts, as text.
+    std::string writeTone(const std::string& strName, int lngLines)
+    {
+        std::string strContent;
+        for (int i = 0; i < lngLines; ++i) {
+            const double dblValue = 12 + 3000 * std::sin(2 * std::numbers::pi * 100 * i / 1024.0);
+            strContent += std::to_string(std::lround(dblValue)) + "\r\n";
+        }
+        const std::string strPath = dir.file(strName);
+        testing::writeBytes(strPath, strContent);
+        return strPath;
+    }
+    std::string writeWave(const std::string& strName, int lngSamples, int lngSampFreq)
+    {
+        const std::vector<std::uint8_t> bytWave = engine::buildWaveFile(
+            std::vector<std::int16_t>(static_cast<std::size_t>(lngSamples), 7), lngSamples, lngSampFreq);
+        const std::string strPath = dir.file(strName);
+        testing::writeBytes(strPath, std::string(bytWave.begin(), bytWave.end()));
+        return strPath;
+    }
+
+    TempDir dir;
+    platform::StdTextFiles files;
+    platform::SndfileSoundFiles sounds;
+    std::ostringstream strOut;
+    std::ostringstream strErr;
+};
+
+// The file states what it holds in its first line; its frequencies are the classic spectrum file's,
+// written the same way.
+TEST_F(AverageBatchFixture, WritesTheHeadingThenTheClassicFrequenciesAndNumberTexts)
+{
+    const std::string strIn = writeTone("motor.csv", 8192);
+    ASSERT_EQ(batch({"--average", strIn}), cli::lngExitAnalysed) << strErr.str();
+    const std::string strAvg = dir.file("motor_AVG_SPC.csv");
+    EXPECT_EQ(strOut.str(), strAvg + "\n");
+    EXPECT_EQ(strErr.str(), "");
+    const std::vector<std::string> strLines = testing::splitCrLfLines(testing::readBytes(strAvg));
+    ASSERT_EQ(strLines.size(), 402u);
+    EXPECT_EQ(strLines[0], "frequency (Hz),rms (V),window=hann,N=1024,overlap=50%,segments=15,averaging=mean,"
+                           "detrend=none,fs=1024 Hz,range=5 V,samples=8192,source=motor.csv");
+    ASSERT_EQ(cli::runBatch(std::vector<std::string>{"--no-band", "--no-wave", strIn}, strOut, strErr, files), 0);
+    const std::vector<std::string> strClassic = testing::csvColumn(testing::readBytes(dir.file("motor_SPC.csv")), 0);
+    const std::vector<std::string> strAverage(strLines.begin() + 1, strLines.end());
+    const std::string strAverageText = [&] {
+        std::string strText;
+        for (const std::string& strLine : strAverage) {
+            strText += strLine + "\r\n";
+        }
+        return strText;
+    }();
+    EXPECT_EQ(testing::csvColumn(strAverageText, 0), strClassic);
+    // The tone's line reads 3000 counts peak as rms volts (Hann on a line: exact), the 0 Hz line 12.
+    const std::vector<std::string> strValues = testing::csvColumn(strAverageText, 1);
+    EXPECT_NEAR(std::stod(strValues[100]), 3000 * 5.0 / 32767 / std::sqrt(2.0), 1e-4);
+    EXPECT_NEAR(std::stod(strValues[0]), 12 * 5.0 / 32767, 1e-6);
+
+    ASSERT_EQ(batch({"--average", "--window=flattop", "--overlap", "75", "--averaging", "peak", "--detrend", "mean",
+                     "--units", "dbv", "--points", "2048", "--fs", "2048", "--range", "10", strIn}),
+              0)
+        << strErr.str();
+    EXPECT_EQ(testing::splitCrLfLines(testing::readBytes(strAvg))[0],
+              "frequency (Hz),level (dBV),window=flattop,N=2048,overlap=75%,segments=13,averaging=peak,"
+              "detrend=mean,fs=2048 Hz,range=10 V,samples=8192,source=motor.csv");
+}
+
+TEST_F(AverageBatchFixture, SoundFilesTakeTheirOwnSamplingFrequency)
+{
+    const std::string strWave = writeWave("rec.wav", 4096, 8000);
+    ASSERT_EQ(batch({"--average", strWave}), cli::lngExitAnalysed) << strErr.str();
+    const std::string strHeading = testing::splitCrLfLines(testing::readBytes(dir.file("rec_AVG_SPC.csv")))[0];
+    EXPECT_NE(strHeading.find(",fs=8000 Hz,"), std::string::npos) << strHeading;
+    EXPECT_NE(strHeading.find(",source=rec.wav channel 1 of 1"), std::string::npos) << strHeading;
+    EXPECT_EQ(batch({"--average", "--fs", "8000", strWave}), cli::lngExitAnalysed) << strErr.str();
+    EXPECT_EQ(batch({"--average", "--fs", "1024", strWave}), cli::lngExitRefused);
+    EXPECT_EQ(strErr.str(), "kestrix-batch: " + strWave +
+                                ": refused: the recording states a sampling frequency of 8000 Hz, not the 1024 Hz "
+                                "given\n");
+    EXPECT_EQ(strOut.str(), "");
+}
+
+TEST_F(AverageBatchFixture, RefusalsAndExitStatuses)
+{
+    const std::string strShort = writeTone("short.csv", 1000);
+    const std::string strGood = writeTone("good.csv", 2048);
+    EXPECT_EQ(batch({"--average", strShort, strGood}), cli::lngExitRefused);
+    EXPECT_EQ(strErr.str(), "kestrix-batch: " + strShort +
+                                ": refused: too few samples for one segment: 1000 found, "
+                                "1024 needed\n");
+    EXPECT_EQ(strOut.str(), dir.file("good_AVG_SPC.csv") + "\n");
+
+    EXPECT_EQ(batch({"--average", dir.file("missing.csv"), strGood}), cli::lngExitFailed);
+    EXPECT_NE(strErr.str().find("missing.csv: error 53 (Kestrix): File not found"), std::string::npos) << strErr.str();
+
+    writeWave("good.wav", 2048, 1024);
+    EXPECT_EQ(batch({"--average", strGood, dir.file("good.wav")}), cli::lngExitRefused);
+    EXPECT_NE(strErr.str().find("good.wav: refused: its output file"), std::string::npos) << strErr.str();
+
+    for (const std::vector<std::string>& strArgs : {std::vector<std::string>{"--average"},
+                                                    {"--average", "--window", "hanning", strGood},
+                                                    {"--average", "--points", "1000", strGood},
+                                                    {"--average", "--band", strGood},
+                                                    {"--average", "--no-wave", strGood},
+                                                    {"--average", "--units"},
+                                                    {"--average", "-x", strGood}}) {
+        SCOPED_TRACE(strArgs.back());
+        EXPECT_EQ(batch(strArgs), cli::lngExitUsage);
+        EXPECT_EQ(strOut.str(), "");
+    }
+    for (const std::vector<std::string>& strArgs : {std::vector<std::string>{"--overlap", "100"},
+                                                    {"--overlap", "-1"},
+                                                    {"--overlap", "x"},
+                                                    {"--channel", "0"},
+                                                    {"--channel", "1.5"},
+                                                    {"--column", "0"},
+                                                    {"--fs", "0"},
+                                                    {"--range", "abc"}}) {
+        SCOPED_TRACE(strArgs[0] + " " + strArgs[1]);
+        std::vector<std::string> strWith = {"--average"};
+        strWith.insert(strWith.end(), strArgs.begin(), strArgs.end());
+        strWith.push_back(strGood);
+        EXPECT_EQ(batch(strWith), cli::lngExitRefused);
+        EXPECT_EQ(strOut.str(), "");
+    }
+    EXPECT_EQ(batch({"--average", "--help"}), cli::lngExitAnalysed);
+    EXPECT_NE(strOut.str().find("Usage: kestrix-batch --average"), std::string::npos);
+    EXPECT_NE(strOut.str().find("  flattop                0.2156"), std::string::npos) << strOut.str();
+    EXPECT_EQ(batch({"--average", "--version"}), cli::lngExitAnalysed);
+    EXPECT_EQ(strOut.str().rfind("kestrix-batch ", 0), 0u);
+}
+
+// Without --average (or with it after "--", where it is a file name) the classic run answers.
+TEST_F(AverageBatchFixture, WithoutAverageTheClassicRunAnswers)
+{
+    const std::string strIn = writeTone("plain.csv", 1024);
+    EXPECT_EQ(batch({"--no-wave", strIn}), cli::lngExitAnalysed);
+    EXPECT_EQ(strOut.str(), dir.file("plain") + "_SPC.csv\n" + dir.file("plain") + "_BAND_SPC.csv\n" +
+                                dir.file("plain") + "_BAND_WAVE.csv\n");
+    EXPECT_EQ(batch({"--no-band", "--no-wave", "--", "--average"}), cli::lngExitFailed);
+    EXPECT_NE(strErr.str().find("--average: error 53"), std::string::npos) << strErr.str();
+    EXPECT_FALSE(std::filesystem::exists(dir.file("plain_AVG_SPC.csv")));
+}
+
+} // namespace
+} // namespace kestrix
