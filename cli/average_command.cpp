@@ -44,6 +44,9 @@ Options:
   --fs TEXT          sampling frequency in Hz for text (default 1024); a sound file's must agree
   --points N         segment length N: 1024, 2048, 4096, 8192, 16384, 32768 or 65536 (default 1024)
   --range TEXT       converter input range in volts, plus or minus (default 5)
+  --metrics          also the converter figures of the recorded tone (SNR, THD, SINAD, ENOB, SFDR, the
+                     noise floor and the harmonics) in NAME_METRICS.csv
+  --fundamental HZ   with --metrics: the tone's frequency (default: the highest line above 0 Hz)
   --help             show this text
   --version          show the version
 
@@ -60,6 +63,7 @@ struct AverageOptions
     std::string strOverlap = "50";
     std::optional<std::string> strColumn;
     std::optional<std::string> strChannel;
+    std::optional<std::string> strFundamental;
     std::vector<std::string> strFiles;
     bool blnHelp = false;
     bool blnVersion = false;
@@ -84,8 +88,9 @@ bool takeChoice(const std::string& strOption, const std::string& strValue, const
 
 bool isValueOption(std::string_view strOption)
 {
-    constexpr std::string_view strOptions[] = {"--window", "--overlap", "--averaging", "--detrend", "--units",
-                                               "--column", "--channel", "--fs",        "--points",  "--range"};
+    constexpr std::string_view strOptions[] = {"--window", "--overlap", "--averaging",  "--detrend",
+                                               "--units",  "--column",  "--channel",    "--fs",
+                                               "--points", "--range",   "--fundamental"};
     return std::find(std::begin(strOptions), std::end(strOptions), strOption) != std::end(strOptions);
 }
 
@@ -137,6 +142,10 @@ bool takeValueOption(const std::string& strOption, const std::string& strValue, 
         (strOption == "--column" ? options.strColumn : options.strChannel) = strValue;
         return true;
     }
+    if (strOption == "--fundamental") {
+        options.strFundamental = strValue;
+        return true;
+    }
     strError = "unknown option " + strOption;
     return false;
 }
@@ -150,6 +159,10 @@ std::optional<AverageOptions> parseAverageOptions(std::span<const std::string> s
         std::string strArg = strArgs[i];
         if (blnOptionsEnded || strArg.size() < 2 || strArg[0] != '-') {
             options.strFiles.push_back(strArg);
+            continue;
+        }
+        if (strArg == "--metrics") {
+            options.request.blnMetrics = true;
             continue;
         }
         if (strArg == "--" || strArg == "--average" || strArg == "--help" || strArg == "--version") {
@@ -185,6 +198,10 @@ std::optional<AverageOptions> parseAverageOptions(std::span<const std::string> s
     }
     if (options.strFiles.empty() && !options.blnHelp && !options.blnVersion) {
         strError = "no FILE given";
+        return std::nullopt;
+    }
+    if (options.strFundamental && !options.request.blnMetrics) {
+        strError = "--fundamental needs --metrics";
         return std::nullopt;
     }
     return options;
@@ -223,6 +240,14 @@ bool checkEntries(AverageOptions& options, std::ostream& strErr)
         }
         request.choice.column = blnNumber ? engine::ColumnChoice{static_cast<std::int32_t>(*dblNumber), {}}
                                           : engine::ColumnChoice{0, *options.strColumn};
+    }
+    if (options.strFundamental) {
+        const std::optional<double> dblFundamental = engine::numericValue(*options.strFundamental);
+        if (!dblFundamental || !(*dblFundamental > 0.0) || !std::isfinite(*dblFundamental)) {
+            strErr << strProgram << ": --fundamental must be a frequency in Hz above 0\n";
+            return false;
+        }
+        request.dblFundamentalHz = *dblFundamental;
     }
     if (options.strChannel) {
         const std::optional<double> dblChannel = engine::numericValue(*options.strChannel);
@@ -277,7 +302,11 @@ int analyseOne(const engine::AverageRequest& request, const std::string& strGive
             strErr << strProgram << ": " << strGiven << ": refused: " << result.strRefusal << '\n';
             return lngExitRefused;
         }
-        strOut << result.strWritten << '\n' << std::flush;
+        strOut << result.strWritten << '\n';
+        if (!result.strMetricsWritten.empty()) {
+            strOut << result.strMetricsWritten << '\n';
+        }
+        strOut << std::flush;
         return lngExitAnalysed;
     } catch (const KestrixError& failure) {
         reportFailure(strErr, strGiven, failure);

@@ -6,6 +6,8 @@
 #include "platform/failure.h"
 #include "spectrum.h"
 
+#include <cmath>
+
 namespace kestrix::engine {
 
 namespace {
@@ -52,6 +54,44 @@ std::string averageStream(platform::SampleStream& stream, SpectrumAverager& aver
     }
 }
 
+// A figure's value as the files write numbers; infinities (no noise, no spur) as "inf" and "-inf".
+std::string figureText(double dblValue)
+{
+    if (std::isnan(dblValue)) {
+        return "nan";
+    }
+    if (std::isinf(dblValue)) {
+        return dblValue > 0 ? "inf" : "-inf";
+    }
+    return generalNumberText(dblValue);
+}
+
+void writeMetricsFile(platform::TextFiles& files, const std::string& strPath, const AverageRequest& request,
+                      const AverageFileResult& result)
+{
+    const AverageSettings& settings = request.settings;
+    writeTextFile(files, strPath, [&](platform::TextWriter& writer) {
+        writer.writeLine("name,value,unit");
+        for (const FigureRow& row : figureRows(*result.figures)) {
+            writer.writeLine(csvField(row.strName) + "," + figureText(row.dblValue) + "," + csvField(row.strUnit));
+        }
+        const std::string strSettings[][3] = {
+            {"window", std::string(windowName(settings.window)), ""},
+            {"N", std::to_string(settings.lngNumSamp), "points"},
+            {"overlap", generalNumberText(settings.dblOverlap), "%"},
+            {"segments", std::to_string(result.average.lngSegments), ""},
+            {"averaging", settings.averaging == Averaging::Mean ? "mean" : "peak", ""},
+            {"detrend", settings.detrend == Detrend::Mean ? "mean" : "none", ""},
+            {"fs", std::to_string(result.lngSampFreq), "Hz"},
+            {"range", generalNumberText(request.dblMaxVolt), "V"},
+            {"samples", std::to_string(result.average.lngSamples), ""},
+        };
+        for (const auto& row : strSettings) {
+            writer.writeLine(csvField(row[0]) + "," + csvField(row[1]) + "," + csvField(row[2]));
+        }
+    });
+}
+
 void writeAverageFile(platform::TextFiles& files, const std::string& strPath, const AverageFileResult& result)
 {
     OutputBuffer buffer;
@@ -67,6 +107,11 @@ void writeAverageFile(platform::TextFiles& files, const std::string& strPath, co
 std::string averageOutputName(platform::TextFiles& files, const std::string& strFileName)
 {
     return outputBaseName(files, strFileName) + "_AVG_SPC.csv";
+}
+
+std::string metricsOutputName(platform::TextFiles& files, const std::string& strFileName)
+{
+    return outputBaseName(files, strFileName) + "_METRICS.csv";
 }
 
 std::string averageHeading(const AverageRequest& request, const AveragedPower& average, std::int32_t lngSampFreq,
@@ -104,6 +149,9 @@ AverageFileResult analyseAverage(const AverageRequest& request, const std::strin
     AverageFileResult result;
     const std::string strOutput = averageOutputName(files, strFileName);
     refuseOutputOverInput(files, strOutput, strFileName);
+    if (request.blnMetrics) {
+        refuseOutputOverInput(files, metricsOutputName(files, strFileName), strFileName);
+    }
     RecordingOpening opening = openRecording(files, sounds, strFileName, request.choice);
     if (!opening.stream) {
         result.strRefusal = opening.strRefusal;
@@ -118,7 +166,9 @@ AverageFileResult analyseAverage(const AverageRequest& request, const std::strin
         }
         result.lngSampFreq = *lngStated;
     }
-    SpectrumAverager averager(request.settings, dblPI, onSegment);
+    AverageSettings settings = request.settings;
+    settings.blnToHalfRate = request.blnMetrics;
+    SpectrumAverager averager(settings, dblPI, onSegment);
     result.strRefusal = averageStream(*opening.stream, averager);
     if (!result.strRefusal.empty()) {
         return result;
@@ -132,14 +182,25 @@ AverageFileResult analyseAverage(const AverageRequest& request, const std::strin
     // The line spacing as the classic run computes it, so both files give the same frequencies.
     const double dblMaxAnaFreq = result.lngSampFreq / dblPointsPerLine;
     result.dblDeltaFreq = dblMaxAnaFreq / (request.settings.lngNumSamp / dblPointsPerLine);
-    result.dblValues =
-        spectrumInUnits(result.average, request.units, result.lngSampFreq, request.dblMaxVolt / dblFullScaleCount);
+    const double dblVoltsPerCount = request.dblMaxVolt / dblFullScaleCount;
+    if (request.blnMetrics) {
+        result.figures = toneFiguresOf(result.average, result.lngSampFreq, dblVoltsPerCount, request.dblMaxVolt,
+                                       request.dblFundamentalHz);
+        // The spectrum file keeps its lines to fs / 2.56, as without the figures.
+        result.average.dblPower.resize(static_cast<std::size_t>(spectrumLineCount(settings.lngNumSamp)));
+        result.average.settings.blnToHalfRate = false;
+    }
+    result.dblValues = spectrumInUnits(result.average, request.units, result.lngSampFreq, dblVoltsPerCount);
     const std::string strName(std::string_view(strFileName).substr(strFileName.rfind(files.pathSeparator()) + 1));
     const std::string strDescription = opening.stream->sourceDescription();
     result.strHeading = averageHeading(request, result.average, result.lngSampFreq,
                                        strDescription.empty() ? strName : strName + " " + strDescription);
     writeAverageFile(files, strOutput, result);
     result.strWritten = strOutput;
+    if (result.figures) {
+        result.strMetricsWritten = metricsOutputName(files, strFileName);
+        writeMetricsFile(files, result.strMetricsWritten, request, result);
+    }
     return result;
 }
 

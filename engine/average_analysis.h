@@ -4,8 +4,10 @@
 #include "platform/sound_files.h"
 #include "platform/text_files.h"
 #include "recording.h"
+#include "tone_figures.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,8 @@ struct AverageRequest
     bool blnSampFreqGiven = false;   // given by the user: a sound file stating another one is refused
     double dblMaxVolt = 5.0;         // V (> 0): a count c is c * dblMaxVolt / 32767 V
     RecordingChoice choice;
+    bool blnMetrics = false;                // also the converter figures, in a file of their own
+    std::optional<double> dblFundamentalHz; // the figures' fundamental; the highest line when not given
 };
 
 struct AverageFileResult
@@ -29,10 +33,12 @@ struct AverageFileResult
     std::string strRefusal; // why the recording was not analysed, else empty
     std::string strWritten; // the file written
     AveragedPower average;
-    std::int32_t lngSampFreq = 0;  // Hz, as analysed
-    double dblDeltaFreq = 0.0;     // Hz between lines
-    std::vector<double> dblValues; // the spectrum in the request's units, one per line, as written
-    std::string strHeading;        // the file's first line
+    std::int32_t lngSampFreq = 0;       // Hz, as analysed
+    double dblDeltaFreq = 0.0;          // Hz between lines
+    std::vector<double> dblValues;      // the spectrum in the request's units, one per line, as written
+    std::string strHeading;             // the file's first line
+    std::optional<ToneFigures> figures; // with blnMetrics
+    std::string strMetricsWritten;      // the figures' file, with blnMetrics
 
     bool analysed() const
     {
@@ -43,6 +49,9 @@ struct AverageFileResult
 // The averaged spectrum file of an input: its base path (as for the classic files) + "_AVG_SPC.csv".
 std::string averageOutputName(platform::TextFiles& files, const std::string& strFileName);
 
+// The converter figures' file of an input: its base path + "_METRICS.csv".
+std::string metricsOutputName(platform::TextFiles& files, const std::string& strFileName);
+
 // Reads the whole recording strFileName through a sample stream, averages it and writes
 // averageOutputName beside it: the heading line, then one line "frequency,value" CR LF per line from
 // 0 Hz to fs / 2.56, numbers as the classic spectrum file writes them, the file replaced at once.
@@ -50,7 +59,10 @@ std::string averageOutputName(platform::TextFiles& files, const std::string& str
 // frequency differs from one given, input it refuses on the way (with its line), and fewer samples
 // than one segment (with the count found). Raises KestrixError for a file that cannot be read or
 // written, a value that is not finite (6), and an output that would replace the input (75).
-// onSegment, when given, is told of every segment's spectrum as it is transformed.
+// With request.blnMetrics the averaging goes on to half the rate, the converter figures are computed from
+// it, and metricsOutputName is written after the spectrum file: a heading "name,value,unit", one line a
+// figure, then the settings, each as "name,value,unit". onSegment, when given, is told of every
+// segment's spectrum as it is transformed.
 AverageFileResult analyseAverage(const AverageRequest& request, const std::string& strFileName,
                                  platform::TextFiles& files, platform::SoundFiles& sounds, double dblPI,
                                  const SegmentHandler& onSegment = {});

@@ -24,10 +24,15 @@ std::int64_t segmentCount(std::int64_t lngSamples, std::int32_t lngNumSamp, doub
     return (lngSamples - lngNumSamp) / segmentStep(lngNumSamp, dblOverlap) + 1;
 }
 
+std::size_t averagedLineCount(const AverageSettings& settings)
+{
+    return settings.blnToHalfRate ? static_cast<std::size_t>(settings.lngNumSamp / 2 + 1)
+                                  : static_cast<std::size_t>(spectrumLineCount(settings.lngNumSamp));
+}
+
 SpectrumAverager::SpectrumAverager(const AverageSettings& settings, double dblPI, SegmentHandler onSegment)
     : settings(settings), fft(settings.lngNumSamp, (-2 * dblPI) / settings.lngNumSamp), onSegment(std::move(onSegment)),
-      lngStep(segmentStep(settings.lngNumSamp, settings.dblOverlap)),
-      lngLines(static_cast<std::size_t>(spectrumLineCount(settings.lngNumSamp))),
+      lngStep(segmentStep(settings.lngNumSamp, settings.dblOverlap)), lngLines(averagedLineCount(settings)),
       dblWindow(windowCoefficients(settings.window, settings.lngNumSamp)),
       dblRing(static_cast<std::size_t>(settings.lngNumSamp)), dblR(dblRing.size()), dblI(dblRing.size()),
       dblSegPowerA(lngLines), dblSegPowerB(lngLines), dblPower(lngLines), lngNextEnd(settings.lngNumSamp),

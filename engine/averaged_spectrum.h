@@ -33,7 +33,11 @@ struct AverageSettings
     double dblOverlap = 50.0; // percent of a segment shared with the next: 0 <= p < 100
     Averaging averaging = Averaging::Mean;
     Detrend detrend = Detrend::None;
+    bool blnToHalfRate = false; // lines up to N / 2 (for the converter figures), not only to fs / 2.56
 };
+
+// The lines an averaging with these settings gives: spectrumLineCount(N), or N / 2 + 1 to half the rate.
+std::size_t averagedLineCount(const AverageSettings& settings);
 
 // Samples from the start of one segment to the next: N - floor(N p / 100), at least 1.
 std::int32_t segmentStep(std::int32_t lngNumSamp, double dblOverlap);
@@ -55,7 +59,7 @@ struct AveragedPower
     std::int64_t lngSamples = 0;  // samples received
     std::int64_t lngSegments = 0; // segments transformed: segmentCount(lngSamples, N, p)
     WindowFigures figures;        // of the window used
-    // Per line k from 0 Hz to fs / 2.56 (spectrumLineCount(N) lines), counts^2: the mean over the
+    // Per line k from 0 Hz to fs / 2.56 (averagedLineCount lines), counts^2: the mean over the
     // segments of |X[k]|^2 (Averaging::Mean) or its largest value (Averaging::Peak); all 0 without a
     // segment.
     std::vector<double> dblPower;

@@ -165,4 +165,42 @@ ToneFigures computeToneFigures(const ToneSpectrum& spectrum, double dblFullScale
     return figures;
 }
 
+ToneFigures toneFiguresOf(const AveragedPower& average, double dblSampFreq, double dblVoltsPerCount,
+                          double dblFullScaleVolts, std::optional<double> dblFundamentalHz)
+{
+    const ToneSpectrum spectrum{average.dblPower,
+                                average.settings.lngNumSamp,
+                                average.figures.dblSquareSum,
+                                mainLobeHalfWidth(average.settings.window),
+                                dblSampFreq,
+                                dblVoltsPerCount};
+    return computeToneFigures(spectrum, dblFullScaleVolts, dblFundamentalHz);
+}
+
+std::vector<FigureRow> figureRows(const ToneFigures& figures)
+{
+    std::vector<FigureRow> rows = {
+        {"fundamental frequency", figures.dblFundamentalFreq, "Hz"},
+        {"fundamental amplitude", figures.dblFundamentalPeak, "V"},
+        {"fundamental level", 20.0 * std::log10(figures.dblFundamentalPeak / std::sqrt(2.0)), "dBV"},
+        {"SNR", figures.dblSnr, "dB"},
+        {"THD", figures.dblThd, "dB"},
+        {"SINAD", figures.dblSinad, "dB"},
+        {"ENOB", figures.dblEnob, "bits"},
+        {"full-scale correction", figures.dblFullScaleCorrection, "dB"},
+        {"ENOB at full scale", figures.dblEnobFullScale, "bits"},
+        {"SFDR", figures.dblSfdr, "dB"},
+        {"largest spur frequency", figures.dblSpurFreq, "Hz"},
+        {"noise power", figures.dblNoisePower, "V^2"},
+        {"noise floor per line", 10.0 * std::log10(figures.dblNoiseFloorPerLine), "dBV"},
+        {"noise density", std::sqrt(figures.dblNoiseDensity), "V/sqrt(Hz)"},
+    };
+    for (const HarmonicFigure& harmonic : figures.harmonics) {
+        const std::string strName = "harmonic " + std::to_string(harmonic.intOrder);
+        rows.push_back({strName + " frequency", harmonic.dblFreq, "Hz"});
+        rows.push_back({strName + " level", harmonic.dblDbc, "dBc"});
+    }
+    return rows;
+}
+
 } // namespace kestrix::engine

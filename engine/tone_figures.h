@@ -1,8 +1,11 @@
 #pragma once
 
+#include "averaged_spectrum.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 // The figures of a converter recording a tone, in the manner of the standard test methods for
@@ -72,5 +75,21 @@ struct ToneFigures
 // ToneSpectrum's sizes (dblPower with N / 2 + 1 lines, N >= 4 * lngLobeHalfWidth).
 ToneFigures computeToneFigures(const ToneSpectrum& spectrum, double dblFullScaleVolts,
                                std::optional<double> dblFundamentalHz = std::nullopt);
+
+// The figures of an averaging made to half the rate (AverageSettings::blnToHalfRate).
+ToneFigures toneFiguresOf(const AveragedPower& average, double dblSampFreq, double dblVoltsPerCount,
+                          double dblFullScaleVolts, std::optional<double> dblFundamentalHz = std::nullopt);
+
+// One figure as a line of a table: its name, its value and its unit.
+struct FigureRow
+{
+    std::string strName;
+    double dblValue = 0.0;
+    std::string strUnit;
+};
+
+// The figures as rows, in the order a reader wants them: the fundamental, SNR, THD, SINAD, ENOB (and at
+// full scale, with the correction), SFDR and its spur, the noise, then each harmonic's frequency and level.
+std::vector<FigureRow> figureRows(const ToneFigures& figures);
 
 } // namespace kestrix::engine

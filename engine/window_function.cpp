@@ -73,6 +73,22 @@ std::vector<double> windowCoefficients(WindowKind window, std::int32_t lngNumSam
     return dblWindow;
 }
 
+std::int32_t mainLobeHalfWidth(WindowKind window)
+{
+    switch (window) {
+    case WindowKind::Rect:
+        return 1;
+    case WindowKind::Hann:
+    case WindowKind::Hamming:
+        return 2;
+    case WindowKind::BlackmanHarris:
+        return 4;
+    case WindowKind::FlatTop:
+        return 5;
+    }
+    return 1;
+}
+
 WindowFigures windowFigures(std::span<const double> dblWindow)
 {
     assert(!dblWindow.empty());

@@ -44,6 +44,10 @@ struct WindowFigures
                                     // |sum of w[n] e^(-i pi n / N)| / dblSum
 };
 
+// Lines of the window's main lobe on each side of a tone's peak line, as the converter test methods
+// count a component's power: rect 1, Hann and Hamming 2, Blackman-Harris 4, flat top 5.
+std::int32_t mainLobeHalfWidth(WindowKind window);
+
 // The figures of a window's coefficients (at least one, with a non-zero sum).
 WindowFigures windowFigures(std::span<const double> dblWindow);
 

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <sstream>
@@ -159,6 +160,27 @@ TEST_F(AverageBatchFixture, RefusalsAndExitStatuses)
 }
 
 // Without --average (or with it after "--", where it is a file name) the classic run answers.
+TEST_F(AverageBatchFixture, MetricsAreWrittenBesideTheSpectrumWithTheSettings)
+{
+    const std::string strIn = writeTone("tone.csv", 16384);
+    ASSERT_EQ(batch({"--average", "--metrics", "--points", "4096", "--window", "flattop", strIn}), cli::lngExitAnalysed)
+        << strErr.str();
+    EXPECT_EQ(strOut.str(), dir.file("tone") + "_AVG_SPC.csv\n" + dir.file("tone") + "_METRICS.csv\n");
+    const std::vector<std::string> strLines = testing::splitCrLfLines(testing::readBytes(dir.file("tone_METRICS.csv")));
+    ASSERT_GE(strLines.size(), 10u);
+    EXPECT_EQ(strLines[0], "name,value,unit");
+    EXPECT_EQ(strLines[1], "fundamental frequency,100,Hz");
+    // 3000 counts peak on a line of the flat-top spectrum, at 5 V / 32767 a count.
+    const std::string strAmplitude = strLines[2].substr(strLines[2].find(',') + 1);
+    EXPECT_NEAR(std::stod(strAmplitude.substr(0, strAmplitude.find(','))), 3000 * 5 / 32767.0, 1e-4);
+    EXPECT_NE(std::find(strLines.begin(), strLines.end(), "window,flattop,"), strLines.end());
+    // The spectrum file keeps its lines to fs / 2.56.
+    EXPECT_EQ(testing::splitCrLfLines(testing::readBytes(dir.file("tone_AVG_SPC.csv"))).size(), 1u + 1601u);
+
+    EXPECT_EQ(batch({"--average", "--fundamental", "100", strIn}), cli::lngExitUsage);
+    EXPECT_EQ(batch({"--average", "--metrics", "--fundamental", "-3", strIn}), cli::lngExitRefused);
+}
+
 TEST_F(AverageBatchFixture, WithoutAverageTheClassicRunAnswers)
 {
     const std::string strIn = writeTone("plain.csv", 1024);
