@@ -55,6 +55,34 @@ TEST(StdTextReader, LineEndsByteOrderMarkAndOverlongLines)
     EXPECT_EQ(countFile(strPath, 1), 1);
 }
 
+// Found by fuzzing: a file of the three mark bytes alone reported more to read, and the next line
+// raised input past end (62) where an empty file is refused for its data count.
+TEST(StdTextReader, AFileOfOnlyAByteOrderMarkIsEmpty)
+{
+    TempDir dir;
+    const std::string strPath = dir.file("bom.csv");
+    platform::StdTextFiles files;
+    for (const std::string& strContent : {std::string("\xEF\xBB\xBF"), std::string("")}) {
+        SCOPED_TRACE(strContent.size());
+        testing::writeBytes(strPath, strContent);
+        auto stream = files.openTextFile(strPath);
+        EXPECT_TRUE(stream->atEndOfStream());
+        EXPECT_TRUE(stream->atEndOfStream()) << "asking again changes nothing";
+        EXPECT_EQ(countFile(strPath, 1024), 0);
+    }
+    // A mark followed by line ends only: blank lines, not the end.
+    testing::writeBytes(strPath, "\xEF\xBB\xBF\r\n");
+    auto stream = files.openTextFile(strPath);
+    ASSERT_FALSE(stream->atEndOfStream());
+    EXPECT_EQ(stream->readLine().strText, "");
+    EXPECT_TRUE(stream->atEndOfStream());
+    // Two of the three bytes are no mark: they are the text of the line.
+    testing::writeBytes(strPath, "\xEF\xBB");
+    stream = files.openTextFile(strPath);
+    ASSERT_FALSE(stream->atEndOfStream());
+    EXPECT_EQ(stream->readLine().strText, "\xEF\xBB");
+}
+
 TEST(StdTextReader, CountingStopsAtTheBlockAndAtTheEnd)
 {
     TempDir dir;
@@ -223,6 +251,17 @@ TEST_F(BatchFixture, ExitStatusesTakeTheHighestMet)
     }
     EXPECT_EQ(batch({"--help"}), cli::lngExitAnalysed);
     EXPECT_NE(strOut.str().find("Usage: kestrix-batch"), std::string::npos);
+}
+
+// Found by fuzzing: the batch failed (exit 3, input past end) on a file of a byte-order mark alone.
+TEST_F(BatchFixture, AFileOfOnlyAByteOrderMarkIsRefusedForItsDataCount)
+{
+    const std::string strPath = dir.file("bom.csv");
+    testing::writeBytes(strPath, "\xEF\xBB\xBF");
+    EXPECT_EQ(batch({"--no-band", "--no-wave", strPath}), cli::lngExitRefused);
+    EXPECT_NE(strErr.str().find("ファイルデータ数 = 0"), std::string::npos) << strErr.str();
+    EXPECT_EQ(strErr.str().find("error"), std::string::npos) << strErr.str();
+    EXPECT_EQ(strOut.str(), "");
 }
 
 TEST_F(BatchFixture, EntriesAreCheckedOnceBeforeAnyFile)

@@ -128,7 +128,11 @@ private:
     class Reader final : public platform::TextReader
     {
     public:
-        explicit Reader(std::string strContent) : strContent(std::move(strContent)) {}
+        // A byte-order mark at the start is skipped, as the real readers do.
+        explicit Reader(std::string strContent)
+            : strContent(std::move(strContent)), lngPos(this->strContent.starts_with("\xEF\xBB\xBF") ? 3 : 0)
+        {
+        }
         bool atEndOfStream() override
         {
             return lngPos >= strContent.size();
@@ -153,7 +157,7 @@ private:
 
     private:
         std::string strContent;
-        std::size_t lngPos = 0;
+        std::size_t lngPos;
     };
 
     class Writer final : public platform::BufferedTextWriter
