@@ -170,6 +170,42 @@ TEST(FieldChecks, SamplingFrequencyAndInputRange)
     }
 }
 
+// Found by fuzzing: the fixed-decimal rounding of a value just below the double limit lies beyond it
+// and read back as nothing, so the input range and the band limits let such an entry through.
+TEST(FieldChecks, EntriesThatRoundBeyondTheDoubleRangeAreRefused)
+{
+    const std::string strMax = "1.7976931348623157e308";
+    const std::string strPlainMax = "179769313486231570" + std::string(291, '0'); // the same value in digits
+    for (const std::string& strText : {strMax, "-" + strMax, strPlainMax}) {
+        SCOPED_TRACE(strText);
+        EXPECT_EQ(engine::checkSampFreq(strText).strMessage, "サンプリング周波数には正の整数を設定してください！");
+        EXPECT_EQ(engine::checkMaxVolt(strText).strMessage, "入力レンジには正の実数を設定してください！");
+        EXPECT_EQ(engine::checkMaxVolt(strText).strNormalized, "");
+    }
+    // The largest value whose rounding still reads back is an input range like any other.
+    EXPECT_EQ(engine::checkMaxVolt("1.79769313486231e308").strNormalized, "1.79769313486231E+308");
+
+    struct Case
+    {
+        std::string strLow;
+        std::string strHigh;
+        const char* strMessage;
+    };
+    for (const Case& c :
+         {Case{strMax, "800", "下限周波数には 0 以上の実数を設定してください！"},
+          Case{"-" + strMax, "800", "下限周波数には 0 以上の実数を設定してください！"},
+          Case{"200", strMax, "上限周波数には正の実数を設定してください！"},
+          Case{"200", "-" + strMax, "上限周波数には正の実数を設定してください！"}, Case{"200", "1e300", ""}}) {
+        SCOPED_TRACE(c.strLow + " to " + c.strHigh);
+        engine::ControlContents controls;
+        controls.strLowFreq = c.strLow;
+        controls.strHighFreq = c.strHigh;
+        engine::AnalysisParameters params;
+        params.dblMaxAnaFreq = 400.0;
+        EXPECT_EQ(engine::checkBandLimits(controls, params), c.strMessage);
+    }
+}
+
 TEST(FieldChecks, DerivedValuesFollowTheirTwoTriggers)
 {
     using engine::deltaFreqText;
@@ -278,7 +314,11 @@ TEST_F(BatchFixture, EntriesAreCheckedOnceBeforeAnyFile)
           Case{{"--fs", ""}, "サンプリング周波数を設定してください！"},
           Case{{"--range", "abc"}, "入力レンジには半角数字を設定してください！"},
           Case{{"--low", "300", "--high", "300"}, "下限周波数は上限周波数より小さくしてください！"},
-          Case{{"--fs", "1000", "--low", "390.625"}, "下限周波数は最大解析周波数より小さくしてください！"}}) {
+          Case{{"--fs", "1000", "--low", "390.625"}, "下限周波数は最大解析周波数より小さくしてください！"},
+          // Found by fuzzing: these went through, the first with an all-zero spectrum.
+          Case{{"--range", "1.7976931348623157e308"}, "入力レンジには正の実数を設定してください！"},
+          Case{{"--range", "-1.7976931348623157e308"}, "入力レンジには正の実数を設定してください！"},
+          Case{{"--low", "1.7976931348623157e308"}, "下限周波数には 0 以上の実数を設定してください！"}}) {
         SCOPED_TRACE(c.strMessage);
         std::vector<std::string> strArgs = c.strArgs;
         strArgs.push_back(strGood);
