@@ -101,7 +101,8 @@ AxisRange limitRange(AxisRange range, AxisRange bounds, double dblMinSpan)
 {
     const double dblBoundsSpan = bounds.dblHigh - bounds.dblLow;
     double dblSpan = range.dblHigh - range.dblLow;
-    if (!std::isfinite(range.dblLow) || !std::isfinite(range.dblHigh) || !(dblSpan > 0.0) ||
+    // A zoom deeper than the doubles' resolution leaves a range of width 0: it still has its place.
+    if (!std::isfinite(range.dblLow) || !std::isfinite(range.dblHigh) || !(dblSpan >= 0.0) ||
         !(dblSpan < dblBoundsSpan) || !(dblMinSpan < dblBoundsSpan)) {
         return bounds;
     }

@@ -19,8 +19,8 @@ struct AxisRange
 };
 
 // The range kept within bounds and at least dblMinSpan wide. A range wider than the bounds, or none
-// at all (not finite, or low not below high), gives the bounds; one narrower than dblMinSpan grows
-// about its centre; then it moves, keeping its width, until it lies within the bounds. A dblMinSpan
+// at all (not finite, or low above high), gives the bounds; one narrower than dblMinSpan (width 0
+// included) grows about its centre; then it moves, keeping its width, until it lies within the bounds. A dblMinSpan
 // wider than the bounds gives the bounds. bounds: finite, dblLow < dblHigh.
 AxisRange limitRange(AxisRange range, AxisRange bounds, double dblMinSpan);
 

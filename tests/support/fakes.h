@@ -26,7 +26,7 @@ struct ShownMessage
 };
 
 // Records messages, file requests and pointer changes; answers file choices from a script (nothing
-// scripted, or std::nullopt, means the user cancels).
+// scripted, or std::nullopt, means the user cancels), the save dialog's from a script of its own.
 class FakePlatformUi : public platform::PlatformUi
 {
 public:
@@ -50,6 +50,18 @@ public:
         return strChoice;
     }
 
+    std::optional<std::string> chooseSaveFile(const platform::SaveFileRequest& request) override
+    {
+        saveRequests.push_back(request);
+        events.push_back("choose save");
+        std::optional<std::string> strChoice;
+        if (!saveChoices.empty()) {
+            strChoice = saveChoices.front();
+            saveChoices.pop_front();
+        }
+        return strChoice;
+    }
+
     void setBusyPointer(bool blnBusy_) override
     {
         events.push_back(blnBusy_ ? "busy" : "idle");
@@ -58,8 +70,10 @@ public:
     }
 
     std::deque<std::optional<std::string>> choices;
+    std::deque<std::optional<std::string>> saveChoices;
     std::vector<ShownMessage> messages;
     std::vector<platform::OpenFileRequest> requests;
+    std::vector<platform::SaveFileRequest> saveRequests;
     std::vector<std::string> events;
     std::vector<bool> blnBusyChanges;
     bool blnBusy = false;
