@@ -69,7 +69,8 @@ void addCrossedColumns(const Column& from, const Column& to, double dblLow, doub
     }
 }
 
-// Neighbouring bars that do not meet each reach to the middle of the gap between them.
+// Where neighbouring bars do not meet, the higher one reaches down to the lower one. Reaching up from
+// the lower one instead would draw a second, shorter bar beside a lone high line.
 void joinNeighbours(std::vector<ColumnBar>& bars)
 {
     for (std::size_t k = 1; k < bars.size(); ++k) {
@@ -79,13 +80,9 @@ void joinNeighbours(std::vector<ColumnBar>& bars)
             continue;
         }
         if (left.dblHigh < right.dblLow) {
-            const double dblMiddle = left.dblHigh + (right.dblLow - left.dblHigh) / 2.0;
-            left.dblHigh = dblMiddle;
-            right.dblLow = dblMiddle;
+            right.dblLow = left.dblHigh;
         } else if (right.dblHigh < left.dblLow) {
-            const double dblMiddle = right.dblHigh + (left.dblLow - right.dblHigh) / 2.0;
-            left.dblLow = dblMiddle;
-            right.dblHigh = dblMiddle;
+            left.dblLow = right.dblHigh;
         }
     }
 }

@@ -35,9 +35,10 @@ struct ColumnBar
 // A trace (dblX ascending, one dblY each) between dblLow and dblHigh on lngColumns pixel columns, for
 // a trace with more points than columns. Each column that holds points gets a bar from its lowest to
 // its highest value; a column the points skip gets the stretch of the straight line between its
-// neighbours that crosses it; and where two neighbouring bars do not meet, each reaches to the middle
-// of the gap, so the trace stays connected. No slanted strokes join the columns: a single high line is
-// one bar in one column, never also a shorter one beside it. In column order; none for an empty view.
+// neighbours that crosses it; and where two neighbouring bars do not meet, the higher one reaches down
+// to the lower one, so the trace stays connected. No slanted strokes join the columns: a single high
+// line is one bar in one column, never also a shorter one beside it. In column order; none for an
+// empty view.
 std::vector<ColumnBar> columnBars(std::span<const double> dblX, std::span<const double> dblY, double dblLow,
                                   double dblHigh, std::size_t lngColumns);
 

@@ -111,9 +111,8 @@ TEST(ColumnBars, ALoneLineIsOneBarAtEveryZoom)
     }
     dblY[1600] = 1.83; // 25 Hz
     for (const std::size_t lngColumns : {600u, 757u, 1021u}) {
-        // Down to the zoom where a trace stops being dense (two lines per column) and is drawn
-        // through its points.
-        for (double dblSpan = 400.0; dblSpan / 0.015625 > 2.0 * static_cast<double>(lngColumns); dblSpan *= 0.83) {
+        // Down to the zoom where a trace has fewer lines than columns and is drawn through its points.
+        for (double dblSpan = 400.0; dblSpan / 0.015625 > static_cast<double>(lngColumns); dblSpan *= 0.83) {
             for (const double dblShift : {0.0, 0.37, 0.5, 0.91}) {
                 const double dblLow = 25.0 - dblSpan * (0.2 + 0.6 * dblShift);
                 const std::vector<ColumnBar> bars = columnBars(dblX, dblY, dblLow, dblLow + dblSpan, lngColumns);

@@ -361,8 +361,8 @@ TEST_F(SpectrumViewTest, ALoneLineLooksLikeOneAtEveryZoom)
     spectra.dblVolts[1600] = 1.83;
     panel.showRun(spectra);
     const QColor clrSpectrum = plot().traces()[0].color;
-    // Down to where the curve has fewer than two lines per pixel column and is drawn through its points.
-    for (double dblSpan = 400.0; dblSpan / dblFine > 2.0 * plot().plotArea().width(); dblSpan *= 0.87) {
+    // Down to where the curve has fewer lines than pixel columns and is drawn smoothly through its points.
+    for (double dblSpan = 400.0; dblSpan / dblFine > plot().plotArea().width(); dblSpan *= 0.9) {
         const double dblLow = std::max(0.0, 25.0 - dblSpan * 0.37);
         plot().setView({dblLow, dblLow + dblSpan, 0.0, 2.0});
         const QImage image = render();

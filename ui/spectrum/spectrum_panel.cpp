@@ -58,7 +58,7 @@ void SpectrumPanel::createControls()
     cmdOpenReference = named(new QPushButton(tr("参照を開く..."), this), "cmdOpenReference", tr("参照を開く"));
     cboReferences = named(new QComboBox(this), "cboReferences", tr("参照スペクトル"));
     cboReferences->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    cboReferences->setMinimumContentsLength(14);
+    cboReferences->setMinimumContentsLength(20);
     cmdRemoveReference = named(new QPushButton(tr("参照を削除"), this), "cmdRemoveReference", tr("参照を削除"));
     cmdRemoveReference->setEnabled(false);
     cmdSavePlot = named(new QPushButton(tr("画像を保存..."), this), "cmdSavePlot", tr("画像を保存"));

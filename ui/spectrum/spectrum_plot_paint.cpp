@@ -133,8 +133,9 @@ void SpectrumPlot::drawTrace(QPainter& painter, const Layout& layout, const Plot
     };
     const auto first = std::lower_bound(trace.dblFreq.begin(), trace.dblFreq.end(), plotView.dblLowFreq);
     const auto last = std::upper_bound(first, trace.dblFreq.end(), plotView.dblHighFreq);
-    if (static_cast<std::size_t>(last - first) > 2 * lngColumns) {
-        // Dense: one bar per pixel column, no slanted joins that would show a line twice.
+    if (static_cast<std::size_t>(last - first) > lngColumns) {
+        // More lines than pixel columns: one bar per column. Slanted strokes a pixel wide between lines
+        // would show a lone line as a bar and a half.
         painter.setRenderHint(QPainter::Antialiasing, false);
         for (const engine::ColumnBar& bar :
              engine::columnBars(trace.dblFreq, trace.dblVolts, plotView.dblLowFreq, plotView.dblHighFreq, lngColumns)) {
@@ -153,9 +154,8 @@ void SpectrumPlot::drawTrace(QPainter& painter, const Layout& layout, const Plot
     for (const engine::TracePoint& point : reduced) {
         points.emplace_back(plot.left() + (point.dblX - plotView.dblLowFreq) * dblFreqScale, pixelRow(point.dblY));
     }
-    // Smooth lines only where few points are in view: on a dense curve antialiasing costs a hundred
-    // times the drawing (measured in bench/spectrum_redraw_bench.cpp) and shows nothing.
-    painter.setRenderHint(QPainter::Antialiasing, reduced.size() <= lngColumns);
+    // A pixel column or more per line: smooth lines through the points.
+    painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setPen(QPen(trace.color, 1));
     painter.drawPolyline(points.data(), static_cast<int>(points.size()));
 }
