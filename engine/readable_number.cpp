@@ -6,6 +6,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 namespace kestrix::engine {
 namespace {
@@ -19,18 +20,11 @@ int floorDiv3(int intValue)
     return intValue >= 0 ? intValue / 3 : -((-intValue + 2) / 3);
 }
 
-} // namespace
-
-std::string siText(double dblValue, int intDigits, std::string_view strUnit)
+// The rounded digits and their decimal exponent, from the scientific text of the magnitude.
+std::pair<std::string, int> roundedDigits(double dblMagnitude, int intDigits)
 {
-    intDigits = std::clamp(intDigits, 1, 15);
-    std::string strText;
-    if (dblValue == 0.0) {
-        return "0 " + std::string(strUnit);
-    }
-    // The rounded digits and their decimal exponent, from the shortest exact scientific text.
     char chrBuffer[64];
-    const auto result = std::to_chars(chrBuffer, chrBuffer + sizeof chrBuffer, std::fabs(dblValue),
+    const auto result = std::to_chars(chrBuffer, chrBuffer + sizeof chrBuffer, dblMagnitude,
                                       std::chars_format::scientific, intDigits - 1);
     const std::string_view strScientific(chrBuffer, static_cast<std::size_t>(result.ptr - chrBuffer));
     const std::size_t lngE = strScientific.find('e');
@@ -39,10 +33,18 @@ std::string siText(double dblValue, int intDigits, std::string_view strUnit)
     int intExponent = 0;
     std::from_chars(strScientific.data() + lngE + 1 + (strScientific[lngE + 1] == '+' ? 1 : 0),
                     strScientific.data() + strScientific.size(), intExponent);
+    return {strDigits, intExponent};
+}
 
-    if (dblValue < 0.0) {
-        strText += '-';
+} // namespace
+
+std::string siText(double dblValue, int intDigits, std::string_view strUnit)
+{
+    if (dblValue == 0.0) {
+        return "0 " + std::string(strUnit);
     }
+    auto [strDigits, intExponent] = roundedDigits(std::fabs(dblValue), std::clamp(intDigits, 1, 15));
+    std::string strText = dblValue < 0.0 ? "-" : "";
     const int intPrefix = floorDiv3(intExponent);
     if (intPrefix < intFirstPrefixPower || intPrefix >= intFirstPrefixPower + static_cast<int>(strPrefixes.size())) {
         strText += strDigits.substr(0, 1);

@@ -101,6 +101,7 @@ private:
     // spectrum_panel.cpp: the controls, the traces and the cursor.
     void createControls();
     void createPeakControls();
+    void createPeakTable();
     void createShortcuts();
     void arrangeControls(); // layouts and the focus order
     QWidget* addToolGroup(FlowLayout& layout, const char* strName, const std::vector<QWidget*>& controls);

@@ -89,8 +89,14 @@ void SpectrumPanel::createPeakControls()
     cmdCopyPeaks = named(new QPushButton(tr("表をコピー"), this), "cmdCopyPeaks", tr("表をコピー"));
     chkHarmonics = named(new QCheckBox(tr("高調波マーカー"), this), "chkHarmonics", tr("高調波マーカー"));
     chkHarmonics->setToolTip(tr("選んだピークの推定周波数の 1, 2, 3 ... 倍に印を付けます"));
+    createPeakTable();
+}
 
-    tblPeaks = named(new QTableWidget(0, intPeakColumns, this), "tblPeaks", tr("ピーク一覧"));
+void SpectrumPanel::createPeakTable()
+{
+    tblPeaks = new QTableWidget(0, intPeakColumns, this);
+    tblPeaks->setObjectName(QStringLiteral("tblPeaks"));
+    tblPeaks->setAccessibleName(tr("ピーク一覧"));
     tblPeaks->setHorizontalHeaderLabels(
         {tr("順位"), tr("周波数\n[Hz]"), tr("振幅"), tr("推定周波数\n[Hz]"), tr("推定振幅")});
     tblPeaks->setItemDelegate(new ReadableDelegate(tblPeaks));

@@ -152,6 +152,7 @@ private:
 
     // spectrum_plot_paint.cpp: the drawing.
     void drawGrid(QPainter& painter, const Layout& layout) const;
+    void drawAxisTitles(QPainter& painter, const Layout& layout) const;
     void drawTraces(QPainter& painter, const Layout& layout) const;
     void drawTrace(QPainter& painter, const Layout& layout, const PlotTrace& trace) const;
     void drawCursor(QPainter& painter, const Layout& layout) const;

@@ -55,7 +55,6 @@ void SpectrumPlot::drawGrid(QPainter& painter, const Layout& layout) const
     const QFontMetrics metrics = painter.fontMetrics();
     const double dblFreqSpan = plotView.dblHighFreq - plotView.dblLowFreq;
     const double dblAmpSpan = plotView.dblHighAmp - plotView.dblLowAmp;
-
     if (bandLimits) {
         const double dblLeft = plot.left() + (bandLimits->first - plotView.dblLowFreq) / dblFreqSpan * plot.width();
         const double dblRight = plot.left() + (bandLimits->second - plotView.dblLowFreq) / dblFreqSpan * plot.width();
@@ -92,7 +91,13 @@ void SpectrumPlot::drawGrid(QPainter& painter, const Layout& layout) const
     painter.setPen(clrAxis);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(plot);
+    drawAxisTitles(painter, layout);
+}
 
+void SpectrumPlot::drawAxisTitles(QPainter& painter, const Layout& layout) const
+{
+    const QRect& plot = layout.plot;
+    const QFontMetrics metrics = painter.fontMetrics();
     const QString strFreqTitle = tr("周波数 [Hz]");
     painter.drawText(QPointF(plot.center().x() - metrics.horizontalAdvance(strFreqTitle) / 2.0,
                              layout.area.bottom() - intPad - metrics.descent()),
