@@ -47,9 +47,9 @@ std::vector<SpectrumPeak> findPeaks(std::span<const double> dblVolts, double dbl
 // Lines each side of a peak whose median is the peak's local floor: wide enough that the few lines of a
 // tone's own main lobe hardly move the median, narrow enough to follow a floor that slopes.
 inline constexpr std::size_t lngFloorReach = 32;
-// How far a listed peak stands above its local floor unless the user says otherwise (dB). Noise stands
-// at most about 12 dB above the median of its neighbours over 25601 lines, the ripples on the skirt of
-// a tone between lines less than 1 dB; a tone between lines still clears 25 dB.
+// How far a listed peak stands above its local floor unless the user says otherwise (dB). In the bundled
+// recording at 65536 points the noise's highest maxima stand 12.8 dB above that floor, the ripples on
+// the skirt of a tone between lines less than 1 dB, while a tone midway between lines stands 30 dB.
 inline constexpr double dblDefaultPeakRiseDb = 20.0;
 
 // The lngCount highest peaks of an amplitude spectrum (as findPeaks) that stand at least dblMinRiseDb
