@@ -2,6 +2,7 @@
 #include "platform/qt/qt_platform_ui.h"
 #include "platform/std/std_text_files.h"
 #include "ui/kestrix_window.h"
+#include "ui/qt_translations.h"
 
 #include <QApplication>
 
@@ -14,6 +15,8 @@ int main(int argc, char** argv)
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Kestrix"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kestrix"));
+    // Qt's own dialog texts in the user's language; English where Qt has no translation for it.
+    kestrix::ui::installQtTranslations(app, QLocale::system());
 
     kestrix::platform::QtPlatformUi ui;
     kestrix::platform::StdTextFiles files;

@@ -30,6 +30,17 @@ FieldCheck refuse(const char* strMessage)
     return FieldCheck{strMessage, {}};
 }
 
+// A numeric text's value rounded to three decimals, or nothing when the rounding lies beyond the double
+// range (the text of a value just below the limit rounds up past it).
+std::optional<double> threeDecimalValue(std::string_view strText)
+{
+    try {
+        return fixedValueOfText(strText, 3);
+    } catch (const KestrixError&) {
+        return std::nullopt;
+    }
+}
+
 // A text's value taken as a 32-bit integer with ties to even, or nothing.
 std::optional<std::int32_t> roundedInt32(std::string_view strText)
 {
@@ -75,9 +86,9 @@ FieldCheck checkMaxVolt(std::string_view strText)
     if (!isNumericText(strText)) {
         return refuse(strMsgMaxVoltDigits);
     }
-    const double dblMaxVolt = fixedValueOfText(strText, 3);
-    if (dblMaxVolt > 0) {
-        return FieldCheck{{}, generalNumberText(dblMaxVolt)};
+    const std::optional<double> dblMaxVolt = threeDecimalValue(strText);
+    if (dblMaxVolt && *dblMaxVolt > 0) {
+        return FieldCheck{{}, generalNumberText(*dblMaxVolt)};
     }
     return refuse(strMsgMaxVoltPositive);
 }
@@ -91,7 +102,11 @@ std::string checkBandLimits(AnalysisControls& controls, AnalysisParameters& para
     if (!isNumericText(strLow)) {
         return strMsgLowDigits;
     }
-    params.dblLowFreq = fixedValueOfText(strLow, 3);
+    const std::optional<double> dblLow = threeDecimalValue(strLow);
+    if (!dblLow) {
+        return strMsgLowNegative;
+    }
+    params.dblLowFreq = *dblLow;
     if (params.dblLowFreq < 0) {
         return strMsgLowNegative;
     }
@@ -102,7 +117,11 @@ std::string checkBandLimits(AnalysisControls& controls, AnalysisParameters& para
     if (!isNumericText(strHigh)) {
         return strMsgHighDigits;
     }
-    params.dblHighFreq = fixedValueOfText(strHigh, 3);
+    const std::optional<double> dblHigh = threeDecimalValue(strHigh);
+    if (!dblHigh) {
+        return strMsgHighNotPositive;
+    }
+    params.dblHighFreq = *dblHigh;
     if (params.dblHighFreq <= 0) {
         return strMsgHighNotPositive;
     }

@@ -562,8 +562,13 @@ std::string fixedDecimalText(double dblValue, int intDecimals)
 
 double fixedDecimalValue(double dblValue, int intDecimals)
 {
-    // The fixed-decimal text is numeric by construction.
-    return *numericValue(fixedDecimalText(dblValue, intDecimals));
+    // The text has the form of a number, but the rounding of a value just below the double limit
+    // (1.7976931348623157E+308 gives 1.79769313486232E+308) lies beyond it.
+    const std::optional<double> dblRounded = numericValue(fixedDecimalText(dblValue, intDecimals));
+    if (!dblRounded) {
+        raiseFailure(err::lngOverflow, "the rounded value lies beyond the range of a double");
+    }
+    return *dblRounded;
 }
 
 std::int32_t wholeNumberOfText(std::string_view strText)

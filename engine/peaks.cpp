@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <complex>
+#include <limits>
 #include <numbers>
 
 namespace kestrix::engine {
@@ -155,7 +156,28 @@ ToneEstimate estimateTone(std::span<const double> dblVolts, std::size_t lngLine)
     return estimateByRatio(dblVolts, lngLine);
 }
 
-std::vector<SpectrumPeak> findPeaks(std::span<const double> dblVolts, double dblDeltaFreq, std::size_t lngCount)
+namespace {
+
+// The median of the lines within lngFloorReach of lngLine, line 0 left out.
+double localFloor(std::span<const double> dblVolts, std::size_t lngLine, std::vector<double>& dblScratch)
+{
+    const std::size_t lngFirst = std::max<std::size_t>(1, lngLine - std::min(lngLine, lngFloorReach));
+    const std::size_t lngEnd = std::min(dblVolts.size(), lngLine + lngFloorReach + 1);
+    dblScratch.assign(dblVolts.begin() + static_cast<std::ptrdiff_t>(lngFirst),
+                      dblVolts.begin() + static_cast<std::ptrdiff_t>(lngEnd));
+    const auto middle = dblScratch.begin() + static_cast<std::ptrdiff_t>(dblScratch.size() / 2);
+    std::nth_element(dblScratch.begin(), middle, dblScratch.end());
+    return *middle;
+}
+
+double riseDb(double dblVolts, double dblFloor)
+{
+    return dblFloor > 0.0 ? 20.0 * std::log10(dblVolts / dblFloor) : std::numeric_limits<double>::infinity();
+}
+
+// The local maxima of findPeaks that rise at least dblMinRiseDb, highest first, at most lngCount.
+std::vector<SpectrumPeak> risingPeaks(std::span<const double> dblVolts, double dblDeltaFreq, double dblMinRiseDb,
+                                      std::size_t lngCount)
 {
     // Relative size below which an amplitude is the transform's rounding residue (a clean tone leaves
     // lines of about 1e-16 of its height), not something measured.
@@ -167,22 +189,26 @@ std::vector<SpectrumPeak> findPeaks(std::span<const double> dblVolts, double dbl
     const double dblHighest = *std::max_element(dblVolts.begin() + 1, dblVolts.end());
     const double dblFloor = dblHighest * dblResidue;
 
-    std::vector<std::size_t> lngCandidates;
+    std::vector<std::pair<std::size_t, double>> candidates; // line and rise
+    std::vector<double> dblScratch;
     for (std::size_t i = 1; i < lngNumLine; ++i) {
         const double dblHere = dblVolts[i];
         const bool blnAboveLower = dblHere > dblVolts[i - 1];
         const bool blnNotBelowUpper = i + 1 == lngNumLine || dblHere >= dblVolts[i + 1];
         if (blnAboveLower && blnNotBelowUpper && dblHere > 0.0 && dblHere >= dblFloor) {
-            lngCandidates.push_back(i);
+            const double dblRise = riseDb(dblHere, localFloor(dblVolts, i, dblScratch));
+            if (dblRise >= dblMinRiseDb) {
+                candidates.emplace_back(i, dblRise);
+            }
         }
     }
-    std::stable_sort(lngCandidates.begin(), lngCandidates.end(),
-                     [&](std::size_t a, std::size_t b) { return dblVolts[a] > dblVolts[b]; });
-    lngCandidates.resize(std::min(lngCandidates.size(), lngCount));
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [&](const auto& a, const auto& b) { return dblVolts[a.first] > dblVolts[b.first]; });
+    candidates.resize(std::min(candidates.size(), lngCount));
 
     std::vector<SpectrumPeak> peaks;
-    peaks.reserve(lngCandidates.size());
-    for (const std::size_t lngLine : lngCandidates) {
+    peaks.reserve(candidates.size());
+    for (const auto& [lngLine, dblRise] : candidates) {
         const ToneEstimate estimate = estimateTone(dblVolts, lngLine);
         SpectrumPeak peak;
         peak.lngLine = static_cast<std::int32_t>(lngLine);
@@ -190,9 +216,23 @@ std::vector<SpectrumPeak> findPeaks(std::span<const double> dblVolts, double dbl
         peak.dblVolts = dblVolts[lngLine];
         peak.dblEstimatedFreq = estimate.dblLine * dblDeltaFreq;
         peak.dblEstimatedVolts = dblVolts[lngLine] * estimate.dblScale;
+        peak.dblRiseDb = dblRise;
         peaks.push_back(peak);
     }
     return peaks;
+}
+
+} // namespace
+
+std::vector<SpectrumPeak> findPeaks(std::span<const double> dblVolts, double dblDeltaFreq, std::size_t lngCount)
+{
+    return risingPeaks(dblVolts, dblDeltaFreq, -std::numeric_limits<double>::infinity(), lngCount);
+}
+
+std::vector<SpectrumPeak> findProminentPeaks(std::span<const double> dblVolts, double dblDeltaFreq, double dblMinRiseDb,
+                                             std::size_t lngCount)
+{
+    return risingPeaks(dblVolts, dblDeltaFreq, dblMinRiseDb, lngCount);
 }
 
 std::vector<double> harmonicFrequencies(double dblFundamental, double dblMaxFreq, std::size_t lngMaxCount)

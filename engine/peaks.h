@@ -15,6 +15,7 @@ struct SpectrumPeak
     double dblVolts = 0.0;          // V, the line's amplitude as written
     double dblEstimatedFreq = 0.0;  // Hz, refined between lines (see estimateTone)
     double dblEstimatedVolts = 0.0; // V, the tone's amplitude corrected for its place between lines
+    double dblRiseDb = 0.0;         // dB above its local floor (see findProminentPeaks); infinite over 0
 };
 
 // Where a tone lies between lines, estimated from a peak line and its larger neighbour.
@@ -42,6 +43,21 @@ ToneEstimate estimateTone(std::span<const double> dblVolts, std::size_t lngLine)
 // exceed its lower neighbour. Line 0 (0 Hz, the offset) is never a peak, nor is a line of amplitude 0.
 // Lines below 1e-10 of the highest amplitude are rounding residue of the transform and are left out.
 std::vector<SpectrumPeak> findPeaks(std::span<const double> dblVolts, double dblDeltaFreq, std::size_t lngCount = 10);
+
+// Lines each side of a peak whose median is the peak's local floor: wide enough that the few lines of a
+// tone's own main lobe hardly move the median, narrow enough to follow a floor that slopes.
+inline constexpr std::size_t lngFloorReach = 32;
+// How far a listed peak stands above its local floor unless the user says otherwise (dB). In the bundled
+// recording at 65536 points the noise's highest maxima stand 12.8 dB above that floor, the ripples on
+// the skirt of a tone between lines less than 1 dB, while a tone midway between lines stands 30 dB.
+inline constexpr double dblDefaultPeakRiseDb = 20.0;
+
+// The lngCount highest peaks of an amplitude spectrum (as findPeaks) that stand at least dblMinRiseDb
+// above their local floor, the median of the lines within lngFloorReach of the peak (line 0 left out):
+// real components rather than noise and the leakage of a tone between lines. Fewer, or none, when
+// fewer stand out. dblRiseDb is filled in; a peak over a floor of 0 stands infinitely high.
+std::vector<SpectrumPeak> findProminentPeaks(std::span<const double> dblVolts, double dblDeltaFreq, double dblMinRiseDb,
+                                             std::size_t lngCount = 10);
 
 // The frequencies k * dblFundamental for k = 1, 2, ... up to dblMaxFreq (Hz) and at most lngMaxCount
 // of them; none for a fundamental that is not positive.

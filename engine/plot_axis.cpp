@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace kestrix::engine {
 namespace {
@@ -16,26 +17,44 @@ constexpr double dblTickSlack = 1e-9;
 double niceStep(double dblSpan, std::size_t lngMaxTicks)
 {
     const double dblRaw = dblSpan / static_cast<double>(std::max<std::size_t>(lngMaxTicks, 1));
+    // Below the smallest normal double the powers of ten run out (10^-324 is 0); beyond the largest a
+    // step would be infinite.
+    if (!std::isfinite(dblRaw) || !(dblRaw >= std::numeric_limits<double>::min())) {
+        return 0.0;
+    }
     const double dblMagnitude = std::pow(10.0, std::floor(std::log10(dblRaw)));
-    for (const double dblMantissa : {1.0, 2.0, 5.0}) {
-        if (dblMantissa * dblMagnitude >= dblRaw * (1.0 - dblTickSlack)) {
-            return dblMantissa * dblMagnitude;
+    for (const double dblMantissa : {1.0, 2.0, 5.0, 10.0}) {
+        const double dblStep = dblMantissa * dblMagnitude;
+        if (dblStep >= dblRaw * (1.0 - dblTickSlack)) {
+            return std::isfinite(dblStep) ? dblStep : 0.0;
         }
     }
-    return 10.0 * dblMagnitude;
+    return 0.0;
 }
 
 std::vector<double> linearTicks(double dblLow, double dblHigh, std::size_t lngMaxTicks)
 {
     std::vector<double> dblTicks;
-    if (!(dblHigh > dblLow)) {
+    if (!std::isfinite(dblLow) || !std::isfinite(dblHigh) || !(dblHigh > dblLow)) {
         return dblTicks;
     }
     const double dblStep = niceStep(dblHigh - dblLow, lngMaxTicks);
+    if (!(dblStep > 0.0)) {
+        return dblTicks;
+    }
     const double dblFirst = std::ceil(dblLow / dblStep - dblTickSlack);
     const double dblLast = std::floor(dblHigh / dblStep + dblTickSlack);
-    for (double k = dblFirst; k <= dblLast; k += 1.0) {
-        dblTicks.push_back(k * dblStep);
+    // The step fits the span lngMaxTicks times, so at most lngMaxTicks + 1 multiples lie inside (one
+    // more for the slack at the ends). Counting is exact only below 2^53: beyond, neighbouring multiples
+    // of a step below the values' resolution (a narrow view far from zero) are the same double.
+    constexpr double dblExactCount = 9007199254740992.0; // 2^53
+    const double dblCount = dblLast - dblFirst + 1.0;
+    if (!(dblCount >= 1.0) || dblCount > static_cast<double>(lngMaxTicks) + 2.0 ||
+        std::fabs(dblFirst) >= dblExactCount || std::fabs(dblLast) >= dblExactCount) {
+        return dblTicks;
+    }
+    for (double k = 0.0; k < dblCount; k += 1.0) {
+        dblTicks.push_back((dblFirst + k) * dblStep);
     }
     return dblTicks;
 }
@@ -44,9 +63,10 @@ std::vector<double> logTicks(double dblLow, double dblHigh, std::size_t lngMaxTi
 {
     // A plot of a few decades reads better with the 2 and 5 marks between the powers of ten.
     constexpr double dblMaxDecadesWithSteps = 3.0;
-    if (!(dblLow > 0.0) || !(dblHigh > dblLow)) {
+    if (!(dblLow > 0.0) || !std::isfinite(dblHigh) || !(dblHigh > dblLow)) {
         return {};
     }
+    // Both within the doubles' 633 powers of ten: the loop below is bounded.
     const double dblFirstPower = std::ceil(std::log10(dblLow) - dblTickSlack);
     const double dblLastPower = std::floor(std::log10(dblHigh) + dblTickSlack);
     const double dblPowers = dblLastPower - dblFirstPower + 1.0;
@@ -79,6 +99,9 @@ std::string tickLabel(double dblValue, double dblStep)
     // Beyond these the plain decimal text grows long and the exponent form reads better.
     constexpr int intMaxPlainDecimals = 6;
     constexpr double dblMaxPlainValue = 1e9;
+    if (!(dblStep > 0.0) || !std::isfinite(dblStep)) {
+        return generalNumberText(dblValue);
+    }
     const double dblSnapped = std::round(dblValue / dblStep) * dblStep;
     const int intDecimals = std::max(0, static_cast<int>(-std::floor(std::log10(dblStep) + dblTickSlack)));
     if (intDecimals <= intMaxPlainDecimals && std::fabs(dblSnapped) < dblMaxPlainValue) {

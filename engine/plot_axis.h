@@ -9,17 +9,20 @@
 namespace kestrix::engine {
 
 // The smallest 1-2-5 step (1, 2 or 5 times a power of ten) that divides dblSpan (> 0) into at most
-// lngMaxTicks intervals; lngMaxTicks >= 1.
+// lngMaxTicks intervals; lngMaxTicks >= 1. 0 when no such step is a normal double: a span that is not
+// finite and positive, or so small that a step would be below 2.2E-308.
 double niceStep(double dblSpan, std::size_t lngMaxTicks);
 
 // Tick values of a linear axis from dblLow to dblHigh (dblLow < dblHigh): the multiples of
-// niceStep(dblHigh - dblLow, lngMaxTicks) inside the range, ascending.
+// niceStep(dblHigh - dblLow, lngMaxTicks) inside the range, ascending; at most lngMaxTicks + 2 of
+// them for any range. None when the ends are not finite, the span has no step, or the multiples
+// cannot be told apart (a step below the resolution of doubles as large as the ends).
 std::vector<double> linearTicks(double dblLow, double dblHigh, std::size_t lngMaxTicks);
 
-// Tick values of a logarithmic axis from dblLow to dblHigh (0 < dblLow < dblHigh, in the axis's own
-// unit): the powers of ten inside the range (every k-th one, k a whole number, when there are more
-// than lngMaxTicks), with 2 and 5 times them while the range spans at most three decades; where
-// fewer than two powers of ten fall inside, the linear ticks instead.
+// Tick values of a logarithmic axis from dblLow to dblHigh (0 < dblLow < dblHigh, finite, in the
+// axis's own unit): the powers of ten inside the range (every k-th one, k a whole number, when there
+// are more than lngMaxTicks), with 2 and 5 times them while the range spans at most three decades;
+// where fewer than two powers of ten fall inside, the linear ticks instead. None for other ranges.
 std::vector<double> logTicks(double dblLow, double dblHigh, std::size_t lngMaxTicks);
 
 // The label of tick dblValue on an axis with steps of dblStep: as many decimals as the step needs

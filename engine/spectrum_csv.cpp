@@ -89,7 +89,8 @@ SpectrumReading readSpectrumCsv(platform::TextReader& reader, std::size_t lngMax
 SpectrumReading parseSpectrumCsv(std::string_view strText, std::size_t lngMaxLines)
 {
     SpectrumCsvParser parser(lngMaxLines);
-    std::size_t lngPos = 0;
+    // A byte-order mark is skipped, as the file readers skip it.
+    std::size_t lngPos = strText.starts_with("\xEF\xBB\xBF") ? 3 : 0;
     while (lngPos < strText.size()) {
         std::size_t lngEnd = strText.find('\n', lngPos);
         if (lngEnd == std::string_view::npos) {

@@ -28,7 +28,15 @@ struct OpenFileRequest
     bool blnCancelError = false; // cancel raises failure 32755 instead of returning an empty name
 };
 
-// The message box, the open-file dialog and the busy pointer of the window system.
+struct SaveFileRequest
+{
+    std::string strInitialFileName; // proposed path, may be empty
+    std::string strTitle;
+    std::string strFilter; // "description|pattern|...", as for opening; the first pattern of the chosen
+                           // entry gives the extension of a name typed without one
+};
+
+// The message box, the open-file and save-file dialogs and the busy pointer of the window system.
 class PlatformUi
 {
 public:
@@ -41,6 +49,10 @@ public:
     // The full path of the chosen existing file, or nothing when the user cancelled. Any other trouble
     // of the dialog is raised as KestrixError.
     virtual std::optional<std::string> chooseOpenFile(const OpenFileRequest& request) = 0;
+
+    // The full path to write to, or nothing when the user cancelled. Replacing an existing file has
+    // been confirmed by the user.
+    virtual std::optional<std::string> chooseSaveFile(const SaveFileRequest& request) = 0;
 
     // On: the hourglass (pointer code 11); off: the default pointer (code 0).
     virtual void setBusyPointer(bool blnBusy) = 0;

@@ -6,14 +6,17 @@
 
 #include <QWidget>
 
+class QScrollArea;
+
 namespace kestrix::ui {
 
 class FrmMain;
 class SpectrumPanel;
 
 // The program's window: the analysis controls of frmMain at the left, in their place and size, and
-// the spectrum view filling the rest. It can be resized; the view takes the room. After each run that
-// goes through, the view shows the spectra written; a run that ends early leaves it as it was.
+// the spectrum view filling the rest. It opens within the screen's free area and can be resized; the
+// view takes the room, and scrolls when it has less than it needs. After each run that goes through,
+// the view shows the spectra written; a run that ends early leaves it as it was.
 class KestrixWindow final : public QWidget
 {
     Q_OBJECT
@@ -32,8 +35,11 @@ public:
     }
 
 private:
+    QSize startSize() const;
+
     FrmMain* frmMain = nullptr;
     SpectrumPanel* pnlSpectrum = nullptr;
+    QScrollArea* scrSpectrum = nullptr;
 };
 
 } // namespace kestrix::ui

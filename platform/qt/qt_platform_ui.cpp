@@ -38,6 +38,19 @@ QString qtFileFilter(std::string_view strFilter)
     return strFilters.join(QLatin1String(";;"));
 }
 
+QString firstFilterSuffix(const QString& strNameFilter)
+{
+    const qsizetype lngOpen = strNameFilter.lastIndexOf(QLatin1Char('('));
+    const qsizetype lngClose = strNameFilter.lastIndexOf(QLatin1Char(')'));
+    const QString strPatterns =
+        lngOpen >= 0 && lngClose > lngOpen ? strNameFilter.mid(lngOpen + 1, lngClose - lngOpen - 1) : strNameFilter;
+    const QString strFirst = strPatterns.trimmed().section(QLatin1Char(' '), 0, 0);
+    if (!strFirst.startsWith(QLatin1String("*.")) || strFirst.indexOf(QLatin1Char('*'), 2) >= 0) {
+        return {};
+    }
+    return strFirst.mid(2);
+}
+
 // Lifts the busy pointer for the life of a modal box or dialog and puts it back afterwards.
 class QtPlatformUi::PointerLift
 {
@@ -101,6 +114,36 @@ std::optional<std::string> QtPlatformUi::chooseOpenFile(const OpenFileRequest& r
         dialog.selectFile(strInitial);
     }
 
+    bool blnChosen = false;
+    {
+        const PointerLift lift(blnBusy);
+        blnChosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+    }
+    if (!blnChosen) {
+        return std::nullopt;
+    }
+    return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
+}
+
+std::optional<std::string> QtPlatformUi::chooseSaveFile(const SaveFileRequest& request)
+{
+    QFileDialog dialog(parentWindow, fromUtf8(request.strTitle));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    const QString strFilters = qtFileFilter(request.strFilter);
+    if (!strFilters.isEmpty()) {
+        dialog.setNameFilter(strFilters);
+        dialog.setDefaultSuffix(firstFilterSuffix(strFilters.section(QLatin1String(";;"), 0, 0)));
+        // A name typed without an extension takes the one of the kind chosen in the list.
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& strFilter) {
+            dialog.setDefaultSuffix(firstFilterSuffix(strFilter));
+        });
+    }
+    if (!request.strInitialFileName.empty()) {
+        const QString strInitial = QFile::decodeName(QByteArray::fromStdString(request.strInitialFileName));
+        dialog.setDirectory(QFileInfo(strInitial).absolutePath());
+        dialog.selectFile(QFileInfo(strInitial).fileName());
+    }
     bool blnChosen = false;
     {
         const PointerLift lift(blnBusy);

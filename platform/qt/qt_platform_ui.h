@@ -15,6 +15,10 @@ namespace kestrix::platform {
 // as it stands; Windows-style pattern lists ("*.csv;*.txt") become Qt's blank-separated ones.
 QString qtFileFilter(std::string_view strFilter);
 
+// The extension of the first pattern of a Qt name filter ("PNG 画像 (*.png *.PNG)" gives "png"); empty
+// for a pattern without one ("*").
+QString firstFilterSuffix(const QString& strNameFilter);
+
 // PlatformUi on Qt Widgets. Messages and the dialog are modal to the parent window. The busy pointer is
 // an application-wide override cursor, lifted while a message or the dialog waits for the user, who
 // would otherwise read the hourglass as "do not touch".
@@ -31,6 +35,7 @@ public:
     void showMessage(std::string_view strText, MessageStyle style,
                      std::optional<std::string_view> strTitle = std::nullopt) override;
     std::optional<std::string> chooseOpenFile(const OpenFileRequest& request) override;
+    std::optional<std::string> chooseSaveFile(const SaveFileRequest& request) override;
     void setBusyPointer(bool blnBusy) override;
 
 private:

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <fcntl.h>
@@ -56,7 +57,13 @@ public:
 
     bool atEndOfStream() override
     {
-        return lngBegin == lngEnd && !fill();
+        // A fill may bring nothing to read: a file that holds only a byte-order mark is empty.
+        while (lngBegin == lngEnd) {
+            if (!fill()) {
+                return true;
+            }
+        }
+        return false;
     }
 
     TextLine readLine() override
@@ -174,6 +181,22 @@ private:
             lngBegin = 0;
             lngMaskStart = lngNone; // the mask described the bytes where they were
         }
+        const std::size_t lngRead = readMore();
+        if (lngRead == 0) {
+            blnEof = true;
+            return false;
+        }
+        lngEnd += lngRead;
+        if (blnAtStart) {
+            blnAtStart = false;
+            skipByteOrderMark();
+        }
+        return true;
+    }
+
+    // Reads what the file gives at once into the free room after lngEnd; 0 at its end.
+    std::size_t readMore()
+    {
         const std::size_t lngRoom = lngBufferBytes - lngEnd;
         ssize_t lngRead;
         do {
@@ -182,18 +205,25 @@ private:
         if (lngRead < 0) {
             raiseForErrno(errno, true, strPath);
         }
-        if (lngRead == 0) {
-            blnEof = true;
-            return false;
-        }
-        lngEnd += static_cast<std::size_t>(lngRead);
-        if (blnAtStart) {
-            blnAtStart = false;
-            if (lngEnd >= 3 && std::memcmp(chrBuffer.get(), "\xEF\xBB\xBF", 3) == 0) {
-                lngBegin = 3;
+        return static_cast<std::size_t>(lngRead);
+    }
+
+    // At the first bytes of the file. A pipe may hand over the mark in pieces, so a start that could
+    // still become one is completed first.
+    void skipByteOrderMark()
+    {
+        static constexpr std::string_view strMark = "\xEF\xBB\xBF";
+        while (lngEnd < strMark.size() && std::string_view(chrBuffer.get(), lngEnd) == strMark.substr(0, lngEnd)) {
+            const std::size_t lngRead = readMore();
+            if (lngRead == 0) {
+                blnEof = true;
+                return;
             }
+            lngEnd += lngRead;
         }
-        return true;
+        if (std::string_view(chrBuffer.get(), lngEnd).starts_with(strMark)) {
+            lngBegin = strMark.size();
+        }
     }
 
     FileDescriptor fd;

@@ -94,7 +94,11 @@ TEST_F(BatchFixture, EntriesAreCheckedOnceBeforeAnyFile)
           Case{{"--fs", ""}, "サンプリング周波数を設定してください！"},
           Case{{"--range", "abc"}, "入力レンジには半角数字を設定してください！"},
           Case{{"--low", "300", "--high", "300"}, "下限周波数は上限周波数より小さくしてください！"},
-          Case{{"--fs", "1000", "--low", "390.625"}, "下限周波数は最大解析周波数より小さくしてください！"}}) {
+          Case{{"--fs", "1000", "--low", "390.625"}, "下限周波数は最大解析周波数より小さくしてください！"},
+          // Found by fuzzing: these went through, the first with an all-zero spectrum.
+          Case{{"--range", "1.7976931348623157e308"}, "入力レンジには正の実数を設定してください！"},
+          Case{{"--range", "-1.7976931348623157e308"}, "入力レンジには正の実数を設定してください！"},
+          Case{{"--low", "1.7976931348623157e308"}, "下限周波数には 0 以上の実数を設定してください！"}}) {
         SCOPED_TRACE(c.strMessage);
         std::vector<std::string> strArgs = c.strArgs;
         strArgs.push_back(strGood);
@@ -128,6 +132,17 @@ TEST_F(BatchFixture, AnInputNamedLikeItsWaveOutputIsNeverReplaced)
     EXPECT_EQ(testing::readBytes(strIn), strBefore);
     EXPECT_EQ(strOut.str(), "");
     EXPECT_NE(strErr.str().find("error 75"), std::string::npos) << strErr.str();
+}
+
+// Found by fuzzing: the batch failed (exit 3, input past end) on a file of a byte-order mark alone.
+TEST_F(BatchFixture, AFileOfOnlyAByteOrderMarkIsRefusedForItsDataCount)
+{
+    const std::string strPath = dir.file("bom.csv");
+    testing::writeBytes(strPath, "\xEF\xBB\xBF");
+    EXPECT_EQ(batch({"--no-band", "--no-wave", strPath}), cli::lngExitRefused);
+    EXPECT_NE(strErr.str().find("ファイルデータ数 = 0"), std::string::npos) << strErr.str();
+    EXPECT_EQ(strErr.str().find("error"), std::string::npos) << strErr.str();
+    EXPECT_EQ(strOut.str(), "");
 }
 
 TEST_F(BatchFixture, EveryMessageAboutAFileNamesIt)

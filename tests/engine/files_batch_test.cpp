@@ -56,6 +56,34 @@ TEST(StdTextReader, LineEndsByteOrderMarkAndOverlongLines)
     EXPECT_EQ(countFile(strPath, 1), 1);
 }
 
+// Found by fuzzing: a file of the three mark bytes alone reported more to read, and the next line
+// raised input past end (62) where an empty file is refused for its data count.
+TEST(StdTextReader, AFileOfOnlyAByteOrderMarkIsEmpty)
+{
+    TempDir dir;
+    const std::string strPath = dir.file("bom.csv");
+    platform::StdTextFiles files;
+    for (const std::string& strContent : {std::string("\xEF\xBB\xBF"), std::string("")}) {
+        SCOPED_TRACE(strContent.size());
+        testing::writeBytes(strPath, strContent);
+        auto stream = files.openTextFile(strPath);
+        EXPECT_TRUE(stream->atEndOfStream());
+        EXPECT_TRUE(stream->atEndOfStream()) << "asking again changes nothing";
+        EXPECT_EQ(countFile(strPath, 1024), 0);
+    }
+    // A mark followed by line ends only: blank lines, not the end.
+    testing::writeBytes(strPath, "\xEF\xBB\xBF\r\n");
+    auto stream = files.openTextFile(strPath);
+    ASSERT_FALSE(stream->atEndOfStream());
+    EXPECT_EQ(stream->readLine().strText, "");
+    EXPECT_TRUE(stream->atEndOfStream());
+    // Two of the three bytes are no mark: they are the text of the line.
+    testing::writeBytes(strPath, "\xEF\xBB");
+    stream = files.openTextFile(strPath);
+    ASSERT_FALSE(stream->atEndOfStream());
+    EXPECT_EQ(stream->readLine().strText, "\xEF\xBB");
+}
+
 TEST(StdTextReader, CountingStopsAtTheBlockAndAtTheEnd)
 {
     TempDir dir;
@@ -145,6 +173,42 @@ TEST(FieldChecks, SamplingFrequencyAndInputRange)
         const engine::FieldCheck check = engine::checkMaxVolt(c.strText);
         EXPECT_EQ(check.strMessage, c.strMessage);
         EXPECT_EQ(check.strNormalized, c.strNormalized);
+    }
+}
+
+// Found by fuzzing: the fixed-decimal rounding of a value just below the double limit lies beyond it
+// and read back as nothing, so the input range and the band limits let such an entry through.
+TEST(FieldChecks, EntriesThatRoundBeyondTheDoubleRangeAreRefused)
+{
+    const std::string strMax = "1.7976931348623157e308";
+    const std::string strPlainMax = "179769313486231570" + std::string(291, '0'); // the same value in digits
+    for (const std::string& strText : {strMax, "-" + strMax, strPlainMax}) {
+        SCOPED_TRACE(strText);
+        EXPECT_EQ(engine::checkSampFreq(strText).strMessage, "サンプリング周波数には正の整数を設定してください！");
+        EXPECT_EQ(engine::checkMaxVolt(strText).strMessage, "入力レンジには正の実数を設定してください！");
+        EXPECT_EQ(engine::checkMaxVolt(strText).strNormalized, "");
+    }
+    // The largest value whose rounding still reads back is an input range like any other.
+    EXPECT_EQ(engine::checkMaxVolt("1.79769313486231e308").strNormalized, "1.79769313486231E+308");
+
+    struct Case
+    {
+        std::string strLow;
+        std::string strHigh;
+        const char* strMessage;
+    };
+    for (const Case& c :
+         {Case{strMax, "800", "下限周波数には 0 以上の実数を設定してください！"},
+          Case{"-" + strMax, "800", "下限周波数には 0 以上の実数を設定してください！"},
+          Case{"200", strMax, "上限周波数には正の実数を設定してください！"},
+          Case{"200", "-" + strMax, "上限周波数には正の実数を設定してください！"}, Case{"200", "1e300", ""}}) {
+        SCOPED_TRACE(c.strLow + " to " + c.strHigh);
+        engine::ControlContents controls;
+        controls.strLowFreq = c.strLow;
+        controls.strHighFreq = c.strHigh;
+        engine::AnalysisParameters params;
+        params.dblMaxAnaFreq = 400.0;
+        EXPECT_EQ(engine::checkBandLimits(controls, params), c.strMessage);
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -95,6 +96,53 @@ TEST(FindPeaks, ListsEqualPeaksInLineOrder)
     EXPECT_EQ(peaks[1].lngLine, 5);
     EXPECT_EQ(peaks[2].lngLine, 7);
     EXPECT_EQ(peaks[3].lngLine, 3);
+}
+
+// A table filled with leakage and noise: a tone between lines listed nine leakage ripples beside it,
+// and a recording's last rows were noise.
+TEST(FindProminentPeaks, ListsTheComponentsNotTheLeakageOrTheNoise)
+{
+    using testing::recordingSamples;
+    using testing::sampleSpectrumVolts;
+    std::size_t lngLocalMaxima = 0;
+    for (const double dblLine : {37.3, 100.5, 210.77}) {
+        for (const double dblPhase : {0.0, 1.1, 2.0}) {
+            SCOPED_TRACE(std::to_string(dblLine) + ", phase " + std::to_string(dblPhase));
+            const std::vector<double> dblVolts =
+                sampleSpectrumVolts(recordingSamples(1024, {{dblLine, 8000.0, dblPhase}}, 0.0, 1), dblPosScale);
+            lngLocalMaxima += findPeaks(dblVolts, 1.0).size();
+            const std::vector<SpectrumPeak> peaks = findProminentPeaks(dblVolts, 1.0, dblDefaultPeakRiseDb);
+            ASSERT_EQ(peaks.size(), 1u);
+            EXPECT_LE(std::fabs(peaks[0].lngLine - dblLine), 0.5);
+            EXPECT_GE(peaks[0].dblRiseDb, dblDefaultPeakRiseDb);
+        }
+    }
+    EXPECT_GE(lngLocalMaxima, 9u * 5u) << "the whole counts leave ripples on the skirts";
+
+    // A motor at 65536 points: the running speed, three harmonics, a gear mesh with two sidebands, in
+    // noise of 3 counts.
+    const std::vector<testing::Tone> tones{{1600.0, 6000.0},     {3200.0, 2500.0, 0.4}, {4800.0, 1200.0, 1.0},
+                                           {6400.0, 600.0, 2.0}, {19200.0, 1500.0},     {17600.0, 400.0, 0.3},
+                                           {20800.0, 400.0, 0.8}};
+    const std::vector<double> dblVolts = sampleSpectrumVolts(recordingSamples(65536, tones, 3.0, 7), 5.0 / 32767.0);
+    const std::vector<SpectrumPeak> peaks = findProminentPeaks(dblVolts, 1024.0 / 65536.0, dblDefaultPeakRiseDb);
+    ASSERT_EQ(peaks.size(), tones.size());
+    for (const SpectrumPeak& peak : peaks) {
+        EXPECT_TRUE(std::any_of(tones.begin(), tones.end(),
+                                [&](const testing::Tone& tone) { return tone.dblLine == peak.lngLine; }))
+            << "line " << peak.lngLine;
+    }
+    EXPECT_EQ(peaks[0].lngLine, 1600);
+    EXPECT_EQ(peaks.back().dblVolts, std::min(peaks[5].dblVolts, peaks[6].dblVolts)) << "highest first";
+
+    // The threshold decides: a low one lets noise in, a high one keeps only the strongest.
+    EXPECT_EQ(findProminentPeaks(dblVolts, 1024.0 / 65536.0, 6.0).size(), 10u);
+    const std::vector<SpectrumPeak> strong = findProminentPeaks(dblVolts, 1024.0 / 65536.0, 90.0);
+    ASSERT_GE(strong.size(), 1u);
+    EXPECT_LT(strong.size(), tones.size());
+    for (const SpectrumPeak& peak : strong) {
+        EXPECT_GE(peak.dblRiseDb, 90.0);
+    }
 }
 
 TEST(HarmonicFrequencies, RunsFromTheFundamentalToTheLimit)

@@ -96,11 +96,16 @@ TEST(SpectrumCsv, ReadsAFileThroughTheFileService)
     std::filesystem::create_directories(folder);
     const std::string strGood = (folder / "good_SPC.csv").string();
     const std::string strLong = (folder / "long_SPC.csv").string();
+    const std::string strMarkOnly = (folder / "mark_SPC.csv").string();
     std::ofstream(strGood, std::ios::binary) << "\xEF\xBB\xBF"
                                              << "0,0.5\r\n1,2E-05\r\n";
     std::ofstream(strLong, std::ios::binary) << "0,1\r\n1," << std::string(100000, '1') << "\r\n";
+    std::ofstream(strMarkOnly, std::ios::binary) << "\xEF\xBB\xBF";
     platform::StdTextFiles files;
 
+    // Found by fuzzing: a file of the byte-order mark alone raised input past end instead of being
+    // refused as holding no spectrum.
+    const SpectrumReading markOnly = readSpectrumCsv(*files.openTextFile(strMarkOnly));
     const SpectrumReading good = readSpectrumCsv(*files.openTextFile(strGood));
     const SpectrumReading tooLong = readSpectrumCsv(*files.openTextFile(strLong));
 
@@ -109,6 +114,12 @@ TEST(SpectrumCsv, ReadsAFileThroughTheFileService)
     EXPECT_EQ(good.trace.dblFreq, (std::vector<double>{0.0, 1.0}));
     EXPECT_EQ(good.trace.dblVolts, (std::vector<double>{0.5, 2e-5}));
     EXPECT_NE(tooLong.strRefusal.find("2 行目"), std::string::npos) << tooLong.strRefusal;
+    EXPECT_EQ(markOnly.strRefusal, parseSpectrumCsv("").strRefusal);
+    EXPECT_EQ(parseSpectrumCsv("\xEF\xBB\xBF").strRefusal, parseSpectrumCsv("").strRefusal);
+    EXPECT_EQ(parseSpectrumCsv("\xEF\xBB\xBF"
+                               "0,1\r\n")
+                  .trace.dblVolts,
+              std::vector<double>{1.0});
 }
 
 } // namespace

@@ -26,7 +26,7 @@ struct ShownMessage
 };
 
 // Records messages, file requests and pointer changes; answers file choices from a script (nothing
-// scripted, or std::nullopt, means the user cancels).
+// scripted, or std::nullopt, means the user cancels), the save dialog's from a script of its own.
 class FakePlatformUi : public platform::PlatformUi
 {
 public:
@@ -50,6 +50,18 @@ public:
         return strChoice;
     }
 
+    std::optional<std::string> chooseSaveFile(const platform::SaveFileRequest& request) override
+    {
+        saveRequests.push_back(request);
+        events.push_back("choose save");
+        std::optional<std::string> strChoice;
+        if (!saveChoices.empty()) {
+            strChoice = saveChoices.front();
+            saveChoices.pop_front();
+        }
+        return strChoice;
+    }
+
     void setBusyPointer(bool blnBusy_) override
     {
         events.push_back(blnBusy_ ? "busy" : "idle");
@@ -68,8 +80,10 @@ public:
     }
 
     std::deque<std::optional<std::string>> choices;
+    std::deque<std::optional<std::string>> saveChoices;
     std::vector<ShownMessage> messages;
     std::vector<platform::OpenFileRequest> requests;
+    std::vector<platform::SaveFileRequest> saveRequests;
     std::vector<std::string> events;
     std::vector<bool> blnBusyChanges;
     bool blnBusy = false;
@@ -138,7 +152,11 @@ private:
     class Reader final : public platform::TextReader
     {
     public:
-        explicit Reader(std::string strContent) : strContent(std::move(strContent)) {}
+        // A byte-order mark at the start is skipped, as the real readers do.
+        explicit Reader(std::string strContent)
+            : strContent(std::move(strContent)), lngPos(this->strContent.starts_with("\xEF\xBB\xBF") ? 3 : 0)
+        {
+        }
         bool atEndOfStream() override
         {
             return lngPos >= strContent.size();
@@ -163,7 +181,7 @@ private:
 
     private:
         std::string strContent;
-        std::size_t lngPos = 0;
+        std::size_t lngPos;
     };
 
     class Writer final : public platform::BufferedTextWriter

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <numbers>
+#include <random>
 #include <vector>
 
 namespace kestrix::testing {
@@ -34,11 +35,10 @@ inline std::vector<double> toneSamples(std::int32_t lngNumSamp, const std::vecto
     return dblSamples;
 }
 
-// The spectrum in volts of those samples, as the spectrum file holds it.
-inline std::vector<double> toneSpectrumVolts(std::int32_t lngNumSamp, const std::vector<Tone>& tones,
-                                             double dblPosScale)
+// The spectrum in volts of lngNumSamp samples (a power of two), as the spectrum file holds it.
+inline std::vector<double> sampleSpectrumVolts(std::vector<double> dblR, double dblPosScale)
 {
-    std::vector<double> dblR = toneSamples(lngNumSamp, tones);
+    const auto lngNumSamp = static_cast<std::int32_t>(dblR.size());
     std::vector<double> dblI(dblR.size(), 0.0);
     engine::FFT(lngNumSamp, -2.0 * std::numbers::pi / lngNumSamp, dblR, dblI);
     const auto lngNumLine = static_cast<std::int32_t>(std::lround(lngNumSamp / 2.56 + 1));
@@ -48,6 +48,27 @@ inline std::vector<double> toneSpectrumVolts(std::int32_t lngNumSamp, const std:
         dblValue *= dblPosScale;
     }
     return dblAmp;
+}
+
+// The spectrum in volts of those samples, as the spectrum file holds it.
+inline std::vector<double> toneSpectrumVolts(std::int32_t lngNumSamp, const std::vector<Tone>& tones,
+                                             double dblPosScale)
+{
+    return sampleSpectrumVolts(toneSamples(lngNumSamp, tones), dblPosScale);
+}
+
+// Tones plus normally distributed noise of dblNoise counts (standard deviation), the sum rounded to
+// whole counts as a recording holds them; the same noise for the same seed.
+inline std::vector<double> recordingSamples(std::int32_t lngNumSamp, const std::vector<Tone>& tones, double dblNoise,
+                                            unsigned lngSeed)
+{
+    std::mt19937 random(lngSeed);
+    std::normal_distribution<double> noise(0.0, dblNoise);
+    std::vector<double> dblSamples = toneSamples(lngNumSamp, tones);
+    for (double& dblSample : dblSamples) {
+        dblSample = std::round(dblSample + (dblNoise > 0.0 ? noise(random) : 0.0));
+    }
+    return dblSamples;
 }
 
 } // namespace kestrix::testing

@@ -1,59 +1,39 @@
 #include "spectrum_panel.h"
 
 #include "engine/number_text.h"
-#include "engine/spectrum_csv.h"
-#include "platform/failure.h"
+#include "engine/plot_view.h"
+#include "engine/readable_number.h"
+#include "flow_layout.h"
+#include "spectrum_panel_text.h"
 #include "spectrum_plot.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QComboBox>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QHBoxLayout>
-#include <QHeaderView>
-#include <QImage>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
-#include <QSaveFile>
-#include <QSvgGenerator>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
-
-#include <cmath>
 
 namespace kestrix::ui {
 namespace {
 
 const QColor clrSpectrum(31, 119, 180);
 const QColor clrBandSpectrum(230, 100, 0);
-const QColor clrReferences[] = {QColor(44, 160, 44),   QColor(148, 103, 189), QColor(140, 86, 75),
-                                QColor(227, 119, 194), QColor(127, 127, 127), QColor(188, 189, 34),
-                                QColor(23, 190, 207)};
-constexpr int intPeakColumns = 5;
-constexpr QSize sizMinImage(640, 400); // px, a saved picture stays readable even from a small window
 
-QString fromUtf8(const std::string& strText)
+template <typename Control> Control* named(Control* control, const char* strName, const QString& strAccessible)
 {
-    return QString::fromUtf8(strText.data(), static_cast<qsizetype>(strText.size()));
+    control->setObjectName(QLatin1String(strName));
+    control->setAccessibleName(strAccessible);
+    return control;
 }
 
-QString generalText(double dblValue)
+// A command's tooltip with its shortcut, as menus show it.
+QString withShortcut(const QString& strText, const QKeySequence& keys)
 {
-    return fromUtf8(engine::generalNumberText(dblValue));
-}
-
-// Decimals that resolve about a hundredth of a line: the estimate is good to a few hundredths.
-int estimateDecimals(double dblDeltaFreq)
-{
-    constexpr int intMaxDecimals = 9;
-    if (!(dblDeltaFreq > 0.0)) {
-        return 2;
-    }
-    return std::clamp(static_cast<int>(std::ceil(-std::log10(dblDeltaFreq / 100.0))), 0, intMaxDecimals);
+    return QStringLiteral("%1 (%2)").arg(strText, keys.toString(QKeySequence::NativeText));
 }
 
 } // namespace
@@ -61,76 +41,89 @@ int estimateDecimals(double dblDeltaFreq)
 SpectrumPanel::SpectrumPanel(platform::PlatformUi& ui, platform::TextFiles& files, QWidget* parent)
     : QWidget(parent), ui(ui), files(files)
 {
+    setObjectName(QStringLiteral("pnlSpectrum"));
     createControls();
+    createShortcuts();
+    arrangeControls();
     connectSignals();
+    refreshTraces();
     refreshCursorText();
 }
 
 void SpectrumPanel::createControls()
 {
-    chkLogScale = new QCheckBox(tr("対数目盛 (dBV)"), this);
-    cmdResetZoom = new QPushButton(tr("全体表示"), this);
-    cmdOpenReference = new QPushButton(tr("参照を開く..."), this);
-    cboReferences = new QComboBox(this);
-    cboReferences->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    cboReferences->setMinimumContentsLength(12);
-    cmdRemoveReference = new QPushButton(tr("参照を削除"), this);
+    chkLogScale = named(new QCheckBox(tr("対数目盛 (dBV)"), this), "chkLogScale", tr("対数目盛 (dBV)"));
+    chkLogScale->setToolTip(tr("振幅を dBV（1 V を 0 dB とするデシベル）で表示します"));
+    cmdResetZoom = named(new QPushButton(tr("全体表示"), this), "cmdResetZoom", tr("全体表示"));
+    cmdOpenReference = named(new QPushButton(tr("参照を開く..."), this), "cmdOpenReference", tr("参照を開く"));
+    cboReferences = named(new QComboBox(this), "cboReferences", tr("参照スペクトル"));
+    cboReferences->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cboReferences->setMinimumContentsLength(20);
+    cmdRemoveReference = named(new QPushButton(tr("参照を削除"), this), "cmdRemoveReference", tr("参照を削除"));
     cmdRemoveReference->setEnabled(false);
-    cmdSavePlot = new QPushButton(tr("画像を保存..."), this);
-    pltSpectrum = new SpectrumPlot(this);
-    pltSpectrum->setToolTip(tr("ドラッグ：拡大　クリック：カーソル　右ドラッグ：移動\n"
-                               "ホイール：周波数の拡大縮小（Ctrl：振幅）　ダブルクリック：全体表示"));
-    lblCursor = new QLabel(this);
+    cmdSavePlot = named(new QPushButton(tr("画像を保存..."), this), "cmdSavePlot", tr("画像を保存"));
+    pltSpectrum = named(new SpectrumPlot(this), "pltSpectrum", tr("スペクトルのグラフ"));
+    const QString strPlotHelp = tr("クリック：付近で最も高い線を読む　←→：1 本ずつ（Shift：10 本）\n"
+                                   "ドラッグ：拡大　右ドラッグ：移動　ホイール：周波数の拡大縮小（Ctrl：振幅）\n"
+                                   "ダブルクリック・Home：全体表示　＋／－：拡大・縮小");
+    pltSpectrum->setToolTip(strPlotHelp);
+    pltSpectrum->setAccessibleDescription(strPlotHelp);
+    lblCursor = named(new QLabel(this), "lblCursor", tr("カーソルの値"));
     lblCursor->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    tblPeaks = new QTableWidget(0, intPeakColumns, this);
-    tblPeaks->setHorizontalHeaderLabels(
-        {tr("順位"), tr("周波数 [Hz]"), tr("振幅 [V]"), tr("推定周波数 [Hz]"), tr("推定振幅 [V]")});
-    tblPeaks->verticalHeader()->setVisible(false);
-    tblPeaks->verticalHeader()->setDefaultSectionSize(tblPeaks->fontMetrics().height() + 6);
-    tblPeaks->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    tblPeaks->setSelectionBehavior(QAbstractItemView::SelectRows);
-    tblPeaks->setSelectionMode(QAbstractItemView::SingleSelection);
-    tblPeaks->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    tblPeaks->horizontalHeader()->setStretchLastSection(false);
-    tblPeaks->setMinimumHeight(7 * tblPeaks->verticalHeader()->defaultSectionSize());
-    tblPeaks->setToolTip(tr("推定値は隣の線との比から線の間を補間した値です（窓関数なしのスペクトル用）"));
-    cmdCopyPeaks = new QPushButton(tr("表をコピー"), this);
-    actCopyPeaks = new QAction(tr("表をコピー"), tblPeaks);
-    actCopyPeaks->setShortcut(QKeySequence::Copy);
-    actCopyPeaks->setShortcutContext(Qt::WidgetShortcut);
-    tblPeaks->addAction(actCopyPeaks);
-    tblPeaks->setContextMenuPolicy(Qt::ActionsContextMenu);
-    chkHarmonics = new QCheckBox(tr("高調波マーカー"), this);
-    chkHarmonics->setToolTip(tr("選んだピークの推定周波数の 1, 2, 3 ... 倍に印を付けます"));
+    lblCursor->setWordWrap(true);
+    createPeakControls();
+}
 
-    arrangeControls();
+void SpectrumPanel::createShortcuts()
+{
+    const auto shortcut = [this](QAction*& action, const QKeySequence& keys, QPushButton* cmd) {
+        action = new QAction(cmd->text(), this);
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+        cmd->setToolTip(withShortcut(cmd->accessibleName(), keys));
+    };
+    shortcut(actOpenReference, QKeySequence(Qt::CTRL | Qt::Key_O), cmdOpenReference);
+    shortcut(actSavePlot, QKeySequence(Qt::CTRL | Qt::Key_S), cmdSavePlot);
+    shortcut(actCopyTable, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), cmdCopyPeaks);
+    shortcut(actResetZoom, QKeySequence(Qt::CTRL | Qt::Key_0), cmdResetZoom);
+    cmdCopyPeaks->setToolTip(cmdCopyPeaks->toolTip() + tr("　表の中では Ctrl+C でも"));
+}
+
+QWidget* SpectrumPanel::addToolGroup(FlowLayout& layout, const char* strName, const std::vector<QWidget*>& controls)
+{
+    auto* group = new QWidget(this);
+    group->setObjectName(QLatin1String(strName));
+    auto* layGroup = new QHBoxLayout(group);
+    layGroup->setContentsMargins(0, 0, 0, 0);
+    for (QWidget* control : controls) {
+        layGroup->addWidget(control);
+    }
+    layout.addWidget(group);
+    return group;
 }
 
 void SpectrumPanel::arrangeControls()
 {
-    auto* layTools = new QHBoxLayout;
-    layTools->addWidget(chkLogScale);
-    layTools->addWidget(cmdResetZoom);
-    layTools->addStretch(1);
-    layTools->addWidget(cmdOpenReference);
-    layTools->addWidget(cboReferences);
-    layTools->addWidget(cmdRemoveReference);
-    layTools->addWidget(cmdSavePlot);
+    // New groups of commands join the tool row; it wraps rather than clip them.
+    layTools = new FlowLayout;
+    layTools->setSpacing(12);
+    addToolGroup(*layTools, "grpView", {chkLogScale, cmdResetZoom});
+    addToolGroup(*layTools, "grpReferences", {cmdOpenReference, cboReferences, cmdRemoveReference});
+    addToolGroup(*layTools, "grpPicture", {cmdSavePlot});
 
-    auto* layPeakButtons = new QVBoxLayout;
-    layPeakButtons->addWidget(cmdCopyPeaks);
-    layPeakButtons->addWidget(chkHarmonics);
-    layPeakButtons->addStretch(1);
-    auto* layPeaks = new QHBoxLayout;
-    layPeaks->addWidget(tblPeaks, 1);
-    layPeaks->addLayout(layPeakButtons);
+    layPeakTools = new FlowLayout;
+    layPeakTools->setSpacing(12);
+    addToolGroup(*layPeakTools, "grpPeakThreshold", {lblPeakThreshold, spnPeakThreshold});
+    addToolGroup(*layPeakTools, "grpPeakCommands", {cmdCopyPeaks, chkHarmonics});
 
-    auto* layPanel = new QVBoxLayout(this);
+    layPanel = new QVBoxLayout(this);
     layPanel->setContentsMargins(0, 0, 0, 0);
     layPanel->addLayout(layTools);
-    layPanel->addWidget(pltSpectrum, 2);
+    layPanel->addWidget(pltSpectrum, 3);
     layPanel->addWidget(lblCursor);
-    layPanel->addLayout(layPeaks, 1);
+    layPanel->addLayout(layPeakTools);
+    layPanel->addWidget(tblPeaks, 1);
 
     const std::vector<QWidget*> controls = focusOrder();
     for (std::size_t i = 1; i < controls.size(); ++i) {
@@ -142,20 +135,26 @@ void SpectrumPanel::connectSignals()
 {
     connect(chkLogScale, &QCheckBox::toggled, this, &SpectrumPanel::chkLogScale_Toggled);
     connect(cmdResetZoom, &QPushButton::clicked, this, &SpectrumPanel::cmdResetZoom_Click);
+    connect(actResetZoom, &QAction::triggered, this, &SpectrumPanel::cmdResetZoom_Click);
     connect(cmdOpenReference, &QPushButton::clicked, this, &SpectrumPanel::cmdOpenReference_Click);
+    connect(actOpenReference, &QAction::triggered, this, &SpectrumPanel::cmdOpenReference_Click);
     connect(cmdRemoveReference, &QPushButton::clicked, this, &SpectrumPanel::cmdRemoveReference_Click);
     connect(cmdSavePlot, &QPushButton::clicked, this, &SpectrumPanel::cmdSavePlot_Click);
+    connect(actSavePlot, &QAction::triggered, this, &SpectrumPanel::cmdSavePlot_Click);
     connect(cmdCopyPeaks, &QPushButton::clicked, this, &SpectrumPanel::cmdCopyPeaks_Click);
     connect(actCopyPeaks, &QAction::triggered, this, &SpectrumPanel::cmdCopyPeaks_Click);
+    connect(actCopyTable, &QAction::triggered, this, &SpectrumPanel::cmdCopyPeaks_Click);
     connect(chkHarmonics, &QCheckBox::toggled, this, &SpectrumPanel::chkHarmonics_Toggled);
+    connect(spnPeakThreshold, &QSpinBox::valueChanged, this, &SpectrumPanel::spnPeakThreshold_Changed);
     connect(tblPeaks, &QTableWidget::itemSelectionChanged, this, &SpectrumPanel::tblPeaks_SelectionChanged);
-    connect(pltSpectrum, &SpectrumPlot::cursorMoved, this, [this] { refreshCursorText(); });
+    connect(pltSpectrum, &SpectrumPlot::cursorChanged, this, [this] { refreshCursorText(); });
 }
 
 std::vector<QWidget*> SpectrumPanel::focusOrder() const
 {
-    return {chkLogScale, cmdResetZoom, cmdOpenReference, cboReferences, cmdRemoveReference,
-            cmdSavePlot, pltSpectrum,  tblPeaks,         cmdCopyPeaks,  chkHarmonics};
+    return {chkLogScale,        cmdResetZoom, cmdOpenReference, cboReferences,
+            cmdRemoveReference, cmdSavePlot,  pltSpectrum,      spnPeakThreshold,
+            cmdCopyPeaks,       chkHarmonics, tblPeaks};
 }
 
 void SpectrumPanel::showRun(const engine::RunSpectra& spectra)
@@ -172,17 +171,18 @@ void SpectrumPanel::refreshTraces()
 {
     std::vector<PlotTrace> traces;
     std::optional<std::pair<double, double>> band;
-    if (run) {
+    if (run && !run->dblVolts.empty()) {
         PlotTrace spectrum{tr("スペクトル"), clrSpectrum, {}, run->dblVolts, false};
         spectrum.dblFreq.resize(run->dblVolts.size());
         for (std::size_t i = 0; i < spectrum.dblFreq.size(); ++i) {
             // The product the spectrum file's frequency column is written from.
             spectrum.dblFreq[i] = static_cast<double>(i) * run->dblDeltaFreq;
         }
+        PlotTrace bandSpectrum{tr("バンドスペクトル"), clrBandSpectrum, {}, {}, false};
         if (!run->dblBandVolts.empty()) {
-            band = std::pair{run->dblLowFreq, run->dblHighFreq};
+            // Shaded only where the spectrum has lines; the upper limit may lie far beyond them.
+            band = std::pair{run->dblLowFreq, std::min(run->dblHighFreq, spectrum.dblFreq.back())};
             // Only the lines that pass the band: the others are zero by construction, not measured.
-            PlotTrace bandSpectrum{tr("バンドスペクトル"), clrBandSpectrum, {}, {}, false};
             for (std::size_t i = 0; i < run->dblBandVolts.size() && i < spectrum.dblFreq.size(); ++i) {
                 const double dblFreq = spectrum.dblFreq[i];
                 if (dblFreq > run->dblLowFreq && dblFreq < run->dblHighFreq) {
@@ -190,10 +190,10 @@ void SpectrumPanel::refreshTraces()
                     bandSpectrum.dblVolts.push_back(run->dblBandVolts[i]);
                 }
             }
-            traces.push_back(std::move(spectrum));
+        }
+        traces.push_back(std::move(spectrum));
+        if (!run->dblBandVolts.empty()) {
             traces.push_back(std::move(bandSpectrum));
-        } else {
-            traces.push_back(std::move(spectrum));
         }
     }
     for (const Reference& reference : references) {
@@ -201,42 +201,10 @@ void SpectrumPanel::refreshTraces()
     }
     pltSpectrum->setBand(band);
     pltSpectrum->setTraces(std::move(traces));
+    const bool blnPlotted = !pltSpectrum->traces().empty();
+    cmdSavePlot->setEnabled(blnPlotted);
+    actSavePlot->setEnabled(blnPlotted);
     refreshHarmonics();
-}
-
-void SpectrumPanel::refreshPeakTable()
-{
-    spectrumPeaks = run ? engine::findPeaks(run->dblVolts, run->dblDeltaFreq) : std::vector<engine::SpectrumPeak>{};
-    const int intDecimals = estimateDecimals(run ? run->dblDeltaFreq : 0.0);
-    const QSignalBlocker blocker(tblPeaks);
-    tblPeaks->setRowCount(static_cast<int>(spectrumPeaks.size()));
-    for (int intRow = 0; intRow < tblPeaks->rowCount(); ++intRow) {
-        const engine::SpectrumPeak& peak = spectrumPeaks[static_cast<std::size_t>(intRow)];
-        const QString strCells[intPeakColumns] = {
-            QString::number(intRow + 1), generalText(peak.dblFreq), generalText(peak.dblVolts),
-            QString::number(peak.dblEstimatedFreq, 'f', intDecimals), QString::number(peak.dblEstimatedVolts, 'g', 4)};
-        for (int intColumn = 0; intColumn < intPeakColumns; ++intColumn) {
-            auto* item = new QTableWidgetItem(strCells[intColumn]);
-            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            tblPeaks->setItem(intRow, intColumn, item);
-        }
-    }
-    tblPeaks->clearSelection();
-    refreshHarmonics();
-}
-
-void SpectrumPanel::refreshHarmonics()
-{
-    const PlotTrace* trace = pltSpectrum->cursorTrace();
-    if (!chkHarmonics->isChecked() || spectrumPeaks.empty() || !trace) {
-        pltSpectrum->setHarmonics({});
-        return;
-    }
-    const QModelIndexList selected = tblPeaks->selectionModel()->selectedRows();
-    const int intRow = selected.isEmpty() ? 0 : selected.front().row();
-    const std::size_t lngPeak = intRow < static_cast<int>(spectrumPeaks.size()) ? static_cast<std::size_t>(intRow) : 0;
-    pltSpectrum->setHarmonics(
-        engine::harmonicFrequencies(spectrumPeaks[lngPeak].dblEstimatedFreq, trace->dblFreq.back()));
 }
 
 QString SpectrumPanel::cursorText() const
@@ -249,117 +217,48 @@ void SpectrumPanel::refreshCursorText()
     const PlotTrace* trace = pltSpectrum->cursorTrace();
     const std::optional<std::size_t> lngLine = pltSpectrum->cursorLine();
     if (!trace || !lngLine) {
-        lblCursor->setText(tr("カーソル：グラフをクリックすると、最も近い線の値を表示します"));
+        lblCursor->setText(tr("カーソル：グラフをクリックすると、付近で最も高い線の値を表示します"
+                              "（←→ キーで 1 本ずつ移動）"));
         return;
     }
+    const double dblFreq = trace->dblFreq[*lngLine];
     const double dblVolts = trace->dblVolts[*lngLine];
-    QString strText = tr("カーソル：%1 Hz　%2 V").arg(generalText(trace->dblFreq[*lngLine]), generalText(dblVolts));
+    const double dblSpacing = trace->dblFreq.size() > 1 ? trace->dblFreq[1] - trace->dblFreq[0] : 1.0;
+    QString strText =
+        tr("カーソル：%1 Hz　%2").arg(fromUtf8(engine::lineFrequencyText(dblFreq, dblSpacing)), voltsText(dblVolts));
     if (chkLogScale->isChecked()) {
-        strText += dblVolts > 0.0 ? tr("（%1 dBV）").arg(20.0 * std::log10(dblVolts), 0, 'f', 2) : tr("（-∞ dBV）");
+        strText += tr("（%1）").arg(fromUtf8(engine::dbvText(dblVolts)));
+    }
+    if (pltSpectrum->cursorOnPeak()) {
+        strText += tr("　付近のピーク");
     }
     // With a run, the cursor trace is its spectrum, whose lines the band spectrum shares.
-    if (run && *lngLine < run->dblBandVolts.size()) {
-        strText += tr("　バンド %1 V").arg(generalText(run->dblBandVolts[*lngLine]));
+    const bool blnBand = run && *lngLine < run->dblBandVolts.size();
+    if (blnBand) {
+        strText += tr("　バンド %1").arg(voltsText(run->dblBandVolts[*lngLine]));
+    }
+    strText += referenceReadout(dblFreq);
+    // The line as the spectrum file writes it, to find it there.
+    strText += tr("\nファイルの値：%1 Hz, %2 V").arg(generalText(dblFreq), generalText(dblVolts));
+    if (blnBand) {
+        strText += tr("（バンド %1 V）").arg(generalText(run->dblBandVolts[*lngLine]));
     }
     lblCursor->setText(strText);
 }
 
-QString SpectrumPanel::peakTableText() const
+QString SpectrumPanel::referenceReadout(double dblFreq) const
 {
-    QStringList strLines;
-    QStringList strHeadings;
-    for (int intColumn = 0; intColumn < tblPeaks->columnCount(); ++intColumn) {
-        strHeadings << tblPeaks->horizontalHeaderItem(intColumn)->text();
-    }
-    strLines << strHeadings.join(QLatin1Char('\t'));
-    for (int intRow = 0; intRow < tblPeaks->rowCount(); ++intRow) {
-        QStringList strCells;
-        for (int intColumn = 0; intColumn < tblPeaks->columnCount(); ++intColumn) {
-            strCells << tblPeaks->item(intRow, intColumn)->text();
+    QString strText;
+    const PlotTrace* trace = pltSpectrum->cursorTrace();
+    for (const Reference& reference : references) {
+        if (trace && trace->dblFreq == reference.dblFreq && trace->strName == reference.strName) {
+            continue; // the cursor is on this reference itself
         }
-        strLines << strCells.join(QLatin1Char('\t'));
+        const std::optional<std::size_t> lngLine = engine::lineAt(reference.dblFreq, dblFreq);
+        strText += tr("　%1 %2").arg(reference.strName,
+                                     lngLine ? voltsText(reference.dblVolts[*lngLine]) : tr("（この周波数に線なし）"));
     }
-    return strLines.join(QLatin1Char('\n')) + QLatin1Char('\n');
-}
-
-bool SpectrumPanel::openReference(const std::string& strPath)
-{
-    const QString strName = QFileInfo(fromUtf8(strPath)).fileName();
-    engine::SpectrumReading reading;
-    try {
-        const auto reader = files.openTextFile(strPath);
-        reading = engine::readSpectrumCsv(*reader);
-        reader->close();
-    } catch (const KestrixError& error) {
-        ui.showMessage(tr("参照ファイル「%1」を読み込めませんでした。\n%2")
-                           .arg(strName, fromUtf8(error.description()))
-                           .toStdString(),
-                       platform::MessageStyle::Exclamation);
-        return false;
-    }
-    if (!reading.strRefusal.empty()) {
-        ui.showMessage(tr("「%1」は Kestrix のスペクトルファイルではありません。\n%2")
-                           .arg(strName, fromUtf8(reading.strRefusal))
-                           .toStdString(),
-                       platform::MessageStyle::Exclamation);
-        return false;
-    }
-    const bool blnWasEmpty = pltSpectrum->traces().empty();
-    const QColor color = clrReferences[lngNextColour++ % std::size(clrReferences)];
-    references.push_back(
-        {tr("参照：%1").arg(strName), color, std::move(reading.trace.dblFreq), std::move(reading.trace.dblVolts)});
-    cboReferences->addItem(references.back().strName);
-    cboReferences->setCurrentIndex(cboReferences->count() - 1);
-    cmdRemoveReference->setEnabled(true);
-    refreshTraces();
-    if (blnWasEmpty) {
-        pltSpectrum->resetView();
-    }
-    refreshCursorText();
-    return true;
-}
-
-void SpectrumPanel::removeReference(int lngIndex)
-{
-    if (lngIndex < 0 || lngIndex >= static_cast<int>(references.size())) {
-        return;
-    }
-    references.erase(references.begin() + lngIndex);
-    cboReferences->removeItem(lngIndex);
-    cmdRemoveReference->setEnabled(!references.empty());
-    refreshTraces();
-    refreshCursorText();
-}
-
-bool SpectrumPanel::savePlotImage(const QString& strPath)
-{
-    const QSize size = pltSpectrum->size().expandedTo(sizMinImage);
-    QSaveFile file(strPath);
-    bool blnWritten = file.open(QIODevice::WriteOnly);
-    if (blnWritten && strPath.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive)) {
-        QSvgGenerator generator;
-        generator.setOutputDevice(&file);
-        generator.setSize(size);
-        generator.setViewBox(QRect(QPoint(0, 0), size));
-        generator.setTitle(tr("Kestrix スペクトル"));
-        QPainter painter(&generator);
-        painter.setFont(pltSpectrum->font());
-        pltSpectrum->paintPlot(painter, QRect(QPoint(0, 0), size));
-        painter.end();
-    } else if (blnWritten) {
-        QImage image(size, QImage::Format_RGB32);
-        QPainter painter(&image);
-        painter.setFont(pltSpectrum->font());
-        pltSpectrum->paintPlot(painter, image.rect());
-        painter.end();
-        blnWritten = image.save(&file, "PNG");
-    }
-    blnWritten = blnWritten && file.commit();
-    if (!blnWritten) {
-        ui.showMessage(tr("画像を保存できませんでした。\n%1\n%2").arg(strPath, file.errorString()).toStdString(),
-                       platform::MessageStyle::Exclamation);
-    }
-    return blnWritten;
+    return strText;
 }
 
 void SpectrumPanel::chkLogScale_Toggled(bool blnChecked)
@@ -371,59 +270,6 @@ void SpectrumPanel::chkLogScale_Toggled(bool blnChecked)
 void SpectrumPanel::cmdResetZoom_Click()
 {
     pltSpectrum->resetView();
-}
-
-void SpectrumPanel::cmdOpenReference_Click()
-{
-    platform::OpenFileRequest request;
-    request.strTitle = tr("参照スペクトルを開く").toStdString();
-    request.strFilter = tr("スペクトルファイル (*_SPC.csv)|*_SPC.csv|CSV ファイル (*.csv)|*.csv|"
-                           "すべてのファイル (*.*)|*.*")
-                            .toStdString();
-    request.lngFlags = platform::open_flags::lngFileMustExist | platform::open_flags::lngHideReadOnly |
-                       platform::open_flags::lngNoChangeDir;
-    if (const std::optional<std::string> strPath = ui.chooseOpenFile(request)) {
-        openReference(*strPath);
-    }
-}
-
-void SpectrumPanel::cmdRemoveReference_Click()
-{
-    removeReference(cboReferences->currentIndex());
-}
-
-void SpectrumPanel::cmdSavePlot_Click()
-{
-    QString strFilter;
-    QString strPath = QFileDialog::getSaveFileName(this, tr("画像を保存"), QString(),
-                                                   tr("PNG 画像 (*.png);;SVG 画像 (*.svg)"), &strFilter);
-    if (strPath.isEmpty()) {
-        return;
-    }
-    if (QFileInfo(strPath).suffix().isEmpty()) {
-        strPath += strFilter.contains(QLatin1String("svg")) ? QLatin1String(".svg") : QLatin1String(".png");
-    }
-    savePlotImage(strPath);
-}
-
-void SpectrumPanel::cmdCopyPeaks_Click()
-{
-    QApplication::clipboard()->setText(peakTableText());
-}
-
-void SpectrumPanel::chkHarmonics_Toggled(bool /*blnChecked*/)
-{
-    refreshHarmonics();
-}
-
-void SpectrumPanel::tblPeaks_SelectionChanged()
-{
-    const QModelIndexList selected = tblPeaks->selectionModel()->selectedRows();
-    const int intRow = selected.isEmpty() ? -1 : selected.front().row();
-    if (intRow >= 0 && intRow < static_cast<int>(spectrumPeaks.size())) {
-        pltSpectrum->setCursorLine(static_cast<std::size_t>(spectrumPeaks[static_cast<std::size_t>(intRow)].lngLine));
-    }
-    refreshHarmonics();
 }
 
 } // namespace kestrix::ui

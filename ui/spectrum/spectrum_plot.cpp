@@ -1,7 +1,7 @@
 #include "spectrum_plot.h"
 
-#include "engine/number_text.h"
 #include "engine/plot_axis.h"
+#include "spectrum_plot_layout.h"
 
 #include <QPainter>
 
@@ -11,78 +11,51 @@
 namespace kestrix::ui {
 namespace {
 
-constexpr int intPad = 8;                // px between the widget's edge, labels and the axes
-constexpr int intTickLength = 4;         // px
-constexpr int intSwatch = 22;            // px of line sample before each legend entry
-constexpr std::size_t lngMaxXTicks = 10; // the frequency labels are wider than the amplitude ones
-constexpr int intPixelsPerYTick = 40;    // px between amplitude labels at most
-constexpr double dblAmpHeadroom = 1.05;  // the highest line stays just below the top edge
-constexpr double dblLogHeadroom = 0.3;   // log10 units (a factor of 2) above and below the data
-constexpr double dblLogDecades = 12.0;   // depth of the logarithmic axis below the highest line
-constexpr double dblMaxPixels = 1e6;     // points beyond this distance are clamped before drawing
-const QColor clrGrid(225, 225, 225);
-const QColor clrAxis(90, 90, 90);
-const QColor clrBand(255, 236, 179, 150);
-const QColor clrHarmonic(180, 30, 30);
-const QColor clrCursor(40, 40, 40);
+constexpr std::size_t lngMaxXTicks = 10;    // the frequency labels are wider than the amplitude ones
+constexpr int intPixelsPerYTick = 40;       // px between amplitude labels at most
+constexpr double dblAmpHeadroom = 1.05;     // the highest line stays just below the top edge
+constexpr double dblDbHeadroom = 6.0;       // dB (a factor of 2) above and below the data
+constexpr double dblDbDepth = 240.0;        // dB: depth of the logarithmic axis below the highest line
+constexpr double dblZeroDb = -7000.0;       // dBV where a line of 0 V is drawn: below any positive double
+constexpr double dblEmptyDbLow = -120.0;    // dBV: the logarithmic axis without any positive line
+constexpr double dblMinLinesAcross = 4.0;   // the deepest zoom still shows this many line spacings
+constexpr double dblMinAmpSpanShare = 1e-6; // the deepest amplitude zoom, of the full span
+constexpr double dblMinDbSpan = 0.1;        // dB, the same on the logarithmic axis
+constexpr double dblLoneLineSpan = 1.0;     // Hz shown around a curve of a single line
 
-struct TickSet
-{
-    std::vector<double> dblValues; // axis units
-    std::vector<QString> strLabels;
-};
-
-TickSet frequencyTicks(const PlotView& view)
+TickSet ticksOf(double dblLow, double dblHigh, std::size_t lngMaxTicks)
 {
     TickSet ticks;
-    ticks.dblValues = engine::linearTicks(view.dblLowFreq, view.dblHighFreq, lngMaxXTicks);
-    const double dblStep = engine::niceStep(view.dblHighFreq - view.dblLowFreq, lngMaxXTicks);
+    ticks.dblValues = engine::linearTicks(dblLow, dblHigh, lngMaxTicks);
+    const double dblStep = engine::niceStep(dblHigh - dblLow, lngMaxTicks);
     for (const double dblValue : ticks.dblValues) {
         ticks.strLabels.push_back(QString::fromStdString(engine::tickLabel(dblValue, dblStep)));
     }
     return ticks;
 }
 
-TickSet amplitudeTicks(const PlotView& view, bool blnLog, int intHeight)
+// The finest average line spacing of the curves (Hz); 0 when none has two lines.
+double finestSpacing(const std::vector<PlotTrace>& traces)
 {
-    TickSet ticks;
-    const auto lngMax = static_cast<std::size_t>(std::max(2, intHeight / intPixelsPerYTick));
-    if (!blnLog) {
-        ticks.dblValues = engine::linearTicks(view.dblLowAmp, view.dblHighAmp, lngMax);
-        const double dblStep = engine::niceStep(view.dblHighAmp - view.dblLowAmp, lngMax);
-        for (const double dblValue : ticks.dblValues) {
-            ticks.strLabels.push_back(QString::fromStdString(engine::tickLabel(dblValue, dblStep)));
+    double dblFinest = 0.0;
+    for (const PlotTrace& trace : traces) {
+        if (trace.dblFreq.size() < 2) {
+            continue;
         }
-        return ticks;
+        const double dblSpacing =
+            (trace.dblFreq.back() - trace.dblFreq.front()) / static_cast<double>(trace.dblFreq.size() - 1);
+        dblFinest = dblFinest == 0.0 ? dblSpacing : std::min(dblFinest, dblSpacing);
     }
-    const double dblLow = std::pow(10.0, view.dblLowAmp);
-    const double dblHigh = std::pow(10.0, view.dblHighAmp);
-    const std::vector<double> dblVolts = engine::logTicks(dblLow, dblHigh, lngMax);
-    const bool blnDecades = std::log10(dblHigh / dblLow) >= 1.0;
-    const double dblStep = engine::niceStep(dblHigh - dblLow, lngMax);
-    for (const double dblValue : dblVolts) {
-        ticks.dblValues.push_back(std::log10(dblValue));
-        ticks.strLabels.push_back(QString::fromStdString(blnDecades ? engine::generalNumberText(dblValue)
-                                                                    : engine::tickLabel(dblValue, dblStep)));
-    }
-    return ticks;
+    return dblFinest;
 }
 
 } // namespace
-
-struct SpectrumPlot::Layout
-{
-    QRect area;
-    QRect plot;
-    TickSet xTicks;
-    TickSet yTicks;
-};
 
 SpectrumPlot::SpectrumPlot(QWidget* parent) : QWidget(parent)
 {
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(false);
-    setMinimumSize(320, 220);
+    setMinimumSize(240, 160);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
@@ -92,8 +65,14 @@ void SpectrumPlot::setTraces(std::vector<PlotTrace> traces)
     const PlotTrace* trace = cursorTrace();
     if (!trace || !lngCursorLine || *lngCursorLine >= trace->dblFreq.size()) {
         lngCursorLine.reset();
+        blnCursorOnPeak = false;
     }
-    update();
+    updateBounds();
+    if (blnFullView) {
+        resetView();
+    } else {
+        applyView(plotView);
+    }
 }
 
 const PlotTrace* SpectrumPlot::cursorTrace() const
@@ -124,7 +103,10 @@ void SpectrumPlot::setLogScale(bool blnLog)
         return;
     }
     blnLogScale = blnLog;
-    fitAmplitudes();
+    updateBounds();
+    const engine::AxisRange fitted = fittedAmplitudes(plotView.dblLowFreq, plotView.dblHighFreq);
+    plotView.dblLowAmp = std::max(fitted.dblLow, bounds.amp.dblLow);
+    plotView.dblHighAmp = std::min(fitted.dblHigh, bounds.amp.dblHigh);
     update();
     emit viewChanged();
 }
@@ -135,22 +117,21 @@ double SpectrumPlot::ampOf(double dblVolts) const
         return dblVolts;
     }
     // Zero lines (outside a band, or an exact zero) sit far below any view instead of at -infinity.
-    constexpr double dblZeroLog = -300.0;
-    return dblVolts > 0.0 ? std::log10(dblVolts) : dblZeroLog;
+    return dblVolts > 0.0 ? 20.0 * std::log10(dblVolts) : dblZeroDb;
 }
 
 double SpectrumPlot::voltsOfAmp(double dblAmp) const
 {
-    return blnLogScale ? std::pow(10.0, dblAmp) : dblAmp;
+    return blnLogScale ? std::pow(10.0, dblAmp / 20.0) : dblAmp;
 }
 
-void SpectrumPlot::fitAmplitudes()
+engine::AxisRange SpectrumPlot::fittedAmplitudes(double dblLowFreq, double dblHighFreq) const
 {
     double dblMax = 0.0;
     double dblMinPositive = 0.0;
     for (const PlotTrace& trace : plotTraces) {
-        const auto first = std::lower_bound(trace.dblFreq.begin(), trace.dblFreq.end(), plotView.dblLowFreq);
-        const auto last = std::upper_bound(first, trace.dblFreq.end(), plotView.dblHighFreq);
+        const auto first = std::lower_bound(trace.dblFreq.begin(), trace.dblFreq.end(), dblLowFreq);
+        const auto last = std::upper_bound(first, trace.dblFreq.end(), dblHighFreq);
         for (auto i = static_cast<std::size_t>(first - trace.dblFreq.begin());
              i < static_cast<std::size_t>(last - trace.dblFreq.begin()); ++i) {
             const double dblVolts = trace.dblVolts[i];
@@ -161,39 +142,47 @@ void SpectrumPlot::fitAmplitudes()
         }
     }
     if (!blnLogScale) {
-        plotView.dblLowAmp = 0.0;
-        plotView.dblHighAmp = dblMax > 0.0 ? dblMax * dblAmpHeadroom : 1.0;
-        return;
+        // A run's amplitudes are finite, but the headroom may not be; and an axis shorter than the
+        // smallest amplitude the plot shows would map a pixel to more than the largest double.
+        const double dblTop = dblMax * dblAmpHeadroom;
+        const double dblHigh = dblMax > 0.0 ? (std::isfinite(dblTop) ? dblTop : dblMax) : 1.0;
+        return {0.0, std::max(dblHigh, engine::dblMinPlotVolts)};
     }
     if (dblMax <= 0.0) {
-        plotView.dblLowAmp = -6.0;
-        plotView.dblHighAmp = 0.0;
-        return;
+        return {dblEmptyDbLow, 0.0};
     }
-    const double dblTop = std::log10(dblMax);
-    plotView.dblHighAmp = dblTop + dblLogHeadroom;
-    plotView.dblLowAmp = std::max(std::log10(dblMinPositive), dblTop - dblLogDecades) - dblLogHeadroom;
+    const double dblTop = ampOf(dblMax);
+    return {std::max(ampOf(dblMinPositive), dblTop - dblDbDepth) - dblDbHeadroom, dblTop + dblDbHeadroom};
 }
 
-void SpectrumPlot::resetView()
+void SpectrumPlot::updateBounds()
 {
-    double dblLow = 0.0;
-    double dblHigh = 0.0;
     bool blnAny = false;
     for (const PlotTrace& trace : plotTraces) {
         if (trace.dblFreq.empty()) {
             continue;
         }
-        dblLow = blnAny ? std::min(dblLow, trace.dblFreq.front()) : trace.dblFreq.front();
-        dblHigh = blnAny ? std::max(dblHigh, trace.dblFreq.back()) : trace.dblFreq.back();
+        bounds.freq.dblLow = blnAny ? std::min(bounds.freq.dblLow, trace.dblFreq.front()) : trace.dblFreq.front();
+        bounds.freq.dblHigh = blnAny ? std::max(bounds.freq.dblHigh, trace.dblFreq.back()) : trace.dblFreq.back();
         blnAny = true;
     }
-    if (!blnAny || !(dblHigh > dblLow)) {
-        dblHigh = dblLow + 1.0;
+    if (!blnAny) {
+        bounds.freq = {0.0, 1.0};
+    } else if (!(bounds.freq.dblHigh > bounds.freq.dblLow)) {
+        const double dblLine = bounds.freq.dblLow;
+        bounds.freq = {dblLine - dblLoneLineSpan / 2.0, dblLine + dblLoneLineSpan / 2.0};
     }
-    plotView.dblLowFreq = dblLow;
-    plotView.dblHighFreq = dblHigh;
-    fitAmplitudes();
+    bounds.dblMinFreqSpan = dblMinLinesAcross * finestSpacing(plotTraces);
+    bounds.amp = fittedAmplitudes(bounds.freq.dblLow, bounds.freq.dblHigh);
+    const double dblAmpSpan = bounds.amp.dblHigh - bounds.amp.dblLow;
+    bounds.dblMinAmpSpan = blnLogScale ? dblMinDbSpan : dblAmpSpan * dblMinAmpSpanShare;
+}
+
+void SpectrumPlot::resetView()
+{
+    updateBounds();
+    plotView = {bounds.freq.dblLow, bounds.freq.dblHigh, bounds.amp.dblLow, bounds.amp.dblHigh};
+    blnFullView = true;
     update();
     emit viewChanged();
 }
@@ -203,7 +192,18 @@ void SpectrumPlot::setView(const PlotView& newView)
     if (!(newView.dblHighFreq > newView.dblLowFreq) || !(newView.dblHighAmp > newView.dblLowAmp)) {
         return;
     }
-    plotView = newView;
+    applyView(newView);
+}
+
+void SpectrumPlot::applyView(const PlotView& newView)
+{
+    const engine::AxisRange freq =
+        engine::limitRange({newView.dblLowFreq, newView.dblHighFreq}, bounds.freq, bounds.dblMinFreqSpan);
+    const engine::AxisRange amp =
+        engine::limitRange({newView.dblLowAmp, newView.dblHighAmp}, bounds.amp, bounds.dblMinAmpSpan);
+    plotView = {freq.dblLow, freq.dblHigh, amp.dblLow, amp.dblHigh};
+    blnFullView = freq.dblLow == bounds.freq.dblLow && freq.dblHigh == bounds.freq.dblHigh &&
+                  amp.dblLow == bounds.amp.dblLow && amp.dblHigh == bounds.amp.dblHigh;
     update();
     emit viewChanged();
 }
@@ -211,14 +211,23 @@ void SpectrumPlot::setView(const PlotView& newView)
 void SpectrumPlot::setCursorLine(std::optional<std::size_t> lngLine)
 {
     const PlotTrace* trace = cursorTrace();
+    blnCursorOnPeak = false;
     if (!trace || !lngLine) {
         lngCursorLine.reset();
-        update();
-        return;
+    } else {
+        lngCursorLine = std::min(*lngLine, trace->dblFreq.size() - 1);
+        // A line outside a zoomed view (stepped to, or picked in the peak table) is brought into it.
+        const double dblFreq = trace->dblFreq[*lngCursorLine];
+        const double dblShift = dblFreq < plotView.dblLowFreq    ? dblFreq - plotView.dblLowFreq
+                                : dblFreq > plotView.dblHighFreq ? dblFreq - plotView.dblHighFreq
+                                                                 : 0.0;
+        if (dblShift != 0.0) {
+            applyView({plotView.dblLowFreq + dblShift, plotView.dblHighFreq + dblShift, plotView.dblLowAmp,
+                       plotView.dblHighAmp});
+        }
     }
-    lngCursorLine = std::min(*lngLine, trace->dblFreq.size() - 1);
     update();
-    emit cursorMoved(*lngCursorLine);
+    emit cursorChanged();
 }
 
 QRect SpectrumPlot::plotArea() const
@@ -234,7 +243,8 @@ SpectrumPlot::Layout SpectrumPlot::layoutFor(const QRect& area, const QFontMetri
     // The amplitude labels depend on the plot's height, which hardly depends on the label width:
     // measure them once with an estimated height.
     const int intPlotHeight = std::max(20, area.height() - 2 * intPad - 3 * intLine);
-    layout.yTicks = amplitudeTicks(plotView, blnLogScale, intPlotHeight);
+    const auto lngMaxYTicks = static_cast<std::size_t>(std::max(2, intPlotHeight / intPixelsPerYTick));
+    layout.yTicks = ticksOf(plotView.dblLowAmp, plotView.dblHighAmp, lngMaxYTicks);
     int intLabelWidth = metrics.horizontalAdvance(QStringLiteral("0.000"));
     for (const QString& strLabel : layout.yTicks.strLabels) {
         intLabelWidth = std::max(intLabelWidth, metrics.horizontalAdvance(strLabel));
@@ -245,8 +255,18 @@ SpectrumPlot::Layout SpectrumPlot::layoutFor(const QRect& area, const QFontMetri
     const int intBottom = area.bottom() - intPad - 2 * intLine - intTickLength;
     layout.plot =
         QRect(QPoint(intLeft, intTop), QPoint(std::max(intLeft + 10, intRight), std::max(intTop + 10, intBottom)));
-    layout.xTicks = frequencyTicks(plotView);
+    layout.xTicks = ticksOf(plotView.dblLowFreq, plotView.dblHighFreq, lngMaxXTicks);
     return layout;
+}
+
+QString SpectrumPlot::amplitudeAxisTitle() const
+{
+    return blnLogScale ? tr("振幅 [dBV]") : tr("振幅 [V]");
+}
+
+std::vector<QString> SpectrumPlot::amplitudeTickLabels() const
+{
+    return layoutFor(rect(), fontMetrics()).yTicks.strLabels;
 }
 
 double SpectrumPlot::freqAt(double dblX) const
@@ -257,9 +277,13 @@ double SpectrumPlot::freqAt(double dblX) const
 
 double SpectrumPlot::voltsAt(double dblY) const
 {
+    return voltsOfAmp(ampAt(dblY));
+}
+
+double SpectrumPlot::ampAt(double dblY) const
+{
     const QRect plot = plotArea();
-    return voltsOfAmp(plotView.dblLowAmp +
-                      (plot.bottom() - dblY) / plot.height() * (plotView.dblHighAmp - plotView.dblLowAmp));
+    return plotView.dblLowAmp + (plot.bottom() - dblY) / plot.height() * (plotView.dblHighAmp - plotView.dblLowAmp);
 }
 
 QPointF SpectrumPlot::pointOf(double dblFreq, double dblVolts) const
@@ -270,206 +294,6 @@ QPointF SpectrumPlot::pointOf(double dblFreq, double dblVolts) const
     const double dblY = plot.bottom() - (ampOf(dblVolts) - plotView.dblLowAmp) /
                                             (plotView.dblHighAmp - plotView.dblLowAmp) * plot.height();
     return {dblX, dblY};
-}
-
-void SpectrumPlot::paintPlot(QPainter& painter, const QRect& area) const
-{
-    painter.save();
-    painter.setClipRect(area);
-    painter.fillRect(area, Qt::white);
-    const Layout layout = layoutFor(area, painter.fontMetrics());
-    if (plotTraces.empty()) {
-        painter.setPen(QColor(120, 120, 120));
-        painter.drawText(area, Qt::AlignCenter | Qt::TextWordWrap,
-                         tr("FFT を実行すると、ここに振幅スペクトルが表示されます。\n"
-                            "参照スペクトルのファイルを開いて重ねることもできます。"));
-        painter.restore();
-        return;
-    }
-    drawGrid(painter, layout);
-    drawTraces(painter, layout);
-    drawMarkers(painter, layout);
-    drawLegend(painter, layout);
-    painter.restore();
-}
-
-void SpectrumPlot::drawGrid(QPainter& painter, const Layout& layout) const
-{
-    const QRect& plot = layout.plot;
-    const QFontMetrics metrics = painter.fontMetrics();
-    const double dblFreqSpan = plotView.dblHighFreq - plotView.dblLowFreq;
-    const double dblAmpSpan = plotView.dblHighAmp - plotView.dblLowAmp;
-
-    if (bandLimits) {
-        const double dblLeft = plot.left() + (bandLimits->first - plotView.dblLowFreq) / dblFreqSpan * plot.width();
-        const double dblRight = plot.left() + (bandLimits->second - plotView.dblLowFreq) / dblFreqSpan * plot.width();
-        const QRectF band(QPointF(std::max<double>(dblLeft, plot.left()), plot.top()),
-                          QPointF(std::min<double>(dblRight, plot.right() + 1), plot.bottom() + 1));
-        if (band.width() > 0) {
-            painter.fillRect(band, clrBand);
-        }
-    }
-
-    for (std::size_t i = 0; i < layout.xTicks.dblValues.size(); ++i) {
-        const double dblX =
-            plot.left() + (layout.xTicks.dblValues[i] - plotView.dblLowFreq) / dblFreqSpan * plot.width();
-        painter.setPen(clrGrid);
-        painter.drawLine(QPointF(dblX, plot.top()), QPointF(dblX, plot.bottom()));
-        painter.setPen(clrAxis);
-        painter.drawLine(QPointF(dblX, plot.bottom()), QPointF(dblX, plot.bottom() + intTickLength));
-        const QString& strLabel = layout.xTicks.strLabels[i];
-        const int intWidth = metrics.horizontalAdvance(strLabel);
-        painter.drawText(QPointF(dblX - intWidth / 2.0, plot.bottom() + intTickLength + metrics.ascent() + 2),
-                         strLabel);
-    }
-    for (std::size_t i = 0; i < layout.yTicks.dblValues.size(); ++i) {
-        const double dblY =
-            plot.bottom() - (layout.yTicks.dblValues[i] - plotView.dblLowAmp) / dblAmpSpan * plot.height();
-        painter.setPen(clrGrid);
-        painter.drawLine(QPointF(plot.left(), dblY), QPointF(plot.right(), dblY));
-        painter.setPen(clrAxis);
-        painter.drawLine(QPointF(plot.left() - intTickLength, dblY), QPointF(plot.left(), dblY));
-        const QString& strLabel = layout.yTicks.strLabels[i];
-        const int intWidth = metrics.horizontalAdvance(strLabel);
-        painter.drawText(QPointF(plot.left() - intTickLength - 2 - intWidth, dblY + metrics.ascent() / 2.0 - 1),
-                         strLabel);
-    }
-    painter.setPen(clrAxis);
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(plot);
-
-    const QString strFreqTitle = tr("周波数 [Hz]");
-    painter.drawText(QPointF(plot.center().x() - metrics.horizontalAdvance(strFreqTitle) / 2.0,
-                             layout.area.bottom() - intPad - metrics.descent()),
-                     strFreqTitle);
-    const QString strAmpTitle = blnLogScale ? tr("振幅 [V]（対数）") : tr("振幅 [V]");
-    painter.save();
-    painter.translate(layout.area.left() + intPad + metrics.ascent(),
-                      plot.center().y() + metrics.horizontalAdvance(strAmpTitle) / 2.0);
-    painter.rotate(-90);
-    painter.drawText(QPointF(0, 0), strAmpTitle);
-    painter.restore();
-}
-
-void SpectrumPlot::drawTraces(QPainter& painter, const Layout& layout) const
-{
-    const QRect& plot = layout.plot;
-    const double dblFreqScale = plot.width() / (plotView.dblHighFreq - plotView.dblLowFreq);
-    const double dblAmpScale = plot.height() / (plotView.dblHighAmp - plotView.dblLowAmp);
-    const auto lngColumns = static_cast<std::size_t>(std::max(1, plot.width()));
-    painter.save();
-    painter.setClipRect(plot.adjusted(0, 0, 1, 1));
-    std::vector<QPointF> points;
-    // References first, so the current run's curves stay on top.
-    for (const bool blnReferencePass : {true, false}) {
-        for (const PlotTrace& trace : plotTraces) {
-            if (trace.blnReference != blnReferencePass) {
-                continue;
-            }
-            const std::vector<engine::TracePoint> reduced = engine::decimateTrace(
-                trace.dblFreq, trace.dblVolts, plotView.dblLowFreq, plotView.dblHighFreq, lngColumns);
-            points.clear();
-            points.reserve(reduced.size());
-            for (const engine::TracePoint& point : reduced) {
-                const double dblX = plot.left() + (point.dblX - plotView.dblLowFreq) * dblFreqScale;
-                const double dblY = plot.bottom() - (ampOf(point.dblY) - plotView.dblLowAmp) * dblAmpScale;
-                points.emplace_back(dblX, std::clamp(dblY, plot.top() - dblMaxPixels, plot.bottom() + dblMaxPixels));
-            }
-            // Smooth lines only where few points are in view: on a dense curve antialiasing costs a
-            // hundred times the drawing (measured in bench/spectrum_redraw_bench.cpp) and shows nothing.
-            painter.setRenderHint(QPainter::Antialiasing, reduced.size() <= lngColumns);
-            painter.setPen(QPen(trace.color, 1));
-            painter.drawPolyline(points.data(), static_cast<int>(points.size()));
-        }
-    }
-    painter.restore();
-}
-
-void SpectrumPlot::drawMarkers(QPainter& painter, const Layout& layout) const
-{
-    const QRect& plot = layout.plot;
-    const QFontMetrics metrics = painter.fontMetrics();
-    const double dblFreqScale = plot.width() / (plotView.dblHighFreq - plotView.dblLowFreq);
-    painter.save();
-    painter.setClipRect(plot.adjusted(0, 0, 1, 1));
-    // Label only every n-th marker when they crowd together.
-    const double dblSpacing = dblHarmonics.size() > 1 ? (dblHarmonics[1] - dblHarmonics[0]) * dblFreqScale : 1e9;
-    const auto lngLabelEvery = static_cast<std::size_t>(
-        std::max(1.0, std::ceil(metrics.horizontalAdvance(QStringLiteral("10x ")) / dblSpacing)));
-    for (std::size_t k = 0; k < dblHarmonics.size(); ++k) {
-        const double dblX = plot.left() + (dblHarmonics[k] - plotView.dblLowFreq) * dblFreqScale;
-        painter.setPen(QPen(clrHarmonic, 1, Qt::DashLine));
-        painter.drawLine(QPointF(dblX, plot.top()), QPointF(dblX, plot.bottom()));
-        if ((k + 1) % lngLabelEvery == 0 || k == 0) {
-            // A label that would hide under the legend goes just below it.
-            const QString strLabel = QStringLiteral("%1x").arg(k + 1);
-            const QRect label(static_cast<int>(dblX) + 3, plot.top() + 2, metrics.horizontalAdvance(strLabel),
-                              metrics.height());
-            const QRect legend = legendBox(plot, metrics);
-            const int intTop = label.intersects(legend) ? legend.bottom() + 2 : label.top();
-            painter.setPen(clrHarmonic);
-            painter.drawText(QPointF(label.left(), intTop + metrics.ascent()), strLabel);
-        }
-    }
-    const PlotTrace* trace = cursorTrace();
-    if (trace && lngCursorLine) {
-        const double dblX = plot.left() + (trace->dblFreq[*lngCursorLine] - plotView.dblLowFreq) * dblFreqScale;
-        const double dblAmp =
-            (ampOf(trace->dblVolts[*lngCursorLine]) - plotView.dblLowAmp) / (plotView.dblHighAmp - plotView.dblLowAmp);
-        const double dblY = plot.bottom() - std::clamp(dblAmp, -1.0, 2.0) * plot.height();
-        painter.setPen(QPen(clrCursor, 1));
-        painter.drawLine(QPointF(dblX, plot.top()), QPointF(dblX, plot.bottom()));
-        painter.setRenderHint(QPainter::Antialiasing, true);
-        painter.drawEllipse(QPointF(dblX, dblY), 4.0, 4.0);
-    }
-    painter.restore();
-}
-
-QRect SpectrumPlot::legendBox(const QRect& plot, const QFontMetrics& metrics) const
-{
-    int intWidth = 0;
-    for (const PlotTrace& trace : plotTraces) {
-        intWidth = std::max(intWidth, metrics.horizontalAdvance(trace.strName));
-    }
-    return {plot.right() - intWidth - intSwatch - 3 * intPad, plot.top() + intPad, intWidth + intSwatch + 2 * intPad,
-            static_cast<int>(plotTraces.size()) * metrics.height() + intPad};
-}
-
-void SpectrumPlot::drawLegend(QPainter& painter, const Layout& layout) const
-{
-    const QFontMetrics metrics = painter.fontMetrics();
-    const int intRowHeight = metrics.height();
-    const QRect box = legendBox(layout.plot, metrics);
-    painter.save();
-    painter.setPen(QColor(170, 170, 170));
-    painter.setBrush(QColor(255, 255, 255, 225));
-    painter.drawRect(box);
-    int intY = box.top() + intPad / 2;
-    for (const PlotTrace& trace : plotTraces) {
-        const int intMid = intY + intRowHeight / 2;
-        painter.setPen(QPen(trace.color, 2));
-        painter.drawLine(box.left() + intPad, intMid, box.left() + intPad + intSwatch - 6, intMid);
-        painter.setPen(Qt::black);
-        painter.drawText(QPoint(box.left() + intPad + intSwatch, intY + metrics.ascent()), trace.strName);
-        intY += intRowHeight;
-    }
-    painter.restore();
-}
-
-void SpectrumPlot::paintEvent(QPaintEvent* /*event*/)
-{
-    QPainter painter(this);
-    paintPlot(painter, rect());
-    if (drag == Drag::Box) {
-        painter.setPen(QPen(QColor(30, 90, 200), 1, Qt::DashLine));
-        painter.setBrush(QColor(30, 90, 200, 30));
-        painter.drawRect(QRect(ptDragStart, ptDragNow).normalized());
-    }
-    if (hasFocus()) {
-        painter.setPen(QPen(palette().highlight().color(), 1, Qt::DotLine));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect(rect().adjusted(0, 0, -1, -1));
-    }
 }
 
 } // namespace kestrix::ui

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/plot_view.h"
+
 #include <QColor>
 #include <QPoint>
 #include <QString>
@@ -20,11 +22,11 @@ struct PlotTrace
     QColor color;
     std::vector<double> dblFreq;
     std::vector<double> dblVolts;
-    bool blnReference = false; // drawn beneath the others
+    bool blnReference = false; // drawn beneath the measured ones
 };
 
-// The visible part of the plot: frequencies in Hz; amplitudes in V on the linear axis and in
-// log10(V) on the logarithmic one.
+// The visible part of the plot: frequencies in Hz; amplitudes in V on the linear axis and in dBV
+// (dB relative to 1 V) on the logarithmic one.
 struct PlotView
 {
     double dblLowFreq = 0.0;
@@ -33,11 +35,13 @@ struct PlotView
     double dblHighAmp = 1.0;
 };
 
-// A spectrum plot drawn with QPainter. Each trace is reduced to the lowest and highest value per
-// pixel column before it is drawn, so a redraw costs about the same for 401 lines as for 25601.
-// Mouse: drag a box to zoom both axes, click to place the cursor, drag with the right or middle
-// button to pan, wheel to zoom the frequencies (with Ctrl the amplitudes), double-click to see all.
-// Keys: Left/Right move the cursor one line (with Shift ten), Home shows all, + and - zoom.
+// A spectrum plot drawn with QPainter. A trace with more lines than pixel columns is drawn as one bar
+// per column from its lowest to its highest line, so a redraw costs about the same for 401 lines as for
+// 25601, and a single line always looks like one.
+// Mouse: drag a box to zoom both axes, click to read the highest line within a few pixels, drag with the
+// right or middle button to pan, wheel to zoom the frequencies (with Ctrl the amplitudes), double-click
+// to see all (the cursor stays where it was). Keys: Left/Right move the cursor one line (with Shift
+// ten), Home shows all, + and - zoom. The view stays within the traces and at least a few lines wide.
 class SpectrumPlot : public QWidget
 {
     Q_OBJECT
@@ -45,7 +49,8 @@ class SpectrumPlot : public QWidget
 public:
     explicit SpectrumPlot(QWidget* parent = nullptr);
 
-    // Replaces all curves. The cursor stays on its line if the cursor trace still has it.
+    // Replaces all curves. The cursor stays on its line if the cursor trace still has it. A view that
+    // showed everything shows everything of the new curves; a zoomed one stays, kept within them.
     void setTraces(std::vector<PlotTrace> traces);
     const std::vector<PlotTrace>& traces() const
     {
@@ -63,6 +68,7 @@ public:
         return dblHarmonics;
     }
 
+    // The amplitude axis in dBV instead of V; the amplitudes are fitted anew to the lines in view.
     void setLogScale(bool blnLog);
     bool logScale() const
     {
@@ -71,17 +77,24 @@ public:
 
     // Everything in view; the amplitude axis fitted to the curves.
     void resetView();
+    // The view as asked, kept within the curves and at least a few lines wide.
     void setView(const PlotView& newView);
     const PlotView& view() const
     {
         return plotView;
     }
 
-    // The cursor on a line of the cursor trace (clamped to its last line), or no cursor.
+    // The cursor on a line of the cursor trace (clamped to its last line), brought into view with the
+    // span kept; or no cursor.
     void setCursorLine(std::optional<std::size_t> lngLine);
     std::optional<std::size_t> cursorLine() const
     {
         return lngCursorLine;
+    }
+    // Whether the last click put the cursor on the highest of several lines near it.
+    bool cursorOnPeak() const
+    {
+        return blnCursorOnPeak;
     }
 
     // The frequency (Hz) and the amplitude (V) at a point of the widget; the amplitude axis as shown.
@@ -92,11 +105,15 @@ public:
     // Where the axes and curves are drawn inside the widget.
     QRect plotArea() const;
 
+    // The amplitude axis as the widget draws it: its title, and its tick labels from the bottom up.
+    QString amplitudeAxisTitle() const;
+    std::vector<QString> amplitudeTickLabels() const;
+
     // Draws the whole plot (axes, curves, legend, markers, cursor) into area, for the screen or a file.
     void paintPlot(QPainter& painter, const QRect& area) const;
 
 signals:
-    void cursorMoved(std::size_t lngLine);
+    void cursorChanged();
     void viewChanged();
 
 protected:
@@ -110,16 +127,37 @@ protected:
 
 private:
     struct Layout;
-    Layout layoutFor(const QRect& area, const QFontMetrics& metrics) const;
+    struct Bounds
+    {
+        engine::AxisRange freq;
+        engine::AxisRange amp; // V, or dBV on the logarithmic axis
+        double dblMinFreqSpan = 0.0;
+        double dblMinAmpSpan = 0.0;
+    };
+
+    // spectrum_plot.cpp: the view and its limits.
     double ampOf(double dblVolts) const;
     double voltsOfAmp(double dblAmp) const;
-    void fitAmplitudes();
+    double ampAt(double dblY) const; // the amplitude axis's value (V or dBV) at a widget row
+    engine::AxisRange fittedAmplitudes(double dblLowFreq, double dblHighFreq) const;
+    void updateBounds();
+    void applyView(const PlotView& newView);
+    Layout layoutFor(const QRect& area, const QFontMetrics& metrics) const;
+
+    // spectrum_plot_input.cpp: the mouse and the keys.
     void zoomFreq(double dblCentre, double dblFactor);
     void zoomAmp(double dblCentre, double dblFactor);
     void moveCursorBy(std::ptrdiff_t lngLines);
+    void placeCursorAt(double dblX);
+
+    // spectrum_plot_paint.cpp: the drawing.
     void drawGrid(QPainter& painter, const Layout& layout) const;
+    void drawAxisTitles(QPainter& painter, const Layout& layout) const;
     void drawTraces(QPainter& painter, const Layout& layout) const;
+    void drawTrace(QPainter& painter, const Layout& layout, const PlotTrace& trace) const;
+    void drawCursor(QPainter& painter, const Layout& layout) const;
     void drawMarkers(QPainter& painter, const Layout& layout) const;
+    void drawMarkerLabels(QPainter& painter, const Layout& layout) const;
     void drawLegend(QPainter& painter, const Layout& layout) const;
     QRect legendBox(const QRect& plot, const QFontMetrics& metrics) const;
 
@@ -128,13 +166,20 @@ private:
     std::vector<double> dblHarmonics;
     bool blnLogScale = false;
     PlotView plotView;
+    Bounds bounds;
+    bool blnFullView = true; // the view shows everything, and follows the curves when they change
     std::optional<std::size_t> lngCursorLine;
+    bool blnCursorOnPeak = false;
 
     enum class Drag { None, Box, Pan };
     Drag drag = Drag::None;
     QPoint ptDragStart;
     QPoint ptDragNow;
     PlotView dragStartView;
+    // The cursor before the press that may turn out to start a double-click, which leaves it there.
+    std::optional<std::size_t> lngCursorBeforePress;
+    bool blnPeakBeforePress = false;
+    quint64 lngPressTime = 0; // ms, the event's time stamp
 };
 
 } // namespace kestrix::ui

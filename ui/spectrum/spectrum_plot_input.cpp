@@ -1,8 +1,10 @@
 // The plot's mouse and keyboard: box zoom, cursor clicks, pan, wheel zoom and keys.
 
 #include "engine/plot_axis.h"
+#include "engine/plot_view.h"
 #include "spectrum_plot.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
@@ -13,9 +15,9 @@
 namespace kestrix::ui {
 namespace {
 
-constexpr int intDragThreshold = 4;      // px a press must move before it becomes a box zoom
-constexpr double dblWheelStep = 0.8;     // span factor per wheel notch (zoom in)
-constexpr double dblMinSpanShare = 1e-7; // deepest zoom, as a share of the full frequency span
+constexpr int intDragThreshold = 4;  // px a press must move before it becomes a box zoom
+constexpr double dblPickReach = 3.0; // px each side of a click in which the highest line is read
+constexpr double dblWheelStep = 0.8; // span factor per wheel notch (zoom in)
 
 } // namespace
 
@@ -26,6 +28,9 @@ void SpectrumPlot::mousePressEvent(QMouseEvent* event)
     dragStartView = plotView;
     if (event->button() == Qt::LeftButton) {
         drag = Drag::Box;
+        lngCursorBeforePress = lngCursorLine;
+        blnPeakBeforePress = blnCursorOnPeak;
+        lngPressTime = event->timestamp();
     } else if (event->button() == Qt::RightButton || event->button() == Qt::MiddleButton) {
         drag = Drag::Pan;
         setCursor(Qt::ClosedHandCursor);
@@ -41,9 +46,8 @@ void SpectrumPlot::mouseMoveEvent(QMouseEvent* event)
             (ptDragNow.x() - ptDragStart.x()) * (dragStartView.dblHighFreq - dragStartView.dblLowFreq) / plot.width();
         const double dblAmpShift =
             (ptDragNow.y() - ptDragStart.y()) * (dragStartView.dblHighAmp - dragStartView.dblLowAmp) / plot.height();
-        plotView = {dragStartView.dblLowFreq - dblFreqShift, dragStartView.dblHighFreq - dblFreqShift,
-                    dragStartView.dblLowAmp + dblAmpShift, dragStartView.dblHighAmp + dblAmpShift};
-        emit viewChanged();
+        applyView({dragStartView.dblLowFreq - dblFreqShift, dragStartView.dblHighFreq - dblFreqShift,
+                   dragStartView.dblLowAmp + dblAmpShift, dragStartView.dblHighAmp + dblAmpShift});
     }
     update();
 }
@@ -59,41 +63,54 @@ void SpectrumPlot::mouseReleaseEvent(QMouseEvent* event)
     }
     const QRect box = QRect(ptDragStart, event->position().toPoint()).normalized();
     if (box.width() < intDragThreshold && box.height() < intDragThreshold) {
-        const PlotTrace* trace = cursorTrace();
-        if (trace) {
-            setCursorLine(engine::nearestIndex(trace->dblFreq, freqAt(event->position().x())));
-        }
-        update();
+        placeCursorAt(event->position().x());
         return;
     }
-    const QRect plot = plotArea();
-    const QRect clipped = box.intersected(plot);
+    const QRect clipped = box.intersected(plotArea());
     if (clipped.width() >= intDragThreshold && clipped.height() >= intDragThreshold) {
-        const double dblLowAmp = blnLogScale ? std::log10(voltsAt(clipped.bottom())) : voltsAt(clipped.bottom());
-        const double dblHighAmp = blnLogScale ? std::log10(voltsAt(clipped.top())) : voltsAt(clipped.top());
-        setView({freqAt(clipped.left()), freqAt(clipped.right()), dblLowAmp, dblHighAmp});
+        setView({freqAt(clipped.left()), freqAt(clipped.right()), ampAt(clipped.bottom()), ampAt(clipped.top())});
     }
     update();
 }
 
-void SpectrumPlot::mouseDoubleClickEvent(QMouseEvent* /*event*/)
+void SpectrumPlot::placeCursorAt(double dblX)
 {
+    const PlotTrace* trace = cursorTrace();
+    if (!trace) {
+        return;
+    }
+    // At 65536 points a pixel column holds about 39 lines: what is drawn where the click lands is the
+    // highest of them, not the one nearest by frequency.
+    const double dblHzPerPixel = (plotView.dblHighFreq - plotView.dblLowFreq) / std::max(1, plotArea().width());
+    const engine::PickedLine picked =
+        engine::pickLine(trace->dblFreq, trace->dblVolts, freqAt(dblX), dblPickReach * dblHzPerPixel);
+    setCursorLine(picked.lngIndex);
+    blnCursorOnPeak = picked.blnHighest;
+    emit cursorChanged();
+}
+
+void SpectrumPlot::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    // The first click of the two has moved the cursor: put it back, then show everything.
+    const auto lngInterval = static_cast<quint64>(QApplication::doubleClickInterval());
+    if (event->timestamp() >= lngPressTime && event->timestamp() - lngPressTime <= lngInterval) {
+        const bool blnPeak = blnPeakBeforePress;
+        setCursorLine(lngCursorBeforePress);
+        blnCursorOnPeak = blnPeak && lngCursorLine.has_value();
+        emit cursorChanged();
+    }
     resetView();
 }
 
 void SpectrumPlot::zoomFreq(double dblCentre, double dblFactor)
 {
-    const double dblSpan = (plotView.dblHighFreq - plotView.dblLowFreq) * dblFactor;
-    const PlotTrace* trace = cursorTrace();
-    const double dblFullSpan =
-        trace && trace->dblFreq.size() > 1 ? trace->dblFreq.back() - trace->dblFreq.front() : 1.0;
-    if (dblSpan < dblFullSpan * dblMinSpanShare) {
-        return;
-    }
     PlotView zoomed = plotView;
     zoomed.dblLowFreq = dblCentre - (dblCentre - plotView.dblLowFreq) * dblFactor;
-    zoomed.dblHighFreq = zoomed.dblLowFreq + dblSpan;
-    setView(zoomed);
+    zoomed.dblHighFreq = zoomed.dblLowFreq + (plotView.dblHighFreq - plotView.dblLowFreq) * dblFactor;
+    applyView(zoomed);
 }
 
 void SpectrumPlot::zoomAmp(double dblCentre, double dblFactor)
@@ -101,7 +118,7 @@ void SpectrumPlot::zoomAmp(double dblCentre, double dblFactor)
     PlotView zoomed = plotView;
     zoomed.dblLowAmp = dblCentre - (dblCentre - plotView.dblLowAmp) * dblFactor;
     zoomed.dblHighAmp = dblCentre + (plotView.dblHighAmp - dblCentre) * dblFactor;
-    setView(zoomed);
+    applyView(zoomed);
 }
 
 void SpectrumPlot::wheelEvent(QWheelEvent* event)
@@ -114,8 +131,7 @@ void SpectrumPlot::wheelEvent(QWheelEvent* event)
     const double dblFactor = std::pow(dblWheelStep, dblSteps);
     const QPointF position = event->position();
     if (event->modifiers() & Qt::ControlModifier) {
-        const double dblVolts = voltsAt(position.y());
-        zoomAmp(blnLogScale ? std::log10(dblVolts) : dblVolts, dblFactor);
+        zoomAmp(ampAt(position.y()), dblFactor);
     } else {
         zoomFreq(freqAt(position.x()), dblFactor);
     }

@@ -77,7 +77,7 @@ int main(int argc, char** argv)
     for (QCheckBox* chk : panel.findChildren<QCheckBox*>()) {
         chk->setChecked(true); // the harmonic markers and the logarithmic axis
     }
-    panel.plot().setView({0.0, 135.0, -4.5, 0.8});
+    panel.plot().setView({0.0, 135.0, -90.0, 16.0}); // dBV
     panel.plot().setCursorLine(static_cast<std::size_t>(75.0 / spectra->dblDeltaFreq));
     QApplication::processEvents();
     blnSaved = panel.grab().save(QString::fromStdString((output / "spectrum-zoom.png").string())) && blnSaved;

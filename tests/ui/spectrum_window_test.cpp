@@ -1,0 +1,242 @@
+// The spectrum view inside the program's window, with the keyboard alone, at its smallest and a large
+// size, and with Qt's own dialogs in the user's language.
+
+#include "ui/kestrix_window.h"
+#include "ui/qt_translations.h"
+#include "ui/spectrum/spectrum_panel.h"
+#include "ui/spectrum/spectrum_plot.h"
+#include "window_fixture.h"
+
+#include <QAbstractButton>
+#include <QClipboard>
+#include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTranslator>
+
+#include <cmath>
+#include <numbers>
+
+namespace kestrix::testing {
+namespace {
+
+class SpectrumWindowTest : public WindowFixture<ui::KestrixWindow>
+{
+protected:
+    ui::SpectrumPanel& panel() const
+    {
+        return window->spectrum();
+    }
+    // Runs the analysis through FFT on 1024 counts of tones at 100 and 160 Hz (1024 Hz).
+    void runTones()
+    {
+        const QString strPath = folder.filePath(QStringLiteral("tones.csv"));
+        QFile file(strPath);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 1024; ++i) {
+            const double dblPhase = 2 * std::numbers::pi * i / 1024.0;
+            const long lngCount = std::lround(8000 * std::sin(100 * dblPhase) + 3000 * std::sin(160 * dblPhase));
+            file.write(QByteArray::number(static_cast<qlonglong>(lngCount)) + "\r\n");
+        }
+        file.close();
+        fakeUi.choices = {strPath.toStdString()};
+        QTest::mouseClick(find<QPushButton>("cmdFFT"), Qt::LeftButton);
+        ASSERT_EQ(fakeUi.messages.back().strText, "FFT 終了！");
+        fakeUi.messages.clear();
+    }
+    // A key as the window system delivers it, so the window's shortcuts see it.
+    void pressKeys(Qt::Key key, Qt::KeyboardModifiers modifiers)
+    {
+        QTest::keyClick(window->windowHandle(), key, modifiers);
+    }
+
+    QTemporaryDir folder;
+};
+
+TEST_F(SpectrumWindowTest, TabWalksTheViewOnceLeavesThePeakTableAndComesBackToFft)
+{
+    runTones();
+    ASSERT_GE(panel().peakTable().rowCount(), 2);
+    find<QPushButton>("cmdFFT")->setFocus();
+    for (int i = 0; i < 11; ++i) {
+        pressTab(); // through the window's own controls
+    }
+    const QStringList strView = {"chkLogScale", "cmdResetZoom",     "cmdOpenReference", "cboReferences", "cmdSavePlot",
+                                 "pltSpectrum", "spnPeakThreshold", "cmdCopyPeaks",     "chkHarmonics",  "tblPeaks"};
+    for (const QString& strExpected : strView) {
+        EXPECT_EQ(focusName(), strExpected);
+        pressTab();
+    }
+    EXPECT_EQ(focusName(), "cmdFFT") << "Tab leaves the table";
+
+    QWidget* table = &panel().peakTable();
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_Down);
+    const int intRow = panel().peakTable().currentRow();
+    QTest::keyClick(table, Qt::Key_Down);
+    EXPECT_EQ(panel().peakTable().currentRow(), intRow + 1) << "the arrows move within the table";
+    EXPECT_EQ(focusName(), "tblPeaks");
+    QTest::keyClick(table, Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(focusName(), "chkHarmonics") << "Shift+Tab leaves it backwards";
+    pressTab();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+    pressTab();
+    EXPECT_EQ(focusName(), "cmdFFT");
+    EXPECT_TRUE(fakeUi.messages.empty());
+}
+
+TEST_F(SpectrumWindowTest, EveryViewControlIsNamedForCodeAndForAssistiveTools)
+{
+    int lngControls = 0;
+    for (QWidget* widget : panel().findChildren<QWidget*>()) {
+        if ((widget->focusPolicy() & Qt::TabFocus) == 0 || qobject_cast<QScrollBar*>(widget) != nullptr ||
+            widget->window() != window.get() || // the list's popup
+            widget->parentWidget() == nullptr || qobject_cast<QAbstractItemView*>(widget->parentWidget()) ||
+            widget->inherits("QLineEdit")) { // the spin box's own editor
+            continue;
+        }
+        SCOPED_TRACE(std::string(widget->metaObject()->className()) + " in " +
+                     widget->parentWidget()->objectName().toStdString());
+        ++lngControls;
+        EXPECT_FALSE(widget->objectName().isEmpty());
+        EXPECT_FALSE(widget->accessibleName().isEmpty()) << widget->objectName().toStdString();
+    }
+    EXPECT_GE(lngControls, 11);
+}
+
+TEST_F(SpectrumWindowTest, ShortcutsReachTheViewsCommandsWithoutTakingTheFieldsKeys)
+{
+    typeInto("txtSampFreq", QStringLiteral("1024"));
+    pressKeys(Qt::Key_S, Qt::ControlModifier);
+    EXPECT_TRUE(fakeUi.saveRequests.empty()) << "nothing plotted, nothing to save";
+    pressKeys(Qt::Key_O, Qt::ControlModifier);
+    ASSERT_EQ(fakeUi.requests.size(), 1u);
+    EXPECT_EQ(fakeUi.requests[0].strTitle, "参照スペクトルを開く");
+
+    // Ctrl+C in a field still copies the field.
+    field("txtSampFreq")->setFocus();
+    field("txtSampFreq")->selectAll();
+    pressKeys(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("1024"));
+
+    runTones();
+    field("txtSampFreq")->setFocus();
+    pressKeys(Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), panel().peakTableText());
+    pressKeys(Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(fakeUi.saveRequests.size(), 1u);
+    panel().plot().setView({100.0, 150.0, 0.0, 1.0});
+    pressKeys(Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(panel().plot().view().dblLowFreq, 0.0);
+    EXPECT_EQ(panel().plot().view().dblHighFreq, 400.0);
+    EXPECT_EQ(field("txtSampFreq")->text(), QStringLiteral("1024"));
+    EXPECT_TRUE(fakeUi.messages.empty());
+}
+
+// Also run at twice the scale on a 1600 x 1000 screen (see CMakeLists.txt).
+class KestrixWindowSize : public SpectrumWindowTest
+{
+protected:
+    // Whether every control of the view has at least the room its text needs.
+    void expectNothingClipped()
+    {
+        QApplication::processEvents();
+        EXPECT_GE(panel().width(), panel().minimumSizeHint().width());
+        EXPECT_GE(panel().height(), panel().minimumSizeHint().height());
+        for (QWidget* control : panel().findChildren<QWidget*>()) {
+            const bool blnText =
+                qobject_cast<QAbstractButton*>(control) != nullptr ||
+                (qobject_cast<QLabel*>(control) != nullptr && !qobject_cast<QLabel*>(control)->wordWrap());
+            if (!control->isVisible() || !blnText) {
+                continue;
+            }
+            SCOPED_TRACE(control->objectName().toStdString());
+            EXPECT_GE(control->width(), control->sizeHint().width());
+            EXPECT_GE(control->height(), control->minimumSizeHint().height());
+        }
+        const QTableWidget& table = panel().peakTable();
+        const QAbstractItemView& view = table;
+        int intColumns = 0;
+        for (int intColumn = 0; intColumn < table.columnCount(); ++intColumn) {
+            SCOPED_TRACE(intColumn);
+            EXPECT_GE(table.columnWidth(intColumn), view.sizeHintForColumn(intColumn));
+            EXPECT_GE(table.columnWidth(intColumn), table.horizontalHeader()->sectionSizeHint(intColumn));
+            intColumns += table.columnWidth(intColumn);
+        }
+        EXPECT_LE(intColumns, table.viewport()->width()) << "no column lost off the edge";
+    }
+};
+
+TEST_F(KestrixWindowSize, OpensWithinTheScreensFreeAreaAndShrinksWithoutClipping)
+{
+    runTones();
+    const QRect available = window->screen()->availableGeometry();
+    EXPECT_LE(window->frameGeometry().width(), available.width());
+    EXPECT_LE(window->frameGeometry().height(), available.height());
+    expectNothingClipped();
+
+    window->resize(1, 1); // as small as it goes
+    QApplication::processEvents();
+    EXPECT_LT(window->width(), available.width());
+    EXPECT_EQ(find<QWidget>("frmMain")->geometry().topLeft(), QPoint(0, 0));
+    expectNothingClipped();
+    auto* scroller = find<QScrollArea>("scrSpectrum");
+    ASSERT_NE(scroller, nullptr);
+    scroller->ensureWidgetVisible(find<QWidget>("chkHarmonics"));
+    QApplication::processEvents();
+    const QPoint ptCorner = find<QWidget>("chkHarmonics")->mapTo(scroller->viewport(), QPoint(0, 0));
+    EXPECT_TRUE(scroller->viewport()->rect().contains(ptCorner))
+        << "every control can be scrolled into view: " << ptCorner.x() << "," << ptCorner.y() << " in "
+        << scroller->viewport()->width() << "x" << scroller->viewport()->height();
+}
+
+TEST_F(KestrixWindowSize, ThePeakTablesColumnsFillAWideWindow)
+{
+    runTones();
+    window->resize(2 * window->width(), window->height());
+    QApplication::processEvents();
+    const QTableWidget& table = panel().peakTable();
+    int intColumns = 0;
+    for (int intColumn = 0; intColumn < table.columnCount(); ++intColumn) {
+        intColumns += table.columnWidth(intColumn);
+    }
+    EXPECT_GE(intColumns, table.viewport()->width() - 1);
+    EXPECT_LE(intColumns, table.viewport()->width());
+    expectNothingClipped();
+}
+
+TEST(QtTranslations, QtsDialogsSpeakTheUsersLanguageOrStayEnglish)
+{
+    const auto lookInText = [] {
+        QFileDialog dialog(nullptr);
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        const auto* lblLookIn = dialog.findChild<QLabel*>(QStringLiteral("lookInLabel"));
+        return lblLookIn == nullptr ? QString() : lblLookIn->text();
+    };
+    const QString strEnglish = lookInText();
+    ASSERT_FALSE(strEnglish.isEmpty());
+
+    QTranslator* translator = ui::installQtTranslations(*qApp, QLocale(QLocale::Japanese, QLocale::Japan));
+    if (translator == nullptr) {
+        GTEST_SKIP() << "Qt's Japanese translations are not installed (qt6-translations-l10n)";
+    }
+    const QString strJapanese = lookInText();
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+    EXPECT_NE(strJapanese, strEnglish);
+    EXPECT_TRUE(std::any_of(strJapanese.begin(), strJapanese.end(), [](QChar chr) { return chr.unicode() > 0x3000; }))
+        << strJapanese.toStdString();
+
+    QTemporaryDir empty;
+    EXPECT_EQ(ui::installQtTranslations(*qApp, QLocale(QLocale::Japanese, QLocale::Japan), empty.path()), nullptr);
+    EXPECT_EQ(lookInText(), strEnglish) << "without a translation Qt's texts stay English";
+}
+
+} // namespace
+} // namespace kestrix::testing
