@@ -7,6 +7,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev
     qt6-base-dev qt6-svg-dev qt6-charts-dev libqt6opengl6-dev libgl-dev qt6-translations-l10n
     fonts-noto-cjk locales
+    python3-numpy python3-scipy  # the reference checks against numpy and scipy
 )
 
 missing=()
