@@ -127,10 +127,45 @@ std::optional<std::string_view> fieldAt(std::string_view strLine, Delimiter deli
 }
 
 // The stream of one-column count text.
-class CountTextStream final : public platform::SampleStream
+// What the two text streams share: the reader, the end, the refusal, and a rate and channel the text
+// never states.
+class TextSampleStream : public platform::SampleStream
 {
 public:
-    explicit CountTextStream(std::unique_ptr<platform::TextReader> reader) : reader(std::move(reader)) {}
+    explicit TextSampleStream(std::unique_ptr<platform::TextReader> reader) : reader(std::move(reader)) {}
+
+    std::string refusal() const override
+    {
+        return strRefusal;
+    }
+    std::optional<std::int32_t> statedSampFreq() const override
+    {
+        return std::nullopt;
+    }
+    std::int32_t channelCount() const override
+    {
+        return 1;
+    }
+
+protected:
+    void refuse(std::string strWhy)
+    {
+        strRefusal = std::move(strWhy);
+        blnEnded = true;
+        reader->close();
+    }
+
+    std::unique_ptr<platform::TextReader> reader;
+    bool blnEnded = false;
+
+private:
+    std::string strRefusal;
+};
+
+class CountTextStream final : public TextSampleStream
+{
+public:
+    explicit CountTextStream(std::unique_ptr<platform::TextReader> reader) : TextSampleStream(std::move(reader)) {}
 
     std::size_t readCounts(std::span<double> dblCounts) override
     {
@@ -159,44 +194,22 @@ public:
         }
         return lngDone;
     }
-    std::string refusal() const override
-    {
-        return strRefusal;
-    }
-    std::optional<std::int32_t> statedSampFreq() const override
-    {
-        return std::nullopt;
-    }
-    std::int32_t channelCount() const override
-    {
-        return 1;
-    }
     std::string sourceDescription() const override
     {
         return {};
     }
 
 private:
-    void refuse(std::string strWhy)
-    {
-        strRefusal = std::move(strWhy);
-        blnEnded = true;
-        reader->close();
-    }
-
-    std::unique_ptr<platform::TextReader> reader;
     std::int64_t lngLine = 0;
     std::int64_t lngBlankLines = 0; // blank lines since the last number
-    bool blnEnded = false;
-    std::string strRefusal;
 };
 
 // The stream of one column of delimited text.
-class ColumnTextStream final : public platform::SampleStream
+class ColumnTextStream final : public TextSampleStream
 {
 public:
     ColumnTextStream(std::unique_ptr<platform::TextReader> reader, Delimiter delimiter, ColumnChoice column)
-        : reader(std::move(reader)), delimiter(delimiter), column(std::move(column))
+        : TextSampleStream(std::move(reader)), delimiter(delimiter), column(std::move(column))
     {
         if (this->column.lngNumber > 0) {
             lngIndex = static_cast<std::size_t>(this->column.lngNumber - 1);
@@ -225,18 +238,6 @@ public:
             }
         }
         return lngDone;
-    }
-    std::string refusal() const override
-    {
-        return strRefusal;
-    }
-    std::optional<std::int32_t> statedSampFreq() const override
-    {
-        return std::nullopt;
-    }
-    std::int32_t channelCount() const override
-    {
-        return 1;
     }
     std::string sourceDescription() const override
     {
@@ -305,14 +306,6 @@ private:
         return false;
     }
 
-    void refuse(std::string strWhy)
-    {
-        strRefusal = std::move(strWhy);
-        blnEnded = true;
-        reader->close();
-    }
-
-    std::unique_ptr<platform::TextReader> reader;
     Delimiter delimiter;
     ColumnChoice column;
     std::size_t lngIndex = lngNone; // the chosen field, from 0; lngNone while a name is not yet found
@@ -320,8 +313,6 @@ private:
     std::int64_t lngLine = 0;
     std::int64_t lngBlankLines = 0;
     bool blnInHeadings = true;
-    bool blnEnded = false;
-    std::string strRefusal;
 };
 
 } // namespace
