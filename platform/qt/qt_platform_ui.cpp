@@ -96,6 +96,20 @@ void QtPlatformUi::showMessage(std::string_view strText, MessageStyle style, std
     box.exec();
 }
 
+// Shows the dialog (the busy pointer lifted meanwhile); the chosen path, or nothing on cancel.
+std::optional<std::string> QtPlatformUi::runFileDialog(QFileDialog& dialog)
+{
+    bool blnChosen = false;
+    {
+        const PointerLift lift(blnBusy);
+        blnChosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+    }
+    if (!blnChosen) {
+        return std::nullopt;
+    }
+    return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
+}
+
 std::optional<std::string> QtPlatformUi::chooseOpenFile(const OpenFileRequest& request)
 {
     QFileDialog dialog(parentWindow, fromUtf8(request.strTitle));
@@ -113,16 +127,7 @@ std::optional<std::string> QtPlatformUi::chooseOpenFile(const OpenFileRequest& r
         dialog.setDirectory(QFileInfo(strInitial).absolutePath());
         dialog.selectFile(strInitial);
     }
-
-    bool blnChosen = false;
-    {
-        const PointerLift lift(blnBusy);
-        blnChosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-    }
-    if (!blnChosen) {
-        return std::nullopt;
-    }
-    return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
+    return runFileDialog(dialog);
 }
 
 std::optional<std::string> QtPlatformUi::chooseSaveFile(const SaveFileRequest& request)
@@ -144,15 +149,7 @@ std::optional<std::string> QtPlatformUi::chooseSaveFile(const SaveFileRequest& r
         dialog.setDirectory(QFileInfo(strInitial).absolutePath());
         dialog.selectFile(QFileInfo(strInitial).fileName());
     }
-    bool blnChosen = false;
-    {
-        const PointerLift lift(blnBusy);
-        blnChosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-    }
-    if (!blnChosen) {
-        return std::nullopt;
-    }
-    return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();
+    return runFileDialog(dialog);
 }
 
 void QtPlatformUi::setBusyPointer(bool blnBusy_)

@@ -8,6 +8,8 @@
 
 #include <string_view>
 
+class QFileDialog;
+
 namespace kestrix::platform {
 
 // The filter of an open-file request ("description|pattern|description|pattern") in Qt's form
@@ -40,6 +42,8 @@ public:
 
 private:
     class PointerLift;
+
+    std::optional<std::string> runFileDialog(QFileDialog& dialog);
 
     QPointer<QWidget> parentWindow;
     bool blnBusy = false;
