@@ -66,9 +66,12 @@ struct CellAxis
         if (lngCount == 0 || !(dblHigh > dblOrigin) || !(dblLow < dblEnd)) {
             return {};
         }
+        // An edge that meets a cell's edge but for rounding does not touch the next cell.
+        constexpr double dblSlack = 1e-9; // of a cell
         const auto dblCount = static_cast<double>(lngCount);
-        const double dblFirst = std::clamp(std::floor((dblLow - dblOrigin) / dblCell), 0.0, dblCount - 1);
-        const double dblLast = std::clamp(std::ceil((dblHigh - dblOrigin) / dblCell) - 1.0, dblFirst, dblCount - 1);
+        const double dblFirst = std::clamp(std::floor((dblLow - dblOrigin) / dblCell + dblSlack), 0.0, dblCount - 1);
+        const double dblLast =
+            std::clamp(std::ceil((dblHigh - dblOrigin) / dblCell - dblSlack) - 1.0, dblFirst, dblCount - 1);
         return {static_cast<std::ptrdiff_t>(dblFirst), static_cast<std::ptrdiff_t>(dblLast)};
     }
 };
