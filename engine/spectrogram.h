@@ -45,7 +45,7 @@ SpectrogramLayout spectrogramLayout(const AverageSettings& settings, double dblS
 //
 // Memory: the levels take rows x columns x 4 bytes and each column 8 bytes more for its peak; the
 // two together stay within SpectrogramLayout::lngMaxBytes (briefly up to twice that while the store
-// grows, when the number of segments was not known in advance), plus one spectrum of doubles.
+// grows, when the number of segments was not known in advance).
 // - Rows: every line has its own row unless fewer than min(expected segments, lngSpectrogramMinColumns)
 //   columns of all lines would fit (an unknown count counts as lngSpectrogramMinColumns); then lines are
 //   grouped, the fewest per row that let them fit, and a row holds the highest level of its lines.
@@ -156,7 +156,8 @@ public:
 private:
     void makeRoomForColumn();
     void mergeColumnPairs();
-    void foldSegment(bool blnNewColumn);
+    double levelOf(std::size_t k, double dblPower) const;
+    void foldSegment(std::span<const double> dblPower, bool blnNewColumn);
 
     SpectrogramLayout layout;
     std::size_t lngLines;
@@ -171,7 +172,8 @@ private:
     std::vector<float> fltLevels; // column after column, lngRows each
     std::vector<std::int32_t> lngPeakLine;
     std::vector<float> fltPeakLevel;
-    std::vector<double> dblSegment; // the segment in dBV, one per line
+    double dblDcAtReference;   // dBV of line 0 at the reference power
+    double dblLineAtReference; // dBV of the lines above 0 Hz at the reference power
     float fltMaxLevel;
 };
 

@@ -89,6 +89,37 @@ TEST(Spectrogram, ChirpPeaksAtItsFrequencyInEverySegment)
     }
 }
 
+TEST(Spectrogram, LevelsAreTheDbvOfTheUnitsConversion)
+{
+    // Powers over 30 decades, exact zeros and line 0 (no mirror line), for two windows and ranges.
+    std::mt19937 random(9);
+    std::uniform_real_distribution<double> decades(-10.0, 20.0);
+    for (const auto& [window, dblRange] : {std::pair{WindowKind::Hann, 5.0}, std::pair{WindowKind::FlatTop, 0.001}}) {
+        SCOPED_TRACE(windowName(window));
+        const AverageSettings settings{4096, window, 50.0};
+        Spectrogram spectrogram(spectrogramLayout(settings, 48000.0, dblRange / 32767, 0));
+        std::vector<std::vector<double>> dblSegments;
+        for (std::int64_t s = 0; s < 3; ++s) {
+            std::vector<double> dblPower(spectrogram.lineCount());
+            for (double& dblValue : dblPower) {
+                dblValue = std::pow(10.0, decades(random));
+            }
+            dblPower[static_cast<std::size_t>(7 + s)] = 0.0;
+            spectrogram.addSegment(s, dblPower);
+            dblSegments.push_back(dblPower);
+        }
+        const WindowFigures figures = windowFigures(windowCoefficients(window, 4096));
+        for (std::int64_t s = 0; s < 3; ++s) {
+            const std::vector<double>& dblPower = dblSegments[static_cast<std::size_t>(s)];
+            std::vector<double> dblDbv(dblPower.size());
+            powerInUnits(dblPower, SpectrumUnits::DbV, figures, 48000.0, dblRange / 32767, dblDbv);
+            for (std::size_t k = 0; k < dblPower.size(); ++k) {
+                ASSERT_NEAR(spectrogram.level(s, k), dblDbv[k], 1e-4) << "segment " << s << ", line " << k;
+            }
+        }
+    }
+}
+
 TEST(Spectrogram, TimeAndFrequencyLookupsFindTheNearestSegmentAndLine)
 {
     const Chirp chirp{1024.0, 50.0, 400.0, 20 * 1024, 10000.0};
