@@ -5,6 +5,7 @@
 #include <cassert>
 #include <cmath>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace kestrix::engine {
@@ -106,7 +107,41 @@ void columnMaxima(const Spectrogram& spectrogram, CellSpan columns, std::span<co
     }
 }
 
+// One axis of a view kept within dblFullLow .. dblFullHigh with a span of at least dblMinSpan.
+std::pair<double, double> spanWithin(double dblLow, double dblHigh, double dblFullLow, double dblFullHigh,
+                                     double dblMinSpan)
+{
+    const double dblFullSpan = dblFullHigh - dblFullLow;
+    if (!(dblHigh > dblLow) || !std::isfinite(dblLow) || !std::isfinite(dblHigh)) {
+        return {dblFullLow, dblFullHigh};
+    }
+    const double dblSpan = std::clamp(dblHigh - dblLow, std::min(dblMinSpan, dblFullSpan), dblFullSpan);
+    const double dblCentre = dblLow + (dblHigh - dblLow) / 2.0;
+    const double dblNewLow = std::clamp(dblCentre - dblSpan / 2.0, dblFullLow, dblFullHigh - dblSpan);
+    return {dblNewLow, dblNewLow + dblSpan};
+}
+
 } // namespace
+
+SpectrogramView fullView(const Spectrogram& spectrogram)
+{
+    const double dblHighFreq = spectrogram.lineFrequency(spectrogram.lineCount() - 1);
+    if (spectrogram.segmentCount() == 0) {
+        return {0.0, 1.0, 0.0, dblHighFreq};
+    }
+    return {spectrogram.timeLow(), spectrogram.timeHigh(), 0.0, dblHighFreq};
+}
+
+SpectrogramView viewWithin(const Spectrogram& spectrogram, const SpectrogramView& view)
+{
+    constexpr double dblMinCells = 2.0;
+    const SpectrogramView full = fullView(spectrogram);
+    const auto [dblLowTime, dblHighTime] = spanWithin(view.dblLowTime, view.dblHighTime, full.dblLowTime,
+                                                      full.dblHighTime, dblMinCells * spectrogram.segmentSpacing());
+    const auto [dblLowFreq, dblHighFreq] = spanWithin(view.dblLowFreq, view.dblHighFreq, full.dblLowFreq,
+                                                      full.dblHighFreq, dblMinCells * spectrogram.deltaFreq());
+    return {dblLowTime, dblHighTime, dblLowFreq, dblHighFreq};
+}
 
 std::uint32_t viridisColour(double dblShare)
 {
@@ -168,11 +203,15 @@ LevelRange suggestedLevelRange(const Spectrogram& spectrogram)
     const double dblBinWidth = dblMaxSpan / lngBins;
     std::vector<std::size_t> lngCounts(lngBins, 0);
     std::size_t lngCells = 0;
+    // Every level lies at or below dblTop, so the truncated distance is the bin (this loop reads every
+    // cell: kept free of divisions and rounding calls).
+    const auto fltTop = static_cast<float>(dblTop);
+    const auto fltPerBin = static_cast<float>(1.0 / dblBinWidth);
+    const auto fltLastBin = static_cast<float>(lngBins - 1);
     for (std::size_t c = 0; c < spectrogram.columnCount(); ++c) {
         for (const float fltLevel : spectrogram.columnLevels(c)) {
             if (fltLevel > dblDbvFloor) {
-                const double dblBin = std::floor((dblTop - fltLevel) / dblBinWidth);
-                ++lngCounts[static_cast<std::size_t>(std::clamp(dblBin, 0.0, lngBins - 1.0))];
+                ++lngCounts[static_cast<std::size_t>(std::clamp((fltTop - fltLevel) * fltPerBin, 0.0F, fltLastBin))];
                 ++lngCells;
             }
         }

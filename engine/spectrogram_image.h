@@ -17,6 +17,8 @@ struct SpectrogramView
     double dblHighTime = 1.0;
     double dblLowFreq = 0.0;
     double dblHighFreq = 1.0;
+
+    bool operator==(const SpectrogramView&) const = default;
 };
 
 // The levels the colours span, in dB (dblFloor < dblTop): a level at or below the floor takes the
@@ -25,7 +27,17 @@ struct LevelRange
 {
     double dblFloor = -120.0;
     double dblTop = 0.0;
+
+    bool operator==(const LevelRange&) const = default;
 };
+
+// Everything there is: timeLow to timeHigh across, 0 Hz to the last line up (0 to 1 s when empty).
+SpectrogramView fullView(const Spectrogram& spectrogram);
+
+// view kept within fullView: a span longer than the full one shrinks to it, one shorter than two cells
+// (segment spacings, lines) grows to that about its centre, and then the view moves inside. A view
+// with a NaN or an empty span gives fullView.
+SpectrogramView viewWithin(const Spectrogram& spectrogram, const SpectrogramView& view);
 
 // A pixel 0xffRRGGBB (opaque; the value, not its bytes: the same on any host).
 inline constexpr std::uint32_t lngOutsideColour = 0xffffffff; // white, where the view has no data
