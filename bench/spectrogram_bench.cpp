@@ -29,6 +29,7 @@
 #include <numbers>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -160,6 +161,53 @@ DrawTimes drawTimes(const std::shared_ptr<engine::Spectrogram>& spectrogram)
     return times;
 }
 
+struct Options
+{
+    int intRepetitions = 3;
+    QString strPng;
+};
+
+Options parseOptions(int argc, char** argv)
+{
+    Options options;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--repetitions") == 0) {
+            options.intRepetitions = std::max(1, std::atoi(argv[i + 1]));
+        } else if (std::strcmp(argv[i], "--png") == 0) {
+            options.strPng = QString::fromLocal8Bit(argv[i + 1]);
+        }
+    }
+    return options;
+}
+
+// Every repetition's times, seconds.
+struct Timings
+{
+    std::vector<double> dblFloor, dblModel, dblFirst, dblFull, dblZoomed, dblCursor;
+};
+
+void printTimings(const Timings& timings, const engine::Spectrogram& spectrogram, double dblSpectrum)
+{
+    std::printf("%lld segments x %zu lines -> %zu columns x %zu rows, %.1f MB held (cap %.1f MB)\n",
+                static_cast<long long>(spectrogram.segmentCount()), spectrogram.lineCount(), spectrogram.columnCount(),
+                spectrogram.rowCount(), spectrogram.bytesHeld() / 1e6, engine::lngSpectrogramMaxBytes / 1e6);
+    std::printf("median of %zu                                  ms   ratio\n", timings.dblFloor.size());
+    const double dblFloor = median(timings.dblFloor);
+    std::printf("averager alone (floor)                  %9.1f\n", dblFloor * 1e3);
+    std::printf("averager + spectrogram model            %9.1f   %.3f x floor\n", median(timings.dblModel) * 1e3,
+                median(timings.dblModel) / dblFloor);
+    const std::pair<const char*, const std::vector<double>*> draws[] = {
+        {"first draw, 1000 x 600 px             ", &timings.dblFirst},
+        {"redraw, full view (new level range)    ", &timings.dblFull},
+        {"redraw, zoomed (60 s x 1000 Hz)        ", &timings.dblZoomed},
+        {"repaint, cursor moved (picture kept)   ", &timings.dblCursor}};
+    for (const auto& [strName, dblTimes] : draws) {
+        std::printf("%s %9.1f   %.1f x spectrum redraw\n", strName, median(*dblTimes) * 1e3,
+                    median(*dblTimes) / dblSpectrum);
+    }
+    std::printf("spectrum plot redraw, 25601 lines       %9.1f\n", dblSpectrum * 1e3);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -168,54 +216,29 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
-    int intRepetitions = 3;
-    QString strPng;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--repetitions") == 0) {
-            intRepetitions = std::max(1, std::atoi(argv[i + 1]));
-        } else if (std::strcmp(argv[i], "--png") == 0) {
-            strPng = QString::fromLocal8Bit(argv[i + 1]);
-        }
-    }
+    const Options options = parseOptions(argc, argv);
     const std::vector<std::int16_t> intCounts = runUpRecording();
-    std::vector<double> dblFloor, dblModel, dblFirst, dblFull, dblZoomed, dblCursor;
+    Timings timings;
     std::shared_ptr<engine::Spectrogram> spectrogram;
-    for (int r = 0; r < intRepetitions; ++r) {
-        dblFloor.push_back(seconds([&] {
+    for (int r = 0; r < options.intRepetitions; ++r) {
+        timings.dblFloor.push_back(seconds([&] {
             engine::SpectrumAverager averager(settings, engine::computePI());
             feed(averager, intCounts);
         }));
-        dblModel.push_back(seconds([&] { spectrogram = computeSpectrogram(intCounts); }));
+        timings.dblModel.push_back(seconds([&] { spectrogram = computeSpectrogram(intCounts); }));
         const DrawTimes times = drawTimes(spectrogram);
-        dblFirst.push_back(times.dblFirst);
-        dblFull.push_back(times.dblFullRedraw);
-        dblZoomed.push_back(times.dblZoomedRedraw);
-        dblCursor.push_back(times.dblCursorRepaint);
+        timings.dblFirst.push_back(times.dblFirst);
+        timings.dblFull.push_back(times.dblFullRedraw);
+        timings.dblZoomed.push_back(times.dblZoomedRedraw);
+        timings.dblCursor.push_back(times.dblCursorRepaint);
     }
-    const double dblSpectrum = spectrumRedraw();
-    std::printf("%lld segments x %zu lines -> %zu columns x %zu rows, %.1f MB held (cap %.1f MB)\n",
-                static_cast<long long>(spectrogram->segmentCount()), spectrogram->lineCount(),
-                spectrogram->columnCount(), spectrogram->rowCount(), spectrogram->bytesHeld() / 1e6,
-                engine::lngSpectrogramMaxBytes / 1e6);
-    std::printf("median of %d                                  ms   ratio\n", intRepetitions);
-    std::printf("averager alone (floor)                  %9.1f\n", median(dblFloor) * 1e3);
-    std::printf("averager + spectrogram model            %9.1f   %.3f x floor\n", median(dblModel) * 1e3,
-                median(dblModel) / median(dblFloor));
-    std::printf("first draw, %d x %d px                %9.1f   %.1f x spectrum redraw\n", sizPlot.width(),
-                sizPlot.height(), median(dblFirst) * 1e3, median(dblFirst) / dblSpectrum);
-    std::printf("redraw, full view (new level range)     %9.1f   %.1f x spectrum redraw\n", median(dblFull) * 1e3,
-                median(dblFull) / dblSpectrum);
-    std::printf("redraw, zoomed (60 s x 1000 Hz)         %9.1f   %.1f x spectrum redraw\n", median(dblZoomed) * 1e3,
-                median(dblZoomed) / dblSpectrum);
-    std::printf("repaint, cursor moved (picture kept)    %9.1f   %.1f x spectrum redraw\n", median(dblCursor) * 1e3,
-                median(dblCursor) / dblSpectrum);
-    std::printf("spectrum plot redraw, 25601 lines       %9.1f\n", dblSpectrum * 1e3);
-    if (!strPng.isEmpty()) {
+    printTimings(timings, *spectrogram, spectrumRedraw());
+    if (!options.strPng.isEmpty()) {
         ui::SpectrogramPlot plot;
         plot.resize(sizPlot);
         plot.setSpectrogram(spectrogram);
         QString strError;
-        if (!plot.saveImage(strPng, strError)) {
+        if (!plot.saveImage(options.strPng, strError)) {
             std::fprintf(stderr, "%s\n", qPrintable(strError));
             return 1;
         }

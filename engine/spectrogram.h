@@ -109,6 +109,11 @@ public:
     double lineFrequency(std::size_t k) const;
     // The time of segment s's centre in s: (s step + N / 2) / fs.
     double segmentTime(std::int64_t lngSegment) const;
+    // The first sample of segment s in the recording: s step (the segment is N samples from there).
+    std::int64_t segmentStart(std::int64_t lngSegment) const
+    {
+        return lngSegment * lngStep;
+    }
     // Seconds between segment centres: step / fs.
     double segmentSpacing() const
     {

@@ -67,6 +67,18 @@ protected:
         QApplication::sendEvent(&plot, &event);
     }
 
+    void expectWithinTheData(const char* strStep) const
+    {
+        SCOPED_TRACE(strStep);
+        const engine::SpectrogramView& view = plot.view();
+        EXPECT_GE(view.dblLowTime, dblTimeLow - 1e-9);
+        EXPECT_LE(view.dblHighTime, dblTimeHigh + 1e-9);
+        EXPECT_GE(view.dblLowFreq, -1e-9);
+        EXPECT_LE(view.dblHighFreq, 400.0 + 1e-9);
+        EXPECT_GE(view.dblHighTime - view.dblLowTime, 1.0 - 1e-9); // two segments at least
+        EXPECT_GE(view.dblHighFreq - view.dblLowFreq, 2.0 - 1e-9); // two lines at least
+    }
+
     SpectrogramPlot plot;
 };
 
@@ -104,19 +116,9 @@ TEST_F(SpectrogramPlotTest, ClickOnAColumnPicksTheSegmentShownThere)
     EXPECT_EQ(picked.count(), 13);
 }
 
-TEST_F(SpectrogramPlotTest, ZoomPanAndResetKeepTheViewWithinTheData)
+TEST_F(SpectrogramPlotTest, WheelAndPanKeepTheViewWithinTheData)
 {
     const QRect area = plot.plotArea();
-    const auto expectWithin = [&](const char* strStep) {
-        SCOPED_TRACE(strStep);
-        const engine::SpectrogramView& view = plot.view();
-        EXPECT_GE(view.dblLowTime, dblTimeLow - 1e-9);
-        EXPECT_LE(view.dblHighTime, dblTimeHigh + 1e-9);
-        EXPECT_GE(view.dblLowFreq, -1e-9);
-        EXPECT_LE(view.dblHighFreq, 400.0 + 1e-9);
-        EXPECT_GE(view.dblHighTime - view.dblLowTime, 1.0 - 1e-9); // two segments at least
-        EXPECT_GE(view.dblHighFreq - view.dblLowFreq, 2.0 - 1e-9); // two lines at least
-    };
     EXPECT_DOUBLE_EQ(plot.view().dblLowTime, dblTimeLow);
     EXPECT_DOUBLE_EQ(plot.view().dblHighTime, dblTimeHigh);
     EXPECT_DOUBLE_EQ(plot.view().dblHighFreq, 400.0);
@@ -134,7 +136,7 @@ TEST_F(SpectrogramPlotTest, ZoomPanAndResetKeepTheViewWithinTheData)
     // Dragged left and up: later times and lower frequencies come into view.
     QTest::mouseMove(&plot, area.center() + QPoint(-3 * area.width(), -3 * area.height()));
     QTest::mouseRelease(&plot, Qt::RightButton, {}, area.center() + QPoint(-3 * area.width(), -3 * area.height()));
-    expectWithin("pan");
+    expectWithinTheData("pan");
     EXPECT_NEAR(plot.view().dblHighTime, dblTimeHigh, 1e-9);
     EXPECT_NEAR(plot.view().dblLowFreq, 0.0, 1e-9);
     EXPECT_NEAR(plot.view().dblHighFreq - plot.view().dblLowFreq, 320.0, 1e-9);
@@ -143,22 +145,26 @@ TEST_F(SpectrogramPlotTest, ZoomPanAndResetKeepTheViewWithinTheData)
         wheel(ptEdge, 120);
         wheel(ptEdge, 120, Qt::ControlModifier);
     }
-    expectWithin("deep wheel zoom at the corner");
+    expectWithinTheData("deep wheel zoom at the corner");
 
     // Zoomed out again far beyond everything: the whole data, no more.
     for (int i = 0; i < 60; ++i) {
         wheel(area.center(), -120);
         wheel(area.center(), -120, Qt::ControlModifier);
     }
-    expectWithin("wheel zoom out");
+    expectWithinTheData("wheel zoom out");
     EXPECT_NEAR(plot.view().dblLowTime, dblTimeLow, 1e-9);
     EXPECT_NEAR(plot.view().dblHighFreq, 400.0, 1e-9);
+}
 
+TEST_F(SpectrogramPlotTest, BoxZoomStaysWithinTheDataAndResetShowsAll)
+{
+    const QRect area = plot.plotArea();
     // A box over the plot's left half and its lower quarter, dragged out past its corner.
     QTest::mousePress(&plot, Qt::LeftButton, {}, QPoint(area.center().x(), area.top() + area.height() * 3 / 4));
     QTest::mouseMove(&plot, QPoint(area.left() - 50, area.bottom() + 50));
     QTest::mouseRelease(&plot, Qt::LeftButton, {}, QPoint(area.left() - 50, area.bottom() + 50));
-    expectWithin("box zoom");
+    expectWithinTheData("box zoom");
     EXPECT_NEAR(plot.view().dblHighTime, (dblTimeLow + dblTimeHigh) / 2.0, 0.1);
     EXPECT_NEAR(plot.view().dblHighFreq, 100.0, 1.0);
 

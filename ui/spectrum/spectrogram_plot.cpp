@@ -240,11 +240,12 @@ QPointF SpectrogramPlot::pointOf(double dblTime, double dblFreq) const
                 (plotView.dblHighFreq - dblFreq) / (plotView.dblHighFreq - plotView.dblLowFreq) * plot.height()};
 }
 
-const QImage& SpectrogramPlot::picture(const QSize& size) const
+const QImage& SpectrogramPlot::picture(const QSize& size, qreal dblRatio) const
 {
     const PictureKey key{shownSpectrogram.get(), plotView, levels, size};
     if (pictureKey && pictureKey->shown == key.shown && pictureKey->view == key.view &&
         pictureKey->range == key.range && pictureKey->size == key.size) {
+        imgPicture.setDevicePixelRatio(dblRatio);
         return imgPicture;
     }
     imgPicture = QImage(size, QImage::Format_RGB32);
@@ -253,6 +254,7 @@ const QImage& SpectrogramPlot::picture(const QSize& size) const
                                              lngStride * static_cast<std::size_t>(size.height()));
     engine::renderSpectrogram(*shownSpectrogram, plotView, levels, size.width(), size.height(), lngPixels, lngStride);
     pictureKey = key;
+    imgPicture.setDevicePixelRatio(dblRatio);
     return imgPicture;
 }
 
@@ -269,7 +271,9 @@ void SpectrogramPlot::paintPlot(QPainter& painter, const QRect& area) const
         return;
     }
     const Layout layout = layoutFor(area, painter.fontMetrics());
-    painter.drawImage(layout.plot.topLeft(), picture(layout.plot.size()));
+    // One picture pixel per device pixel, so a high-density screen shows the cells sharp.
+    const qreal dblRatio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    painter.drawImage(layout.plot.topLeft(), picture((QSizeF(layout.plot.size()) * dblRatio).toSize(), dblRatio));
     drawAxes(painter, layout);
     drawColourBar(painter, layout);
     drawCursor(painter, layout);

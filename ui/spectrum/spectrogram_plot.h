@@ -117,7 +117,7 @@ protected:
 private:
     struct Layout;
     Layout layoutFor(const QRect& area, const QFontMetrics& metrics) const;
-    const QImage& picture(const QSize& size) const;
+    const QImage& picture(const QSize& size, qreal dblRatio) const; // size in device pixels
     QString cellText(const SpectrogramCell& cell) const;
     std::optional<SpectrogramCell> cellAt(const QPointF& point) const;
     void drawAxes(QPainter& painter, const Layout& layout) const;

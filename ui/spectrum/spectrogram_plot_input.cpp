@@ -120,6 +120,7 @@ void SpectrogramPlot::wheelEvent(QWheelEvent* event)
     } else {
         zoomTime(timeAt(event->position().x()), dblFactor);
     }
+    setHover(event->position()); // another cell lies under the pointer now
     event->accept();
 }
 
