@@ -60,7 +60,7 @@ Spectrogram::Spectrogram(const SpectrogramLayout& layout)
       lngLineGroup(chooseLineGroup(lngLines, layout.lngExpectedSegments, layout.lngMaxBytes)),
       lngRows(ceilDiv(lngLines, static_cast<std::size_t>(lngLineGroup))),
       lngColumnCapacity(std::max(layout.lngMaxBytes / (lngRows * lngBytesPerLevel + lngBytesPerPeak), lngMinCapacity)),
-      fltMaxLevel(static_cast<float>(dblDbvFloor))
+      sngMaxLevel(static_cast<float>(dblDbvFloor))
 {
     assert(layout.dblSampFreq > 0.0 && layout.lngNumSamp >= 4);
     const double dblReference[] = {dblReferencePower, dblReferencePower};
@@ -73,9 +73,9 @@ Spectrogram::Spectrogram(const SpectrogramLayout& layout)
         const auto lngCapacity = static_cast<std::int64_t>(lngColumnCapacity);
         lngSegmentGroup = ceilDiv(layout.lngExpectedSegments, lngCapacity);
         const auto lngColumns = static_cast<std::size_t>(ceilDiv(layout.lngExpectedSegments, lngSegmentGroup));
-        fltLevels.reserve(lngColumns * lngRows);
+        sngLevels.reserve(lngColumns * lngRows);
         lngPeakLine.reserve(lngColumns);
-        fltPeakLevel.reserve(lngColumns);
+        sngPeakLevel.reserve(lngColumns);
     }
 }
 
@@ -86,8 +86,8 @@ SegmentHandler Spectrogram::segmentHandler()
 
 std::size_t Spectrogram::bytesHeld() const
 {
-    return fltLevels.capacity() * lngBytesPerLevel + lngPeakLine.capacity() * sizeof(std::int32_t) +
-           fltPeakLevel.capacity() * sizeof(float);
+    return sngLevels.capacity() * lngBytesPerLevel + lngPeakLine.capacity() * sizeof(std::int32_t) +
+           sngPeakLevel.capacity() * sizeof(float);
 }
 
 double Spectrogram::lineFrequency(std::size_t k) const
@@ -136,7 +136,7 @@ std::size_t Spectrogram::columnOfSegment(std::int64_t lngSegment) const
 std::span<const float> Spectrogram::columnLevels(std::size_t c) const
 {
     assert(c < columnCount());
-    return std::span<const float>(fltLevels).subspan(c * lngRows, lngRows);
+    return std::span<const float>(sngLevels).subspan(c * lngRows, lngRows);
 }
 
 float Spectrogram::level(std::int64_t lngSegment, std::size_t lngLine) const
@@ -185,16 +185,16 @@ double Spectrogram::levelOf(std::size_t k, double dblPower) const
 void Spectrogram::makeRoomForColumn()
 {
     const std::size_t lngColumns = columnCount() + 1;
-    if (lngColumns * lngRows > fltLevels.capacity()) {
+    if (lngColumns * lngRows > sngLevels.capacity()) {
         const std::size_t lngReserve =
-            std::min(std::max(2 * fltLevels.capacity() / lngRows, lngFirstGrowth), lngColumnCapacity);
-        fltLevels.reserve(lngReserve * lngRows);
+            std::min(std::max(2 * sngLevels.capacity() / lngRows, lngFirstGrowth), lngColumnCapacity);
+        sngLevels.reserve(lngReserve * lngRows);
         lngPeakLine.reserve(lngReserve);
-        fltPeakLevel.reserve(lngReserve);
+        sngPeakLevel.reserve(lngReserve);
     }
-    fltLevels.resize(lngColumns * lngRows);
+    sngLevels.resize(lngColumns * lngRows);
     lngPeakLine.push_back(0);
-    fltPeakLevel.push_back(static_cast<float>(dblDbvFloor));
+    sngPeakLevel.push_back(static_cast<float>(dblDbvFloor));
 }
 
 // Halves the columns: column j becomes the higher of columns 2j and 2j + 1 (an odd last one stays
@@ -206,19 +206,19 @@ void Spectrogram::mergeColumnPairs()
     for (std::size_t j = 0; j < lngMerged; ++j) {
         const std::size_t lngFirst = 2 * j;
         const std::size_t lngSecond = std::min(lngFirst + 1, lngColumns - 1);
-        float* fltTarget = fltLevels.data() + j * lngRows;
-        const float* fltA = fltLevels.data() + lngFirst * lngRows;
-        const float* fltB = fltLevels.data() + lngSecond * lngRows;
+        float* sngTarget = sngLevels.data() + j * lngRows;
+        const float* sngA = sngLevels.data() + lngFirst * lngRows;
+        const float* sngB = sngLevels.data() + lngSecond * lngRows;
         for (std::size_t r = 0; r < lngRows; ++r) {
-            fltTarget[r] = std::max(fltA[r], fltB[r]);
+            sngTarget[r] = std::max(sngA[r], sngB[r]);
         }
-        const std::size_t lngPeakFrom = fltPeakLevel[lngSecond] > fltPeakLevel[lngFirst] ? lngSecond : lngFirst;
+        const std::size_t lngPeakFrom = sngPeakLevel[lngSecond] > sngPeakLevel[lngFirst] ? lngSecond : lngFirst;
         lngPeakLine[j] = lngPeakLine[lngPeakFrom];
-        fltPeakLevel[j] = fltPeakLevel[lngPeakFrom];
+        sngPeakLevel[j] = sngPeakLevel[lngPeakFrom];
     }
-    fltLevels.resize(lngMerged * lngRows);
+    sngLevels.resize(lngMerged * lngRows);
     lngPeakLine.resize(lngMerged);
-    fltPeakLevel.resize(lngMerged);
+    sngPeakLevel.resize(lngMerged);
     lngSegmentGroup *= 2;
 }
 
@@ -228,7 +228,7 @@ void Spectrogram::mergeColumnPairs()
 void Spectrogram::foldSegment(std::span<const double> dblPower, bool blnNewColumn)
 {
     const std::size_t c = columnCount() - 1;
-    float* fltColumn = fltLevels.data() + c * lngRows;
+    float* sngColumn = sngLevels.data() + c * lngRows;
     const auto lngGroup = static_cast<std::size_t>(lngLineGroup);
     for (std::size_t r = 0; r < lngRows; ++r) {
         const std::size_t lngFirst = r * lngGroup;
@@ -240,18 +240,18 @@ void Spectrogram::foldSegment(std::span<const double> dblPower, bool blnNewColum
                                                   dblPower.begin() + static_cast<std::ptrdiff_t>(lngEnd));
             dblHighest = std::max(dblHighest, levelOf(lngFrom, *highest));
         }
-        const auto fltHighest = static_cast<float>(dblHighest);
-        fltColumn[r] = blnNewColumn ? fltHighest : std::max(fltColumn[r], fltHighest);
-        fltMaxLevel = std::max(fltMaxLevel, fltHighest);
+        const auto sngHighest = static_cast<float>(dblHighest);
+        sngColumn[r] = blnNewColumn ? sngHighest : std::max(sngColumn[r], sngHighest);
+        sngMaxLevel = std::max(sngMaxLevel, sngHighest);
     }
     // The peak at full resolution, above 0 Hz.
     const std::size_t lngFrom = lngLines > 1 ? 1 : 0;
     const auto lngPeak = static_cast<std::size_t>(
         std::max_element(dblPower.begin() + static_cast<std::ptrdiff_t>(lngFrom), dblPower.end()) - dblPower.begin());
-    const auto fltPeak = static_cast<float>(levelOf(lngPeak, dblPower[lngPeak]));
-    if (blnNewColumn || fltPeak > fltPeakLevel[c]) {
+    const auto sngPeak = static_cast<float>(levelOf(lngPeak, dblPower[lngPeak]));
+    if (blnNewColumn || sngPeak > sngPeakLevel[c]) {
         lngPeakLine[c] = static_cast<std::int32_t>(lngPeak);
-        fltPeakLevel[c] = fltPeak;
+        sngPeakLevel[c] = sngPeak;
     }
 }
 

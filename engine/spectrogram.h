@@ -150,12 +150,12 @@ public:
     }
     float peakLevel(std::size_t c) const
     {
-        return fltPeakLevel[c];
+        return sngPeakLevel[c];
     }
     // The highest level received, dBV (dblDbvFloor when empty).
     float maxLevel() const
     {
-        return fltMaxLevel;
+        return sngMaxLevel;
     }
 
 private:
@@ -174,12 +174,12 @@ private:
     std::size_t lngColumnCapacity;
     std::int64_t lngSegmentGroup = 1;
     std::int64_t lngSegments = 0;
-    std::vector<float> fltLevels; // column after column, lngRows each
+    std::vector<float> sngLevels; // column after column, lngRows each
     std::vector<std::int32_t> lngPeakLine;
-    std::vector<float> fltPeakLevel;
+    std::vector<float> sngPeakLevel;
     double dblDcAtReference;   // dBV of line 0 at the reference power
     double dblLineAtReference; // dBV of the lines above 0 Hz at the reference power
-    float fltMaxLevel;
+    float sngMaxLevel;
 };
 
 } // namespace kestrix::engine

@@ -92,17 +92,17 @@ CellAxis frequencyAxis(const Spectrogram& spectrogram)
 
 // The highest level of each pixel row over the columns in columns; -infinity where a row has no cell.
 void columnMaxima(const Spectrogram& spectrogram, CellSpan columns, std::span<const CellSpan> rows,
-                  std::span<float> fltMaxima)
+                  std::span<float> sngMaxima)
 {
-    std::fill(fltMaxima.begin(), fltMaxima.end(), -std::numeric_limits<float>::infinity());
+    std::fill(sngMaxima.begin(), sngMaxima.end(), -std::numeric_limits<float>::infinity());
     for (std::ptrdiff_t c = columns.lngFirst; c <= columns.lngLast; ++c) {
-        const std::span<const float> fltLevels = spectrogram.columnLevels(static_cast<std::size_t>(c));
+        const std::span<const float> sngLevels = spectrogram.columnLevels(static_cast<std::size_t>(c));
         for (std::size_t y = 0; y < rows.size(); ++y) {
-            float fltHighest = fltMaxima[y];
+            float sngHighest = sngMaxima[y];
             for (std::ptrdiff_t r = rows[y].lngFirst; r <= rows[y].lngLast; ++r) {
-                fltHighest = std::max(fltHighest, fltLevels[static_cast<std::size_t>(r)]);
+                sngHighest = std::max(sngHighest, sngLevels[static_cast<std::size_t>(r)]);
             }
-            fltMaxima[y] = fltHighest;
+            sngMaxima[y] = sngHighest;
         }
     }
 }
@@ -170,20 +170,20 @@ void renderSpectrogram(const Spectrogram& spectrogram, const SpectrogramView& vi
         const double dblTop = view.dblHighFreq - static_cast<double>(y) * dblPixelFreq;
         rows[y] = frequencies.touched(dblTop - dblPixelFreq, dblTop);
     }
-    std::vector<float> fltMaxima(lngRows);
+    std::vector<float> sngMaxima(lngRows);
     CellSpan previous;
     for (std::int32_t x = 0; x < lngWidth; ++x) {
         const double dblLeft = view.dblLowTime + x * dblPixelTime;
         const CellSpan columns = times.touched(dblLeft, dblLeft + dblPixelTime);
         // Zoomed in, neighbouring pixel columns often show the same cells.
         if (!columns.empty() && columns != previous) {
-            columnMaxima(spectrogram, columns, rows, fltMaxima);
+            columnMaxima(spectrogram, columns, rows, sngMaxima);
         }
         previous = columns;
         for (std::size_t y = 0; y < lngRows; ++y) {
             const bool blnData = !columns.empty() && !rows[y].empty();
             lngPixels[y * lngStride + static_cast<std::size_t>(x)] =
-                blnData ? levelColour(fltMaxima[y], range) : lngOutsideColour;
+                blnData ? levelColour(sngMaxima[y], range) : lngOutsideColour;
         }
     }
 }
@@ -205,13 +205,13 @@ LevelRange suggestedLevelRange(const Spectrogram& spectrogram)
     std::size_t lngCells = 0;
     // Every level lies at or below dblTop, so the truncated distance is the bin (this loop reads every
     // cell: kept free of divisions and rounding calls).
-    const auto fltTop = static_cast<float>(dblTop);
-    const auto fltPerBin = static_cast<float>(1.0 / dblBinWidth);
-    const auto fltLastBin = static_cast<float>(lngBins - 1);
+    const auto sngTop = static_cast<float>(dblTop);
+    const auto sngPerBin = static_cast<float>(1.0 / dblBinWidth);
+    const auto sngLastBin = static_cast<float>(lngBins - 1);
     for (std::size_t c = 0; c < spectrogram.columnCount(); ++c) {
-        for (const float fltLevel : spectrogram.columnLevels(c)) {
-            if (fltLevel > dblDbvFloor) {
-                ++lngCounts[static_cast<std::size_t>(std::clamp((fltTop - fltLevel) * fltPerBin, 0.0F, fltLastBin))];
+        for (const float sngLevel : spectrogram.columnLevels(c)) {
+            if (sngLevel > dblDbvFloor) {
+                ++lngCounts[static_cast<std::size_t>(std::clamp((sngTop - sngLevel) * sngPerBin, 0.0F, sngLastBin))];
                 ++lngCells;
             }
         }

@@ -57,9 +57,9 @@ Spectrogram chirpSpectrogram(const Chirp& chirp, const AverageSettings& settings
     return spectrogram;
 }
 
-std::size_t highestRow(std::span<const float> fltLevels)
+std::size_t highestRow(std::span<const float> sngLevels)
 {
-    return static_cast<std::size_t>(std::max_element(fltLevels.begin(), fltLevels.end()) - fltLevels.begin());
+    return static_cast<std::size_t>(std::max_element(sngLevels.begin(), sngLevels.end()) - sngLevels.begin());
 }
 
 TEST(Spectrogram, ChirpPeaksAtItsFrequencyInEverySegment)
@@ -212,14 +212,14 @@ TEST(Spectrogram, ModelFedBeyondItsCapStaysWithinAndKeepsEveryPeak)
             const auto lngFirst = static_cast<std::int64_t>(c) * lngGroup;
             const std::int64_t lngEnd = std::min(lngFirst + lngGroup, lngSegments);
             for (std::size_t k = 0; k < 401; k += 7) {
-                float fltTruth = -1e9F;
+                float sngTruth = -1e9F;
                 for (std::int64_t s = lngFirst; s < lngEnd; ++s) {
                     for (std::size_t j = reduced.rowOfLine(k) * static_cast<std::size_t>(reduced.linesPerRow());
                          j < 401 && reduced.rowOfLine(j) == reduced.rowOfLine(k); ++j) {
-                        fltTruth = std::max(fltTruth, full.level(s, j));
+                        sngTruth = std::max(sngTruth, full.level(s, j));
                     }
                 }
-                ASSERT_EQ(reduced.level(lngFirst, k), fltTruth) << "column " << c << ", line " << k;
+                ASSERT_EQ(reduced.level(lngFirst, k), sngTruth) << "column " << c << ", line " << k;
             }
             const bool blnBurst = lngFirst <= 1777 && 1777 < lngEnd;
             EXPECT_EQ(reduced.peakLine(c), blnBurst ? 300u : 123u) << "column " << c;
@@ -245,11 +245,11 @@ TEST(Spectrogram, MergesOddColumnCountsWithoutLosingTheLastSegments)
         SCOPED_TRACE(testing::Message() << "after segment " << s);
         for (std::int64_t t = 0; t <= s; ++t) {
             const std::int64_t lngFirst = t / reduced.segmentsPerColumn() * reduced.segmentsPerColumn();
-            float fltTruth = -1e9F;
+            float sngTruth = -1e9F;
             for (std::int64_t u = lngFirst; u < std::min(lngFirst + reduced.segmentsPerColumn(), s + 1); ++u) {
-                fltTruth = std::max(fltTruth, full.level(u, 10));
+                sngTruth = std::max(sngTruth, full.level(u, 10));
             }
-            ASSERT_EQ(reduced.level(t, 0), fltTruth) << "segment " << t;
+            ASSERT_EQ(reduced.level(t, 0), sngTruth) << "segment " << t;
         }
     }
     EXPECT_EQ(reduced.segmentsPerColumn(), 8);
