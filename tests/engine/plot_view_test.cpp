@@ -227,7 +227,7 @@ TEST(LimitLogRange, KeepsRatiosWithinBoundsAndAtLeastTheNarrowestSpan)
          {Case{{10.0, 100.0}, {10.0, 100.0}}, Case{{0.5, 5.0}, {1.0, 10.0}}, Case{{100.0, 1000.0}, {40.0, 400.0}},
           Case{{0.0, 100.0}, bounds}, Case{{-5.0, 100.0}, bounds}, Case{{0.1, 4000.0}, bounds},
           Case{{100.0, 101.0}, {98.5186550, 102.5186550}}, Case{{399.0, 399.5}, {396.0, 400.0}},
-          Case{{1.0, 1.5}, {1.0, 12.5872210}}}) {
+          Case{{1.0, 1.5}, {1.0, 5.0}}, Case{{0.001, 0.002}, {1.0, 5.0}}}) {
         SCOPED_TRACE(rangeText(test.range.dblLow, test.range.dblHigh));
         const AxisRange limited = limitLogRange(test.range, bounds, dblMinSpan);
         EXPECT_NEAR(limited.dblLow, test.expected.dblLow, 1e-6);
