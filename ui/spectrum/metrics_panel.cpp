@@ -50,6 +50,13 @@ QString signedDbText(double dblDb)
     return dblDb >= 0.0 && std::isfinite(dblDb) ? QLatin1Char('+') + strText : strText;
 }
 
+// A value as the figures' file writes it, with its unit, for a tooltip.
+QString exactText(double dblValue, const char* strUnit)
+{
+    return std::isfinite(dblValue) ? generalText(dblValue) + QLatin1Char(' ') + QLatin1String(strUnit)
+                                   : dbText(dblValue, QLatin1String(strUnit));
+}
+
 QString hzText(double dblFreq, double dblDeltaFreq)
 {
     return fromUtf8(engine::lineFrequencyText(dblFreq, dblDeltaFreq)) + QStringLiteral(" Hz");
@@ -211,52 +218,56 @@ void MetricsPanel::refreshTable()
     tblMetrics->setRowCount(0);
     cmdCopyMetrics->setEnabled(toneFigures.has_value());
     actCopyMetrics->setEnabled(toneFigures.has_value());
-    if (!toneFigures) {
-        return;
+    if (toneFigures) {
+        addFigureRows(*toneFigures);
+        addNoiseRows(*toneFigures);
+        tblMetrics->resizeColumnToContents(0);
     }
-    const engine::ToneFigures& figures = *toneFigures;
-    const double dblDelta = lineSpacing();
-    const auto exact = [](double dblValue, const char* strUnit) {
-        return std::isfinite(dblValue) ? generalText(dblValue) + QLatin1Char(' ') + QLatin1String(strUnit)
-                                       : dbText(dblValue, QLatin1String(strUnit));
-    };
+}
+
+void MetricsPanel::addFigureRows(const engine::ToneFigures& figures)
+{
     // The refined frequency lies between lines: a thousandth of a line shows it.
-    addRow(tr("基本波の周波数"), hzText(figures.dblFundamentalFreq, dblDelta / 1000.0),
-           exact(figures.dblFundamentalFreq, "Hz"));
+    addRow(tr("基本波の周波数"), hzText(figures.dblFundamentalFreq, lineSpacing() / 1000.0),
+           exactText(figures.dblFundamentalFreq, "Hz"));
     addRow(tr("基本波の振幅"),
            tr("%1 peak（%2）")
                .arg(voltsText(figures.dblFundamentalPeak),
                     dbText(-figures.dblFullScaleCorrection, QStringLiteral("dBFS"))),
-           exact(figures.dblFundamentalPeak, "V"));
-    addRow(tr("SNR"), dbText(figures.dblSnr), exact(figures.dblSnr, "dB"));
+           exactText(figures.dblFundamentalPeak, "V"));
+    addRow(tr("SNR"), dbText(figures.dblSnr), exactText(figures.dblSnr, "dB"));
     addRow(tr("THD"),
            tr("%1（%2 %）")
                .arg(dbText(figures.dblThd), QString::number(100.0 * std::pow(10.0, figures.dblThd / 20.0), 'g', 3)),
-           exact(figures.dblThd, "dB"));
-    addRow(tr("SINAD"), dbText(figures.dblSinad), exact(figures.dblSinad, "dB"));
+           exactText(figures.dblThd, "dB"));
+    addRow(tr("SINAD"), dbText(figures.dblSinad), exactText(figures.dblSinad, "dB"));
     addRow(tr("ENOB"),
            tr("%1 bit（フルスケール補正 %2 で %3 bit）")
                .arg(fromUtf8(engine::fixedDecimalText(figures.dblEnob, 2)),
                     signedDbText(figures.dblFullScaleCorrection),
                     fromUtf8(engine::fixedDecimalText(figures.dblEnobFullScale, 2))),
-           exact(figures.dblEnob, "bits"));
+           exactText(figures.dblEnob, "bits"));
     addRow(tr("SFDR"),
-           tr("%1（最大のスプリアス %2）").arg(dbText(figures.dblSfdr), hzText(figures.dblSpurFreq, dblDelta)),
-           exact(figures.dblSfdr, "dB"));
+           tr("%1（最大のスプリアス %2）").arg(dbText(figures.dblSfdr), hzText(figures.dblSpurFreq, lineSpacing())),
+           exactText(figures.dblSfdr, "dB"));
+}
+
+void MetricsPanel::addNoiseRows(const engine::ToneFigures& figures)
+{
     addRow(tr("ノイズフロア"),
            tr("%1/本（%2）")
                .arg(dbText(10.0 * std::log10(figures.dblNoiseFloorPerLine), QStringLiteral("dBV")),
                     fromUtf8(engine::siText(std::sqrt(figures.dblNoiseDensity), intReadableDigits, "V/√Hz"))),
-           exact(std::sqrt(figures.dblNoiseDensity), "V/sqrt(Hz)"));
+           exactText(std::sqrt(figures.dblNoiseDensity), "V/sqrt(Hz)"));
     addRow(tr("ノイズ"),
            tr("%1 rms（%2 本）").arg(voltsText(std::sqrt(figures.dblNoisePower))).arg(figures.lngNoiseLines),
-           exact(figures.dblNoisePower, "V^2"));
+           exactText(figures.dblNoisePower, "V^2"));
     for (const engine::HarmonicFigure& harmonic : figures.harmonics) {
-        addRow(tr("高調波 %1 次").arg(harmonic.intOrder),
-               tr("%1　%2").arg(hzText(harmonic.dblFreq, dblDelta), dbText(harmonic.dblDbc, QStringLiteral("dBc"))),
-               exact(harmonic.dblDbc, "dBc"));
+        addRow(
+            tr("高調波 %1 次").arg(harmonic.intOrder),
+            tr("%1　%2").arg(hzText(harmonic.dblFreq, lineSpacing()), dbText(harmonic.dblDbc, QStringLiteral("dBc"))),
+            exactText(harmonic.dblDbc, "dBc"));
     }
-    tblMetrics->resizeColumnToContents(0);
 }
 
 QString MetricsPanel::figuresText() const

@@ -69,6 +69,8 @@ private:
     void connectSignals();
     void recompute();
     void refreshTable();
+    void addFigureRows(const engine::ToneFigures& figures);
+    void addNoiseRows(const engine::ToneFigures& figures);
     void addRow(const QString& strName, const QString& strValue, const QString& strExact);
 
     void txtFundamental_EditingFinished();
