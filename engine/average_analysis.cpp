@@ -6,7 +6,6 @@
 #include "platform/failure.h"
 #include "spectrum.h"
 
-
 namespace kestrix::engine {
 
 namespace {
