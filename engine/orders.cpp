@@ -81,17 +81,22 @@ double speedInUnit(double dblHz, SpeedUnit unit)
     return unit == SpeedUnit::Rpm ? dblHz * dblSecondsPerMinute : dblHz;
 }
 
-std::string speedText(const RunningSpeed& speed)
+std::string speedValueText(double dblHz, SpeedUnit unit)
 {
     constexpr int intDigits = 6;
     // Rounded to six significant digits through their text, so 1500 rpm reads back as typed.
     std::array<char, 32> chrDigits{};
-    const double dblValue = speedInUnit(speed.dblHz, speed.unit);
+    const double dblValue = speedInUnit(dblHz, unit);
     const auto result = std::to_chars(chrDigits.data(), chrDigits.data() + chrDigits.size(), dblValue,
                                       std::chars_format::general, intDigits);
     double dblRounded = dblValue;
     std::from_chars(chrDigits.data(), result.ptr, dblRounded);
-    return generalNumberText(dblRounded) + (speed.unit == SpeedUnit::Rpm ? " rpm" : " Hz");
+    return generalNumberText(dblRounded);
+}
+
+std::string speedText(const RunningSpeed& speed)
+{
+    return speedValueText(speed.dblHz, speed.unit) + (speed.unit == SpeedUnit::Rpm ? " rpm" : " Hz");
 }
 
 double orderOf(double dblFreq, double dblRunHz)

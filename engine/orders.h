@@ -36,8 +36,10 @@ std::optional<RunningSpeed> parseRunningSpeed(std::string_view strText, SpeedUni
 double rotationFrequency(double dblSpeed, SpeedUnit unit);
 double speedInUnit(double dblHz, SpeedUnit unit);
 
-// The speed as text in its own unit: "1500 rpm", "25 Hz" (up to 6 significant digits).
+// The speed as text in its own unit: "1500 rpm", "25 Hz" (up to 6 significant digits); and its number
+// alone in a unit: "1500", "25".
 std::string speedText(const RunningSpeed& speed);
+std::string speedValueText(double dblHz, SpeedUnit unit);
 
 // The order of a frequency (Hz) for a rotation frequency dblRunHz (> 0): dblFreq / dblRunHz.
 double orderOf(double dblFreq, double dblRunHz);

@@ -3,13 +3,20 @@
 #include "engine/averaged_spectrum.h"
 #include "engine/number_text.h"
 #include "support/tone_spectra.h"
+#include "ui/spectrum/measure_tools.h"
 #include "ui/spectrum/spectrum_plot.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QImage>
+#include <QLineEdit>
 #include <QPainter>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
+#include <QVBoxLayout>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
@@ -247,6 +254,71 @@ TEST_F(MeasurementPlotTest, ShadingIsDrawnWhereTheRolesSay)
     }
     plot.setLineRoles({}, 1.0);
     EXPECT_EQ(rendered().pixelColor(pixelAt(49.0, 0.97)), QColor(Qt::white));
+}
+
+// The axis controls: a speed typed in rpm or Hz, or taken from the cursor, gives the orders; text that
+// does not read is not taken.
+TEST(MeasureToolsTest, TypedOrPickedSpeedsSwitchTheAxisToOrders)
+{
+    QWidget window;
+    auto* plot = new SpectrumPlot(&window);
+    MeasureTools tools(*plot, window);
+    auto* layout = new QVBoxLayout(&window);
+    for (QWidget* control : tools.scaleControls()) {
+        layout->addWidget(control);
+    }
+    for (QWidget* control : tools.orderControls()) {
+        layout->addWidget(control);
+    }
+    layout->addWidget(plot);
+    window.resize(900, 700);
+    window.show();
+    engine::LineScale scale;
+    plot->setTraces({twoToneTrace(scale)});
+    auto* txtSpeed = window.findChild<QLineEdit*>(QStringLiteral("txtRunningSpeed"));
+    auto* cboUnit = window.findChild<QComboBox*>(QStringLiteral("cboSpeedUnit"));
+    auto* chkOrders = window.findChild<QCheckBox*>(QStringLiteral("chkOrders"));
+    QSignalSpy changed(&tools, &MeasureTools::ordersChanged);
+
+    txtSpeed->setFocus();
+    QTest::keyClicks(txtSpeed, QStringLiteral("1500 rpm"));
+    QTest::keyClick(txtSpeed, Qt::Key_Return);
+    ASSERT_TRUE(plot->runningSpeed().has_value());
+    EXPECT_DOUBLE_EQ(plot->runningSpeed()->dblHz, 25.0);
+    EXPECT_TRUE(chkOrders->isChecked());
+    EXPECT_EQ(txtSpeed->text(), QStringLiteral("1500"));
+    EXPECT_GE(changed.count(), 1);
+    plot->setCursorLine(50);
+    EXPECT_TRUE(plot->readoutText().contains(QStringLiteral("（2.00 次）")));
+
+    cboUnit->setCurrentIndex(1); // Hz: the same speed
+    EXPECT_EQ(txtSpeed->text(), QStringLiteral("25"));
+    EXPECT_DOUBLE_EQ(plot->runningSpeed()->dblHz, 25.0);
+
+    // Text that does not read: not taken, the speed in use stays, and the field says so.
+    txtSpeed->selectAll();
+    QTest::keyClicks(txtSpeed, QStringLiteral("25 rps"));
+    QTest::keyClick(txtSpeed, Qt::Key_Return);
+    EXPECT_DOUBLE_EQ(plot->runningSpeed()->dblHz, 25.0);
+    EXPECT_FALSE(txtSpeed->styleSheet().isEmpty());
+
+    // The cursor's line as the first order: 200 Hz.
+    plot->setCursorLine(200);
+    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("cmdSpeedFromCursor")), Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(plot->runningSpeed()->dblHz, 200.0);
+    EXPECT_EQ(txtSpeed->text(), QStringLiteral("200"));
+    EXPECT_TRUE(txtSpeed->styleSheet().isEmpty());
+
+    chkOrders->setChecked(false);
+    EXPECT_FALSE(plot->runningSpeed().has_value());
+    chkOrders->setChecked(true);
+    txtSpeed->clear();
+    QTest::keyClick(txtSpeed, Qt::Key_Return);
+    EXPECT_FALSE(plot->runningSpeed().has_value()) << "no speed, no orders";
+    EXPECT_FALSE(chkOrders->isChecked());
+
+    window.findChild<QCheckBox*>(QStringLiteral("chkLogFrequency"))->setChecked(true);
+    EXPECT_TRUE(plot->logFrequency());
 }
 
 } // namespace
