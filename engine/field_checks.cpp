@@ -75,7 +75,12 @@ FieldCheck checkMaxVolt(std::string_view strText)
     if (!isNumericText(strText)) {
         return refuse(strMsgMaxVoltDigits);
     }
-    const double dblMaxVolt = fixedValueOfText(strText, 3);
+    double dblMaxVolt = 0.0;
+    try {
+        dblMaxVolt = fixedValueOfText(strText, 3);
+    } catch (const KestrixError&) {
+        return refuse(strMsgMaxVoltPositive); // rounded beyond the double range
+    }
     if (dblMaxVolt > 0) {
         return FieldCheck{{}, generalNumberText(dblMaxVolt)};
     }

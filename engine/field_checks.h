@@ -26,15 +26,17 @@ struct FieldCheck
 // refused; otherwise the whole number in plain digits ("2.5" gives "3", " 1e3 " gives "1000").
 FieldCheck checkSampFreq(std::string_view strText);
 
-// Input range: empty, not numeric, or not above 0 after rounding to three decimals is refused;
-// otherwise the general number text of that rounding ("5.0" gives "5", "0.0005" gives "0.001").
+// Input range: empty, not numeric, not above 0 after rounding to three decimals, or rounded beyond the
+// double range (1.7976931348623157e308) is refused; otherwise the general number text of that
+// rounding ("5.0" gives "5", "0.0005" gives "0.001").
 FieldCheck checkMaxVolt(std::string_view strText);
 
 // The run's band-limit checks, in their order, each limit's text read just before its own checks:
 // the lower limit empty, not numeric, below 0; the upper limit empty, not numeric, not above 0; the
 // lower not below the upper; the lower not below params.dblMaxAnaFreq. The first that fails gives its
 // message; otherwise the empty text, with params.dblLowFreq and params.dblHighFreq set (each the text
-// rounded to three decimals).
+// rounded to three decimals). A numeric limit whose rounding lies beyond the double range raises
+// overflow (6), as the run's conversion of it does.
 std::string checkBandLimits(AnalysisControls& controls, AnalysisParameters& params);
 
 // The maximum analysis frequency as the window shows it after a sampling-frequency entry: fs / 2.56

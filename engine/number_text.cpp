@@ -562,8 +562,13 @@ std::string fixedDecimalText(double dblValue, int intDecimals)
 
 double fixedDecimalValue(double dblValue, int intDecimals)
 {
-    // The fixed-decimal text is numeric by construction.
-    return *numericValue(fixedDecimalText(dblValue, intDecimals));
+    // The text has the numeric form by construction, but just below the largest double the 15-digit
+    // rounding (1.79769313486232E+308) lies beyond it and reads as nothing.
+    const std::optional<double> dblFixed = numericValue(fixedDecimalText(dblValue, intDecimals));
+    if (!dblFixed) {
+        raiseFailure(err::lngOverflow, "the rounded value lies beyond the double range");
+    }
+    return *dblFixed;
 }
 
 std::int32_t wholeNumberOfText(std::string_view strText)

@@ -30,7 +30,9 @@ bool readNumericText(std::string_view strText, double& dblValue);
 // a leading "-" only when the rounded text is not zero. dblValue must be finite.
 std::string fixedDecimalText(double dblValue, int intDecimals);
 
-// The number that the fixed-decimal text of dblValue reads back as.
+// The number that the fixed-decimal text of dblValue reads back as. Raises overflow (6) when that text
+// lies beyond the double range, as it does for the values whose 15-digit rounding is
+// 1.79769313486232E+308 (up to the largest double).
 double fixedDecimalValue(double dblValue, int intDecimals);
 
 // The general number text: the value rounded to 15 significant digits, written in the shortest form of
@@ -54,7 +56,7 @@ std::int32_t wholeNumberOfText(std::string_view strText);
 
 // The value of a text formatted with a fixed-decimal pattern of intDecimals decimals, read back as a
 // double ("#0.000" for the input range and the band limits). Raises type mismatch (13) when the text
-// is not numeric.
+// is not numeric and overflow (6) when its fixed-decimal text lies beyond the double range.
 double fixedValueOfText(std::string_view strText, int intDecimals);
 
 // The value's general number text taken as a 32-bit integer, ties to even (2.5 gives 2, 3.5 gives 4,

@@ -198,6 +198,16 @@ TEST_F(RunFixture, ParameterFailureGetsTheRunsOwnErrorReport)
     EXPECT_FALSE(run.FFT_Main());
     ASSERT_EQ(ui.messages.size(), 2u);
     EXPECT_EQ(ui.messages[1].strText.rfind("Error Code :  6Kestrix\r\n", 0), 0u) << ui.messages[1].strText;
+
+    // A band limit whose three-decimal rounding lies beyond the double range overflows in its
+    // conversion, as the run's start converts it; it never becomes whatever lay in memory.
+    controls.strSampFreq = "1024";
+    controls.strHighFreq = "1.7976931348623157e308";
+    ui.messages.clear();
+    EXPECT_FALSE(run.FFT_Main());
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[1].strText.rfind("Error Code :  6Kestrix\r\n", 0), 0u) << ui.messages[1].strText;
+    EXPECT_TRUE(ui.requests.empty());
 }
 
 TEST_F(RunFixture, DataCountRefusalNamesBothCountsAndWritesNothing)

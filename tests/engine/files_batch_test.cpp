@@ -134,7 +134,10 @@ TEST(FieldChecks, SamplingFrequencyAndInputRange)
          {Case{"5.0", "", "5"}, Case{"0.0005", "", "0.001"}, Case{"2.12345", "", "2.123"},
           Case{"0.0004", "入力レンジには正の実数を設定してください！", ""},
           Case{"-1", "入力レンジには正の実数を設定してください！", ""}, Case{"", "入力レンジを設定してください！", ""},
-          Case{"5V", "入力レンジには半角数字を設定してください！", ""}}) {
+          Case{"5V", "入力レンジには半角数字を設定してください！", ""},
+          Case{"1.79769313486231E+308", "", "1.79769313486231E+308"},
+          Case{"1.7976931348623157e308", "入力レンジには正の実数を設定してください！", ""},
+          Case{"-1.7976931348623157e308", "入力レンジには正の実数を設定してください！", ""}}) {
         SCOPED_TRACE(c.strText);
         const engine::FieldCheck check = engine::checkMaxVolt(c.strText);
         EXPECT_EQ(check.strMessage, c.strMessage);
