@@ -64,10 +64,11 @@ inline std::string_view asText(const std::uint8_t* pbytData, std::size_t lngSize
 
 // libFuzzer keeps its inputs short, but the readers change behaviour only past 64 KiB lines and
 // buffer refills. The byte 0xFE followed by a count c > 0 stands for the byte before it repeated
-// c * 1024 more times (0xFE 0x00 is a plain 0xFE); the whole stays under lngMaxExpandedBytes.
+// c * 1024 more times (0xFE 0x00 is a plain 0xFE). The whole stays under three times the longest
+// line held, room for a long line across two refills of a reader's buffer.
 inline constexpr std::uint8_t bytRepeat = 0xFE;
 inline constexpr std::size_t lngRepeatUnit = 1024;
-inline constexpr std::size_t lngMaxExpandedBytes = 2 * 1024 * 1024;
+inline constexpr std::size_t lngMaxExpandedBytes = 192 * 1024;
 
 inline std::string expandRuns(std::span<const std::uint8_t> bytInput)
 {
@@ -122,13 +123,16 @@ inline std::vector<ModelLine> modelLines(std::string_view strBytes)
 }
 
 // A file in a private temporary folder, rewritten for each input and removed with the folder when the
-// process ends normally.
+// process ends normally. The folder lies in memory (/dev/shm) unless TMPDIR names another place: on a
+// disk file system each truncation of the file waits for the disk, a hundred times slower.
 class ScratchFile
 {
 public:
     ScratchFile()
     {
-        std::string strTemplate = (std::filesystem::temp_directory_path() / "kestrix-fuzz-XXXXXX").string();
+        const bool blnMemory = std::getenv("TMPDIR") == nullptr && std::filesystem::is_directory("/dev/shm");
+        const std::filesystem::path base = blnMemory ? "/dev/shm" : std::filesystem::temp_directory_path();
+        std::string strTemplate = (base / "kestrix-fuzz-XXXXXX").string();
         if (::mkdtemp(strTemplate.data()) == nullptr) {
             propertyBroken("a scratch folder can be made", strTemplate);
         }
