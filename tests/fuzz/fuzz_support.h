@@ -92,7 +92,7 @@ inline std::string expandRuns(std::span<const std::uint8_t> bytInput)
 // One line as the text readers promise to deliver it.
 struct ModelLine
 {
-    std::string_view strText; // empty for a line that is too long
+    std::string_view strText; // empty for a line that is too long (a stream gives at most its start)
     bool blnTooLong = false;
 };
 

@@ -64,7 +64,9 @@ void checkLines(platform::TextFiles& files, const std::string& strPath, const st
         const platform::TextLine line = stream->readLine();
         require(line.blnTooLong == expected.blnTooLong, "a line is too long exactly when the model says so",
                 expected.strText);
-        require(line.strText == expected.strText, "each line reads as the model splits it", expected.strText);
+        // Of a line that is too long the stream promises only the flag.
+        require(line.blnTooLong || line.strText == expected.strText, "each line reads as the model splits it",
+                expected.strText);
     }
     require(stream->atEndOfStream(), "the stream ends after the model's last line", "");
     std::int32_t lngFailure = 0;
