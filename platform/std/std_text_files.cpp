@@ -107,7 +107,13 @@ public:
 
     bool atEndOfStream() override
     {
-        return lngBegin == lngEnd && !fill();
+        // The first fill may bring nothing but the byte-order mark, which it skips: then read on.
+        while (lngBegin == lngEnd) {
+            if (!fill()) {
+                return true;
+            }
+        }
+        return false;
     }
 
     TextLine readLine() override

@@ -67,6 +67,25 @@ TEST(StdTextReader, CountingStopsAtTheBlockAndAtTheEnd)
     EXPECT_EQ(countFile(strPath, 1024), 3);
 }
 
+// A file of nothing but a byte-order mark holds no line: the stream is at its end at once, so the
+// count is 0 and a run refuses the file with the data-count message instead of failing.
+TEST(StdTextReader, AByteOrderMarkAloneIsAnEmptyFile)
+{
+    TempDir dir;
+    const std::string strPath = dir.file("in.csv");
+    platform::StdTextFiles files;
+    testing::writeBytes(strPath, "\xEF\xBB\xBF");
+    EXPECT_TRUE(files.openTextFile(strPath)->atEndOfStream());
+    EXPECT_EQ(countFile(strPath, 1024), 0);
+    testing::expectFailure(err::lngInputPastEnd, [&] { files.openTextFile(strPath)->readLine(); });
+
+    testing::writeBytes(strPath, "\xEF\xBB\xBF\r\n");
+    const auto stream = files.openTextFile(strPath);
+    ASSERT_FALSE(stream->atEndOfStream());
+    EXPECT_EQ(stream->readLine().strText, "");
+    EXPECT_TRUE(stream->atEndOfStream());
+}
+
 TEST(StdTextFiles, ReplacesAtomicallyAndReportsFailuresByNumber)
 {
     TempDir dir;

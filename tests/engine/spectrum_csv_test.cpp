@@ -141,5 +141,21 @@ TEST(SpectrumCsv, ParsesBytesInMemoryAsTheFileServiceReadsThem)
     EXPECT_NE(parseSpectrumCsv("0,1\r\n1," + strLongVolts + "\r\n").strRefusal.find("2 行目"), std::string::npos);
 }
 
+// A file of nothing but a byte-order mark is a text without lines: refused for having no data, never
+// a failure to read past its end.
+TEST(SpectrumCsv, AByteOrderMarkAloneHasNoData)
+{
+    const std::string strFolder =
+        (std::filesystem::temp_directory_path() / ("kestrix_spectrum_bom_" + std::to_string(::getpid()))).string();
+    std::filesystem::create_directories(strFolder);
+    const std::string strPath = strFolder + "/reference_SPC.csv";
+    std::ofstream(strPath, std::ios::binary) << "\xEF\xBB\xBF";
+    platform::StdTextFiles files;
+    const SpectrumReading streamed = readSpectrumCsv(*files.openTextFile(strPath));
+    std::filesystem::remove_all(strFolder);
+    EXPECT_EQ(streamed.strRefusal, "スペクトルのデータがありません。");
+    EXPECT_EQ(parseSpectrumCsv("\xEF\xBB\xBF").strRefusal, "スペクトルのデータがありません。");
+}
+
 } // namespace
 } // namespace kestrix::engine
