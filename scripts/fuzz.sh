@@ -17,6 +17,13 @@ fi
 build=${FUZZ_BUILD:-$root/build/fuzz}
 case "$build" in /*) ;; *) build=$root/$build ;; esac
 
+# The harnesses that read files keep a scratch file in TMPDIR; libFuzzer's exit may skip their own
+# clean-up, so the folder is the script's, in memory where there is /dev/shm.
+scratch_parent=/dev/shm
+[ -d "$scratch_parent" ] || scratch_parent=${TMPDIR:-/tmp}
+scratch=$(mktemp -d "$scratch_parent/kestrix-fuzz.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
       -DKESTRIX_FUZZ=ON -DKESTRIX_BUILD_UI=OFF -DKESTRIX_WERROR=ON >/dev/null
 cmake --build "$build" --target kestrix_fuzzers
@@ -30,7 +37,7 @@ for harness in "${harnesses[@]}"; do
     mkdir -p "$work/found" "$work/merged" "$artifacts" "$corpus"
     echo "== $harness: ${seconds} s"
     # One process on one core: the found inputs go to a scratch folder, the corpus is only read.
-    if ! "$fuzzer" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+    if ! TMPDIR=$scratch "$fuzzer" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
             -dict="$root/tests/fuzz/numbers.dict" -artifact_prefix="$artifacts/" \
             "$work/found" "$corpus" >"$work/fuzz.log" 2>&1; then
         grep -v -E '^#[0-9]+' "$work/fuzz.log" | tail -40
@@ -43,7 +50,7 @@ for harness in "${harnesses[@]}"; do
         "$work/fuzz.log"
     # Only inputs that add coverage beyond the seeds and the fault inputs are kept.
     find "$corpus" -maxdepth 1 -type f \( -name 'seed-*' -o -name 'fault-*' \) -exec cp {} "$work/merged/" \;
-    "$fuzzer" -merge=1 "$work/merged" "$corpus" "$work/found" >"$work/merge.log" 2>&1
+    TMPDIR=$scratch "$fuzzer" -merge=1 "$work/merged" "$corpus" "$work/found" >"$work/merge.log" 2>&1
     find "$corpus" -maxdepth 1 -type f ! -name 'seed-*' ! -name 'fault-*' -delete
     find "$work/merged" -maxdepth 1 -type f ! -name 'seed-*' ! -name 'fault-*' -exec cp {} "$corpus/" \;
     echo "$harness corpus: $(find "$corpus" -type f | wc -l) files, $(cat "$corpus"/* | wc -c) bytes"

@@ -122,9 +122,10 @@ inline std::vector<ModelLine> modelLines(std::string_view strBytes)
     return lines;
 }
 
-// A file in a private temporary folder, rewritten for each input and removed with the folder when the
-// process ends normally. The folder lies in memory (/dev/shm) unless TMPDIR names another place: on a
-// disk file system each truncation of the file waits for the disk, a hundred times slower.
+// A file in a private temporary folder, made anew for each input and removed with the folder when the
+// process ends normally (libFuzzer may end without it: scripts/fuzz.sh hands it a TMPDIR of its own).
+// The folder lies in memory (/dev/shm) unless TMPDIR names another place. The file is unlinked and
+// created rather than truncated: ext4 waits for the disk when a file with data is truncated.
 class ScratchFile
 {
 public:
@@ -149,7 +150,8 @@ public:
 
     void write(std::string_view strBytes) const
     {
-        const int fd = ::open(strPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        ::unlink(strPath.c_str());
+        const int fd = ::open(strPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         bool blnWritten = fd >= 0;
         for (std::size_t lngDone = 0; blnWritten && lngDone < strBytes.size();) {
             const ssize_t lngCount = ::write(fd, strBytes.data() + lngDone, strBytes.size() - lngDone);
