@@ -2,10 +2,13 @@
 BUILD       := build
 SANITIZE    := $(BUILD)/sanitize
 AARCH64     := $(BUILD)/aarch64
+FUZZ        := $(BUILD)/fuzz
+FUZZ_SECONDS   ?= 60
+FUZZ_HARNESSES ?= number_text sample_reader spectrum_csv field_checks
 CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRIX_WERROR=ON
 SOURCES      = $(shell git ls-files '*.cpp' '*.h')
 
-.PHONY: all deps configure build test format format-check test-sanitized cross-check demo run bench install clean
+.PHONY: all deps configure build test format format-check test-sanitized cross-check demo run bench fuzz install clean
 
 all: build
 
@@ -61,6 +64,11 @@ bench: deps
 	$(BUILD)/bench/kestrix_bench
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/kestrix_plot_bench --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/kestrix_spectrogram_bench --repetitions 3
+
+# Each parser's fuzz harness for FUZZ_SECONDS (clang, libFuzzer, AddressSanitizer and
+# UndefinedBehaviorSanitizer), one after the other; inputs that add coverage join tests/fuzz/corpus/.
+fuzz: deps
+	FUZZ_BUILD=$(FUZZ) scripts/fuzz.sh $(FUZZ_SECONDS) $(FUZZ_HARNESSES)
 
 install: build
 	cmake --install $(BUILD)

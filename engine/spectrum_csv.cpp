@@ -88,6 +88,10 @@ SpectrumReading readSpectrumCsv(platform::TextReader& reader, std::size_t lngMax
 
 SpectrumReading parseSpectrumCsv(std::string_view strText, std::size_t lngMaxLines)
 {
+    // The line rules of the text streams, so that a file's bytes in memory read as the file does.
+    if (strText.starts_with("\xEF\xBB\xBF")) {
+        strText.remove_prefix(3);
+    }
     SpectrumCsvParser parser(lngMaxLines);
     // A byte-order mark is skipped, as the file readers skip it.
     std::size_t lngPos = strText.starts_with("\xEF\xBB\xBF") ? 3 : 0;
@@ -100,7 +104,7 @@ SpectrumReading parseSpectrumCsv(std::string_view strText, std::size_t lngMaxLin
         if (!strLine.empty() && strLine.back() == '\r') {
             strLine.remove_suffix(1);
         }
-        if (!parser.addLine(strLine, false)) {
+        if (!parser.addLine(strLine, strLine.size() > platform::lngMaxLineBytes)) {
             break;
         }
         lngPos = lngEnd + 1;

@@ -35,7 +35,8 @@ inline constexpr std::size_t lngMaxSpectrumLines = 1'000'000;
 // stream itself is raised as KestrixError.
 SpectrumReading readSpectrumCsv(platform::TextReader& reader, std::size_t lngMaxLines = lngMaxSpectrumLines);
 
-// The same for a text held in memory.
+// The same for a text held in memory, with the line rules of the text streams (a byte-order mark at
+// the start skipped, a line longer than platform::lngMaxLineBytes refused as not two columns).
 SpectrumReading parseSpectrumCsv(std::string_view strText, std::size_t lngMaxLines = lngMaxSpectrumLines);
 
 } // namespace kestrix::engine

@@ -42,8 +42,6 @@ char* putText(char* pch, std::string_view strText)
     return pch + strText.size();
 }
 
-constexpr std::size_t lngHeaderBytes = 44;
-
 // A size field: a 32-bit signed product that must not overflow.
 std::int32_t checkedSize(std::int64_t lngValue)
 {

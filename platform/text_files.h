@@ -9,11 +9,15 @@
 
 namespace kestrix::platform {
 
+// Longest line a reader holds; a longer line is reported as too long and skipped, so memory stays
+// bounded whatever the file holds.
+inline constexpr std::size_t lngMaxLineBytes = 64 * 1024;
+
 // One line read from a text stream, without its terminator.
 struct TextLine
 {
     std::string_view strText; // valid until the next call on the stream
-    bool blnTooLong = false;  // longer than the stream's limit: strText holds only its start
+    bool blnTooLong = false;  // longer than lngMaxLineBytes: strText holds only its start
 };
 
 // A text stream open for reading. Lines end with CR LF or a lone LF; a UTF-8 byte-order mark at the

@@ -4,6 +4,7 @@ set -euo pipefail
 
 packages=(
     g++ cmake ninja-build make git clang-format g++-aarch64-linux-gnu
+    clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev
     qt6-base-dev qt6-svg-dev qt6-charts-dev libqt6opengl6-dev libgl-dev qt6-translations-l10n
     fonts-noto-cjk locales

@@ -2,13 +2,7 @@
 
 #include "platform/text_files.h"
 
-#include <cstddef>
-
 namespace kestrix::platform {
-
-// Longest line a reader holds; a longer line is reported as too long and skipped, so memory stays
-// bounded whatever the file holds.
-inline constexpr std::size_t lngMaxLineBytes = 64 * 1024;
 
 // TextFiles on the standard library and POSIX: bytes in, bytes out, CR LF written; output files are
 // written to a temporary file in the same folder and renamed over the old one (AtomicFile).

@@ -194,6 +194,16 @@ TEST_F(RunFixture, ParameterFailureGetsTheRunsOwnErrorReport)
     EXPECT_FALSE(run.FFT_Main());
     ASSERT_EQ(ui.messages.size(), 2u);
     EXPECT_EQ(ui.messages[1].strText.rfind("Error Code :  6Kestrix\r\n", 0), 0u) << ui.messages[1].strText;
+
+    // A band limit whose three-decimal rounding lies beyond the double range is refused as out of its
+    // range; it never becomes whatever lay in memory.
+    controls.strSampFreq = "1024";
+    controls.strHighFreq = "1.7976931348623157e308";
+    ui.messages.clear();
+    EXPECT_FALSE(run.FFT_Main());
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].strText, "上限周波数には正の実数を設定してください！");
+    EXPECT_TRUE(ui.requests.empty());
 }
 
 TEST_F(RunFixture, DataCountRefusalNamesBothCountsAndWritesNothing)

@@ -96,6 +96,25 @@ TEST(StdTextReader, CountingStopsAtTheBlockAndAtTheEnd)
     EXPECT_EQ(countFile(strPath, 1024), 3);
 }
 
+// A file of nothing but a byte-order mark holds no line: the stream is at its end at once, so the
+// count is 0 and a run refuses the file with the data-count message instead of failing.
+TEST(StdTextReader, AByteOrderMarkAloneIsAnEmptyFile)
+{
+    TempDir dir;
+    const std::string strPath = dir.file("in.csv");
+    platform::StdTextFiles files;
+    testing::writeBytes(strPath, "\xEF\xBB\xBF");
+    EXPECT_TRUE(files.openTextFile(strPath)->atEndOfStream());
+    EXPECT_EQ(countFile(strPath, 1024), 0);
+    testing::expectFailure(err::lngInputPastEnd, [&] { files.openTextFile(strPath)->readLine(); });
+
+    testing::writeBytes(strPath, "\xEF\xBB\xBF\r\n");
+    const auto stream = files.openTextFile(strPath);
+    ASSERT_FALSE(stream->atEndOfStream());
+    EXPECT_EQ(stream->readLine().strText, "");
+    EXPECT_TRUE(stream->atEndOfStream());
+}
+
 TEST(StdTextFiles, ReplacesAtomicallyAndReportsFailuresByNumber)
 {
     TempDir dir;
@@ -168,7 +187,10 @@ TEST(FieldChecks, SamplingFrequencyAndInputRange)
          {Case{"5.0", "", "5"}, Case{"0.0005", "", "0.001"}, Case{"2.12345", "", "2.123"},
           Case{"0.0004", "入力レンジには正の実数を設定してください！", ""},
           Case{"-1", "入力レンジには正の実数を設定してください！", ""}, Case{"", "入力レンジを設定してください！", ""},
-          Case{"5V", "入力レンジには半角数字を設定してください！", ""}}) {
+          Case{"5V", "入力レンジには半角数字を設定してください！", ""},
+          Case{"1.79769313486231E+308", "", "1.79769313486231E+308"},
+          Case{"1.7976931348623157e308", "入力レンジには正の実数を設定してください！", ""},
+          Case{"-1.7976931348623157e308", "入力レンジには正の実数を設定してください！", ""}}) {
         SCOPED_TRACE(c.strText);
         const engine::FieldCheck check = engine::checkMaxVolt(c.strText);
         EXPECT_EQ(check.strMessage, c.strMessage);

@@ -155,6 +155,22 @@ TEST(WholeNumberOfText, RoundsHalfAwayThenRefusesWhatDoesNotFit)
     testing::expectFailure(err::lngTypeMismatch, [&] { wholeNumberOfText("abc"); });
 }
 
+// The 15-digit rounding of the doubles just below the largest one is 1.79769313486232E+308, beyond
+// the double range: their fixed texts do not read back, and the value of such a text is an overflow,
+// never whatever lay in memory.
+TEST(FixedDecimalValue, OverflowsWhereTheRoundingLeavesTheDoubleRange)
+{
+    EXPECT_EQ(fixedDecimalValue(1.79769313486231e308, 3), 1.79769313486231e308);
+    EXPECT_EQ(fixedDecimalValue(1.7976931348623149e308, 0), 1.79769313486231e308);
+    EXPECT_EQ(fixedValueOfText("-1.79769313486231E+308", 0), -1.79769313486231e308);
+    for (const double dblValue : {1.7976931348623157e308, -1.7976931348623157e308, 1.7976931348623151e308}) {
+        SCOPED_TRACE(dblValue);
+        EXPECT_FALSE(isNumericText(fixedDecimalText(dblValue, 3)));
+        testing::expectFailure(err::lngOverflow, [&] { fixedDecimalValue(dblValue, 3); });
+    }
+    testing::expectFailure(err::lngOverflow, [&] { fixedValueOfText("1.7976931348623157e308", 3); });
+}
+
 TEST(WholeNumberOfGeneralText, RoundsTheTextTiesToEven)
 {
     struct Case

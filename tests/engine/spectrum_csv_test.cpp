@@ -122,5 +122,51 @@ TEST(SpectrumCsv, ReadsAFileThroughTheFileService)
               std::vector<double>{1.0});
 }
 
+// The bytes of a file held in memory read as the file service reads the file: a byte-order mark at
+// the start is skipped, and a line longer than a stream holds is refused as not two columns.
+TEST(SpectrumCsv, ParsesBytesInMemoryAsTheFileServiceReadsThem)
+{
+    const std::string strFolder =
+        (std::filesystem::temp_directory_path() / ("kestrix_spectrum_parse_" + std::to_string(::getpid()))).string();
+    std::filesystem::create_directories(strFolder);
+    const std::string strPath = strFolder + "/reference_SPC.csv";
+    const std::string strLongVolts(platform::lngMaxLineBytes, '1');
+    platform::StdTextFiles files;
+    for (const std::string& strText :
+         {std::string("\xEF\xBB\xBF"
+                      "0,0.5\r\n1,2E-05\r\n"),
+          "0,1\r\n1," + strLongVolts + "\r\n", "0,1\r\n1," + strLongVolts.substr(2) + "\r\n"}) {
+        SCOPED_TRACE(strText.substr(0, 12));
+        std::ofstream(strPath, std::ios::binary | std::ios::trunc) << strText;
+        const SpectrumReading streamed = readSpectrumCsv(*files.openTextFile(strPath));
+        const SpectrumReading parsed = parseSpectrumCsv(strText);
+        EXPECT_EQ(parsed.strRefusal, streamed.strRefusal);
+        EXPECT_EQ(parsed.trace.dblFreq, streamed.trace.dblFreq);
+        EXPECT_EQ(parsed.trace.dblVolts, streamed.trace.dblVolts);
+    }
+    std::filesystem::remove_all(strFolder);
+    EXPECT_EQ(parseSpectrumCsv("\xEF\xBB\xBF"
+                               "0,0.5\r\n")
+                  .strRefusal,
+              "");
+    EXPECT_NE(parseSpectrumCsv("0,1\r\n1," + strLongVolts + "\r\n").strRefusal.find("2 行目"), std::string::npos);
+}
+
+// A file of nothing but a byte-order mark is a text without lines: refused for having no data, never
+// a failure to read past its end.
+TEST(SpectrumCsv, AByteOrderMarkAloneHasNoData)
+{
+    const std::string strFolder =
+        (std::filesystem::temp_directory_path() / ("kestrix_spectrum_bom_" + std::to_string(::getpid()))).string();
+    std::filesystem::create_directories(strFolder);
+    const std::string strPath = strFolder + "/reference_SPC.csv";
+    std::ofstream(strPath, std::ios::binary) << "\xEF\xBB\xBF";
+    platform::StdTextFiles files;
+    const SpectrumReading streamed = readSpectrumCsv(*files.openTextFile(strPath));
+    std::filesystem::remove_all(strFolder);
+    EXPECT_EQ(streamed.strRefusal, "スペクトルのデータがありません。");
+    EXPECT_EQ(parseSpectrumCsv("\xEF\xBB\xBF").strRefusal, "スペクトルのデータがありません。");
+}
+
 } // namespace
 } // namespace kestrix::engine
