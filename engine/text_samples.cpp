@@ -171,6 +171,10 @@ public:
     {
         return 1;
     }
+    std::optional<double> shareRead() const override
+    {
+        return reader->shareRead();
+    }
     std::string sourceDescription() const override
     {
         return {};
@@ -237,6 +241,10 @@ public:
     std::int32_t channelCount() const override
     {
         return 1;
+    }
+    std::optional<double> shareRead() const override
+    {
+        return reader->shareRead();
     }
     std::string sourceDescription() const override
     {
