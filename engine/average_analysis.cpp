@@ -210,8 +210,8 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
     result.dblValues = spectrumInUnits(result.average, request.units, result.lngSampFreq, dblVoltsPerCount);
     const std::string strName(std::string_view(strFileName).substr(strFileName.rfind(files.pathSeparator()) + 1));
     const std::string strDescription = opening.stream->sourceDescription();
-    result.strHeading = averageHeading(request, result.average, result.lngSampFreq,
-                                       strDescription.empty() ? strName : strName + " " + strDescription);
+    result.strSource = strDescription.empty() ? strName : strName + " " + strDescription;
+    result.strHeading = averageHeading(request, result.average, result.lngSampFreq, result.strSource);
     return result;
 }
 

@@ -60,6 +60,7 @@ struct AverageFileResult
     double dblDeltaFreq = 0.0;          // Hz between lines
     std::vector<double> dblValues;      // the spectrum in the request's units, one per line, as written
     std::string strHeading;             // the file's first line
+    std::string strSource;              // what was read, as the heading's source field names it
     std::optional<ToneFigures> figures; // with blnMetrics
     std::string strMetricsWritten;      // the figures' file, with blnMetrics
     bool blnCancelled = false;          // stopped by the progress handler: nothing else is filled

@@ -4,16 +4,22 @@
 #include "engine/plot_view.h"
 #include "engine/readable_number.h"
 #include "flow_layout.h"
+#include "platform/sndfile/sndfile_sound_files.h"
+#include "source_chooser.h"
 #include "spectrum_panel_text.h"
 #include "spectrum_plot.h"
+#include "units_text.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -39,15 +45,40 @@ QString withShortcut(const QString& strText, const QKeySequence& keys)
 } // namespace
 
 SpectrumPanel::SpectrumPanel(platform::PlatformUi& ui, platform::TextFiles& files, QWidget* parent)
-    : QWidget(parent), ui(ui), files(files)
+    : QWidget(parent), ui(ui), files(files), ownSounds(std::make_unique<platform::SndfileSoundFiles>()),
+      sounds(*ownSounds)
+{
+    initialise();
+}
+
+SpectrumPanel::SpectrumPanel(platform::PlatformUi& ui, platform::TextFiles& files, platform::SoundFiles& sounds,
+                             QWidget* parent)
+    : QWidget(parent), ui(ui), files(files), sounds(sounds)
+{
+    initialise();
+}
+
+// The job's work reads the files and sound files the panel holds: it is stopped and waited for before
+// any of them goes.
+SpectrumPanel::~SpectrumPanel()
+{
+    delete job;
+}
+
+void SpectrumPanel::initialise()
 {
     setObjectName(QStringLiteral("pnlSpectrum"));
+    ownChooser = std::make_unique<DialogSourceChooser>(this);
+    chooser = ownChooser.get();
     createControls();
+    createAnalysisControls();
     createShortcuts();
     arrangeControls();
     connectSignals();
-    refreshTraces();
+    connectAnalysisSignals();
+    refreshShown();
     refreshCursorText();
+    refreshAnalysisState();
 }
 
 void SpectrumPanel::createControls()
@@ -117,13 +148,25 @@ void SpectrumPanel::arrangeControls()
     addToolGroup(*layPeakTools, "grpPeakThreshold", {lblPeakThreshold, spnPeakThreshold});
     addToolGroup(*layPeakTools, "grpPeakCommands", {cmdCopyPeaks, chkHarmonics});
 
-    layPanel = new QVBoxLayout(this);
+    // The spectrum page as the view has always had it; the analysis group beside the pages.
+    tabPages = named(new QTabWidget(this), "tabPages", tr("表示"));
+    tabPages->tabBar()->setObjectName(QStringLiteral("tabPagesBar"));
+    tabPages->tabBar()->setAccessibleName(tr("表示するページ"));
+    tabPages->setDocumentMode(true);
+    pgSpectrum = new QWidget(tabPages);
+    pgSpectrum->setObjectName(QStringLiteral("pgSpectrum"));
+    tabPages->addTab(pgSpectrum, tr("スペクトル"));
+    layPanel = new QVBoxLayout(pgSpectrum);
     layPanel->setContentsMargins(0, 0, 0, 0);
     layPanel->addLayout(layTools);
     layPanel->addWidget(pltSpectrum, 3);
     layPanel->addWidget(lblCursor);
     layPanel->addLayout(layPeakTools);
     layPanel->addWidget(tblPeaks, 1);
+    auto* layPages = new QHBoxLayout(this);
+    layPages->setContentsMargins(0, 0, 0, 0);
+    layPages->addWidget(tabPages, 1);
+    layPages->addWidget(grpAnalysis, 0);
 
     const std::vector<QWidget*> controls = focusOrder();
     for (std::size_t i = 1; i < controls.size(); ++i) {
@@ -152,52 +195,72 @@ void SpectrumPanel::connectSignals()
 
 std::vector<QWidget*> SpectrumPanel::focusOrder() const
 {
-    return {chkLogScale,        cmdResetZoom, cmdOpenReference, cboReferences,
-            cmdRemoveReference, cmdSavePlot,  pltSpectrum,      spnPeakThreshold,
-            cmdCopyPeaks,       chkHarmonics, tblPeaks};
+    // The spectrum page's controls, then the analysis group's, then the page tabs.
+    return {chkLogScale, cmdResetZoom,     cmdOpenReference, cboReferences,     cmdRemoveReference,
+            cmdSavePlot, pltSpectrum,      spnPeakThreshold, cmdCopyPeaks,      chkHarmonics,
+            tblPeaks,    cboWindow,        cboAveraging,     cboOverlap,        cboDetrend,
+            cboUnits,    cmdOpenRecording, cmdSaveAverage,   cmdCancelAnalysis, tabPages->tabBar()};
 }
 
 void SpectrumPanel::showRun(const engine::RunSpectra& spectra)
 {
     run = spectra;
+    lngShownSegment.reset();
+    segmentReading.reset();
     pltSpectrum->setCursorLine(std::nullopt);
-    refreshTraces();
+    if (spectra.strFileName.empty() || spectra.lngNumSamp <= 0) {
+        // Spectra without their recording: shown as they are, nothing to read again.
+        viewRecording.reset();
+        lastReading.reset();
+    } else {
+        ViewRecording recording;
+        recording.strPath = spectra.strFileName;
+        recording.lngSampFreq = spectra.lngSampFreq;
+        recording.lngNumSamp = spectra.lngNumSamp;
+        recording.dblMaxVolt = spectra.dblMaxVolt;
+        viewRecording = recording;
+        lastReading.reset();
+        startReading({recording, settings(), std::nullopt, nullptr});
+    }
+    refreshShown();
     pltSpectrum->resetView();
     refreshPeakTable();
     refreshCursorText();
+    refreshAnalysisState();
 }
 
 void SpectrumPanel::refreshTraces()
 {
     std::vector<PlotTrace> traces;
     std::optional<std::pair<double, double>> band;
-    if (run && !run->dblVolts.empty()) {
-        PlotTrace spectrum{tr("スペクトル"), clrSpectrum, {}, run->dblVolts, false};
-        spectrum.dblFreq.resize(run->dblVolts.size());
+    if (!shown.dblPlot.empty()) {
+        PlotTrace spectrum{shown.strName, clrSpectrum, {}, shown.dblPlot, false};
+        spectrum.dblFreq.resize(shown.dblPlot.size());
         for (std::size_t i = 0; i < spectrum.dblFreq.size(); ++i) {
             // The product the spectrum file's frequency column is written from.
-            spectrum.dblFreq[i] = static_cast<double>(i) * run->dblDeltaFreq;
+            spectrum.dblFreq[i] = static_cast<double>(i) * shown.dblDeltaFreq;
         }
         PlotTrace bandSpectrum{tr("バンドスペクトル"), clrBandSpectrum, {}, {}, false};
-        if (!run->dblBandVolts.empty()) {
+        if (!shown.dblBandPlot.empty()) {
             // Shaded only where the spectrum has lines; the upper limit may lie far beyond them.
             band = std::pair{run->dblLowFreq, std::min(run->dblHighFreq, spectrum.dblFreq.back())};
             // Only the lines that pass the band: the others are zero by construction, not measured.
-            for (std::size_t i = 0; i < run->dblBandVolts.size() && i < spectrum.dblFreq.size(); ++i) {
+            for (std::size_t i = 0; i < shown.dblBandPlot.size() && i < spectrum.dblFreq.size(); ++i) {
                 const double dblFreq = spectrum.dblFreq[i];
                 if (dblFreq > run->dblLowFreq && dblFreq < run->dblHighFreq) {
                     bandSpectrum.dblFreq.push_back(dblFreq);
-                    bandSpectrum.dblVolts.push_back(run->dblBandVolts[i]);
+                    bandSpectrum.dblVolts.push_back(shown.dblBandPlot[i]);
                 }
             }
         }
         traces.push_back(std::move(spectrum));
-        if (!run->dblBandVolts.empty()) {
+        if (!shown.dblBandPlot.empty()) {
             traces.push_back(std::move(bandSpectrum));
         }
     }
     for (const Reference& reference : references) {
-        traces.push_back({reference.strName, reference.color, reference.dblFreq, reference.dblVolts, true});
+        traces.push_back(
+            {referenceLegend(reference), reference.color, reference.dblFreq, referencePlot(reference), true});
     }
     pltSpectrum->setBand(band);
     pltSpectrum->setTraces(std::move(traces));
@@ -221,27 +284,32 @@ void SpectrumPanel::refreshCursorText()
                               "（←→ キーで 1 本ずつ移動）"));
         return;
     }
+    // With a spectrum shown, the cursor trace is it; else the first reference.
+    const bool blnShown = !shown.dblValues.empty();
+    const engine::SpectrumScale scale = blnShown ? shown.scale : targetScale(references.front());
+    const double dblValue = blnShown ? shown.dblValues[*lngLine] : referenceValues(references.front())[*lngLine];
     const double dblFreq = trace->dblFreq[*lngLine];
-    const double dblVolts = trace->dblVolts[*lngLine];
     const double dblSpacing = trace->dblFreq.size() > 1 ? trace->dblFreq[1] - trace->dblFreq[0] : 1.0;
-    QString strText =
-        tr("カーソル：%1 Hz　%2").arg(fromUtf8(engine::lineFrequencyText(dblFreq, dblSpacing)), voltsText(dblVolts));
-    if (chkLogScale->isChecked()) {
-        strText += tr("（%1）").arg(fromUtf8(engine::dbvText(dblVolts)));
+    QString strText = tr("カーソル：%1 Hz　%2")
+                          .arg(fromUtf8(engine::lineFrequencyText(dblFreq, dblSpacing)), valueText(dblValue, scale));
+    if (chkLogScale->isChecked() && scale.units != engine::SpectrumUnits::DbV) {
+        strText += tr("（%1）").arg(levelText(trace->dblVolts[*lngLine], scale));
     }
     if (pltSpectrum->cursorOnPeak()) {
         strText += tr("　付近のピーク");
     }
-    // With a run, the cursor trace is its spectrum, whose lines the band spectrum shares.
-    const bool blnBand = run && *lngLine < run->dblBandVolts.size();
+    // The band spectrum shares the shown spectrum's lines.
+    const bool blnBand = blnShown && *lngLine < shown.dblBandValues.size();
     if (blnBand) {
-        strText += tr("　バンド %1").arg(voltsText(run->dblBandVolts[*lngLine]));
+        strText += tr("　バンド %1").arg(valueText(shown.dblBandValues[*lngLine], scale));
     }
     strText += referenceReadout(dblFreq);
     // The line as the spectrum file writes it, to find it there.
-    strText += tr("\nファイルの値：%1 Hz, %2 V").arg(generalText(dblFreq), generalText(dblVolts));
+    strText += tr("\nファイルの値：%1 Hz, %2 %3")
+                   .arg(generalText(dblFreq), generalText(dblValue), unitsTexts(scale.units).strFile);
     if (blnBand) {
-        strText += tr("（バンド %1 V）").arg(generalText(run->dblBandVolts[*lngLine]));
+        strText +=
+            tr("（バンド %1 %2）").arg(generalText(shown.dblBandValues[*lngLine]), unitsTexts(scale.units).strFile);
     }
     lblCursor->setText(strText);
 }
@@ -251,12 +319,16 @@ QString SpectrumPanel::referenceReadout(double dblFreq) const
     QString strText;
     const PlotTrace* trace = pltSpectrum->cursorTrace();
     for (const Reference& reference : references) {
-        if (trace && trace->dblFreq == reference.dblFreq && trace->strName == reference.strName) {
+        const QString strName = referenceLegend(reference);
+        if (trace && trace->dblFreq == reference.dblFreq && trace->strName == strName) {
             continue; // the cursor is on this reference itself
         }
         const std::optional<std::size_t> lngLine = engine::lineAt(reference.dblFreq, dblFreq);
-        strText += tr("　%1 %2").arg(reference.strName,
-                                     lngLine ? voltsText(reference.dblVolts[*lngLine]) : tr("（この周波数に線なし）"));
+        const engine::SpectrumScale scale = targetScale(reference);
+        strText += tr("　%1 %2").arg(
+            strName,
+            lngLine ? valueText(carriedValue(reference.dblValues[*lngLine], *lngLine, reference.scale, scale), scale)
+                    : tr("（この周波数に線なし）"));
     }
     return strText;
 }

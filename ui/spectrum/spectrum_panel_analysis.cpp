@@ -1,0 +1,535 @@
+// The spectrum view's analysis group: the settings of the averaged analysis, recordings opened in the
+// view, the readings made off the window's thread with their progress and cancel, and the averaged
+// spectrum saved as the batch writes it.
+
+#include "analysis_job.h"
+#include "engine/field_checks.h"
+#include "engine/number_text.h"
+#include "engine/recording_view.h"
+#include "platform/failure.h"
+#include "source_chooser.h"
+#include "spectrum_panel.h"
+#include "spectrum_panel_text.h"
+#include "spectrum_plot.h"
+#include "units_text.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace kestrix::ui {
+
+namespace {
+
+constexpr int intProgressSteps = 1000;
+constexpr int intProgressPeriod = 50;                                 // ms between looks at the reading's progress
+constexpr double dblOverlaps[] = {0.0, 25.0, 50.0, 66.7, 75.0, 87.5}; // percent
+
+template <typename Control> Control* named(Control* control, const char* strName, const QString& strAccessible)
+{
+    control->setObjectName(QLatin1String(strName));
+    control->setAccessibleName(strAccessible);
+    return control;
+}
+
+// Selects the entry whose data is value, without telling anyone.
+void selectData(QComboBox& combo, const QVariant& value)
+{
+    const QSignalBlocker blocker(&combo);
+    const int intIndex = combo.findData(value);
+    if (intIndex >= 0) {
+        combo.setCurrentIndex(intIndex);
+    }
+}
+
+} // namespace
+
+void SpectrumPanel::createAnalysisControls()
+{
+    cboWindow = named(new QComboBox(this), "cboWindow", tr("窓関数"));
+    for (const engine::WindowKind window : engine::windowKinds) {
+        cboWindow->addItem(windowKindTitle(window), static_cast<int>(window));
+    }
+    cboAveraging = named(new QComboBox(this), "cboAveraging", tr("平均のしかた"));
+    cboAveraging->addItem(tr("1 ブロック（書き出したとおり）"), static_cast<int>(ViewAveraging::SingleBlock));
+    cboAveraging->addItem(tr("平均（パワー）"), static_cast<int>(ViewAveraging::Mean));
+    cboAveraging->addItem(tr("ピークホールド"), static_cast<int>(ViewAveraging::Peak));
+    cboOverlap = named(new QComboBox(this), "cboOverlap", tr("区間の重なり"));
+    for (const double dblOverlap : dblOverlaps) {
+        cboOverlap->addItem(QStringLiteral("%1 %").arg(dblOverlap), dblOverlap);
+    }
+    cboDetrend = named(new QComboBox(this), "cboDetrend", tr("トレンド除去"));
+    cboDetrend->addItem(tr("なし"), static_cast<int>(engine::Detrend::None));
+    cboDetrend->addItem(tr("区間の平均を除く"), static_cast<int>(engine::Detrend::Mean));
+    cboUnits = named(new QComboBox(this), "cboUnits", tr("単位"));
+    for (const engine::SpectrumUnits units : engine::spectrumUnits) {
+        cboUnits->addItem(unitsTexts(units).strChoice, static_cast<int>(units));
+    }
+    cmdOpenRecording = named(new QPushButton(tr("録音を開く..."), this), "cmdOpenRecording", tr("録音を開く"));
+    cmdSaveAverage =
+        named(new QPushButton(tr("平均スペクトルを保存..."), this), "cmdSaveAverage", tr("平均スペクトルを保存"));
+    cmdSaveAverage->setToolTip(tr("表示中の設定と単位で、kestrix-batch --average と同じ CSV ファイルに保存します"));
+    prgAnalysis = named(new QProgressBar(this), "prgAnalysis", tr("解析の進み具合"));
+    prgAnalysis->setRange(0, intProgressSteps);
+    cmdCancelAnalysis = named(new QPushButton(tr("中止"), this), "cmdCancelAnalysis", tr("解析を中止"));
+    lblAnalysis = named(new QLabel(this), "lblAnalysis", tr("解析している録音"));
+    lblAnalysis->setWordWrap(true);
+    lblAnalysis->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    job = new AnalysisJob(this);
+    tmrProgress = new QTimer(this);
+    tmrProgress->setInterval(intProgressPeriod);
+    actOpenRecording = new QAction(cmdOpenRecording->text(), this);
+    actOpenRecording->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    actOpenRecording->setShortcutContext(Qt::WindowShortcut);
+    addAction(actOpenRecording);
+    cmdOpenRecording->setToolTip(tr("録音を開く（テキスト、区切りテキストの列、WAV などの音声ファイル）(%1)")
+                                     .arg(actOpenRecording->shortcut().toString(QKeySequence::NativeText)));
+    arrangeAnalysisGroup();
+    showControlsOf(shownSettings);
+}
+
+void SpectrumPanel::arrangeAnalysisGroup()
+{
+    grpAnalysis = new QGroupBox(tr("解析"), this);
+    grpAnalysis->setObjectName(QStringLiteral("grpAnalysis"));
+    auto* layForm = new QFormLayout;
+    layForm->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    layForm->setRowWrapPolicy(QFormLayout::WrapLongRows);
+    const auto row = [&](const char* strName, const QString& strText, QWidget* field) {
+        auto* label = new QLabel(strText, grpAnalysis);
+        label->setObjectName(QLatin1String(strName));
+        label->setBuddy(field);
+        layForm->addRow(label, field);
+    };
+    row("lblWindow", tr("窓関数(&W)"), cboWindow);
+    row("lblAveraging", tr("平均(&A)"), cboAveraging);
+    row("lblOverlap", tr("重なり"), cboOverlap);
+    row("lblDetrend", tr("トレンド除去"), cboDetrend);
+    row("lblUnits", tr("単位(&U)"), cboUnits);
+    auto* layGroup = new QVBoxLayout(grpAnalysis);
+    layGroup->addLayout(layForm);
+    layGroup->addWidget(cmdOpenRecording);
+    layGroup->addWidget(cmdSaveAverage);
+    layGroup->addWidget(lblAnalysis);
+    layGroup->addWidget(prgAnalysis);
+    layGroup->addWidget(cmdCancelAnalysis);
+    layGroup->addStretch(1);
+}
+
+void SpectrumPanel::connectAnalysisSignals()
+{
+    for (QComboBox* combo : {cboWindow, cboAveraging, cboOverlap, cboDetrend, cboUnits}) {
+        connect(combo, &QComboBox::currentIndexChanged, this, [this] { settingChanged(); });
+    }
+    connect(cmdOpenRecording, &QPushButton::clicked, this, &SpectrumPanel::cmdOpenRecording_Click);
+    connect(actOpenRecording, &QAction::triggered, this, &SpectrumPanel::cmdOpenRecording_Click);
+    connect(cmdSaveAverage, &QPushButton::clicked, this, &SpectrumPanel::cmdSaveAverage_Click);
+    connect(cmdCancelAnalysis, &QPushButton::clicked, this, &SpectrumPanel::cmdCancelAnalysis_Click);
+    connect(tmrProgress, &QTimer::timeout, this, &SpectrumPanel::tmrProgress_Timer);
+    connect(job, &AnalysisJob::finished, this, &SpectrumPanel::readingFinished);
+}
+
+ViewSettings SpectrumPanel::settings() const
+{
+    ViewSettings current;
+    current.window = static_cast<engine::WindowKind>(cboWindow->currentData().toInt());
+    current.averaging = static_cast<ViewAveraging>(cboAveraging->currentData().toInt());
+    current.dblOverlap = cboOverlap->currentData().toDouble();
+    current.detrend = static_cast<engine::Detrend>(cboDetrend->currentData().toInt());
+    current.units = static_cast<engine::SpectrumUnits>(cboUnits->currentData().toInt());
+    return current;
+}
+
+void SpectrumPanel::setSettings(const ViewSettings& wanted)
+{
+    showControlsOf(wanted);
+    settingChanged();
+}
+
+void SpectrumPanel::showControlsOf(const ViewSettings& shownOnes)
+{
+    selectData(*cboWindow, static_cast<int>(shownOnes.window));
+    selectData(*cboAveraging, static_cast<int>(shownOnes.averaging));
+    selectData(*cboOverlap, shownOnes.dblOverlap);
+    selectData(*cboDetrend, static_cast<int>(shownOnes.detrend));
+    selectData(*cboUnits, static_cast<int>(shownOnes.units));
+}
+
+bool SpectrumPanel::analysing() const
+{
+    return pending.has_value();
+}
+
+void SpectrumPanel::cancelAnalysis()
+{
+    if (pending) {
+        job->cancel();
+    }
+}
+
+std::optional<std::int64_t> SpectrumPanel::shownSegment() const
+{
+    return lngShownSegment;
+}
+
+void SpectrumPanel::settingChanged()
+{
+    const ViewSettings wanted = settings();
+    if (pending && !pending->lngSegment && wanted.sameReading(pending->settings)) {
+        pending->settings = wanted; // the reading under way serves these settings too
+        return;
+    }
+    if (pending) {
+        job->cancel();
+        pending.reset();
+    }
+    if (viewRecording && !(lastReading && wanted.sameReading(lastReadingSettings))) {
+        startReading({*viewRecording, wanted, std::nullopt, nullptr});
+        refreshAnalysisState();
+        return;
+    }
+    // Nothing to read again: the units, or between the block and the average of one reading.
+    const bool blnRescaled = wanted.units != shownSettings.units;
+    shownSettings = wanted;
+    lngShownSegment.reset();
+    segmentReading.reset();
+    refreshShown();
+    if (blnRescaled) {
+        pltSpectrum->resetView();
+    }
+    refreshPeakTable();
+    refreshCursorText();
+    refreshAnalysisState();
+}
+
+void SpectrumPanel::showSegment(std::int64_t lngSegment)
+{
+    if (!viewRecording || !lastReading || lngSegment < 0 || lngSegment >= lastReading->average.average.lngSegments) {
+        return;
+    }
+    if (pending) {
+        job->cancel();
+        pending.reset();
+    }
+    ViewSettings wanted = shownSettings;
+    wanted.averaging = lastReadingSettings.averaging;
+    startReading({*viewRecording, wanted, lngSegment, nullptr});
+    refreshAnalysisState();
+}
+
+void SpectrumPanel::startReading(PendingReading reading)
+{
+    auto result = std::make_shared<ViewReading>();
+    reading.result = result;
+    pending = reading;
+    platform::TextFiles& readFiles = files;
+    platform::SoundFiles& readSounds = sounds;
+    job->start([result, reading, &readFiles, &readSounds](JobProgress& progress) {
+        *result =
+            reading.lngSegment
+                ? readSegment(reading.recording, reading.settings, *reading.lngSegment, readFiles, readSounds, progress)
+                : readRecording(reading.recording, reading.settings, readFiles, readSounds, progress);
+    });
+    prgAnalysis->setValue(0);
+    tmrProgress->start();
+}
+
+void SpectrumPanel::readingFinished()
+{
+    tmrProgress->stop();
+    if (pending) {
+        const PendingReading done = std::move(*pending);
+        pending.reset();
+        if (done.result->blnCancelled || !done.result->strFailure.empty()) {
+            refuseReading(done);
+        } else {
+            acceptReading(done);
+        }
+    }
+    refreshAnalysisState();
+    emit analysisFinished();
+}
+
+void SpectrumPanel::acceptReading(const PendingReading& done)
+{
+    const bool blnRescaled = done.settings.units != shownSettings.units;
+    const bool blnNewRecording =
+        !viewRecording || viewRecording->strPath != done.recording.strPath || !(lastReading || !done.lngSegment);
+    if (done.lngSegment) {
+        segmentReading = done.result;
+        lngShownSegment = done.lngSegment;
+    } else {
+        if (run && run->strFileName != done.recording.strPath) {
+            run.reset(); // a recording opened in the view takes the run's place
+        }
+        viewRecording = done.recording;
+        viewRecording->strSource = done.result->average.strSource;
+        lastReading = done.result;
+        lastReadingSettings = done.settings;
+        segmentReading.reset();
+        lngShownSegment.reset();
+    }
+    const ShownSpectrum before = shown;
+    shownSettings = done.settings;
+    refreshShown();
+    if (shown.dblValues == before.dblValues && shown.strName == before.strName) {
+        return; // the run's block, read again: nothing of the view changes
+    }
+    if (blnRescaled || blnNewRecording) {
+        pltSpectrum->setCursorLine(std::nullopt);
+        pltSpectrum->resetView();
+    }
+    refreshPeakTable();
+    refreshCursorText();
+}
+
+void SpectrumPanel::refuseReading(const PendingReading& done)
+{
+    showControlsOf(shownSettings);
+    if (done.result->blnCancelled) {
+        return;
+    }
+    const QString strName = QFileInfo(fromUtf8(done.recording.strPath)).fileName();
+    const QString strWhy = fromUtf8(done.result->strFailure);
+    // After a run the block is shown whatever the rest of its file holds; the reason goes to the status.
+    const bool blnRunsOwn = run && run->strFileName == done.recording.strPath && !lastReading &&
+                            done.settings.averaging == ViewAveraging::SingleBlock && !done.lngSegment;
+    if (blnRunsOwn) {
+        strReadingNote = tr("録音全体は読めませんでした：%1").arg(strWhy);
+        return;
+    }
+    ui.showMessage(tr("録音「%1」を解析できませんでした。表示はそのままです。\n%2").arg(strName, strWhy).toStdString(),
+                   platform::MessageStyle::Exclamation);
+}
+
+void SpectrumPanel::refreshAnalysisState()
+{
+    const bool blnBusy = pending.has_value();
+    prgAnalysis->setVisible(blnBusy);
+    cmdCancelAnalysis->setEnabled(blnBusy);
+    cmdSaveAverage->setEnabled(lastReading && shownSettings.averaging != ViewAveraging::SingleBlock &&
+                               !lngShownSegment);
+    QString strText;
+    if (!viewRecording) {
+        strText = tr("録音：なし（FFT を実行するか、録音を開いてください）");
+    } else {
+        const QString strSource = viewRecording->strSource.empty()
+                                      ? QFileInfo(fromUtf8(viewRecording->strPath)).fileName()
+                                      : fromUtf8(viewRecording->strSource);
+        strText = tr("録音：%1").arg(strSource);
+        if (lastReading) {
+            const engine::AverageFileResult& result = lastReading->average;
+            strText += tr("\n%1 Hz、N = %2、±%3 V\n%4 サンプル、%5 区間")
+                           .arg(result.lngSampFreq)
+                           .arg(viewRecording->lngNumSamp)
+                           .arg(generalText(viewRecording->dblMaxVolt))
+                           .arg(result.average.lngSamples)
+                           .arg(result.average.lngSegments);
+        }
+    }
+    if (blnBusy) {
+        strText += tr("\n読み込み中…");
+    } else if (!strReadingNote.isEmpty()) {
+        strText += QLatin1Char('\n') + strReadingNote;
+    }
+    lblAnalysis->setText(strText);
+}
+
+void SpectrumPanel::tmrProgress_Timer()
+{
+    const double dblShare = job->share();
+    if (dblShare < 0.0) {
+        prgAnalysis->setRange(0, 0); // a busy bar where the length is not known
+        return;
+    }
+    prgAnalysis->setRange(0, intProgressSteps);
+    prgAnalysis->setValue(static_cast<int>(dblShare * intProgressSteps));
+}
+
+void SpectrumPanel::setFieldSource(std::function<engine::ControlContents()> newFieldSource)
+{
+    fieldSource = std::move(newFieldSource);
+}
+
+void SpectrumPanel::setSourceChooser(SourceChooser& newChooser)
+{
+    chooser = &newChooser;
+}
+
+void SpectrumPanel::cmdOpenRecording_Click()
+{
+    platform::OpenFileRequest request;
+    request.strTitle = tr("録音を開く").toStdString();
+    request.strFilter = tr("録音 (*.csv *.txt *.dat *.wav *.flac *.aif *.aiff)|*.csv *.txt *.dat *.wav *.flac *.aif "
+                           "*.aiff|音声ファイル (*.wav *.flac *.aif *.aiff)|*.wav *.flac *.aif *.aiff|"
+                           "すべてのファイル (*.*)|*.*")
+                            .toStdString();
+    request.lngFlags = platform::open_flags::lngFileMustExist | platform::open_flags::lngHideReadOnly |
+                       platform::open_flags::lngNoChangeDir;
+    if (const std::optional<std::string> strPath = ui.chooseOpenFile(request)) {
+        openRecording(*strPath);
+    }
+}
+
+bool SpectrumPanel::openRecording(const std::string& strPath)
+{
+    ViewRecording candidate;
+    candidate.strPath = strPath;
+    if (!choosePart(strPath, candidate) || !takeFields(candidate)) {
+        return false;
+    }
+    ViewSettings wanted = settings();
+    if (wanted.averaging == ViewAveraging::SingleBlock) {
+        wanted.averaging = ViewAveraging::Mean; // a recording is opened to see it whole
+        showControlsOf(wanted);
+    }
+    if (pending) {
+        job->cancel();
+        pending.reset();
+    }
+    strReadingNote.clear();
+    startReading({candidate, wanted, std::nullopt, nullptr});
+    refreshAnalysisState();
+    return true;
+}
+
+// Which column or channel to read, asked where the file has several; false after a refusal (shown)
+// or when the user cancels.
+bool SpectrumPanel::choosePart(const std::string& strPath, ViewRecording& candidate)
+{
+    const QString strName = QFileInfo(fromUtf8(strPath)).fileName();
+    engine::RecordingInfo info;
+    try {
+        info = engine::inspectRecording(files, sounds, strPath);
+    } catch (const KestrixError& failure) {
+        ui.showMessage(tr("録音「%1」を開けませんでした。\n%2: %3")
+                           .arg(strName)
+                           .arg(failure.number())
+                           .arg(fromUtf8(failure.description()))
+                           .toStdString(),
+                       platform::MessageStyle::Exclamation);
+        return false;
+    }
+    if (!info.strRefusal.empty()) {
+        ui.showMessage(tr("録音「%1」は読めません。\n%2").arg(strName, fromUtf8(info.strRefusal)).toStdString(),
+                       platform::MessageStyle::Exclamation);
+        return false;
+    }
+    if (info.blnSound) {
+        candidate.lngSampFreq = info.lngSampFreq.value_or(0);
+        if (info.lngChannels > 1) {
+            const std::optional<int> intChannel =
+                chooser->chooseChannel(strName, info.lngChannels, candidate.lngSampFreq);
+            if (!intChannel) {
+                return false;
+            }
+            candidate.choice.lngChannel = *intChannel;
+        }
+        return true;
+    }
+    int intColumn = 1;
+    if (info.lngColumns > 1) {
+        std::vector<QString> strHeadings;
+        for (const std::string& strHeading : info.strHeadings) {
+            strHeadings.push_back(fromUtf8(strHeading));
+        }
+        const std::optional<int> intChosen = chooser->chooseColumn(strName, info.lngColumns, strHeadings);
+        if (!intChosen) {
+            return false;
+        }
+        intColumn = *intChosen;
+    }
+    candidate.choice = engine::textChoice(info, intColumn);
+    return true;
+}
+
+// The point count and the input range from the window's fields, and for text the sampling frequency,
+// each through the field's own check; false after a refusal (its message shown).
+bool SpectrumPanel::takeFields(ViewRecording& candidate)
+{
+    const engine::ControlContents contents = fieldSource ? fieldSource() : engine::ControlContents{};
+    engine::FieldCheck range = engine::checkMaxVolt(contents.strMaxVolt);
+    engine::FieldCheck rate;
+    if (candidate.lngSampFreq <= 0) {
+        rate = engine::checkSampFreq(contents.strSampFreq);
+    }
+    for (const engine::FieldCheck* check : {&rate, &range}) {
+        if (!check->accepted()) {
+            ui.showMessage(check->strMessage, platform::MessageStyle::Exclamation);
+            return false;
+        }
+    }
+    try {
+        if (candidate.lngSampFreq <= 0) {
+            candidate.lngSampFreq = engine::wholeNumberOfText(rate.strNormalized);
+        }
+        candidate.dblMaxVolt = engine::fixedValueOfText(range.strNormalized, 3);
+        candidate.lngNumSamp = engine::wholeNumberOfText(contents.strNumSamp);
+    } catch (const KestrixError& failure) {
+        ui.showMessage(fromUtf8(failure.description()).toStdString(), platform::MessageStyle::Exclamation);
+        return false;
+    }
+    return true;
+}
+
+void SpectrumPanel::cmdCancelAnalysis_Click()
+{
+    cancelAnalysis();
+}
+
+void SpectrumPanel::cmdSaveAverage_Click()
+{
+    if (!cmdSaveAverage->isEnabled()) {
+        return;
+    }
+    platform::SaveFileRequest request;
+    request.strTitle = tr("平均スペクトルを保存").toStdString();
+    request.strFilter = tr("CSV ファイル (*.csv)|*.csv").toStdString();
+    request.strInitialFileName = engine::averageOutputName(files, viewRecording->strPath);
+    if (const std::optional<std::string> strPath = ui.chooseSaveFile(request)) {
+        saveAverage(*strPath);
+    }
+}
+
+bool SpectrumPanel::saveAverage(const std::string& strPath)
+{
+    if (!lastReading || shownSettings.averaging == ViewAveraging::SingleBlock || lngShownSegment) {
+        ui.showMessage(
+            tr("保存できる平均スペクトルがありません。「平均」か「ピークホールド」で表示してください。").toStdString(),
+            platform::MessageStyle::Exclamation);
+        return false;
+    }
+    if (strPath == viewRecording->strPath || files.sameFile(strPath, viewRecording->strPath)) {
+        ui.showMessage(
+            tr("録音そのものには保存できません。別の名前を選んでください。\n%1").arg(fromUtf8(strPath)).toStdString(),
+            platform::MessageStyle::Exclamation);
+        return false;
+    }
+    // The batch's heading and lines for the settings and units shown.
+    engine::AverageFileResult result = lastReading->average;
+    const engine::AverageRequest request = averageRequest(*viewRecording, shownSettings);
+    result.dblValues = engine::spectrumInUnits(result.average, shownSettings.units, result.lngSampFreq,
+                                               viewRecording->dblMaxVolt / engine::dblFullScaleCount);
+    result.strHeading = engine::averageHeading(request, result.average, result.lngSampFreq, result.strSource);
+    try {
+        engine::writeAverageSpectrum(files, strPath, result);
+    } catch (const KestrixError& failure) {
+        ui.showMessage(tr("平均スペクトルを保存できませんでした。\n%1\n%2: %3")
+                           .arg(fromUtf8(strPath))
+                           .arg(failure.number())
+                           .arg(fromUtf8(failure.description()))
+                           .toStdString(),
+                       platform::MessageStyle::Exclamation);
+        return false;
+    }
+    return true;
+}
+
+} // namespace kestrix::ui
