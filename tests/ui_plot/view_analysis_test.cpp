@@ -1,0 +1,354 @@
+// The spectrum view's analysis group with real widgets: recordings opened and read again off the
+// window's thread, the window and units changing what is plotted, the averaged curve against the batch
+// front end's own file, cancel and refused recordings leaving the view as it was, references written in
+// other units.
+#include "engine/number_text.h"
+#include "engine/spectrum_csv.h"
+#include "engine/wave.h"
+#include "platform/sndfile/sndfile_sound_files.h"
+#include "platform/std/std_text_files.h"
+#include "support/fakes.h"
+#include "support/temp_dir.h"
+#include "ui/spectrum/source_chooser.h"
+#include "ui/spectrum/spectrum_panel.h"
+#include "ui/spectrum/spectrum_plot.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <random>
+
+namespace kestrix::ui {
+namespace {
+
+using testing::TempDir;
+
+constexpr double dblVoltsPerCount = 5.0 / 32767; // the start-up range, +-5 V
+
+// Answers the column and channel questions from a script and remembers what was offered.
+class ScriptedChooser final : public SourceChooser
+{
+public:
+    std::optional<int> chooseColumn(const QString&, int intColumns, const std::vector<QString>& strOffered) override
+    {
+        intColumnsOffered = intColumns;
+        strHeadings = strOffered;
+        return intAnswer;
+    }
+    std::optional<int> chooseChannel(const QString&, int intChannels, int intSampFreq) override
+    {
+        intChannelsOffered = intChannels;
+        intRateShown = intSampFreq;
+        return intAnswer;
+    }
+    std::optional<int> intAnswer = 1;
+    int intColumnsOffered = 0;
+    int intChannelsOffered = 0;
+    int intRateShown = 0;
+    std::vector<QString> strHeadings;
+};
+
+// Counts of a tone (and noise) at dblFreq Hz, sampled at dblSampFreq.
+std::vector<double> toneCounts(std::int64_t lngSamples, double dblSampFreq, double dblFreq, double dblPeak,
+                               double dblNoise = 0.0)
+{
+    std::mt19937 random(5);
+    std::normal_distribution<double> noise(0.0, 1.0);
+    std::vector<double> dblCounts(static_cast<std::size_t>(lngSamples));
+    for (std::size_t n = 0; n < dblCounts.size(); ++n) {
+        dblCounts[n] =
+            std::round(dblPeak * std::sin(2 * std::numbers::pi * dblFreq * static_cast<double>(n) / dblSampFreq + 0.4) +
+                       dblNoise * noise(random));
+    }
+    return dblCounts;
+}
+
+class ViewAnalysisTest : public ::testing::Test
+{
+protected:
+    ViewAnalysisTest() : panel(ui, files, sounds)
+    {
+        panel.setSourceChooser(chooser);
+        panel.setFieldSource([this] { return fields; });
+        panel.resize(1200, 800);
+        panel.show();
+    }
+
+    std::string writeCounts(const std::string& strName, const std::vector<double>& dblCounts)
+    {
+        std::string strText;
+        for (const double dblCount : dblCounts) {
+            strText += engine::generalNumberText(dblCount) + "\r\n";
+        }
+        const std::string strPath = dir.file(strName);
+        testing::writeBytes(strPath, strText);
+        return strPath;
+    }
+    std::string writeWave(const std::string& strName, const std::vector<double>& dblCounts, int lngSampFreq)
+    {
+        std::vector<std::int16_t> intCounts;
+        for (const double dblCount : dblCounts) {
+            intCounts.push_back(engine::waveCount(dblCount));
+        }
+        const std::vector<std::uint8_t> bytWave =
+            engine::buildWaveFile(intCounts, static_cast<std::int32_t>(intCounts.size()), lngSampFreq);
+        const std::string strPath = dir.file(strName);
+        testing::writeBytes(strPath, std::string(bytWave.begin(), bytWave.end()));
+        return strPath;
+    }
+
+    // Waits for the reading under way to end, however it ends.
+    void waitForReading()
+    {
+        if (panel.analysing()) {
+            QSignalSpy finished(&panel, &SpectrumPanel::analysisFinished);
+            ASSERT_TRUE(finished.wait(60000)) << "the reading did not end";
+        }
+        ASSERT_FALSE(panel.analysing());
+    }
+    void open(const std::string& strPath)
+    {
+        ASSERT_TRUE(panel.openRecording(strPath)) << (ui.messages.empty() ? "" : ui.messages.back().strText);
+        waitForReading();
+    }
+    // Chooses an entry of a list of the analysis group by its data, as a user picks it.
+    void choose(const char* strCombo, const QVariant& value)
+    {
+        auto* combo = panel.findChild<QComboBox*>(QLatin1String(strCombo));
+        ASSERT_NE(combo, nullptr) << strCombo;
+        const int intIndex = combo->findData(value);
+        ASSERT_GE(intIndex, 0) << strCombo;
+        combo->setCurrentIndex(intIndex);
+        waitForReading();
+    }
+    // The plotted value of the shown spectrum at line lngLine, as its file would write it.
+    double shownAt(std::size_t lngLine) const
+    {
+        return panel.shownValues().at(lngLine);
+    }
+
+    testing::FakePlatformUi ui;
+    platform::StdTextFiles files;
+    platform::SndfileSoundFiles sounds;
+    ScriptedChooser chooser;
+    engine::ControlContents fields;
+    TempDir dir;
+    SpectrumPanel panel;
+};
+
+// A tone between two lines read under Hann lies up to 1.42 dB low on its line; with the flat top the
+// plotted level is within 0.02 dB of the tone's true level, in every amplitude unit.
+TEST_F(ViewAnalysisTest, FlatTopPlotsAnOffLineTonesLevelWithin002DbOfItsTruth)
+{
+    constexpr double dblPeakCounts = 9000;
+    const double dblFreq = 100.37; // Hz, 0.37 of a line above line 100 at 1024 Hz, N = 1024
+    open(writeCounts("tone.csv", toneCounts(32768, 1024, dblFreq, dblPeakCounts, 3.0)));
+    choose("cboUnits", static_cast<int>(engine::SpectrumUnits::Peak));
+    const double dblTruth = dblPeakCounts * dblVoltsPerCount;
+    const double dblHann = shownAt(100);
+    EXPECT_GT(std::fabs(20 * std::log10(dblHann / dblTruth)), 0.5) << "Hann reads the line low";
+    choose("cboWindow", static_cast<int>(engine::WindowKind::FlatTop));
+    EXPECT_TRUE(panel.plot().traces().front().strName.contains(QStringLiteral("フラットトップ")))
+        << panel.plot().traces().front().strName.toStdString();
+    const struct
+    {
+        engine::SpectrumUnits units;
+        double dblTruth;
+    } truths[] = {{engine::SpectrumUnits::Peak, dblTruth},
+                  {engine::SpectrumUnits::Pp, 2 * dblTruth},
+                  {engine::SpectrumUnits::Rms, dblTruth / std::sqrt(2.0)},
+                  {engine::SpectrumUnits::DbV, 20 * std::log10(dblTruth / std::sqrt(2.0))}};
+    for (const auto& truth : truths) {
+        SCOPED_TRACE(std::string(engine::unitsName(truth.units)));
+        choose("cboUnits", static_cast<int>(truth.units));
+        const double dblShown = shownAt(100);
+        const double dblError = truth.units == engine::SpectrumUnits::DbV ? dblShown - truth.dblTruth
+                                                                          : 20 * std::log10(dblShown / truth.dblTruth);
+        EXPECT_LT(std::fabs(dblError), 0.02);
+        // The peak table finds the tone and estimates it between the lines.
+        ASSERT_FALSE(panel.peaks().empty());
+        EXPECT_EQ(panel.peaks().front().lngLine, 100);
+        EXPECT_NEAR(panel.peaks().front().dblEstimatedFreq, dblFreq, 0.01);
+        EXPECT_EQ(panel.peaks().front().dblVolts, dblShown);
+    }
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+// The same recording and settings through kestrix-batch --average: the view plots every line of its
+// file and saves the very same bytes, for a column of delimited text chosen by its heading and for a
+// channel of a sound file at its own rate.
+TEST_F(ViewAnalysisTest, TheAveragedCurveIsTheBatchFrontEndsAveragedFile)
+{
+    const std::vector<double> dblA = toneCounts(20000, 2000, 250.0, 7000, 40.0);
+    const std::vector<double> dblB = toneCounts(20000, 2000, 437.0, 3000, 80.0);
+    std::string strTable = "# logger\r\ntime (s),accel (V),mic\r\n";
+    for (std::size_t n = 0; n < dblA.size(); ++n) {
+        strTable += std::to_string(n) + "," + engine::generalNumberText(dblA[n]) + "," +
+                    engine::generalNumberText(dblB[n]) + "\r\n";
+    }
+    const std::string strText = dir.file("table.csv");
+    testing::writeBytes(strText, strTable);
+    const std::string strWave = writeWave("mono.wav", dblB, 8000);
+    fields.strSampFreq = "2000";
+    fields.strNumSamp = "2048";
+    fields.strMaxVolt = "2.5";
+    struct Case
+    {
+        std::string strPath;
+        QStringList strArgs;
+    };
+    const Case cases[] = {
+        {strText, {"--column", "3", "--fs", "2000"}},
+        {strWave, {}},
+    };
+    chooser.intAnswer = 3;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.strPath);
+        open(c.strPath);
+        choose("cboAveraging", static_cast<int>(ViewAveraging::Peak));
+        choose("cboWindow", static_cast<int>(engine::WindowKind::BlackmanHarris));
+        choose("cboOverlap", 75.0);
+        choose("cboDetrend", static_cast<int>(engine::Detrend::Mean));
+        choose("cboUnits", static_cast<int>(engine::SpectrumUnits::Asd));
+        QStringList strArgs = {"--average",   "--window", "blackmanharris", "--overlap", "75",
+                               "--averaging", "peak",     "--detrend",      "mean",      "--units",
+                               "asd",         "--points", "2048",           "--range",   "2.5"};
+        strArgs << c.strArgs << QString::fromStdString(c.strPath);
+        QProcess batch;
+        batch.start(QStringLiteral(KESTRIX_BATCH_PROGRAM), strArgs);
+        ASSERT_TRUE(batch.waitForFinished(60000));
+        ASSERT_EQ(batch.exitCode(), 0) << batch.readAllStandardError().toStdString();
+        const std::string strBatchFile = engine::averageOutputName(files, c.strPath);
+        const std::string strBatch = testing::readBytes(strBatchFile);
+        const engine::SpectrumReading reading = engine::parseSpectrumCsv(strBatch);
+        ASSERT_EQ(reading.strRefusal, "");
+        ASSERT_EQ(panel.shownValues().size(), reading.trace.dblVolts.size());
+        for (std::size_t k = 0; k < reading.trace.dblVolts.size(); ++k) {
+            ASSERT_EQ(engine::generalNumberText(panel.shownValues()[k]),
+                      engine::generalNumberText(reading.trace.dblVolts[k]))
+                << "line " << k;
+        }
+        const std::string strSaved = dir.file("saved.csv");
+        ASSERT_TRUE(panel.saveAverage(strSaved));
+        EXPECT_EQ(testing::readBytes(strSaved), strBatch);
+    }
+    EXPECT_EQ(chooser.intColumnsOffered, 3);
+    EXPECT_EQ(chooser.strHeadings, (std::vector<QString>{"time (s)", "accel (V)", "mic"}));
+    EXPECT_EQ(panel.recording()->lngSampFreq, 8000) << "the sound file's own rate";
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+// A cancelled reading, by the button, leaves the picture, its settings and its recording as they were.
+TEST_F(ViewAnalysisTest, CancelLeavesThePreviousPicture)
+{
+    open(writeCounts("short.csv", toneCounts(8192, 1024, 200.0, 5000, 10.0)));
+    const std::vector<double> dblBefore = panel.shownValues();
+    const QString strNameBefore = panel.plot().traces().front().strName;
+    const ViewSettings settingsBefore = panel.settings();
+    const std::string strLong = writeCounts("long.csv", toneCounts(3'000'000, 1024, 50.0, 5000, 10.0));
+
+    ASSERT_TRUE(panel.openRecording(strLong));
+    ASSERT_TRUE(panel.analysing());
+    auto* cmdCancel = panel.findChild<QPushButton*>(QStringLiteral("cmdCancelAnalysis"));
+    ASSERT_TRUE(cmdCancel->isEnabled());
+    QTest::mouseClick(cmdCancel, Qt::LeftButton);
+    waitForReading();
+    EXPECT_EQ(panel.shownValues(), dblBefore);
+    EXPECT_EQ(panel.plot().traces().front().strName, strNameBefore);
+    EXPECT_EQ(panel.recording()->strPath, dir.file("short.csv"));
+
+    // A setting changed and cancelled comes back to what is shown.
+    auto* cboWindow = panel.findChild<QComboBox*>(QStringLiteral("cboWindow"));
+    cboWindow->setCurrentIndex(cboWindow->findData(static_cast<int>(engine::WindowKind::FlatTop)));
+    panel.cancelAnalysis();
+    waitForReading();
+    EXPECT_EQ(panel.settings(), settingsBefore);
+    EXPECT_EQ(panel.shownValues(), dblBefore);
+    EXPECT_FALSE(cmdCancel->isEnabled());
+    EXPECT_TRUE(ui.messages.empty()) << ui.messages.front().strText;
+}
+
+// Recordings that cannot be read are refused with a message naming the trouble; the view keeps what
+// it showed.
+TEST_F(ViewAnalysisTest, ABadRecordingIsRefusedAndChangesNothing)
+{
+    open(writeCounts("good.csv", toneCounts(8192, 1024, 200.0, 5000, 10.0)));
+    const std::vector<double> dblBefore = panel.shownValues();
+    std::vector<double> dblBad = toneCounts(6000, 1024, 50.0, 5000);
+    std::string strBad;
+    for (std::size_t n = 0; n < dblBad.size(); ++n) {
+        strBad += n == 4999 ? std::string("n/a\r\n") : engine::generalNumberText(dblBad[n]) + "\r\n";
+    }
+    const std::string strBadLine = dir.file("badline.csv");
+    testing::writeBytes(strBadLine, strBad);
+    const std::string strShort = writeCounts("short.csv", toneCounts(100, 1024, 50.0, 5000));
+    const std::string strBrokenWave = dir.file("broken.wav");
+    testing::writeBytes(strBrokenWave, "RIFF\x10\0\0\0WAVEjunk");
+    struct Case
+    {
+        std::string strPath;
+        const char* strExpected;
+    };
+    const Case cases[] = {
+        {strBadLine, "line 5000"},
+        {strShort, "100 found, 1024 needed"},
+        {strBrokenWave, "broken.wav"},
+        {dir.file("missing.csv"), "missing.csv"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.strPath);
+        ui.messages.clear();
+        if (panel.openRecording(c.strPath)) {
+            waitForReading();
+        }
+        ASSERT_EQ(ui.messages.size(), 1u);
+        EXPECT_NE(ui.messages[0].strText.find(c.strExpected), std::string::npos) << ui.messages[0].strText;
+        EXPECT_EQ(panel.shownValues(), dblBefore);
+        EXPECT_EQ(panel.recording()->strPath, dir.file("good.csv"));
+    }
+}
+
+// A reference written in other units is carried into the view's units and labelled so: the averaged
+// file in PSD reads in V rms as the batch's file in rms does; a classic spectrum file likewise.
+TEST_F(ViewAnalysisTest, AReferenceInOtherUnitsIsCarriedOverAndLabelled)
+{
+    const std::string strRecording = writeCounts("rec.csv", toneCounts(16384, 1024, 300.0, 6000, 50.0));
+    const auto batch = [&](const QString& strUnits) {
+        QProcess process;
+        process.start(QStringLiteral(KESTRIX_BATCH_PROGRAM),
+                      {"--average", "--units", strUnits, QString::fromStdString(strRecording)});
+        EXPECT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitCode(), 0);
+        return engine::parseSpectrumCsv(testing::readBytes(engine::averageOutputName(files, strRecording)));
+    };
+    const engine::SpectrumReading rms = batch(QStringLiteral("rms"));
+    batch(QStringLiteral("psd"));
+    const std::string strPsd = dir.file("rec_psd.csv");
+    std::filesystem::rename(engine::averageOutputName(files, strRecording), strPsd);
+
+    open(strRecording);
+    choose("cboUnits", static_cast<int>(engine::SpectrumUnits::Rms));
+    ASSERT_TRUE(panel.openReference(strPsd));
+    const PlotTrace& reference = panel.plot().traces().back();
+    EXPECT_TRUE(reference.strName.contains(QStringLiteral("換算"))) << reference.strName.toStdString();
+    EXPECT_TRUE(reference.strName.contains(QStringLiteral("V²/Hz"))) << reference.strName.toStdString();
+    ASSERT_EQ(reference.dblVolts.size(), rms.trace.dblVolts.size());
+    for (const std::size_t k : {std::size_t{0}, std::size_t{1}, std::size_t{300}, std::size_t{350}}) {
+        EXPECT_NEAR(reference.dblVolts[k], rms.trace.dblVolts[k], 1e-12 * rms.trace.dblVolts[k]) << "line " << k;
+    }
+    // In the file's own units the reference is drawn as written, without a label.
+    choose("cboUnits", static_cast<int>(engine::SpectrumUnits::Psd));
+    EXPECT_FALSE(panel.plot().traces().back().strName.contains(QStringLiteral("換算")));
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+} // namespace
+} // namespace kestrix::ui
