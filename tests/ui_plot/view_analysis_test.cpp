@@ -246,33 +246,39 @@ TEST_F(ViewAnalysisTest, TheAveragedCurveIsTheBatchFrontEndsAveragedFile)
     EXPECT_TRUE(ui.messages.empty());
 }
 
-// A cancelled reading, by the button, leaves the picture, its settings and its recording as they were.
+// A cancelled reading, by the button or by a call, leaves the picture, its settings and its recording as
+// they were. The recordings are long enough (two million samples) to be read in many blocks, each of
+// which looks at the cancel.
 TEST_F(ViewAnalysisTest, CancelLeavesThePreviousPicture)
 {
-    open(writeCounts("short.csv", toneCounts(8192, 1024, 200.0, 5000, 10.0)));
+    const std::string strShown = writeCounts("shown.csv", toneCounts(2'000'000, 1024, 200.0, 5000, 10.0));
+    const std::string strOther = writeCounts("other.csv", toneCounts(2'000'000, 1024, 50.0, 5000, 10.0));
+    open(strShown);
     const std::vector<double> dblBefore = panel.shownValues();
     const QString strNameBefore = panel.plot().traces().front().strName;
     const ViewSettings settingsBefore = panel.settings();
-    const std::string strLong = writeCounts("long.csv", toneCounts(3'000'000, 1024, 50.0, 5000, 10.0));
-
-    ASSERT_TRUE(panel.openRecording(strLong));
-    ASSERT_TRUE(panel.analysing());
     auto* cmdCancel = panel.findChild<QPushButton*>(QStringLiteral("cmdCancelAnalysis"));
+    auto* cboWindow = panel.findChild<QComboBox*>(QStringLiteral("cboWindow"));
+    const auto expectAsBefore = [&] {
+        EXPECT_EQ(panel.shownValues(), dblBefore);
+        EXPECT_EQ(panel.plot().traces().front().strName, strNameBefore);
+        EXPECT_EQ(panel.settings(), settingsBefore);
+        EXPECT_EQ(panel.recording()->strPath, strShown);
+        EXPECT_FALSE(cmdCancel->isEnabled());
+    };
+
+    ASSERT_TRUE(panel.openRecording(strOther));
+    ASSERT_TRUE(panel.analysing());
     ASSERT_TRUE(cmdCancel->isEnabled());
     QTest::mouseClick(cmdCancel, Qt::LeftButton);
     waitForReading();
-    EXPECT_EQ(panel.shownValues(), dblBefore);
-    EXPECT_EQ(panel.plot().traces().front().strName, strNameBefore);
-    EXPECT_EQ(panel.recording()->strPath, dir.file("short.csv"));
+    expectAsBefore();
 
-    // A setting changed and cancelled comes back to what is shown.
-    auto* cboWindow = panel.findChild<QComboBox*>(QStringLiteral("cboWindow"));
     cboWindow->setCurrentIndex(cboWindow->findData(static_cast<int>(engine::WindowKind::FlatTop)));
+    ASSERT_TRUE(panel.analysing());
     panel.cancelAnalysis();
     waitForReading();
-    EXPECT_EQ(panel.settings(), settingsBefore);
-    EXPECT_EQ(panel.shownValues(), dblBefore);
-    EXPECT_FALSE(cmdCancel->isEnabled());
+    expectAsBefore();
     EXPECT_TRUE(ui.messages.empty()) << ui.messages.front().strText;
 }
 
