@@ -10,6 +10,7 @@
 #include "support/fakes.h"
 #include "support/temp_dir.h"
 #include "ui/spectrum/source_chooser.h"
+#include "ui/spectrum/spectrogram_plot.h"
 #include "ui/spectrum/spectrum_panel.h"
 #include "ui/spectrum/spectrum_plot.h"
 
@@ -18,6 +19,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -135,9 +137,58 @@ protected:
         return panel.shownValues().at(lngLine);
     }
 
+    // The chirp's frequency (Hz) at dblTime s: 20 Hz rising 1.5 Hz a second.
+    static double chirpFrequency(double dblTime)
+    {
+        return 20.0 + 1.5 * dblTime;
+    }
+    // Four minutes of the chirp at 1024 Hz (245760 samples) with a little noise.
+    std::string writeChirp()
+    {
+        std::mt19937 random(9);
+        std::normal_distribution<double> noise(0.0, 3.0);
+        dblChirp.resize(245760);
+        for (std::size_t n = 0; n < dblChirp.size(); ++n) {
+            const double dblTime = static_cast<double>(n) / 1024.0;
+            const double dblPhase = 2 * std::numbers::pi * (20.0 * dblTime + 0.75 * dblTime * dblTime);
+            dblChirp[n] = std::round(8000 * std::sin(dblPhase) + noise(random));
+        }
+        return writeCounts("chirp.csv", dblChirp);
+    }
+    // The shown spectrum against a direct transform of segment lngSegment of the chirp (N 1024, Hann,
+    // 50 %) in long double, in V rms, at the lines around its tone and a few others.
+    void expectSegmentSpectrum(std::int64_t lngSegment) const
+    {
+        const std::size_t lngStart = static_cast<std::size_t>(lngSegment) * 512;
+        const double dblCentre = (static_cast<double>(lngStart) + 512.0) / 1024.0;
+        const auto lngTone = static_cast<std::size_t>(std::lround(chirpFrequency(dblCentre)));
+        long double dblWindowSum = 0;
+        for (int n = 0; n < 1024; ++n) {
+            dblWindowSum += 0.5L - 0.5L * std::cos(2 * std::numbers::pi_v<long double> * n / 1024);
+        }
+        for (const std::size_t k : {lngTone - 2, lngTone, lngTone + 1, std::size_t{7}, std::size_t{390}}) {
+            long double dblR = 0;
+            long double dblI = 0;
+            for (int n = 0; n < 1024; ++n) {
+                const long double dblW = 0.5L - 0.5L * std::cos(2 * std::numbers::pi_v<long double> * n / 1024);
+                const long double dblAngle =
+                    -2 * std::numbers::pi_v<long double> * static_cast<long double>(k) * n / 1024;
+                dblR += dblW * dblChirp[lngStart + static_cast<std::size_t>(n)] * std::cos(dblAngle);
+                dblI += dblW * dblChirp[lngStart + static_cast<std::size_t>(n)] * std::sin(dblAngle);
+            }
+            // A tone of peak A on a line gives |X| = A sum(w) / 2: A / sqrt 2 rms.
+            const long double dblRms =
+                2 * std::sqrt(dblR * dblR + dblI * dblI) / dblWindowSum / std::sqrt(2.0L) * dblVoltsPerCount;
+            EXPECT_NEAR(panel.shownValues().at(k), static_cast<double>(dblRms), 1e-9 * 8000 * dblVoltsPerCount)
+                << "segment " << lngSegment << " line " << k;
+        }
+        EXPECT_GT(panel.shownValues().at(lngTone), 0.5 * 8000 * dblVoltsPerCount / std::sqrt(2.0));
+    }
+
     testing::FakePlatformUi ui;
     platform::StdTextFiles files;
     platform::SndfileSoundFiles sounds;
+    std::vector<double> dblChirp;
     ScriptedChooser chooser;
     engine::ControlContents fields;
     TempDir dir;
@@ -353,6 +404,61 @@ TEST_F(ViewAnalysisTest, AReferenceInOtherUnitsIsCarriedOverAndLabelled)
     // In the file's own units the reference is drawn as written, without a label.
     choose("cboUnits", static_cast<int>(engine::SpectrumUnits::Psd));
     EXPECT_FALSE(panel.plot().traces().back().strName.contains(QStringLiteral("換算")));
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+// A tone sweeping up from 20 to 380 Hz over four minutes (1.5 Hz a second), read through the view:
+// every time column of its spectrogram has its highest level within one line of the tone's frequency
+// at the column's time.
+TEST_F(ViewAnalysisTest, TheChirpsSpectrogramPeaksAtItsFrequencyInEveryColumn)
+{
+    open(writeChirp());
+    const engine::Spectrogram* spectrogram = panel.spectrogramPlot().spectrogram();
+    ASSERT_NE(spectrogram, nullptr);
+    ASSERT_EQ(spectrogram->segmentCount(), (245760 - 1024) / 512 + 1);
+    ASSERT_EQ(spectrogram->segmentsPerColumn(), 1);
+    ASSERT_EQ(spectrogram->linesPerRow(), 1);
+    for (std::size_t c = 0; c < spectrogram->columnCount(); ++c) {
+        const std::span<const float> sngLevels = spectrogram->columnLevels(c);
+        const auto highest = std::max_element(sngLevels.begin() + 1, sngLevels.end()); // 0 Hz left out
+        const double dblFreq = chirpFrequency(spectrogram->segmentTime(static_cast<std::int64_t>(c)));
+        ASSERT_NEAR(static_cast<double>(highest - sngLevels.begin()), dblFreq / spectrogram->deltaFreq(), 1.0)
+            << "column " << c << " at " << spectrogram->segmentTime(static_cast<std::int64_t>(c)) << " s";
+    }
+}
+
+// A click on a time of the spectrogram shows that segment's spectrum on the spectrum page, as a
+// direct transform of its windowed samples gives it; the arrow keys step to the next segment and keep
+// the spectrogram in front.
+TEST_F(ViewAnalysisTest, AClickOnTheSpectrogramShowsThatSegmentsSpectrum)
+{
+    const std::string strPath = writeChirp();
+    open(strPath);
+    choose("cboUnits", static_cast<int>(engine::SpectrumUnits::Rms));
+    panel.pages().setCurrentIndex(1);
+    SpectrogramPlot& spectrogramPlot = panel.spectrogramPlot();
+    const engine::Spectrogram& spectrogram = *spectrogramPlot.spectrogram();
+    QApplication::processEvents();
+    constexpr std::int64_t lngPicked = 123;
+    const QPointF point = spectrogramPlot.pointOf(spectrogram.segmentTime(lngPicked), 200.0);
+    QTest::mouseClick(&spectrogramPlot, Qt::LeftButton, {}, point.toPoint());
+    waitForReading();
+    ASSERT_EQ(panel.shownSegment(), std::optional<std::int64_t>(lngPicked));
+    EXPECT_EQ(panel.pages().currentIndex(), 0) << "the spectrum page comes to the front";
+    EXPECT_TRUE(panel.plot().traces().front().strName.contains(QStringLiteral("区間 124")))
+        << panel.plot().traces().front().strName.toStdString();
+    expectSegmentSpectrum(lngPicked);
+
+    panel.pages().setCurrentIndex(1);
+    QTest::keyClick(&spectrogramPlot, Qt::Key_Right);
+    waitForReading();
+    EXPECT_EQ(panel.shownSegment(), std::optional<std::int64_t>(lngPicked + 1));
+    EXPECT_EQ(panel.pages().currentIndex(), 1) << "a key keeps the spectrogram in front";
+    expectSegmentSpectrum(lngPicked + 1);
+
+    // A setting brings the average back.
+    choose("cboUnits", static_cast<int>(engine::SpectrumUnits::Peak));
+    EXPECT_FALSE(panel.shownSegment());
     EXPECT_TRUE(ui.messages.empty());
 }
 

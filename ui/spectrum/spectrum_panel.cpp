@@ -6,6 +6,7 @@
 #include "flow_layout.h"
 #include "platform/sndfile/sndfile_sound_files.h"
 #include "source_chooser.h"
+#include "spectrogram_plot.h"
 #include "spectrum_panel_text.h"
 #include "spectrum_plot.h"
 #include "units_text.h"
@@ -13,6 +14,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -22,6 +24,8 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <tuple>
 
 namespace kestrix::ui {
 namespace {
@@ -72,17 +76,26 @@ void SpectrumPanel::initialise()
     chooser = ownChooser.get();
     createControls();
     createAnalysisControls();
+    createSpectrogramPage();
     createShortcuts();
     arrangeControls();
     connectSignals();
     connectAnalysisSignals();
+    connectSpectrogramSignals();
     refreshShown();
     refreshCursorText();
     refreshAnalysisState();
+    refreshSpectrogram();
 }
 
 void SpectrumPanel::createControls()
 {
+    tabPages = named(new QTabWidget(this), "tabPages", tr("表示"));
+    tabPages->tabBar()->setObjectName(QStringLiteral("tabPagesBar"));
+    tabPages->tabBar()->setAccessibleName(tr("表示するページ"));
+    tabPages->setDocumentMode(true);
+    pgSpectrum = new QWidget(tabPages);
+    pgSpectrum->setObjectName(QStringLiteral("pgSpectrum"));
     chkLogScale = named(new QCheckBox(tr("対数目盛 (dBV)"), this), "chkLogScale", tr("対数目盛 (dBV)"));
     chkLogScale->setToolTip(tr("振幅を dBV（1 V を 0 dB とするデシベル）で表示します"));
     cmdResetZoom = named(new QPushButton(tr("全体表示"), this), "cmdResetZoom", tr("全体表示"));
@@ -119,6 +132,21 @@ void SpectrumPanel::createShortcuts()
     shortcut(actCopyTable, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), cmdCopyPeaks);
     shortcut(actResetZoom, QKeySequence(Qt::CTRL | Qt::Key_0), cmdResetZoom);
     cmdCopyPeaks->setToolTip(cmdCopyPeaks->toolTip() + tr("　表の中では Ctrl+C でも"));
+    cmdSaveSpectrogram->setToolTip(withShortcut(cmdSaveSpectrogram->accessibleName(), actSavePlot->shortcut()));
+    // The pages from anywhere in the window. Ctrl+Tab keeps its old meaning (none) so that it never
+    // moves the view away under the keyboard.
+    for (const auto& [action, keys, intStep] :
+         {std::tuple{&actNextPage, Qt::Key_PageDown, 1}, std::tuple{&actPreviousPage, Qt::Key_PageUp, -1}}) {
+        *action = new QAction(this);
+        (*action)->setShortcut(QKeySequence(Qt::CTRL | keys));
+        (*action)->setShortcutContext(Qt::WindowShortcut);
+        addAction(*action);
+        connect(*action, &QAction::triggered, this, [this, intStep = intStep] {
+            tabPages->setCurrentIndex((tabPages->currentIndex() + intStep + tabPages->count()) % tabPages->count());
+        });
+    }
+    tabPages->installEventFilter(this);
+    tabPages->setToolTip(tr("ページの切り替え：Ctrl+PageDown / Ctrl+PageUp"));
 }
 
 QWidget* SpectrumPanel::addToolGroup(FlowLayout& layout, const char* strName, const std::vector<QWidget*>& controls)
@@ -148,14 +176,9 @@ void SpectrumPanel::arrangeControls()
     addToolGroup(*layPeakTools, "grpPeakThreshold", {lblPeakThreshold, spnPeakThreshold});
     addToolGroup(*layPeakTools, "grpPeakCommands", {cmdCopyPeaks, chkHarmonics});
 
-    // The spectrum page as the view has always had it; the analysis group beside the pages.
-    tabPages = named(new QTabWidget(this), "tabPages", tr("表示"));
-    tabPages->tabBar()->setObjectName(QStringLiteral("tabPagesBar"));
-    tabPages->tabBar()->setAccessibleName(tr("表示するページ"));
-    tabPages->setDocumentMode(true);
-    pgSpectrum = new QWidget(tabPages);
-    pgSpectrum->setObjectName(QStringLiteral("pgSpectrum"));
+    // The spectrum page as the view has always had it, the spectrogram page; the analysis group beside.
     tabPages->addTab(pgSpectrum, tr("スペクトル"));
+    tabPages->addTab(pgSpectrogram, tr("スペクトログラム"));
     layPanel = new QVBoxLayout(pgSpectrum);
     layPanel->setContentsMargins(0, 0, 0, 0);
     layPanel->addLayout(layTools);
@@ -178,12 +201,24 @@ void SpectrumPanel::connectSignals()
 {
     connect(chkLogScale, &QCheckBox::toggled, this, &SpectrumPanel::chkLogScale_Toggled);
     connect(cmdResetZoom, &QPushButton::clicked, this, &SpectrumPanel::cmdResetZoom_Click);
-    connect(actResetZoom, &QAction::triggered, this, &SpectrumPanel::cmdResetZoom_Click);
+    connect(actResetZoom, &QAction::triggered, this, [this] {
+        if (tabPages->currentWidget() == pgSpectrogram) {
+            pltSpectrogram->resetView();
+        } else {
+            cmdResetZoom_Click();
+        }
+    });
     connect(cmdOpenReference, &QPushButton::clicked, this, &SpectrumPanel::cmdOpenReference_Click);
     connect(actOpenReference, &QAction::triggered, this, &SpectrumPanel::cmdOpenReference_Click);
     connect(cmdRemoveReference, &QPushButton::clicked, this, &SpectrumPanel::cmdRemoveReference_Click);
     connect(cmdSavePlot, &QPushButton::clicked, this, &SpectrumPanel::cmdSavePlot_Click);
-    connect(actSavePlot, &QAction::triggered, this, &SpectrumPanel::cmdSavePlot_Click);
+    connect(actSavePlot, &QAction::triggered, this, [this] {
+        if (tabPages->currentWidget() == pgSpectrogram) {
+            cmdSaveSpectrogram_Click();
+        } else {
+            cmdSavePlot_Click();
+        }
+    });
     connect(cmdCopyPeaks, &QPushButton::clicked, this, &SpectrumPanel::cmdCopyPeaks_Click);
     connect(actCopyPeaks, &QAction::triggered, this, &SpectrumPanel::cmdCopyPeaks_Click);
     connect(actCopyTable, &QAction::triggered, this, &SpectrumPanel::cmdCopyPeaks_Click);
@@ -196,10 +231,11 @@ void SpectrumPanel::connectSignals()
 std::vector<QWidget*> SpectrumPanel::focusOrder() const
 {
     // The spectrum page's controls, then the analysis group's, then the page tabs.
-    return {chkLogScale, cmdResetZoom,     cmdOpenReference, cboReferences,     cmdRemoveReference,
-            cmdSavePlot, pltSpectrum,      spnPeakThreshold, cmdCopyPeaks,      chkHarmonics,
-            tblPeaks,    cboWindow,        cboAveraging,     cboOverlap,        cboDetrend,
-            cboUnits,    cmdOpenRecording, cmdSaveAverage,   cmdCancelAnalysis, tabPages->tabBar()};
+    return {chkLogScale,   cmdResetZoom,     cmdOpenReference, cboReferences,      cmdRemoveReference,
+            cmdSavePlot,   pltSpectrum,      spnPeakThreshold, cmdCopyPeaks,       chkHarmonics,
+            tblPeaks,      cboWindow,        cboAveraging,     cboOverlap,         cboDetrend,
+            cboUnits,      cmdOpenRecording, cmdSaveAverage,   cmdCancelAnalysis,  tabPages->tabBar(),
+            spnLevelFloor, spnLevelTop,      cmdAutoLevels,    cmdSaveSpectrogram, pltSpectrogram};
 }
 
 void SpectrumPanel::showRun(const engine::RunSpectra& spectra)
@@ -212,6 +248,7 @@ void SpectrumPanel::showRun(const engine::RunSpectra& spectra)
         // Spectra without their recording: shown as they are, nothing to read again.
         viewRecording.reset();
         lastReading.reset();
+        strReadingNote.clear();
     } else {
         ViewRecording recording;
         recording.strPath = spectra.strFileName;
@@ -227,6 +264,7 @@ void SpectrumPanel::showRun(const engine::RunSpectra& spectra)
     refreshPeakTable();
     refreshCursorText();
     refreshAnalysisState();
+    refreshSpectrogram();
 }
 
 void SpectrumPanel::refreshTraces()

@@ -22,6 +22,7 @@
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QDoubleSpinBox;
 class QGroupBox;
 class QLabel;
 class QProgressBar;
@@ -37,6 +38,7 @@ namespace kestrix::ui {
 class AnalysisJob;
 class FlowLayout;
 class SourceChooser;
+class SpectrogramPlot;
 class SpectrumPlot;
 
 // The spectrum view beside the window's controls: the plot of the last run's spectrum and band
@@ -45,7 +47,9 @@ class SpectrumPlot;
 // program starts. Messages and file dialogs go through the PlatformUi; reference files are read
 // through TextFiles. Its controls stand in groups that wrap onto further rows when the view narrows.
 // Keys anywhere in the window: Ctrl+O opens a reference, Ctrl+S saves the picture, Ctrl+Shift+C copies
-// the peak table (Ctrl+C too in the table), Ctrl+0 shows everything, Ctrl+R opens a recording.
+// the peak table (Ctrl+C too in the table), Ctrl+0 shows everything, Ctrl+R opens a recording,
+// Ctrl+PageDown and Ctrl+PageUp turn the pages (the spectrum, the spectrogram); Ctrl+S and Ctrl+0 act on
+// the page shown.
 //
 // Beside the plot, the analysis group: the view analyses a whole recording (the run's file, or one
 // opened with "録音を開く") with its own window, averaging, overlap, detrend and units, reading the
@@ -124,6 +128,18 @@ public:
     {
         return *pltSpectrum;
     }
+    SpectrogramPlot& spectrogramPlot() const
+    {
+        return *pltSpectrogram;
+    }
+    // The pages: the spectrum, and the spectrogram of the recording.
+    QTabWidget& pages() const
+    {
+        return *tabPages;
+    }
+    // Saves the spectrogram as shown: SVG for a name ending in ".svg", else PNG. A failure is reported by
+    // a message; the result says whether the file was written.
+    bool saveSpectrogramImage(const QString& strPath);
     // The values of the spectrum shown, as a file in the shown units writes them (one per line from
     // 0 Hz), and the segment shown in place of the average, if one was picked.
     const std::vector<double>& shownValues() const
@@ -232,6 +248,17 @@ private:
     std::vector<engine::SpectrumPeak> shownPeaks() const;
     void fitPeakColumns();
     void refreshHarmonics();
+    bool peakTableEvent(QObject* watched, QEvent* event);
+
+    // spectrum_panel_spectrogram.cpp: the spectrogram page.
+    void createSpectrogramPage();
+    void connectSpectrogramSignals();
+    void refreshSpectrogram();
+    void showLevelRange();
+    void spnLevelFloor_Changed(double dblFloor);
+    void spnLevelTop_Changed(double dblTop);
+    void pltSpectrogram_SegmentPicked(std::int64_t lngSegment);
+    void cmdSaveSpectrogram_Click();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     // spectrum_panel_files.cpp: references and pictures.
@@ -273,6 +300,15 @@ private:
 
     QTabWidget* tabPages = nullptr;
     QWidget* pgSpectrum = nullptr;
+    QWidget* pgSpectrogram = nullptr;
+    SpectrogramPlot* pltSpectrogram = nullptr;
+    QDoubleSpinBox* spnLevelFloor = nullptr;
+    QDoubleSpinBox* spnLevelTop = nullptr;
+    QPushButton* cmdAutoLevels = nullptr;
+    QPushButton* cmdSaveSpectrogram = nullptr;
+    QLabel* lblSpectrogramCursor = nullptr;
+    bool blnSpectrogramClicked = false; // the plot's last mouse release was a left click
+    bool blnShowSegmentPage = false;    // the segment being read was picked by a click
     QGroupBox* grpAnalysis = nullptr;
     QComboBox* cboWindow = nullptr;
     QComboBox* cboAveraging = nullptr;
@@ -285,6 +321,8 @@ private:
     QPushButton* cmdCancelAnalysis = nullptr;
     QLabel* lblAnalysis = nullptr;
     QAction* actOpenRecording = nullptr;
+    QAction* actNextPage = nullptr;
+    QAction* actPreviousPage = nullptr;
     AnalysisJob* job = nullptr;
     QTimer* tmrProgress = nullptr;
 

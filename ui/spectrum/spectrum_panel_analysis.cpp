@@ -271,11 +271,18 @@ void SpectrumPanel::acceptReading(const PendingReading& done)
         }
         viewRecording = done.recording;
         viewRecording->strSource = done.result->average.strSource;
+        viewRecording->lngSamplesKnown = done.result->average.average.lngSamples;
         lastReading = done.result;
         lastReadingSettings = done.settings;
         segmentReading.reset();
         lngShownSegment.reset();
     }
+    if (!done.lngSegment) {
+        refreshSpectrogram();
+    } else if (blnShowSegmentPage) {
+        tabPages->setCurrentWidget(pgSpectrum);
+    }
+    blnShowSegmentPage = false;
     const ShownSpectrum before = shown;
     shownSettings = done.settings;
     refreshShown();

@@ -214,12 +214,12 @@ void SpectrumPanel::fitPeakColumns()
                               tblPeaks->verticalScrollBar()->sizeHint().width());
 }
 
-bool SpectrumPanel::eventFilter(QObject* watched, QEvent* event)
+bool SpectrumPanel::peakTableEvent(QObject* watched, QEvent* event)
 {
     if (watched == tblPeaks->viewport() && event->type() == QEvent::Resize) {
         fitPeakColumns();
     }
-    return QWidget::eventFilter(watched, event);
+    return false;
 }
 
 void SpectrumPanel::refreshHarmonics()

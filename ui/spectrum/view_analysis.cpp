@@ -55,22 +55,35 @@ engine::AverageRequest averageRequest(const ViewRecording& recording, const View
 }
 
 ViewReading readRecording(const ViewRecording& recording, const ViewSettings& settings, platform::TextFiles& files,
-                          platform::SoundFiles& sounds, JobProgress& progress,
-                          const engine::SegmentHandler& segmentHandler)
+                          platform::SoundFiles& sounds, JobProgress& progress)
 {
     const auto lngBlock = static_cast<std::size_t>(recording.lngNumSamp);
+    const engine::AverageRequest request = averageRequest(recording, settings);
+    const double dblVoltsPerCount = recording.dblMaxVolt / engine::dblFullScaleCount;
+    std::shared_ptr<engine::Spectrogram> spectrogram;
     std::vector<double> dblFirst;
-    dblFirst.reserve(lngBlock);
     engine::AverageHooks hooks;
-    hooks.onSegment = segmentHandler;
+    try {
+        spectrogram = std::make_shared<engine::Spectrogram>(engine::spectrogramLayout(
+            request.settings, recording.lngSampFreq, dblVoltsPerCount, recording.lngSamplesKnown));
+        dblFirst.reserve(lngBlock);
+    } catch (const std::bad_alloc&) {
+        ViewReading reading;
+        reading.strFailure = std::string(standardDescription(err::lngOutOfMemory));
+        return reading;
+    }
+    hooks.onSegment = spectrogram->segmentHandler();
     hooks.onSamples = [&](std::span<const double> dblCounts) {
         const std::size_t lngTake = std::min(dblCounts.size(), lngBlock - dblFirst.size());
         dblFirst.insert(dblFirst.end(), dblCounts.begin(), dblCounts.begin() + static_cast<std::ptrdiff_t>(lngTake));
     };
-    ViewReading reading = runReading(recording, averageRequest(recording, settings), files, sounds, progress, hooks);
-    if (reading.strFailure.empty() && !reading.blnCancelled && dblFirst.size() == lngBlock) {
-        reading.dblFirstBlock =
-            engine::classicBlockVolts(dblFirst, engine::computePI(), recording.dblMaxVolt / engine::dblFullScaleCount);
+    ViewReading reading = runReading(recording, request, files, sounds, progress, hooks);
+    if (!reading.strFailure.empty() || reading.blnCancelled) {
+        return reading;
+    }
+    reading.spectrogram = std::move(spectrogram);
+    if (dblFirst.size() == lngBlock) {
+        reading.dblFirstBlock = engine::classicBlockVolts(dblFirst, engine::computePI(), dblVoltsPerCount);
     }
     return reading;
 }

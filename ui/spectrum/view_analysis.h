@@ -4,10 +4,12 @@
 #include "engine/average_analysis.h"
 #include "engine/averaged_spectrum.h"
 #include "engine/recording.h"
+#include "engine/spectrogram.h"
 #include "platform/sound_files.h"
 #include "platform/text_files.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,32 +46,33 @@ struct ViewRecording
 {
     std::string strPath;
     engine::RecordingChoice choice;
-    std::int32_t lngSampFreq = 1024; // Hz, for text; a sound file's own replaces it when read
-    std::int32_t lngNumSamp = 1024;  // segment length N
-    double dblMaxVolt = 5.0;         // V, the converter's input range
-    std::string strSource;           // the file name and what of it is read, once read
+    std::int32_t lngSampFreq = 1024;  // Hz, for text; a sound file's own replaces it when read
+    std::int32_t lngNumSamp = 1024;   // segment length N
+    double dblMaxVolt = 5.0;          // V, the converter's input range
+    std::string strSource;            // the file name and what of it is read, once read
+    std::int64_t lngSamplesKnown = 0; // its length from an earlier reading, else 0 (lays out the spectrogram)
 };
 
 // The request of the averaged analysis for these settings (mean in single-block mode, which reads the
 // same segments).
 engine::AverageRequest averageRequest(const ViewRecording& recording, const ViewSettings& settings);
 
-// One reading of a recording, for the whole view: its average, its first block, and the reason
-// it stopped early.
+// One reading of a recording, for the whole view: its average, its first block, its spectrogram, and
+// the reason it stopped early.
 struct ViewReading
 {
-    engine::AverageFileResult average; // the averaged analysis in the settings' units
-    std::vector<double> dblFirstBlock; // the first N samples' spectrum as the run writes it (V)
-    std::string strFailure;            // why nothing was read (a refusal or a failure), else empty
+    engine::AverageFileResult average;                      // the averaged analysis in the settings' units
+    std::vector<double> dblFirstBlock;                      // the first N samples' spectrum as the run writes it (V)
+    std::shared_ptr<const engine::Spectrogram> spectrogram; // of every segment (a whole reading only)
+    std::string strFailure;                                 // why nothing was read (a refusal or a failure), else empty
     bool blnCancelled = false;
 };
 
-// Reads the whole recording with these settings: called on the job's thread, reporting the share read.
-// Never raises: a refusal or a failure comes back as strFailure. segmentHandler, when given, is told
-// of every segment (on the job's thread).
+// Reads the whole recording with these settings, its spectrogram too (laid out for the sampling
+// frequency the recording holds, within the model's memory cap): called on the job's thread, reporting
+// the share read. Never raises: a refusal or a failure comes back as strFailure.
 ViewReading readRecording(const ViewRecording& recording, const ViewSettings& settings, platform::TextFiles& files,
-                          platform::SoundFiles& sounds, JobProgress& progress,
-                          const engine::SegmentHandler& segmentHandler = {});
+                          platform::SoundFiles& sounds, JobProgress& progress);
 
 // Reads segment lngSegment alone (counted as the averager counts them) with these settings, the same
 // way: the result's average holds that one segment.
