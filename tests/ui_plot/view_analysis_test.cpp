@@ -445,7 +445,7 @@ TEST_F(ViewAnalysisTest, AClickOnTheSpectrogramShowsThatSegmentsSpectrum)
     waitForReading();
     ASSERT_EQ(panel.shownSegment(), std::optional<std::int64_t>(lngPicked));
     EXPECT_EQ(panel.pages().currentIndex(), 0) << "the spectrum page comes to the front";
-    EXPECT_TRUE(panel.plot().traces().front().strName.contains(QStringLiteral("区間 124")))
+    EXPECT_TRUE(panel.plot().traces().front().strName.contains(QStringLiteral("区間 123（")))
         << panel.plot().traces().front().strName.toStdString();
     expectSegmentSpectrum(lngPicked);
 

@@ -255,6 +255,7 @@ private:
     void connectSpectrogramSignals();
     void refreshSpectrogram();
     void showLevelRange();
+    void refreshSpectrogramReadout();
     void spnLevelFloor_Changed(double dblFloor);
     void spnLevelTop_Changed(double dblTop);
     void pltSpectrogram_SegmentPicked(std::int64_t lngSegment);

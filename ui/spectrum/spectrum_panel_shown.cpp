@@ -94,7 +94,7 @@ SpectrumPanel::ShownSpectrum SpectrumPanel::averagedSpectrum(const ViewReading& 
             static_cast<double>(*lngSegment * engine::segmentStep(settings.lngNumSamp, settings.dblOverlap));
         const double dblCentre = (dblStart + settings.lngNumSamp / 2.0) / result.lngSampFreq;
         spectrum.strName = tr("区間 %1（%2 s）、%3%4、%5")
-                               .arg(*lngSegment + 1)
+                               .arg(*lngSegment)
                                .arg(dblCentre, 0, 'f', 2)
                                .arg(windowKindTitle(settings.window), strDetrend, strUnits);
         return spectrum;

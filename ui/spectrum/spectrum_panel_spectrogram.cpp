@@ -90,7 +90,7 @@ void SpectrumPanel::connectSpectrogramSignals()
     connect(cmdAutoLevels, &QPushButton::clicked, pltSpectrogram, &SpectrogramPlot::resetLevelRange);
     connect(cmdSaveSpectrogram, &QPushButton::clicked, this, &SpectrumPanel::cmdSaveSpectrogram_Click);
     connect(pltSpectrogram, &SpectrogramPlot::levelRangeChanged, this, [this] { showLevelRange(); });
-    connect(pltSpectrogram, &SpectrogramPlot::readoutChanged, lblSpectrogramCursor, &QLabel::setText);
+    connect(pltSpectrogram, &SpectrogramPlot::readoutChanged, this, [this] { refreshSpectrogramReadout(); });
     connect(pltSpectrogram, &SpectrogramPlot::segmentPicked, this, &SpectrumPanel::pltSpectrogram_SegmentPicked);
 }
 
@@ -105,11 +105,21 @@ void SpectrumPanel::refreshSpectrogram()
          std::initializer_list<QWidget*>{spnLevelFloor, spnLevelTop, cmdAutoLevels, cmdSaveSpectrogram}) {
         control->setEnabled(blnShown);
     }
-    if (!blnShown) {
-        lblSpectrogramCursor->setText(
-            tr("スペクトログラム：FFT を実行するか録音を開くと、録音全体の時間変化を表示します"));
-    }
+    refreshSpectrogramReadout();
     showLevelRange();
+}
+
+void SpectrumPanel::refreshSpectrogramReadout()
+{
+    const QString strReadout = pltSpectrogram->readoutText();
+    if (!strReadout.isEmpty()) {
+        lblSpectrogramCursor->setText(strReadout);
+    } else if (pltSpectrogram->spectrogram() == nullptr) {
+        lblSpectrogramCursor->setText(tr("FFT を実行するか録音を開くと、録音全体の時間変化をここに表示します"));
+    } else {
+        lblSpectrogramCursor->setText(tr("クリックした時刻の区間のスペクトルを「スペクトル」ページに表示します"
+                                         "（←→ キーで 1 区間ずつ）"));
+    }
 }
 
 void SpectrumPanel::showLevelRange()

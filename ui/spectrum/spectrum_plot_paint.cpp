@@ -34,7 +34,7 @@ void SpectrumPlot::paintPlot(QPainter& painter, const QRect& area) const
     if (plotTraces.empty()) {
         painter.setPen(QColor(120, 120, 120));
         painter.drawText(area, Qt::AlignCenter | Qt::TextWordWrap,
-                         tr("FFT を実行すると、ここに振幅スペクトルが表示されます。\n"
+                         tr("FFT を実行するか「録音を開く...」で録音を開くと、ここにスペクトルが表示されます。\n"
                             "参照スペクトルのファイルを開いて重ねることもできます。"));
         painter.restore();
         return;
