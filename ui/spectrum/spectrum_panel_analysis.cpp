@@ -278,7 +278,9 @@ void SpectrumPanel::acceptReading(const PendingReading& done)
         lngShownSegment.reset();
     }
     if (!done.lngSegment) {
-        refreshSpectrogram();
+        // On a turn of its own: the spectrum and the spectrogram each take the window's thread for a
+        // few tens of milliseconds on a long recording, and the window redraws between them.
+        QTimer::singleShot(0, this, [this] { refreshSpectrogram(); });
     } else if (blnShowSegmentPage) {
         tabPages->setCurrentWidget(pgSpectrum);
     }

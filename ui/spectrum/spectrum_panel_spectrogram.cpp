@@ -98,7 +98,11 @@ void SpectrumPanel::refreshSpectrogram()
 {
     const std::shared_ptr<const engine::Spectrogram> spectrogram = lastReading ? lastReading->spectrogram : nullptr;
     if (pltSpectrogram->spectrogram() != spectrogram.get()) {
-        pltSpectrogram->setSpectrogram(spectrogram);
+        if (spectrogram) {
+            pltSpectrogram->setSpectrogram(spectrogram, lastReading->levels);
+        } else {
+            pltSpectrogram->setSpectrogram(nullptr);
+        }
     }
     const bool blnShown = spectrogram != nullptr;
     for (QWidget* control :

@@ -81,6 +81,8 @@ ViewReading readRecording(const ViewRecording& recording, const ViewSettings& se
     if (!reading.strFailure.empty() || reading.blnCancelled) {
         return reading;
     }
+    // Worked out here, where reading every cell keeps no window waiting.
+    reading.levels = engine::suggestedLevelRange(*spectrogram);
     reading.spectrogram = std::move(spectrogram);
     if (dblFirst.size() == lngBlock) {
         reading.dblFirstBlock = engine::classicBlockVolts(dblFirst, engine::computePI(), dblVoltsPerCount);

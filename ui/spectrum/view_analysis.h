@@ -5,6 +5,7 @@
 #include "engine/averaged_spectrum.h"
 #include "engine/recording.h"
 #include "engine/spectrogram.h"
+#include "engine/spectrogram_image.h"
 #include "platform/sound_files.h"
 #include "platform/text_files.h"
 
@@ -64,6 +65,7 @@ struct ViewReading
     engine::AverageFileResult average;                      // the averaged analysis in the settings' units
     std::vector<double> dblFirstBlock;                      // the first N samples' spectrum as the run writes it (V)
     std::shared_ptr<const engine::Spectrogram> spectrogram; // of every segment (a whole reading only)
+    engine::LevelRange levels;                              // the range suggested for its colours
     std::string strFailure;                                 // why nothing was read (a refusal or a failure), else empty
     bool blnCancelled = false;
 };
