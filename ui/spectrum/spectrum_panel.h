@@ -87,7 +87,8 @@ public:
     // The analysis settings as the group shows them; setting them starts a new reading where needed.
     ViewSettings settings() const;
     void setSettings(const ViewSettings& settings);
-    // Whether a reading is running, and stopping it (the view stays as it was).
+    // Whether a reading is running or its result is still being shown, and stopping it (the view stays
+    // as it was).
     bool analysing() const;
     void cancelAnalysis();
     // The recording the view analyses, if any.
@@ -293,6 +294,7 @@ private:
     ViewSettings lastReadingSettings; // what lastReading was read with
     QString strReadingNote;           // why the run's recording could not be read whole
     std::optional<PendingReading> pending;
+    bool blnSpectrogramDue = false; // a reading's spectrogram is yet to be shown (on the next turn)
     ShownSpectrum shown;
     std::optional<bool> blnLogBeforeLevels; // the logarithmic axis before dBV took it over
     std::vector<Reference> references;

@@ -164,7 +164,7 @@ void SpectrumPanel::showControlsOf(const ViewSettings& shownOnes)
 
 bool SpectrumPanel::analysing() const
 {
-    return pending.has_value();
+    return pending.has_value() || blnSpectrogramDue;
 }
 
 void SpectrumPanel::cancelAnalysis()
@@ -254,7 +254,9 @@ void SpectrumPanel::readingFinished()
         }
     }
     refreshAnalysisState();
-    emit analysisFinished();
+    if (!blnSpectrogramDue) {
+        emit analysisFinished();
+    }
 }
 
 void SpectrumPanel::acceptReading(const PendingReading& done)
@@ -280,7 +282,14 @@ void SpectrumPanel::acceptReading(const PendingReading& done)
     if (!done.lngSegment) {
         // On a turn of its own: the spectrum and the spectrogram each take the window's thread for a
         // few tens of milliseconds on a long recording, and the window redraws between them.
-        QTimer::singleShot(0, this, [this] { refreshSpectrogram(); });
+        blnSpectrogramDue = true;
+        QTimer::singleShot(0, this, [this] {
+            blnSpectrogramDue = false;
+            refreshSpectrogram();
+            if (!pending) {
+                emit analysisFinished(); // a reading started meanwhile tells of its own end
+            }
+        });
     } else if (blnShowSegmentPage) {
         tabPages->setCurrentWidget(pgSpectrum);
     }
