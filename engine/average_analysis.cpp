@@ -114,6 +114,16 @@ void writeMetricsFile(platform::TextFiles& files, const std::string& strPath, co
     });
 }
 
+// The converter figures of an average taken to half the rate; the spectrum then keeps its lines to
+// fs / 2.56, as without the figures.
+void takeFigures(const AverageRequest& request, AverageFileResult& result)
+{
+    result.figures = toneFiguresOf(result.average, result.lngSampFreq, request.dblMaxVolt / dblFullScaleCount,
+                                   request.dblMaxVolt, request.dblFundamentalHz);
+    result.average.dblPower.resize(static_cast<std::size_t>(spectrumLineCount(request.settings.lngNumSamp)));
+    result.average.settings.blnToHalfRate = false;
+}
+
 } // namespace
 
 std::string averageOutputName(platform::TextFiles& files, const std::string& strFileName)
@@ -201,11 +211,7 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
     result.dblDeltaFreq = dblMaxAnaFreq / (request.settings.lngNumSamp / dblPointsPerLine);
     const double dblVoltsPerCount = request.dblMaxVolt / dblFullScaleCount;
     if (request.blnMetrics) {
-        result.figures = toneFiguresOf(result.average, result.lngSampFreq, dblVoltsPerCount, request.dblMaxVolt,
-                                       request.dblFundamentalHz);
-        // The spectrum file keeps its lines to fs / 2.56, as without the figures.
-        result.average.dblPower.resize(static_cast<std::size_t>(spectrumLineCount(settings.lngNumSamp)));
-        result.average.settings.blnToHalfRate = false;
+        takeFigures(request, result);
     }
     result.dblValues = spectrumInUnits(result.average, request.units, result.lngSampFreq, dblVoltsPerCount);
     const std::string strName(std::string_view(strFileName).substr(strFileName.rfind(files.pathSeparator()) + 1));

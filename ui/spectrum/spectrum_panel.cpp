@@ -241,6 +241,7 @@ std::vector<QWidget*> SpectrumPanel::focusOrder() const
 void SpectrumPanel::showRun(const engine::RunSpectra& spectra)
 {
     run = spectra;
+    strReadingNote.clear();
     lngShownSegment.reset();
     segmentReading.reset();
     pltSpectrum->setCursorLine(std::nullopt);
@@ -248,7 +249,6 @@ void SpectrumPanel::showRun(const engine::RunSpectra& spectra)
         // Spectra without their recording: shown as they are, nothing to read again.
         viewRecording.reset();
         lastReading.reset();
-        strReadingNote.clear();
     } else {
         ViewRecording recording;
         recording.strPath = spectra.strFileName;

@@ -3,6 +3,7 @@
 #include "engine/analysis.h"
 #include "engine/analysis_parameters.h"
 #include "engine/peaks.h"
+#include "engine/recording_view.h"
 #include "engine/spectrum_csv.h"
 #include "engine/spectrum_units.h"
 #include "platform/platform_ui.h"
@@ -234,10 +235,12 @@ private:
     void startReading(PendingReading reading);
     void readingFinished();
     void acceptReading(const PendingReading& reading);
+    void takeWholeReading(const PendingReading& reading);
     void refuseReading(const PendingReading& reading);
     void showControlsOf(const ViewSettings& settings);
     void refreshAnalysisState();
     bool choosePart(const std::string& strPath, ViewRecording& candidate);
+    bool chooseColumn(const QString& strName, const engine::RecordingInfo& info, ViewRecording& candidate);
     bool takeFields(ViewRecording& candidate);
     void settingChanged();
     void cmdOpenRecording_Click();

@@ -263,35 +263,15 @@ void SpectrumPanel::acceptReading(const PendingReading& done)
 {
     const bool blnRescaled = done.settings.units != shownSettings.units;
     const bool blnNewRecording =
-        !viewRecording || viewRecording->strPath != done.recording.strPath || !(lastReading || !done.lngSegment);
+        !done.lngSegment && (!viewRecording || !lastReading || viewRecording->strPath != done.recording.strPath);
     if (done.lngSegment) {
         segmentReading = done.result;
         lngShownSegment = done.lngSegment;
-    } else {
-        if (run && run->strFileName != done.recording.strPath) {
-            run.reset(); // a recording opened in the view takes the run's place
+        if (blnShowSegmentPage) {
+            tabPages->setCurrentWidget(pgSpectrum);
         }
-        viewRecording = done.recording;
-        viewRecording->strSource = done.result->average.strSource;
-        viewRecording->lngSamplesKnown = done.result->average.average.lngSamples;
-        lastReading = done.result;
-        lastReadingSettings = done.settings;
-        segmentReading.reset();
-        lngShownSegment.reset();
-    }
-    if (!done.lngSegment) {
-        // On a turn of its own: the spectrum and the spectrogram each take the window's thread for a
-        // few tens of milliseconds on a long recording, and the window redraws between them.
-        blnSpectrogramDue = true;
-        QTimer::singleShot(0, this, [this] {
-            blnSpectrogramDue = false;
-            refreshSpectrogram();
-            if (!pending) {
-                emit analysisFinished(); // a reading started meanwhile tells of its own end
-            }
-        });
-    } else if (blnShowSegmentPage) {
-        tabPages->setCurrentWidget(pgSpectrum);
+    } else {
+        takeWholeReading(done);
     }
     blnShowSegmentPage = false;
     const ShownSpectrum before = shown;
@@ -306,6 +286,32 @@ void SpectrumPanel::acceptReading(const PendingReading& done)
     }
     refreshPeakTable();
     refreshCursorText();
+}
+
+// A reading of the whole recording becomes the view's: its average, its first block and, on the next
+// turn, its spectrogram.
+void SpectrumPanel::takeWholeReading(const PendingReading& done)
+{
+    if (run && run->strFileName != done.recording.strPath) {
+        run.reset(); // a recording opened in the view takes the run's place
+    }
+    viewRecording = done.recording;
+    viewRecording->strSource = done.result->average.strSource;
+    viewRecording->lngSamplesKnown = done.result->average.average.lngSamples;
+    lastReading = done.result;
+    lastReadingSettings = done.settings;
+    segmentReading.reset();
+    lngShownSegment.reset();
+    // On a turn of its own: the spectrum and the spectrogram each take the window's thread for a few
+    // tens of milliseconds on a long recording, and the window redraws between them.
+    blnSpectrogramDue = true;
+    QTimer::singleShot(0, this, [this] {
+        blnSpectrogramDue = false;
+        refreshSpectrogram();
+        if (!pending) {
+            emit analysisFinished(); // a reading started meanwhile tells of its own end
+        }
+    });
 }
 
 void SpectrumPanel::refuseReading(const PendingReading& done)

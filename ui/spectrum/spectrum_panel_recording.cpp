@@ -86,6 +86,11 @@ bool SpectrumPanel::choosePart(const std::string& strPath, ViewRecording& candid
         }
         return true;
     }
+    return chooseColumn(strName, info, candidate);
+}
+
+bool SpectrumPanel::chooseColumn(const QString& strName, const engine::RecordingInfo& info, ViewRecording& candidate)
+{
     int intColumn = 1;
     if (info.lngColumns > 1) {
         std::vector<QString> strHeadings;

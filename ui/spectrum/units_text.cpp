@@ -4,7 +4,9 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace kestrix::ui {
 
@@ -21,58 +23,38 @@ constexpr int intReadableDigits = 4;
 
 UnitsTexts unitsTexts(engine::SpectrumUnits units)
 {
+    struct Texts
+    {
+        engine::SpectrumUnits units;
+        const char* strChoice;
+        const char* strLegend;
+        const char* strFile;
+        const char* strAxis;
+        const char* strLogAxis;
+        const char* strDb;
+        double dblDbPerDecade;
+    };
     using engine::SpectrumUnits;
-    switch (units) {
-    case SpectrumUnits::Pp:
-        return {tr("V p-p（ピーク間）"),
-                QStringLiteral("V p-p"),
-                QStringLiteral("V"),
-                tr("振幅 [V]"),
-                tr("振幅 [dBV]"),
-                QStringLiteral("dBV"),
-                20.0};
-    case SpectrumUnits::Peak:
-        return {tr("V ピーク"),
-                QStringLiteral("V peak"),
-                QStringLiteral("V peak"),
-                tr("振幅 [V peak]"),
-                tr("振幅 [dB re 1 V peak]"),
-                QStringLiteral("dB"),
-                20.0};
-    case SpectrumUnits::Rms:
-        return {tr("V rms（実効値）"),
-                QStringLiteral("V rms"),
-                QStringLiteral("V rms"),
-                tr("実効値 [V rms]"),
-                tr("実効値 [dBV]"),
-                QStringLiteral("dBV"),
-                20.0};
-    case SpectrumUnits::DbV:
-        return {tr("dBV（実効値のレベル）"),
-                QStringLiteral("dBV"),
-                QStringLiteral("dBV"),
-                tr("レベル [dBV]"),
-                tr("レベル [dBV]"),
-                QStringLiteral("dBV"),
-                20.0};
-    case SpectrumUnits::Psd:
-        return {tr("V²/Hz（パワースペクトル密度）"),
-                QStringLiteral("V²/Hz"),
-                QStringLiteral("V^2/Hz"),
-                tr("PSD [V²/Hz]"),
-                tr("PSD [dB re 1 V²/Hz]"),
-                QStringLiteral("dB re 1 V²/Hz"),
-                10.0};
-    case SpectrumUnits::Asd:
-        return {tr("V/√Hz（振幅スペクトル密度）"),
-                QStringLiteral("V/√Hz"),
-                QStringLiteral("V/sqrt(Hz)"),
-                tr("ASD [V/√Hz]"),
-                tr("ASD [dB re 1 V/√Hz]"),
-                QStringLiteral("dB re 1 V/√Hz"),
-                20.0};
-    }
-    return unitsTexts(SpectrumUnits::Pp);
+    static constexpr Texts texts[] = {
+        {SpectrumUnits::Pp, "V p-p（ピーク間）", "V p-p", "V", "振幅 [V]", "振幅 [dBV]", "dBV", 20.0},
+        {SpectrumUnits::Peak, "V ピーク", "V peak", "V peak", "振幅 [V peak]", "振幅 [dB re 1 V peak]", "dB", 20.0},
+        {SpectrumUnits::Rms, "V rms（実効値）", "V rms", "V rms", "実効値 [V rms]", "実効値 [dBV]", "dBV", 20.0},
+        {SpectrumUnits::DbV, "dBV（実効値のレベル）", "dBV", "dBV", "レベル [dBV]", "レベル [dBV]", "dBV", 20.0},
+        {SpectrumUnits::Psd, "V²/Hz（パワースペクトル密度）", "V²/Hz", "V^2/Hz", "PSD [V²/Hz]", "PSD [dB re 1 V²/Hz]",
+         "dB re 1 V²/Hz", 10.0},
+        {SpectrumUnits::Asd, "V/√Hz（振幅スペクトル密度）", "V/√Hz", "V/sqrt(Hz)", "ASD [V/√Hz]", "ASD [dB re 1 V/√Hz]",
+         "dB re 1 V/√Hz", 20.0},
+    };
+    const Texts* found =
+        std::find_if(std::begin(texts), std::end(texts), [&](const Texts& entry) { return entry.units == units; });
+    const Texts& entry = found == std::end(texts) ? texts[0] : *found;
+    return {tr(entry.strChoice),
+            QString::fromUtf8(entry.strLegend),
+            QString::fromUtf8(entry.strFile),
+            tr(entry.strAxis),
+            tr(entry.strLogAxis),
+            QString::fromUtf8(entry.strDb),
+            entry.dblDbPerDecade};
 }
 
 QString windowKindTitle(engine::WindowKind window)
