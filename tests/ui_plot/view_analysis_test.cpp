@@ -3,6 +3,7 @@
 // front end's own file, cancel and refused recordings leaving the view as it was, references written in
 // other units.
 #include "engine/number_text.h"
+#include "engine/spectrogram_image.h"
 #include "engine/spectrum_csv.h"
 #include "engine/wave.h"
 #include "platform/sndfile/sndfile_sound_files.h"
@@ -16,6 +17,8 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QImage>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -209,20 +212,27 @@ TEST_F(ViewAnalysisTest, FlatTopPlotsAnOffLineTonesLevelWithin002DbOfItsTruth)
     choose("cboWindow", static_cast<int>(engine::WindowKind::FlatTop));
     EXPECT_TRUE(panel.plot().traces().front().strName.contains(QStringLiteral("フラットトップ")))
         << panel.plot().traces().front().strName.toStdString();
+    // The densities of a tone: its power over the flat top's noise bandwidth (3.7702 lines of 1 Hz).
+    const double dblBandwidth = 3.77021 * 1.0;
+    const double dblRms = dblTruth / std::sqrt(2.0);
     const struct
     {
         engine::SpectrumUnits units;
         double dblTruth;
-    } truths[] = {{engine::SpectrumUnits::Peak, dblTruth},
-                  {engine::SpectrumUnits::Pp, 2 * dblTruth},
-                  {engine::SpectrumUnits::Rms, dblTruth / std::sqrt(2.0)},
-                  {engine::SpectrumUnits::DbV, 20 * std::log10(dblTruth / std::sqrt(2.0))}};
+        double dblDbPerDecade;
+    } truths[] = {{engine::SpectrumUnits::Peak, dblTruth, 20.0},
+                  {engine::SpectrumUnits::Pp, 2 * dblTruth, 20.0},
+                  {engine::SpectrumUnits::Rms, dblRms, 20.0},
+                  {engine::SpectrumUnits::DbV, 20 * std::log10(dblRms), 0.0},
+                  {engine::SpectrumUnits::Psd, dblRms * dblRms / dblBandwidth, 10.0},
+                  {engine::SpectrumUnits::Asd, dblRms / std::sqrt(dblBandwidth), 20.0}};
     for (const auto& truth : truths) {
         SCOPED_TRACE(std::string(engine::unitsName(truth.units)));
         choose("cboUnits", static_cast<int>(truth.units));
         const double dblShown = shownAt(100);
-        const double dblError = truth.units == engine::SpectrumUnits::DbV ? dblShown - truth.dblTruth
-                                                                          : 20 * std::log10(dblShown / truth.dblTruth);
+        const double dblError = truth.dblDbPerDecade == 0.0
+                                    ? dblShown - truth.dblTruth
+                                    : truth.dblDbPerDecade * std::log10(dblShown / truth.dblTruth);
         EXPECT_LT(std::fabs(dblError), 0.02);
         // The peak table finds the tone and estimates it between the lines.
         ASSERT_FALSE(panel.peaks().empty());
@@ -371,6 +381,39 @@ TEST_F(ViewAnalysisTest, ABadRecordingIsRefusedAndChangesNothing)
         EXPECT_EQ(panel.shownValues(), dblBefore);
         EXPECT_EQ(panel.recording()->strPath, dir.file("good.csv"));
     }
+}
+
+// The averaged file is saved only of an average, never over the recording; the spectrogram's colour
+// range refuses a floor above its top; its picture is a PNG of at least 640 x 400 pixels.
+TEST_F(ViewAnalysisTest, SavesRefuseWhatTheyCannotWriteAndTheSpectrogramSavesItsPicture)
+{
+    const std::string strRecording = writeCounts("rec.csv", toneCounts(16384, 1024, 100.0, 5000, 20.0));
+    open(strRecording);
+    choose("cboAveraging", static_cast<int>(ViewAveraging::SingleBlock));
+    EXPECT_FALSE(panel.saveAverage(dir.file("block.csv")));
+    choose("cboAveraging", static_cast<int>(ViewAveraging::Mean));
+    const std::string strBefore = testing::readBytes(strRecording);
+    EXPECT_FALSE(panel.saveAverage(strRecording));
+    EXPECT_EQ(testing::readBytes(strRecording), strBefore);
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_TRUE(panel.saveAverage(dir.file("average.csv")));
+
+    auto* spnTop = panel.findChild<QDoubleSpinBox*>(QStringLiteral("spnLevelTop"));
+    auto* spnFloor = panel.findChild<QDoubleSpinBox*>(QStringLiteral("spnLevelFloor"));
+    ASSERT_TRUE(spnTop && spnFloor && spnTop->isEnabled());
+    const engine::LevelRange before = panel.spectrogramPlot().levelRange();
+    spnFloor->setValue(before.dblTop + 10.0);
+    EXPECT_EQ(panel.spectrogramPlot().levelRange().dblFloor, before.dblFloor) << "a floor above the top";
+    EXPECT_EQ(spnFloor->value(), before.dblFloor) << "the box shows the range in force";
+    spnFloor->setValue(before.dblTop - 30.0);
+    EXPECT_EQ(panel.spectrogramPlot().levelRange().dblFloor, before.dblTop - 30.0);
+
+    const QString strPng = QString::fromStdString(dir.file("sgram.png"));
+    ASSERT_TRUE(panel.saveSpectrogramImage(strPng));
+    QImage picture;
+    ASSERT_TRUE(picture.load(strPng, "PNG"));
+    EXPECT_GE(picture.width(), 640);
+    EXPECT_GE(picture.height(), 400);
 }
 
 // A reference written in other units is carried into the view's units and labelled so: the averaged
