@@ -14,7 +14,7 @@ namespace kestrix::ui {
 namespace {
 
 constexpr int lngPanelStartWidth = 1000; // px: the plot, and the analysis group beside it
-constexpr int lngStartMinHeight = 640;   // px: the plot above the peak table
+constexpr int lngStartMinHeight = 760;   // px: the plot above the peak table
 constexpr int lngPanelMargin = 6;        // px around the view
 constexpr int lngViewMinWidth = 260;     // px: the smallest window still shows a usable piece of the view
 // Room for the window frame, which is not known before the window is shown: a title bar and borders.

@@ -296,7 +296,6 @@ void SpectrumPanel::takeWholeReading(const PendingReading& done)
         run.reset(); // a recording opened in the view takes the run's place
     }
     viewRecording = done.recording;
-    viewRecording->strSource = done.result->average.strSource;
     viewRecording->lngSamplesKnown = done.result->average.average.lngSamples;
     lastReading = done.result;
     lastReadingSettings = done.settings;
@@ -344,10 +343,13 @@ void SpectrumPanel::refreshAnalysisState()
     if (!viewRecording) {
         strText = tr("録音：なし（FFT を実行するか、録音を開いてください）");
     } else {
-        const QString strSource = viewRecording->strSource.empty()
-                                      ? QFileInfo(fromUtf8(viewRecording->strPath)).fileName()
-                                      : fromUtf8(viewRecording->strSource);
-        strText = tr("録音：%1").arg(strSource);
+        strText = tr("録音：%1").arg(QFileInfo(fromUtf8(viewRecording->strPath)).fileName());
+        const engine::RecordingChoice& choice = viewRecording->choice;
+        if (choice.column) {
+            strText += tr("（列 %1）").arg(choice.column->lngNumber);
+        } else if (choice.lngChannel) {
+            strText += tr("（チャンネル %1）").arg(*choice.lngChannel);
+        }
         if (lastReading) {
             const engine::AverageFileResult& result = lastReading->average;
             strText += tr("\n%1 Hz、N = %2、±%3 V\n%4 サンプル、%5 区間")

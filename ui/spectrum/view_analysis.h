@@ -50,7 +50,6 @@ struct ViewRecording
     std::int32_t lngSampFreq = 1024;  // Hz, for text; a sound file's own replaces it when read
     std::int32_t lngNumSamp = 1024;   // segment length N
     double dblMaxVolt = 5.0;          // V, the converter's input range
-    std::string strSource;            // the file name and what of it is read, once read
     std::int64_t lngSamplesKnown = 0; // its length from an earlier reading, else 0 (lays out the spectrogram)
 };
 
