@@ -1,7 +1,11 @@
 #include "source_chooser.h"
 
 #include <QCoreApplication>
-#include <QInputDialog>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QVBoxLayout>
 
 namespace kestrix::ui {
 
@@ -16,18 +20,31 @@ QString tr(const char* strText)
 std::optional<int> chooseEntry(QWidget* parent, const QString& strTitle, const QString& strLabel,
                                const QStringList& strEntries)
 {
-    QInputDialog dialog(parent);
+    QDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("dlgRecordingPart"));
     dialog.setWindowTitle(strTitle);
-    dialog.setLabelText(strLabel);
-    dialog.setComboBoxItems(strEntries);
-    dialog.setComboBoxEditable(false);
-    dialog.setOption(QInputDialog::UseListViewForComboBoxItems);
-    if (dialog.exec() != QDialog::Accepted) {
+    auto* lblQuestion = new QLabel(strLabel, &dialog);
+    lblQuestion->setWordWrap(true);
+    auto* lstEntries = new QListWidget(&dialog);
+    lstEntries->setObjectName(QStringLiteral("lstRecordingParts"));
+    lstEntries->setAccessibleName(strTitle);
+    lstEntries->addItems(strEntries);
+    lstEntries->setCurrentRow(0);
+    lblQuestion->setBuddy(lstEntries);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    // A double click or Enter on an entry takes it.
+    QObject::connect(lstEntries, &QListWidget::itemActivated, &dialog, &QDialog::accept);
+    auto* layDialog = new QVBoxLayout(&dialog);
+    layDialog->addWidget(lblQuestion);
+    layDialog->addWidget(lstEntries);
+    layDialog->addWidget(buttons);
+    lstEntries->setFocus();
+    if (dialog.exec() != QDialog::Accepted || lstEntries->currentRow() < 0) {
         return std::nullopt;
     }
-    const auto intIndex = static_cast<int>(strEntries.indexOf(dialog.textValue()));
-    return intIndex < 0 ? std::nullopt : std::optional<int>(intIndex + 1);
+    return lstEntries->currentRow() + 1;
 }
 
 } // namespace
