@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Screenshots of the spectrum view's analysis in the real window under a virtual X server, driven by
-# the keyboard as a user would: the bundled recording's single block as the FFT run writes it
-# (docs/view-single.png) and its average over the whole recording (docs/view-average.png), both at 4096
-# points on the logarithmic axis; and the spectrogram of the run-up recording opened with Ctrl+R
-# (docs/view-spectrogram.png). Needs Xvfb and xdotool; pictures are taken with kestrix_screen_grab.
+# Screenshots of the real window under a virtual X server, driven by the keyboard as a user would: at
+# start-up and after a run on the bundled recording (docs/window.png, docs/window-run.png); the
+# spectrogram of the run-up recording opened with Ctrl+R (docs/view-spectrogram.png); the bundled
+# recording's single block as the FFT run writes it (docs/view-single.png) and its average over the
+# whole recording (docs/view-average.png), both at 4096 points on the logarithmic axis. Needs Xvfb and
+# xdotool; the pictures are taken with kestrix_screen_grab (no other grabbing tool needed).
 # Usage: scripts/view_screenshots.sh [BUILD_DIR] [OUTPUT_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,7 +28,7 @@ while [ -e "/tmp/.X11-unix/X$display_number" ] || [ -e "/tmp/.X$display_number-l
     display_number=$((display_number + 1))
 done
 export DISPLAY=":$display_number"
-Xvfb "$DISPLAY" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb "$DISPLAY" -screen 0 1600x1000x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb_pid=$!
 app_pid=""
 work=$(mktemp -d)
@@ -85,6 +86,22 @@ shot() {
 }
 
 mkdir -p "$output"
+# The window at start-up, and after a run on the bundled recording at the start-up values; Enter
+# starts FFT (it has the focus), takes the typed path, and closes the elapsed-time and completion
+# messages.
+start_app
+shot window.png
+keys Return
+sleep 1.5
+xdotool type --delay 10 "$work/motor.csv"
+keys Return
+sleep 2
+keys Return
+sleep 1
+keys Return
+shot window-run.png
+stop_app
+
 # The run-up recording at the start-up values (1024 Hz, 1024 points), then the spectrogram page.
 start_app
 keys ctrl+r
