@@ -152,6 +152,22 @@ TEST_F(ViewAnalysisTest, CancelLeavesThePreviousPicture)
     EXPECT_TRUE(ui.messages.empty()) << ui.messages.front().strText;
 }
 
+// A setting changed while a recording is being opened applies to that recording, not to the one shown.
+TEST_F(ViewAnalysisTest, ASettingChangedWhileARecordingOpensAppliesToIt)
+{
+    open(writeCounts("shown.csv", toneCounts(8192, 1024, 200.0, 5000, 10.0)));
+    const std::string strOpening = writeCounts("opening.csv", toneCounts(2'000'000, 1024, 50.0, 5000, 10.0));
+    ASSERT_TRUE(panel.openRecording(strOpening));
+    ASSERT_TRUE(panel.analysing());
+    choose("cboWindow", static_cast<int>(engine::WindowKind::FlatTop));
+    EXPECT_EQ(panel.recording()->strPath, strOpening);
+    EXPECT_EQ(panel.settings().window, engine::WindowKind::FlatTop);
+    EXPECT_TRUE(panel.plot().traces().front().strName.contains(QStringLiteral("フラットトップ")));
+    ASSERT_FALSE(panel.peaks().empty());
+    EXPECT_EQ(panel.peaks().front().lngLine, 50);
+    EXPECT_TRUE(ui.messages.empty());
+}
+
 // Recordings that cannot be read are refused with a message naming the trouble; the view keeps what
 // it showed.
 TEST_F(ViewAnalysisTest, ABadRecordingIsRefusedAndChangesNothing)

@@ -186,12 +186,18 @@ void SpectrumPanel::settingChanged()
         pending->settings = wanted; // the reading under way serves these settings too
         return;
     }
+    // A recording being opened is read again with the new settings; otherwise the one shown.
+    std::optional<ViewRecording> target = viewRecording;
     if (pending) {
+        if (!pending->lngSegment) {
+            target = pending->recording;
+        }
         job->cancel();
         pending.reset();
     }
-    if (viewRecording && !(lastReading && wanted.sameReading(lastReadingSettings))) {
-        startReading({*viewRecording, wanted, std::nullopt, nullptr});
+    const bool blnSameRecording = viewRecording && target && sameRecording(*target, *viewRecording);
+    if (target && !(blnSameRecording && lastReading && wanted.sameReading(lastReadingSettings))) {
+        startReading({*target, wanted, std::nullopt, nullptr});
         refreshAnalysisState();
         return;
     }

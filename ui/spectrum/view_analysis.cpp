@@ -38,6 +38,17 @@ ViewReading runReading(const ViewRecording& recording, const engine::AverageRequ
 
 } // namespace
 
+bool sameRecording(const ViewRecording& a, const ViewRecording& b)
+{
+    const auto sameColumn = [](const std::optional<engine::ColumnChoice>& x,
+                               const std::optional<engine::ColumnChoice>& y) {
+        return x.has_value() == y.has_value() && (!x || (x->lngNumber == y->lngNumber && x->strName == y->strName));
+    };
+    return a.strPath == b.strPath && sameColumn(a.choice.column, b.choice.column) &&
+           a.choice.lngChannel == b.choice.lngChannel && a.lngSampFreq == b.lngSampFreq &&
+           a.lngNumSamp == b.lngNumSamp && a.dblMaxVolt == b.dblMaxVolt;
+}
+
 engine::AverageRequest averageRequest(const ViewRecording& recording, const ViewSettings& settings)
 {
     engine::AverageRequest request;

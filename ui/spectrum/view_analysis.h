@@ -53,6 +53,9 @@ struct ViewRecording
     std::int64_t lngSamplesKnown = 0; // its length from an earlier reading, else 0 (lays out the spectrogram)
 };
 
+// Whether two recordings are the same part of the same file read the same way.
+bool sameRecording(const ViewRecording& a, const ViewRecording& b);
+
 // The request of the averaged analysis for these settings (mean in single-block mode, which reads the
 // same segments).
 engine::AverageRequest averageRequest(const ViewRecording& recording, const ViewSettings& settings);
