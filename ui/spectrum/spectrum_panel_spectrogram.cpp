@@ -55,10 +55,12 @@ void SpectrumPanel::createSpectrogramPage()
     pltSpectrogram->setToolTip(strHelp);
     pltSpectrogram->setAccessibleDescription(strHelp);
     pltSpectrogram->installEventFilter(this);
-    auto* lblFloor = new QLabel(tr("色の範囲：下限"), pgSpectrogram);
+    auto* lblFloor = new QLabel(tr("色の範囲：下限(&F)"), pgSpectrogram);
+    lblFloor->setObjectName(QStringLiteral("lblLevelFloor"));
     spnLevelFloor = levelBox(pgSpectrogram, "spnLevelFloor", tr("色の範囲の下限"));
     lblFloor->setBuddy(spnLevelFloor);
-    auto* lblTop = new QLabel(tr("上限"), pgSpectrogram);
+    auto* lblTop = new QLabel(tr("上限(&T)"), pgSpectrogram);
+    lblTop->setObjectName(QStringLiteral("lblLevelTop"));
     spnLevelTop = levelBox(pgSpectrogram, "spnLevelTop", tr("色の範囲の上限"));
     lblTop->setBuddy(spnLevelTop);
     cmdAutoLevels = named(new QPushButton(tr("自動"), pgSpectrogram), "cmdAutoLevels", tr("色の範囲を自動で決める"));
