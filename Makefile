@@ -64,6 +64,7 @@ bench: deps
 	$(BUILD)/bench/kestrix_bench
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/kestrix_plot_bench --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/kestrix_spectrogram_bench --repetitions 3
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/kestrix_view_bench --repetitions 3
 
 # Each parser's fuzz harness for FUZZ_SECONDS (clang, libFuzzer, AddressSanitizer and
 # UndefinedBehaviorSanitizer), one after the other; inputs that add coverage join tests/fuzz/corpus/.

@@ -1,5 +1,6 @@
 #include "platform/clock.h"
 #include "platform/qt/qt_platform_ui.h"
+#include "platform/sndfile/sndfile_sound_files.h"
 #include "platform/std/std_text_files.h"
 #include "ui/kestrix_window.h"
 #include "ui/qt_translations.h"
@@ -21,7 +22,8 @@ int main(int argc, char** argv)
     kestrix::platform::QtPlatformUi ui;
     kestrix::platform::StdTextFiles files;
     kestrix::platform::SystemClock clock;
-    kestrix::ui::KestrixWindow window(ui, files, clock);
+    kestrix::platform::SndfileSoundFiles sounds;
+    kestrix::ui::KestrixWindow window(ui, files, clock, sounds);
     ui.setParentWindow(&window);
     window.show();
     return QApplication::exec();

@@ -114,6 +114,9 @@ RunSpectra spectraInVolts(const RunGeometry& geometry, const AnalysisParameters&
     }
     spectra.dblLowFreq = params.dblLowFreq;
     spectra.dblHighFreq = params.dblHighFreq;
+    spectra.lngSampFreq = params.lngSampFreq;
+    spectra.lngNumSamp = geometry.lngNumSamp;
+    spectra.dblMaxVolt = params.dblMaxVolt;
     return spectra;
 }
 
@@ -243,6 +246,7 @@ AnalysisResult analyseFile(const AnalysisParameters& params, const std::string& 
     }
     if (blnSpectra) {
         result.spectra = spectraInVolts(geometry, params, strBaseName, arrays);
+        result.spectra.strFileName = strFileName;
     }
     return result;
 }

@@ -18,7 +18,11 @@ namespace kestrix::engine {
 // The spectra of a run, in volts, as written to its files (for display).
 struct RunSpectra
 {
+    std::string strFileName; // the recording analysed
     std::string strBaseName;
+    std::int32_t lngSampFreq = 0; // Hz, as the run took it
+    std::int32_t lngNumSamp = 0;  // points
+    double dblMaxVolt = 0.0;      // V, the input range
     double dblDeltaFreq = 0.0;
     std::vector<double> dblVolts;     // the spectrum file's amplitudes
     std::vector<double> dblBandVolts; // the band spectrum file's, empty with the band off

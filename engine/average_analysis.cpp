@@ -6,6 +6,9 @@
 #include "platform/failure.h"
 #include "spectrum.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace kestrix::engine {
 
 namespace {
@@ -36,20 +39,40 @@ void refuseOutputOverInput(platform::TextFiles& files, const std::string& strOut
     }
 }
 
-// Streams the recording through the averager; the refusal met on the way, if any.
-std::string averageStream(platform::SampleStream& stream, SpectrumAverager& averager)
+// Streams the recording through the averager, the part the request names: the refusal met on the way,
+// if any; blnCancelled when the progress handler stopped it.
+std::string averageStream(platform::SampleStream& stream, SpectrumAverager& averager, const AverageRequest& request,
+                          const AverageHooks& hooks, bool& blnCancelled)
 {
     std::vector<double> dblChunk(lngChunkSamples);
-    for (;;) {
-        const std::size_t lngRead = stream.readCounts(dblChunk);
-        averager.addSamples(std::span<const double>(dblChunk).first(lngRead));
-        if (lngRead < dblChunk.size()) {
+    std::int64_t lngRead = 0; // samples read, those passed over included
+    const std::int64_t lngEnd = request.lngTakeSamples > 0 ? request.lngSkipSamples + request.lngTakeSamples
+                                                           : std::numeric_limits<std::int64_t>::max();
+    while (lngRead < lngEnd) {
+        const auto lngWanted = static_cast<std::size_t>(
+            std::min<std::int64_t>(static_cast<std::int64_t>(dblChunk.size()), lngEnd - lngRead));
+        const std::size_t lngGot = stream.readCounts(std::span<double>(dblChunk).first(lngWanted));
+        // The samples of this block that lie within the part averaged.
+        const auto lngFrom = static_cast<std::size_t>(
+            std::clamp<std::int64_t>(request.lngSkipSamples - lngRead, 0, static_cast<std::int64_t>(lngGot)));
+        const std::span<const double> dblTaken = std::span<const double>(dblChunk).subspan(lngFrom, lngGot - lngFrom);
+        lngRead += static_cast<std::int64_t>(lngGot);
+        averager.addSamples(dblTaken);
+        if (hooks.onSamples && !dblTaken.empty()) {
+            hooks.onSamples(dblTaken);
+        }
+        if (hooks.onProgress && !hooks.onProgress(lngRead, stream.shareRead())) {
+            blnCancelled = true;
+            return {};
+        }
+        if (lngGot < lngWanted) {
             std::string strRefusal = stream.refusal();
-            if (!strRefusal.empty() || lngRead == 0) {
+            if (!strRefusal.empty() || lngGot == 0) {
                 return strRefusal;
             }
         }
     }
+    return {};
 }
 
 void writeMetricsFile(platform::TextFiles& files, const std::string& strPath, const AverageRequest& request,
@@ -65,14 +88,14 @@ void writeMetricsFile(platform::TextFiles& files, const std::string& strPath, co
     });
 }
 
-void writeAverageFile(platform::TextFiles& files, const std::string& strPath, const AverageFileResult& result)
+// The converter figures of an average taken to half the rate; the spectrum then keeps its lines to
+// fs / 2.56, as without the figures.
+void takeFigures(const AverageRequest& request, AverageFileResult& result)
 {
-    OutputBuffer buffer;
-    writeTextFile(files, strPath, [&](platform::TextWriter& writer) {
-        writer.writeLine(result.strHeading);
-        writeSpectrumCsv(writer, buffer, static_cast<std::int32_t>(result.dblValues.size()), result.dblDeltaFreq, 1.0,
-                         result.dblValues);
-    });
+    result.figures = toneFiguresOf(result.average, result.lngSampFreq, request.dblMaxVolt / dblFullScaleCount,
+                                   request.dblMaxVolt, request.dblFundamentalHz);
+    result.average.dblPower.resize(static_cast<std::size_t>(spectrumLineCount(request.settings.lngNumSamp)));
+    result.average.settings.blnToHalfRate = false;
 }
 
 } // namespace
@@ -115,16 +138,21 @@ std::string averageHeading(const AverageRequest& request, const AveragedPower& a
     return strHeading;
 }
 
-AverageFileResult analyseAverage(const AverageRequest& request, const std::string& strFileName,
-                                 platform::TextFiles& files, platform::SoundFiles& sounds, double dblPI,
-                                 const SegmentHandler& onSegment)
+void writeAverageSpectrum(platform::TextFiles& files, const std::string& strPath, const AverageFileResult& result)
+{
+    OutputBuffer buffer;
+    writeTextFile(files, strPath, [&](platform::TextWriter& writer) {
+        writer.writeLine(result.strHeading);
+        writeSpectrumCsv(writer, buffer, static_cast<std::int32_t>(result.dblValues.size()), result.dblDeltaFreq, 1.0,
+                         result.dblValues);
+    });
+}
+
+AverageFileResult averageRecording(const AverageRequest& request, const std::string& strFileName,
+                                   platform::TextFiles& files, platform::SoundFiles& sounds, double dblPI,
+                                   const AverageHooks& hooks)
 {
     AverageFileResult result;
-    const std::string strOutput = averageOutputName(files, strFileName);
-    refuseOutputOverInput(files, strOutput, strFileName);
-    if (request.blnMetrics) {
-        refuseOutputOverInput(files, metricsOutputName(files, strFileName), strFileName);
-    }
     RecordingOpening opening = openRecording(files, sounds, strFileName, request.choice);
     if (!opening.stream) {
         result.strRefusal = opening.strRefusal;
@@ -141,9 +169,9 @@ AverageFileResult analyseAverage(const AverageRequest& request, const std::strin
     }
     AverageSettings settings = request.settings;
     settings.blnToHalfRate = request.blnMetrics;
-    SpectrumAverager averager(settings, dblPI, onSegment);
-    result.strRefusal = averageStream(*opening.stream, averager);
-    if (!result.strRefusal.empty()) {
+    SpectrumAverager averager(settings, dblPI, hooks.onSegment);
+    result.strRefusal = averageStream(*opening.stream, averager, request, hooks, result.blnCancelled);
+    if (!result.strRefusal.empty() || result.blnCancelled) {
         return result;
     }
     result.average = averager.finish();
@@ -157,18 +185,32 @@ AverageFileResult analyseAverage(const AverageRequest& request, const std::strin
     result.dblDeltaFreq = dblMaxAnaFreq / (request.settings.lngNumSamp / dblPointsPerLine);
     const double dblVoltsPerCount = request.dblMaxVolt / dblFullScaleCount;
     if (request.blnMetrics) {
-        result.figures = toneFiguresOf(result.average, result.lngSampFreq, dblVoltsPerCount, request.dblMaxVolt,
-                                       request.dblFundamentalHz);
-        // The spectrum file keeps its lines to fs / 2.56, as without the figures.
-        result.average.dblPower.resize(static_cast<std::size_t>(spectrumLineCount(settings.lngNumSamp)));
-        result.average.settings.blnToHalfRate = false;
+        takeFigures(request, result);
     }
     result.dblValues = spectrumInUnits(result.average, request.units, result.lngSampFreq, dblVoltsPerCount);
     const std::string strName(std::string_view(strFileName).substr(strFileName.rfind(files.pathSeparator()) + 1));
     const std::string strDescription = opening.stream->sourceDescription();
-    result.strHeading = averageHeading(request, result.average, result.lngSampFreq,
-                                       strDescription.empty() ? strName : strName + " " + strDescription);
-    writeAverageFile(files, strOutput, result);
+    result.strSource = strDescription.empty() ? strName : strName + " " + strDescription;
+    result.strHeading = averageHeading(request, result.average, result.lngSampFreq, result.strSource);
+    return result;
+}
+
+AverageFileResult analyseAverage(const AverageRequest& request, const std::string& strFileName,
+                                 platform::TextFiles& files, platform::SoundFiles& sounds, double dblPI,
+                                 const SegmentHandler& onSegment)
+{
+    const std::string strOutput = averageOutputName(files, strFileName);
+    refuseOutputOverInput(files, strOutput, strFileName);
+    if (request.blnMetrics) {
+        refuseOutputOverInput(files, metricsOutputName(files, strFileName), strFileName);
+    }
+    AverageHooks hooks;
+    hooks.onSegment = onSegment;
+    AverageFileResult result = averageRecording(request, strFileName, files, sounds, dblPI, hooks);
+    if (!result.analysed()) {
+        return result;
+    }
+    writeAverageSpectrum(files, strOutput, result);
     result.strWritten = strOutput;
     if (result.figures) {
         result.strMetricsWritten = metricsOutputName(files, strFileName);

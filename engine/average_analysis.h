@@ -7,7 +7,9 @@
 #include "tone_figures.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,27 @@ struct AverageRequest
     RecordingChoice choice;
     bool blnMetrics = false;                // also the converter figures, in a file of their own
     std::optional<double> dblFundamentalHz; // the figures' fundamental; the highest line when not given
+    // A part of the recording only: the first lngSkipSamples samples read and passed over, then at most
+    // lngTakeSamples (0: all the rest) averaged. The whole recording by default.
+    std::int64_t lngSkipSamples = 0;
+    std::int64_t lngTakeSamples = 0;
+};
+
+// Told of the reading as it goes, after every block: the samples read so far (those passed over
+// included) and, where the stream knows its length, the share read (0 to 1). Returning false stops the
+// analysis: its result is then cancelled.
+using ReadProgress = std::function<bool(std::int64_t lngSamples, std::optional<double> dblShare)>;
+
+// Told of the averaged samples in the order read, in counts; the span is valid during the call only.
+using SampleHandler = std::function<void(std::span<const double> dblCounts)>;
+
+// What an analysis tells its caller while it runs (each may be empty); all are called on the
+// analysing thread.
+struct AverageHooks
+{
+    SegmentHandler onSegment; // every segment's spectrum as it is transformed
+    SampleHandler onSamples;  // the samples averaged
+    ReadProgress onProgress;
 };
 
 struct AverageFileResult
@@ -37,12 +60,14 @@ struct AverageFileResult
     double dblDeltaFreq = 0.0;          // Hz between lines
     std::vector<double> dblValues;      // the spectrum in the request's units, one per line, as written
     std::string strHeading;             // the file's first line
+    std::string strSource;              // what was read, as the heading's source field names it
     std::optional<ToneFigures> figures; // with blnMetrics
     std::string strMetricsWritten;      // the figures' file, with blnMetrics
+    bool blnCancelled = false;          // stopped by the progress handler: nothing else is filled
 
     bool analysed() const
     {
-        return strRefusal.empty();
+        return strRefusal.empty() && !blnCancelled;
     }
 };
 
@@ -51,6 +76,24 @@ std::string averageOutputName(platform::TextFiles& files, const std::string& str
 
 // The converter figures' file of an input: its base path + "_METRICS.csv".
 std::string metricsOutputName(platform::TextFiles& files, const std::string& strFileName);
+
+// Reads the recording strFileName through a sample stream and averages it (the part the request
+// names), without writing anything: the result holds the averaged power, the spectrum in the request's
+// units and the heading line its file would have. Refuses, as analyseAverage does, a recording
+// openRecording refuses, a sound file whose sampling frequency differs from one given, input refused
+// on the way (with its line) and fewer samples than one segment (with the count found); raises
+// KestrixError for a file that cannot be read. hooks are told of the work as it goes; a progress
+// handler that returns false cancels it. With request.blnMetrics the averaging goes on to half the rate
+// for the converter figures, and the spectrum keeps its lines to fs / 2.56.
+AverageFileResult averageRecording(const AverageRequest& request, const std::string& strFileName,
+                                   platform::TextFiles& files, platform::SoundFiles& sounds, double dblPI,
+                                   const AverageHooks& hooks = {});
+
+// Writes an analysed result's spectrum file at strPath: its heading line, then one line
+// "frequency,value" CR LF per line from 0 Hz, numbers as the classic spectrum file writes them, the
+// file replaced at once. Raises KestrixError for a file that cannot be written and a value that is not
+// finite (6, before anything is written).
+void writeAverageSpectrum(platform::TextFiles& files, const std::string& strPath, const AverageFileResult& result);
 
 // Reads the whole recording strFileName through a sample stream, averages it and writes
 // averageOutputName beside it: the heading line, then one line "frequency,value" CR LF per line from
@@ -62,7 +105,7 @@ std::string metricsOutputName(platform::TextFiles& files, const std::string& str
 // With request.blnMetrics the averaging goes on to half the rate, the converter figures are computed from
 // it, and metricsOutputName is written after the spectrum file: a heading "name,value,unit", one line a
 // figure, then the settings, each as "name,value,unit". onSegment, when given, is told of every
-// segment's spectrum as it is transformed.
+// segment's spectrum as it is transformed. The result is averageRecording's, with the files written.
 AverageFileResult analyseAverage(const AverageRequest& request, const std::string& strFileName,
                                  platform::TextFiles& files, platform::SoundFiles& sounds, double dblPI,
                                  const SegmentHandler& onSegment = {});

@@ -175,9 +175,11 @@ double riseDb(double dblVolts, double dblFloor)
     return dblFloor > 0.0 ? 20.0 * std::log10(dblVolts / dblFloor) : std::numeric_limits<double>::infinity();
 }
 
-// The local maxima of findPeaks that rise at least dblMinRiseDb, highest first, at most lngCount.
+// The local maxima of findPeaks that rise at least dblMinRiseDb, highest first, at most lngCount, with
+// the estimates of estimate.
+template <typename Estimate>
 std::vector<SpectrumPeak> risingPeaks(std::span<const double> dblVolts, double dblDeltaFreq, double dblMinRiseDb,
-                                      std::size_t lngCount)
+                                      std::size_t lngCount, const Estimate& estimateOf)
 {
     // Relative size below which an amplitude is the transform's rounding residue (a clean tone leaves
     // lines of about 1e-16 of its height), not something measured.
@@ -209,7 +211,7 @@ std::vector<SpectrumPeak> risingPeaks(std::span<const double> dblVolts, double d
     std::vector<SpectrumPeak> peaks;
     peaks.reserve(candidates.size());
     for (const auto& [lngLine, dblRise] : candidates) {
-        const ToneEstimate estimate = estimateTone(dblVolts, lngLine);
+        const ToneEstimate estimate = estimateOf(dblVolts, lngLine);
         SpectrumPeak peak;
         peak.lngLine = static_cast<std::int32_t>(lngLine);
         peak.dblFreq = static_cast<double>(lngLine) * dblDeltaFreq;
@@ -226,13 +228,54 @@ std::vector<SpectrumPeak> risingPeaks(std::span<const double> dblVolts, double d
 
 std::vector<SpectrumPeak> findPeaks(std::span<const double> dblVolts, double dblDeltaFreq, std::size_t lngCount)
 {
-    return risingPeaks(dblVolts, dblDeltaFreq, -std::numeric_limits<double>::infinity(), lngCount);
+    return risingPeaks(dblVolts, dblDeltaFreq, -std::numeric_limits<double>::infinity(), lngCount, estimateTone);
 }
 
 std::vector<SpectrumPeak> findProminentPeaks(std::span<const double> dblVolts, double dblDeltaFreq, double dblMinRiseDb,
                                              std::size_t lngCount)
 {
-    return risingPeaks(dblVolts, dblDeltaFreq, dblMinRiseDb, lngCount);
+    return risingPeaks(dblVolts, dblDeltaFreq, dblMinRiseDb, lngCount, estimateTone);
+}
+
+std::vector<SpectrumPeak> findProminentPeaks(std::span<const double> dblMagnitudes, double dblDeltaFreq,
+                                             double dblMinRiseDb, WindowKind window, std::int32_t lngNumSamp,
+                                             std::size_t lngCount)
+{
+    return risingPeaks(dblMagnitudes, dblDeltaFreq, dblMinRiseDb, lngCount,
+                       [&](std::span<const double> dblValues, std::size_t lngLine) {
+                           return estimateWindowedTone(dblValues, lngLine, window, lngNumSamp);
+                       });
+}
+
+ToneEstimate estimateWindowedTone(std::span<const double> dblMagnitudes, std::size_t lngLine, WindowKind window,
+                                  std::int32_t lngNumSamp)
+{
+    if (window == WindowKind::Rect) {
+        return estimateTone(dblMagnitudes, lngLine);
+    }
+    const double dblHere = dblMagnitudes[lngLine];
+    const double dblLower = lngLine > 0 ? dblMagnitudes[lngLine - 1] : 0.0;
+    const double dblUpper = lngLine + 1 < dblMagnitudes.size() ? dblMagnitudes[lngLine + 1] : 0.0;
+    const double dblNeighbour = std::max(dblLower, dblUpper);
+    if (lngLine == 0 || !(dblHere > 0.0) || !(dblNeighbour > 0.0)) {
+        return {static_cast<double>(lngLine), 1.0};
+    }
+    // The ratio response(1 - d) / response(d) grows with d from its value at 0 (0.5 for Hann) to 1 at
+    // half a line: bisection, clamped to that range where noise puts the measured ratio outside it.
+    const double dblRatio = std::min(dblNeighbour / dblHere, 1.0);
+    const auto ratioAt = [&](double dblD) {
+        return windowResponse(window, lngNumSamp, 1.0 - dblD) / windowResponse(window, lngNumSamp, dblD);
+    };
+    double dblLow = 0.0;
+    double dblHigh = 0.5;
+    constexpr int intSteps = 40; // 0.5 / 2^40 of a line
+    for (int intStep = 0; intStep < intSteps; ++intStep) {
+        const double dblMid = 0.5 * (dblLow + dblHigh);
+        (ratioAt(dblMid) < dblRatio ? dblLow : dblHigh) = dblMid;
+    }
+    const double dblOffset = 0.5 * (dblLow + dblHigh);
+    const double dblSide = dblUpper >= dblLower ? 1.0 : -1.0;
+    return {static_cast<double>(lngLine) + dblSide * dblOffset, 1.0 / windowResponse(window, lngNumSamp, dblOffset)};
 }
 
 std::vector<double> harmonicFrequencies(double dblFundamental, double dblMaxFreq, std::size_t lngMaxCount)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "window_function.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -37,6 +39,16 @@ struct ToneEstimate
 // neighbour give the line itself.
 ToneEstimate estimateTone(std::span<const double> dblVolts, std::size_t lngLine);
 
+// Refines the tone behind peak line lngLine of a spectrum of magnitudes (values in proportion to the
+// transform's magnitude: an amplitude, or the root of a power) taken with window over lngNumSamp-point
+// segments (lngNumSamp >= 4). The tone at line k + d gives the peak line and its larger neighbour the
+// ratio of the window's responses d and 1 - d lines off (windowResponse), which is solved for d; the
+// tone's magnitude is the peak line's over the response at d. The rectangular window goes to
+// estimateTone. The tone's mirror image is not fitted: within the first few main-lobe widths of 0 Hz
+// the estimate is rougher. A line without a larger-than-zero neighbour gives the line itself.
+ToneEstimate estimateWindowedTone(std::span<const double> dblMagnitudes, std::size_t lngLine, WindowKind window,
+                                  std::int32_t lngNumSamp);
+
 // The lngCount highest local maxima of an amplitude spectrum (line i at i * dblDeltaFreq Hz, in V),
 // highest first; equal amplitudes in line order. A local maximum is a line above its lower neighbour
 // and not below its upper one (the first line of a flat top counts); the last line needs only to
@@ -57,6 +69,12 @@ inline constexpr double dblDefaultPeakRiseDb = 20.0;
 // real components rather than noise and the leakage of a tone between lines. Fewer, or none, when
 // fewer stand out. dblRiseDb is filled in; a peak over a floor of 0 stands infinitely high.
 std::vector<SpectrumPeak> findProminentPeaks(std::span<const double> dblVolts, double dblDeltaFreq, double dblMinRiseDb,
+                                             std::size_t lngCount = 10);
+
+// The same for a spectrum of magnitudes taken with window over lngNumSamp-point segments: the
+// estimates come from estimateWindowedTone.
+std::vector<SpectrumPeak> findProminentPeaks(std::span<const double> dblMagnitudes, double dblDeltaFreq,
+                                             double dblMinRiseDb, WindowKind window, std::int32_t lngNumSamp,
                                              std::size_t lngCount = 10);
 
 // The frequencies k * dblFundamental for k = 1, 2, ... up to dblMaxFreq (Hz) and at most lngMaxCount

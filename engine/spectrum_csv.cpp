@@ -1,11 +1,31 @@
 #include "spectrum_csv.h"
 
 #include "number_text.h"
+#include "text_samples.h"
 
+#include <algorithm>
+#include <charconv>
 #include <optional>
 
 namespace kestrix::engine {
 namespace {
+
+constexpr std::string_view strAverageHeadingStart = "frequency (Hz),";
+
+// A whole number field "123" (with an optional suffix such as " Hz"); none otherwise.
+std::optional<std::int32_t> wholeField(std::string_view strText, std::string_view strSuffix)
+{
+    if (!strText.ends_with(strSuffix)) {
+        return std::nullopt;
+    }
+    strText.remove_suffix(strSuffix.size());
+    std::int32_t lngValue = 0;
+    const auto [end, error] = std::from_chars(strText.data(), strText.data() + strText.size(), lngValue);
+    if (error != std::errc() || end != strText.data() + strText.size() || lngValue <= 0) {
+        return std::nullopt;
+    }
+    return lngValue;
+}
 
 // Checks and collects the lines one at a time, so a file is never held whole in memory.
 class SpectrumCsvParser
@@ -17,6 +37,10 @@ public:
     bool addLine(std::string_view strLine, bool blnTooLong)
     {
         ++lngLineNumber;
+        if (lngLineNumber == 1 && !blnTooLong && strLine.starts_with(strAverageHeadingStart)) {
+            reading.heading = parseAverageHeading(strLine);
+            return reading.heading ? true : refuse(1, "平均スペクトルの見出しを読めません。");
+        }
         if (strLine.empty() && !blnTooLong) {
             ++lngPendingBlanks;
             return true;
@@ -37,7 +61,8 @@ public:
         if (!dblFreq || !dblVolts) {
             return refuse(lngLineNumber, "数値でない値があります。");
         }
-        if (*dblFreq < 0.0 || *dblVolts < 0.0) {
+        const bool blnLevels = reading.heading && reading.heading->units == SpectrumUnits::DbV;
+        if (*dblFreq < 0.0 || (*dblVolts < 0.0 && !blnLevels)) {
             return refuse(lngLineNumber, "負の値があります。");
         }
         if (!reading.trace.dblFreq.empty() && !(*dblFreq > reading.trace.dblFreq.back())) {
@@ -55,6 +80,7 @@ public:
         }
         if (!reading.strRefusal.empty()) {
             reading.trace = {};
+            reading.heading.reset();
         }
         return std::move(reading);
     }
@@ -73,6 +99,38 @@ private:
 };
 
 } // namespace
+
+std::optional<SpectrumHeading> parseAverageHeading(std::string_view strLine)
+{
+    const std::vector<std::string> strFields = splitFields(strLine, Delimiter::Comma);
+    if (strFields.size() < 2 || strFields[0] != "frequency (Hz)") {
+        return std::nullopt;
+    }
+    SpectrumHeading heading;
+    const auto units = std::find_if(std::begin(spectrumUnits), std::end(spectrumUnits),
+                                    [&](SpectrumUnits candidate) { return unitsHeading(candidate) == strFields[1]; });
+    if (units == std::end(spectrumUnits)) {
+        return std::nullopt;
+    }
+    heading.units = *units;
+    bool blnWindow = false;
+    for (std::size_t i = 2; i < strFields.size(); ++i) {
+        const std::string_view strField = strFields[i];
+        if (strField.starts_with("window=")) {
+            const std::optional<WindowKind> window = windowOfName(strField.substr(7));
+            blnWindow = window.has_value();
+            heading.window = window.value_or(heading.window);
+        } else if (strField.starts_with("N=")) {
+            heading.lngNumSamp = wholeField(strField.substr(2), "").value_or(0);
+        } else if (strField.starts_with("fs=")) {
+            heading.lngSampFreq = wholeField(strField.substr(3), " Hz").value_or(0);
+        }
+    }
+    if (!blnWindow || heading.lngNumSamp <= 0 || heading.lngSampFreq <= 0) {
+        return std::nullopt;
+    }
+    return heading;
+}
 
 SpectrumReading readSpectrumCsv(platform::TextReader& reader, std::size_t lngMaxLines)
 {

@@ -146,6 +146,10 @@ public:
     {
         return 1;
     }
+    std::optional<double> shareRead() const override
+    {
+        return reader->shareRead();
+    }
 
 protected:
     void refuse(std::string strWhy)

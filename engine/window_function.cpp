@@ -3,6 +3,7 @@
 #include <array>
 #include <cassert>
 #include <cmath>
+#include <complex>
 #include <numbers>
 
 namespace kestrix::engine {
@@ -35,6 +36,18 @@ const CosineSum& cosineSumOf(WindowKind window)
     }
     assert(false && "every window has its cosine sum");
     return cosineSums[0];
+}
+
+// The sum over n = 0 .. N-1 of e^(-2 pi i y n / N): N at y = 0, else
+// e^(-i pi y (N - 1) / N) sin(pi y) / sin(pi y / N).
+std::complex<double> dirichletKernel(double dblY, double dblN)
+{
+    const double dblDenominator = std::sin(std::numbers::pi * dblY / dblN);
+    if (std::fabs(dblDenominator) < 1e-15) {
+        return {dblN, 0.0};
+    }
+    return std::polar(std::sin(std::numbers::pi * dblY) / dblDenominator,
+                      -std::numbers::pi * dblY * (dblN - 1.0) / dblN);
 }
 
 } // namespace
@@ -71,6 +84,21 @@ std::vector<double> windowCoefficients(WindowKind window, std::int32_t lngNumSam
         dblWindow[static_cast<std::size_t>(n)] = dblValue;
     }
     return dblWindow;
+}
+
+double windowResponse(WindowKind window, std::int32_t lngNumSamp, double dblLines)
+{
+    assert(lngNumSamp >= 2);
+    const CosineSum& sum = cosineSumOf(window);
+    const auto dblN = static_cast<double>(lngNumSamp);
+    // w[n] = a0 - a1 cos(2 pi n / N) + a2 cos(4 pi n / N) - ...: each cosine splits into two kernels
+    // shifted by its number of lines.
+    std::complex<double> cpxSum = sum.dblTerms[0] * dirichletKernel(dblLines, dblN);
+    for (int m = 1; m < sum.intTerms; ++m) {
+        const double dblTerm = (m % 2 == 1 ? -0.5 : 0.5) * sum.dblTerms[static_cast<std::size_t>(m)];
+        cpxSum += dblTerm * (dirichletKernel(dblLines - m, dblN) + dirichletKernel(dblLines + m, dblN));
+    }
+    return std::abs(cpxSum) / (sum.dblTerms[0] * dblN);
 }
 
 std::int32_t mainLobeHalfWidth(WindowKind window)

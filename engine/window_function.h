@@ -51,4 +51,9 @@ std::int32_t mainLobeHalfWidth(WindowKind window);
 // The figures of a window's coefficients (at least one, with a non-zero sum).
 WindowFigures windowFigures(std::span<const double> dblWindow);
 
+// The magnitude of the window's transform for a tone dblLines lines off a line (any real value, |x|
+// well below N), relative to that of a tone on the line: 1 at 0, 0 at every other whole line for rect.
+// From the cosine sum in closed form (sums of Dirichlet kernels over lngNumSamp >= 2 points).
+double windowResponse(WindowKind window, std::int32_t lngNumSamp, double dblLines);
+
 } // namespace kestrix::engine

@@ -34,6 +34,13 @@ public:
     // What is read, for the output heading: "channel 2 of 4", "column 3 (accel)"; empty for the only
     // channel of a one-column text.
     virtual std::string sourceDescription() const = 0;
+
+    // The share of the recording read so far, 0 to 1, where the stream knows its length (a sound file,
+    // a text file of known size); nothing where it does not. For progress shown to the user.
+    virtual std::optional<double> shareRead() const
+    {
+        return std::nullopt;
+    }
 };
 
 } // namespace kestrix::platform

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -30,6 +31,12 @@ public:
     // Raises input past end of file (62) at the end of the stream.
     virtual TextLine readLine() = 0;
     virtual void close() = 0;
+    // The share of the file read so far, 0 to 1, where its length is known; nothing where it is not.
+    // For progress shown to the user: it counts the bytes taken from the file, not the lines handed out.
+    virtual std::optional<double> shareRead() const
+    {
+        return std::nullopt;
+    }
 };
 
 // A stream open for writing (text, or the bytes of a binary file). The earlier file of that name is

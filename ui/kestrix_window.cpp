@@ -13,10 +13,10 @@ namespace kestrix::ui {
 
 namespace {
 
-constexpr int lngPanelStartWidth = 760; // px
-constexpr int lngStartMinHeight = 640;  // px: the plot above the peak table
-constexpr int lngPanelMargin = 6;       // px around the view
-constexpr int lngViewMinWidth = 260;    // px: the smallest window still shows a usable piece of the view
+constexpr int lngPanelStartWidth = 1000; // px: the plot, and the analysis group beside it
+constexpr int lngStartMinHeight = 760;   // px: the plot above the peak table
+constexpr int lngPanelMargin = 6;        // px around the view
+constexpr int lngViewMinWidth = 260;     // px: the smallest window still shows a usable piece of the view
 // Room for the window frame, which is not known before the window is shown: a title bar and borders.
 constexpr QSize sizFrameAllowance(16, 48);
 
@@ -26,10 +26,24 @@ KestrixWindow::KestrixWindow(platform::PlatformUi& ui, platform::TextFiles& file
                              QWidget* parent)
     : QWidget(parent)
 {
-    setObjectName(QStringLiteral("wndKestrix"));
-    setWindowTitle(QStringLiteral("Kestrix"));
     frmMain = new FrmMain(ui, files, clock, this);
     pnlSpectrum = new SpectrumPanel(ui, files, this);
+    arrange();
+}
+
+KestrixWindow::KestrixWindow(platform::PlatformUi& ui, platform::TextFiles& files, platform::Clock& clock,
+                             platform::SoundFiles& sounds, QWidget* parent)
+    : QWidget(parent)
+{
+    frmMain = new FrmMain(ui, files, clock, this);
+    pnlSpectrum = new SpectrumPanel(ui, files, sounds, this);
+    arrange();
+}
+
+void KestrixWindow::arrange()
+{
+    setObjectName(QStringLiteral("wndKestrix"));
+    setWindowTitle(QStringLiteral("Kestrix"));
 
     // The view scrolls when the window is smaller than it needs (a small screen, a large scale), so the
     // window can always be made to fit and nothing of the view is cut off.
@@ -58,6 +72,7 @@ KestrixWindow::KestrixWindow(platform::PlatformUi& ui, platform::TextFiles& file
         setTabOrder(controls[i - 1], controls[i]);
     }
     connect(frmMain, &FrmMain::runCompleted, pnlSpectrum, &SpectrumPanel::showRun);
+    pnlSpectrum->setFieldSource([this] { return frmMain->controlContents(); });
 }
 
 QSize KestrixWindow::startSize() const

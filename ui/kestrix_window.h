@@ -2,6 +2,7 @@
 
 #include "platform/clock.h"
 #include "platform/platform_ui.h"
+#include "platform/sound_files.h"
 #include "platform/text_files.h"
 
 #include <QWidget>
@@ -16,7 +17,9 @@ class SpectrumPanel;
 // The program's window: the analysis controls of frmMain at the left, in their place and size, and
 // the spectrum view filling the rest. It opens within the screen's free area and can be resized; the
 // view takes the room, and scrolls when it has less than it needs. After each run that goes through,
-// the view shows the spectra written; a run that ends early leaves it as it was.
+// the view shows the spectra written; a run that ends early leaves it as it was. A recording opened in
+// the view takes the sampling frequency, the point count and the input range from frmMain's fields
+// where it does not state them. Sound files are read through sounds, or libsndfile when none is given.
 class KestrixWindow final : public QWidget
 {
     Q_OBJECT
@@ -24,6 +27,8 @@ class KestrixWindow final : public QWidget
 public:
     KestrixWindow(platform::PlatformUi& ui, platform::TextFiles& files, platform::Clock& clock,
                   QWidget* parent = nullptr);
+    KestrixWindow(platform::PlatformUi& ui, platform::TextFiles& files, platform::Clock& clock,
+                  platform::SoundFiles& sounds, QWidget* parent = nullptr);
 
     FrmMain& form() const
     {
@@ -35,6 +40,7 @@ public:
     }
 
 private:
+    void arrange();
     QSize startSize() const;
 
     FrmMain* frmMain = nullptr;

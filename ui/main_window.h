@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/analysis.h"
+#include "engine/analysis_parameters.h"
 #include "engine/global_define.h"
 #include "platform/clock.h"
 #include "platform/failure.h"
@@ -39,6 +40,9 @@ public:
 
     // The controls that take the focus, in their focus order, to chain further controls after them.
     std::vector<QWidget*> focusOrder() const;
+
+    // The contents of the seven controls a run reads, as they stand (nothing checked or changed).
+    engine::ControlContents controlContents() const;
 
 signals:
     // A run went through to its end; its spectra as written to the files. Emitted before the

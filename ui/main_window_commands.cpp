@@ -43,6 +43,20 @@ void FrmMain::cmdFFT_Click()
     }
 }
 
+engine::ControlContents FrmMain::controlContents() const
+{
+    WindowControls controls({txtSampFreq, cboNumSamp, txtMaxVolt, chkBand, txtLowFreq, txtHighFreq, chkWave});
+    engine::ControlContents contents;
+    contents.strSampFreq = controls.sampFreqText();
+    contents.strNumSamp = controls.numSampText();
+    contents.strMaxVolt = controls.maxVoltText();
+    contents.intBand = controls.bandValue();
+    contents.strLowFreq = controls.lowFreqText();
+    contents.strHighFreq = controls.highFreqText();
+    contents.intWave = controls.waveValue();
+    return contents;
+}
+
 void FrmMain::cmdEnd_Click()
 {
     // The window the fields stand in, whether they stand alone or beside the spectrum view.

@@ -111,6 +111,7 @@ public:
                 }
             }
             lngDone += lngRead;
+            lngFramesRead += static_cast<std::int64_t>(lngRead);
         }
         for (std::size_t i = 0; i < lngDone; ++i) {
             dblCounts[i] *= dblCountsPerFullScale;
@@ -133,6 +134,13 @@ public:
     std::string sourceDescription() const override
     {
         return "channel " + std::to_string(lngChannel) + " of " + std::to_string(info.channels);
+    }
+    std::optional<double> shareRead() const override
+    {
+        if (info.frames <= 0) {
+            return std::nullopt;
+        }
+        return std::min(1.0, static_cast<double>(lngFramesRead) / static_cast<double>(info.frames));
     }
 
 private:
@@ -162,6 +170,7 @@ private:
     std::vector<double> dblFrames; // interleaved frames of a file with more than one channel
     std::string strRefusal;
     bool blnEnded = false;
+    std::int64_t lngFramesRead = 0;
 };
 
 SoundOpening refused(std::string strWhy)

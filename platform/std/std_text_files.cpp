@@ -4,12 +4,14 @@
 #include "platform/failure.h"
 #include "posix_file.h"
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,8 +52,9 @@ std::uint64_t newlineMask(const char* pch)
 class StdTextReader final : public TextReader
 {
 public:
-    StdTextReader(int fd, std::string strPath)
-        : fd(fd), strPath(std::move(strPath)), chrBuffer(new char[lngBufferBytes]) // not zero-filled
+    StdTextReader(int fd, std::string strPath, std::uint64_t lngFileBytes)
+        : fd(fd), strPath(std::move(strPath)), chrBuffer(new char[lngBufferBytes]), // not zero-filled
+          lngFileBytes(lngFileBytes)
     {
     }
 
@@ -83,6 +86,14 @@ public:
     void close() override
     {
         fd.closeNow();
+    }
+
+    std::optional<double> shareRead() const override
+    {
+        if (lngFileBytes == 0) {
+            return std::nullopt;
+        }
+        return std::min(1.0, static_cast<double>(lngBytesRead) / static_cast<double>(lngFileBytes));
     }
 
 private:
@@ -205,6 +216,7 @@ private:
         if (lngRead < 0) {
             raiseForErrno(errno, true, strPath);
         }
+        lngBytesRead += static_cast<std::uint64_t>(lngRead);
         return static_cast<std::size_t>(lngRead);
     }
 
@@ -235,6 +247,8 @@ private:
     bool blnAtStart = true;
     std::size_t lngMaskStart = lngNone; // the 64 bytes from here are described by lngMask
     std::uint64_t lngMask = 0;
+    std::uint64_t lngFileBytes;     // the size when opened; 0 when not known
+    std::uint64_t lngBytesRead = 0; // taken from the file so far
 };
 
 } // namespace
@@ -295,7 +309,7 @@ std::unique_ptr<TextReader> StdTextFiles::openTextFile(std::string_view strPath)
         raiseFailure(err::lngPathFileAccess, strName + " is not a regular file");
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return std::make_unique<StdTextReader>(fd, strName);
+    return std::make_unique<StdTextReader>(fd, strName, static_cast<std::uint64_t>(statFile.st_size));
 }
 
 std::unique_ptr<TextWriter> StdTextFiles::createTextFile(std::string_view strPath)

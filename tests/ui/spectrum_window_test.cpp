@@ -63,6 +63,8 @@ TEST_F(SpectrumWindowTest, TabWalksTheViewOnceLeavesThePeakTableAndComesBackToFf
 {
     runTones();
     ASSERT_GE(panel().peakTable().rowCount(), 2);
+    // The run's recording is read again off the window's thread; its cancel button is on meanwhile.
+    QTRY_VERIFY(!panel().analysing());
     find<QPushButton>("cmdFFT")->setFocus();
     for (int i = 0; i < 11; ++i) {
         pressTab(); // through the window's own controls
@@ -73,7 +75,16 @@ TEST_F(SpectrumWindowTest, TabWalksTheViewOnceLeavesThePeakTableAndComesBackToFf
         EXPECT_EQ(focusName(), strExpected);
         pressTab();
     }
-    EXPECT_EQ(focusName(), "cmdFFT") << "Tab leaves the table";
+    // Then the analysis group (saving an average and cancelling are off in the run's single block),
+    // and the page tabs.
+    const QStringList strAnalysis = {"cboWindow", "cboAveraging",     "cboOverlap", "cboDetrend",
+                                     "cboUnits",  "cmdOpenRecording", "tabPagesBar"};
+    EXPECT_EQ(focusName(), strAnalysis.front()) << "Tab leaves the table";
+    for (const QString& strExpected : strAnalysis) {
+        EXPECT_EQ(focusName(), strExpected);
+        pressTab();
+    }
+    EXPECT_EQ(focusName(), "cmdFFT");
 
     QWidget* table = &panel().peakTable();
     table->setFocus();
@@ -87,7 +98,7 @@ TEST_F(SpectrumWindowTest, TabWalksTheViewOnceLeavesThePeakTableAndComesBackToFf
     pressTab();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
     pressTab();
-    EXPECT_EQ(focusName(), "cmdFFT");
+    EXPECT_EQ(focusName(), "cboWindow");
     EXPECT_TRUE(fakeUi.messages.empty());
 }
 

@@ -97,7 +97,20 @@ SpectrogramPlot::SpectrogramPlot(QWidget* parent) : QWidget(parent)
 
 void SpectrogramPlot::setSpectrogram(std::shared_ptr<const engine::Spectrogram> spectrogram)
 {
+    setSpectrogram(std::move(spectrogram), std::nullopt);
+}
+
+void SpectrogramPlot::setSpectrogram(std::shared_ptr<const engine::Spectrogram> spectrogram,
+                                     const engine::LevelRange& suggested)
+{
+    setSpectrogram(std::move(spectrogram), std::optional<engine::LevelRange>(suggested));
+}
+
+void SpectrogramPlot::setSpectrogram(std::shared_ptr<const engine::Spectrogram> spectrogram,
+                                     std::optional<engine::LevelRange> suggested)
+{
     shownSpectrogram = std::move(spectrogram);
+    suggestedLevels = suggested;
     pictureKey.reset();
     cursor.reset();
     hover.reset();
@@ -133,7 +146,10 @@ bool SpectrogramPlot::setLevelTop(double dblTop)
 
 void SpectrogramPlot::resetLevelRange()
 {
-    setLevelRange(shownSpectrogram ? engine::suggestedLevelRange(*shownSpectrogram) : engine::LevelRange{});
+    if (shownSpectrogram && !suggestedLevels) {
+        suggestedLevels = engine::suggestedLevelRange(*shownSpectrogram);
+    }
+    setLevelRange(suggestedLevels.value_or(engine::LevelRange{}));
 }
 
 void SpectrogramPlot::setLogFrequency(bool blnLog)

@@ -46,6 +46,9 @@ public:
     // Shows a spectrogram (null: none), whole, with the level range suggested for it and no cursor.
     // The spectrogram is only read from here on.
     void setSpectrogram(std::shared_ptr<const engine::Spectrogram> spectrogram);
+    // The same with its suggested level range worked out already (engine::suggestedLevelRange of this
+    // spectrogram, as the thread that made it can compute it), so the window's thread reads no cell.
+    void setSpectrogram(std::shared_ptr<const engine::Spectrogram> spectrogram, const engine::LevelRange& suggested);
     const engine::Spectrogram* spectrogram() const
     {
         return shownSpectrogram.get();
@@ -126,6 +129,8 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    void setSpectrogram(std::shared_ptr<const engine::Spectrogram> spectrogram,
+                        std::optional<engine::LevelRange> suggested);
     struct Layout;
     Layout layoutFor(const QRect& area, const QFontMetrics& metrics) const;
     const QImage& picture(const QSize& size, qreal dblRatio) const; // size in device pixels
@@ -145,6 +150,7 @@ private:
     double freqOfAxis(double dblAxis) const;
 
     std::shared_ptr<const engine::Spectrogram> shownSpectrogram;
+    std::optional<engine::LevelRange> suggestedLevels; // of shownSpectrogram, once worked out
     engine::LevelRange levels;
     engine::SpectrogramView plotView;
     bool blnLogFreq = false;

@@ -4,18 +4,28 @@
 #include "engine/plot_view.h"
 #include "engine/readable_number.h"
 #include "flow_layout.h"
+#include "platform/sndfile/sndfile_sound_files.h"
+#include "source_chooser.h"
+#include "spectrogram_plot.h"
 #include "spectrum_panel_text.h"
 #include "spectrum_plot.h"
+#include "units_text.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <tuple>
 
 namespace kestrix::ui {
 namespace {
@@ -39,19 +49,53 @@ QString withShortcut(const QString& strText, const QKeySequence& keys)
 } // namespace
 
 SpectrumPanel::SpectrumPanel(platform::PlatformUi& ui, platform::TextFiles& files, QWidget* parent)
-    : QWidget(parent), ui(ui), files(files)
+    : QWidget(parent), ui(ui), files(files), ownSounds(std::make_unique<platform::SndfileSoundFiles>()),
+      sounds(*ownSounds)
+{
+    initialise();
+}
+
+SpectrumPanel::SpectrumPanel(platform::PlatformUi& ui, platform::TextFiles& files, platform::SoundFiles& sounds,
+                             QWidget* parent)
+    : QWidget(parent), ui(ui), files(files), sounds(sounds)
+{
+    initialise();
+}
+
+// The job's work reads the files and sound files the panel holds: it is stopped and waited for before
+// any of them goes.
+SpectrumPanel::~SpectrumPanel()
+{
+    delete job;
+}
+
+void SpectrumPanel::initialise()
 {
     setObjectName(QStringLiteral("pnlSpectrum"));
+    ownChooser = std::make_unique<DialogSourceChooser>(this);
+    chooser = ownChooser.get();
     createControls();
+    createAnalysisControls();
+    createSpectrogramPage();
     createShortcuts();
     arrangeControls();
     connectSignals();
-    refreshTraces();
+    connectAnalysisSignals();
+    connectSpectrogramSignals();
+    refreshShown();
     refreshCursorText();
+    refreshAnalysisState();
+    refreshSpectrogram();
 }
 
 void SpectrumPanel::createControls()
 {
+    tabPages = named(new QTabWidget(this), "tabPages", tr("表示"));
+    tabPages->tabBar()->setObjectName(QStringLiteral("tabPagesBar"));
+    tabPages->tabBar()->setAccessibleName(tr("表示するページ"));
+    tabPages->setDocumentMode(true);
+    pgSpectrum = new QWidget(tabPages);
+    pgSpectrum->setObjectName(QStringLiteral("pgSpectrum"));
     chkLogScale = named(new QCheckBox(tr("対数目盛 (dBV)"), this), "chkLogScale", tr("対数目盛 (dBV)"));
     chkLogScale->setToolTip(tr("振幅を dBV（1 V を 0 dB とするデシベル）で表示します"));
     cmdResetZoom = named(new QPushButton(tr("全体表示"), this), "cmdResetZoom", tr("全体表示"));
@@ -88,6 +132,21 @@ void SpectrumPanel::createShortcuts()
     shortcut(actCopyTable, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), cmdCopyPeaks);
     shortcut(actResetZoom, QKeySequence(Qt::CTRL | Qt::Key_0), cmdResetZoom);
     cmdCopyPeaks->setToolTip(cmdCopyPeaks->toolTip() + tr("　表の中では Ctrl+C でも"));
+    cmdSaveSpectrogram->setToolTip(withShortcut(cmdSaveSpectrogram->accessibleName(), actSavePlot->shortcut()));
+    // The pages from anywhere in the window. Ctrl+Tab keeps its old meaning (none) so that it never
+    // moves the view away under the keyboard.
+    for (const auto& [action, keys, intStep] :
+         {std::tuple{&actNextPage, Qt::Key_PageDown, 1}, std::tuple{&actPreviousPage, Qt::Key_PageUp, -1}}) {
+        *action = new QAction(this);
+        (*action)->setShortcut(QKeySequence(Qt::CTRL | keys));
+        (*action)->setShortcutContext(Qt::WindowShortcut);
+        addAction(*action);
+        connect(*action, &QAction::triggered, this, [this, intStep = intStep] {
+            tabPages->setCurrentIndex((tabPages->currentIndex() + intStep + tabPages->count()) % tabPages->count());
+        });
+    }
+    tabPages->installEventFilter(this);
+    tabPages->setToolTip(tr("ページの切り替え：Ctrl+PageDown / Ctrl+PageUp"));
 }
 
 QWidget* SpectrumPanel::addToolGroup(FlowLayout& layout, const char* strName, const std::vector<QWidget*>& controls)
@@ -117,13 +176,20 @@ void SpectrumPanel::arrangeControls()
     addToolGroup(*layPeakTools, "grpPeakThreshold", {lblPeakThreshold, spnPeakThreshold});
     addToolGroup(*layPeakTools, "grpPeakCommands", {cmdCopyPeaks, chkHarmonics});
 
-    layPanel = new QVBoxLayout(this);
+    // The spectrum page as the view has always had it, the spectrogram page; the analysis group beside.
+    tabPages->addTab(pgSpectrum, tr("スペクトル"));
+    tabPages->addTab(pgSpectrogram, tr("スペクトログラム"));
+    layPanel = new QVBoxLayout(pgSpectrum);
     layPanel->setContentsMargins(0, 0, 0, 0);
     layPanel->addLayout(layTools);
     layPanel->addWidget(pltSpectrum, 3);
     layPanel->addWidget(lblCursor);
     layPanel->addLayout(layPeakTools);
     layPanel->addWidget(tblPeaks, 1);
+    auto* layPages = new QHBoxLayout(this);
+    layPages->setContentsMargins(0, 0, 0, 0);
+    layPages->addWidget(tabPages, 1);
+    layPages->addWidget(grpAnalysis, 0);
 
     const std::vector<QWidget*> controls = focusOrder();
     for (std::size_t i = 1; i < controls.size(); ++i) {
@@ -135,12 +201,24 @@ void SpectrumPanel::connectSignals()
 {
     connect(chkLogScale, &QCheckBox::toggled, this, &SpectrumPanel::chkLogScale_Toggled);
     connect(cmdResetZoom, &QPushButton::clicked, this, &SpectrumPanel::cmdResetZoom_Click);
-    connect(actResetZoom, &QAction::triggered, this, &SpectrumPanel::cmdResetZoom_Click);
+    connect(actResetZoom, &QAction::triggered, this, [this] {
+        if (tabPages->currentWidget() == pgSpectrogram) {
+            pltSpectrogram->resetView();
+        } else {
+            cmdResetZoom_Click();
+        }
+    });
     connect(cmdOpenReference, &QPushButton::clicked, this, &SpectrumPanel::cmdOpenReference_Click);
     connect(actOpenReference, &QAction::triggered, this, &SpectrumPanel::cmdOpenReference_Click);
     connect(cmdRemoveReference, &QPushButton::clicked, this, &SpectrumPanel::cmdRemoveReference_Click);
     connect(cmdSavePlot, &QPushButton::clicked, this, &SpectrumPanel::cmdSavePlot_Click);
-    connect(actSavePlot, &QAction::triggered, this, &SpectrumPanel::cmdSavePlot_Click);
+    connect(actSavePlot, &QAction::triggered, this, [this] {
+        if (tabPages->currentWidget() == pgSpectrogram) {
+            cmdSaveSpectrogram_Click();
+        } else {
+            cmdSavePlot_Click();
+        }
+    });
     connect(cmdCopyPeaks, &QPushButton::clicked, this, &SpectrumPanel::cmdCopyPeaks_Click);
     connect(actCopyPeaks, &QAction::triggered, this, &SpectrumPanel::cmdCopyPeaks_Click);
     connect(actCopyTable, &QAction::triggered, this, &SpectrumPanel::cmdCopyPeaks_Click);
@@ -152,52 +230,75 @@ void SpectrumPanel::connectSignals()
 
 std::vector<QWidget*> SpectrumPanel::focusOrder() const
 {
-    return {chkLogScale,        cmdResetZoom, cmdOpenReference, cboReferences,
-            cmdRemoveReference, cmdSavePlot,  pltSpectrum,      spnPeakThreshold,
-            cmdCopyPeaks,       chkHarmonics, tblPeaks};
+    // The spectrum page's controls, then the analysis group's, then the page tabs.
+    return {chkLogScale,   cmdResetZoom,     cmdOpenReference, cboReferences,      cmdRemoveReference,
+            cmdSavePlot,   pltSpectrum,      spnPeakThreshold, cmdCopyPeaks,       chkHarmonics,
+            tblPeaks,      cboWindow,        cboAveraging,     cboOverlap,         cboDetrend,
+            cboUnits,      cmdOpenRecording, cmdSaveAverage,   cmdCancelAnalysis,  tabPages->tabBar(),
+            spnLevelFloor, spnLevelTop,      cmdAutoLevels,    cmdSaveSpectrogram, pltSpectrogram};
 }
 
 void SpectrumPanel::showRun(const engine::RunSpectra& spectra)
 {
     run = spectra;
+    strReadingNote.clear();
+    lngShownSegment.reset();
+    segmentReading.reset();
     pltSpectrum->setCursorLine(std::nullopt);
-    refreshTraces();
+    if (spectra.strFileName.empty() || spectra.lngNumSamp <= 0) {
+        // Spectra without their recording: shown as they are, nothing to read again.
+        viewRecording.reset();
+        lastReading.reset();
+    } else {
+        ViewRecording recording;
+        recording.strPath = spectra.strFileName;
+        recording.lngSampFreq = spectra.lngSampFreq;
+        recording.lngNumSamp = spectra.lngNumSamp;
+        recording.dblMaxVolt = spectra.dblMaxVolt;
+        viewRecording = recording;
+        lastReading.reset();
+        startReading({recording, settings(), std::nullopt, nullptr});
+    }
+    refreshShown();
     pltSpectrum->resetView();
     refreshPeakTable();
     refreshCursorText();
+    refreshAnalysisState();
+    refreshSpectrogram();
 }
 
 void SpectrumPanel::refreshTraces()
 {
     std::vector<PlotTrace> traces;
     std::optional<std::pair<double, double>> band;
-    if (run && !run->dblVolts.empty()) {
-        PlotTrace spectrum{tr("スペクトル"), clrSpectrum, {}, run->dblVolts, false};
-        spectrum.dblFreq.resize(run->dblVolts.size());
+    if (!shown.dblPlot.empty()) {
+        PlotTrace spectrum{shown.strName, clrSpectrum, {}, shown.dblPlot, false};
+        spectrum.dblFreq.resize(shown.dblPlot.size());
         for (std::size_t i = 0; i < spectrum.dblFreq.size(); ++i) {
             // The product the spectrum file's frequency column is written from.
-            spectrum.dblFreq[i] = static_cast<double>(i) * run->dblDeltaFreq;
+            spectrum.dblFreq[i] = static_cast<double>(i) * shown.dblDeltaFreq;
         }
         PlotTrace bandSpectrum{tr("バンドスペクトル"), clrBandSpectrum, {}, {}, false};
-        if (!run->dblBandVolts.empty()) {
+        if (!shown.dblBandPlot.empty()) {
             // Shaded only where the spectrum has lines; the upper limit may lie far beyond them.
             band = std::pair{run->dblLowFreq, std::min(run->dblHighFreq, spectrum.dblFreq.back())};
             // Only the lines that pass the band: the others are zero by construction, not measured.
-            for (std::size_t i = 0; i < run->dblBandVolts.size() && i < spectrum.dblFreq.size(); ++i) {
+            for (std::size_t i = 0; i < shown.dblBandPlot.size() && i < spectrum.dblFreq.size(); ++i) {
                 const double dblFreq = spectrum.dblFreq[i];
                 if (dblFreq > run->dblLowFreq && dblFreq < run->dblHighFreq) {
                     bandSpectrum.dblFreq.push_back(dblFreq);
-                    bandSpectrum.dblVolts.push_back(run->dblBandVolts[i]);
+                    bandSpectrum.dblVolts.push_back(shown.dblBandPlot[i]);
                 }
             }
         }
         traces.push_back(std::move(spectrum));
-        if (!run->dblBandVolts.empty()) {
+        if (!shown.dblBandPlot.empty()) {
             traces.push_back(std::move(bandSpectrum));
         }
     }
     for (const Reference& reference : references) {
-        traces.push_back({reference.strName, reference.color, reference.dblFreq, reference.dblVolts, true});
+        traces.push_back(
+            {referenceLegend(reference), reference.color, reference.dblFreq, referencePlot(reference), true});
     }
     pltSpectrum->setBand(band);
     pltSpectrum->setTraces(std::move(traces));
@@ -221,27 +322,32 @@ void SpectrumPanel::refreshCursorText()
                               "（←→ キーで 1 本ずつ移動）"));
         return;
     }
+    // With a spectrum shown, the cursor trace is it; else the first reference.
+    const bool blnShown = !shown.dblValues.empty();
+    const engine::SpectrumScale scale = blnShown ? shown.scale : targetScale(references.front());
+    const double dblValue = blnShown ? shown.dblValues[*lngLine] : referenceValues(references.front())[*lngLine];
     const double dblFreq = trace->dblFreq[*lngLine];
-    const double dblVolts = trace->dblVolts[*lngLine];
     const double dblSpacing = trace->dblFreq.size() > 1 ? trace->dblFreq[1] - trace->dblFreq[0] : 1.0;
-    QString strText =
-        tr("カーソル：%1 Hz　%2").arg(fromUtf8(engine::lineFrequencyText(dblFreq, dblSpacing)), voltsText(dblVolts));
-    if (chkLogScale->isChecked()) {
-        strText += tr("（%1）").arg(fromUtf8(engine::dbvText(dblVolts)));
+    QString strText = tr("カーソル：%1 Hz　%2")
+                          .arg(fromUtf8(engine::lineFrequencyText(dblFreq, dblSpacing)), valueText(dblValue, scale));
+    if (chkLogScale->isChecked() && scale.units != engine::SpectrumUnits::DbV) {
+        strText += tr("（%1）").arg(levelText(trace->dblVolts[*lngLine], scale));
     }
     if (pltSpectrum->cursorOnPeak()) {
         strText += tr("　付近のピーク");
     }
-    // With a run, the cursor trace is its spectrum, whose lines the band spectrum shares.
-    const bool blnBand = run && *lngLine < run->dblBandVolts.size();
+    // The band spectrum shares the shown spectrum's lines.
+    const bool blnBand = blnShown && *lngLine < shown.dblBandValues.size();
     if (blnBand) {
-        strText += tr("　バンド %1").arg(voltsText(run->dblBandVolts[*lngLine]));
+        strText += tr("　バンド %1").arg(valueText(shown.dblBandValues[*lngLine], scale));
     }
     strText += referenceReadout(dblFreq);
     // The line as the spectrum file writes it, to find it there.
-    strText += tr("\nファイルの値：%1 Hz, %2 V").arg(generalText(dblFreq), generalText(dblVolts));
+    strText += tr("\nファイルの値：%1 Hz, %2 %3")
+                   .arg(generalText(dblFreq), generalText(dblValue), unitsTexts(scale.units).strFile);
     if (blnBand) {
-        strText += tr("（バンド %1 V）").arg(generalText(run->dblBandVolts[*lngLine]));
+        strText +=
+            tr("（バンド %1 %2）").arg(generalText(shown.dblBandValues[*lngLine]), unitsTexts(scale.units).strFile);
     }
     lblCursor->setText(strText);
 }
@@ -251,12 +357,16 @@ QString SpectrumPanel::referenceReadout(double dblFreq) const
     QString strText;
     const PlotTrace* trace = pltSpectrum->cursorTrace();
     for (const Reference& reference : references) {
-        if (trace && trace->dblFreq == reference.dblFreq && trace->strName == reference.strName) {
+        const QString strName = referenceLegend(reference);
+        if (trace && trace->dblFreq == reference.dblFreq && trace->strName == strName) {
             continue; // the cursor is on this reference itself
         }
         const std::optional<std::size_t> lngLine = engine::lineAt(reference.dblFreq, dblFreq);
-        strText += tr("　%1 %2").arg(reference.strName,
-                                     lngLine ? voltsText(reference.dblVolts[*lngLine]) : tr("（この周波数に線なし）"));
+        const engine::SpectrumScale scale = targetScale(reference);
+        strText += tr("　%1 %2").arg(
+            strName,
+            lngLine ? valueText(carriedValue(reference.dblValues[*lngLine], *lngLine, reference.scale, scale), scale)
+                    : tr("（この周波数に線なし）"));
     }
     return strText;
 }

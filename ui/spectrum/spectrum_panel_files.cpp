@@ -3,10 +3,12 @@
 
 #include "engine/plot_view.h"
 #include "engine/spectrum_csv.h"
+#include "engine/window_function.h"
 #include "platform/failure.h"
 #include "spectrum_panel.h"
 #include "spectrum_panel_text.h"
 #include "spectrum_plot.h"
+#include "units_text.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -54,14 +56,15 @@ bool SpectrumPanel::openReference(const std::string& strPath)
             return false;
         }
     }
-    engine::SpectrumTrace trace;
-    if (const std::optional<QString> strRefusal = referenceRefusal(strPath, trace)) {
+    engine::SpectrumReading reading;
+    if (const std::optional<QString> strRefusal = referenceRefusal(strPath, reading)) {
         ui.showMessage(strRefusal->toStdString(), platform::MessageStyle::Exclamation);
         return false;
     }
     const QColor color = clrReferences[lngNextColour++ % std::size(clrReferences)];
-    references.push_back(
-        {strPath, referenceName(strFileName), color, std::move(trace.dblFreq), std::move(trace.dblVolts)});
+    const auto [scale, strUnits] = referenceScale(reading);
+    references.push_back({strPath, referenceName(strFileName), color, std::move(reading.trace.dblFreq),
+                          std::move(reading.trace.dblVolts), scale, strUnits});
     cboReferences->addItem(references.back().strName);
     cboReferences->setItemData(cboReferences->count() - 1, fromUtf8(strPath), Qt::ToolTipRole);
     cboReferences->setCurrentIndex(cboReferences->count() - 1);
@@ -71,7 +74,7 @@ bool SpectrumPanel::openReference(const std::string& strPath)
     return true;
 }
 
-std::optional<QString> SpectrumPanel::referenceRefusal(const std::string& strPath, engine::SpectrumTrace& trace)
+std::optional<QString> SpectrumPanel::referenceRefusal(const std::string& strPath, engine::SpectrumReading& result)
 {
     const QString strFileName = QFileInfo(fromUtf8(strPath)).fileName();
     engine::SpectrumReading reading;
@@ -86,12 +89,33 @@ std::optional<QString> SpectrumPanel::referenceRefusal(const std::string& strPat
         return tr("「%1」は Kestrix のスペクトルファイルではありません。\n%2")
             .arg(strFileName, fromUtf8(reading.strRefusal));
     }
-    const std::string strPlotRefusal = engine::plotRefusal(reading.trace.dblFreq, reading.trace.dblVolts);
+    // An averaged file's values are checked as the volts they stand for (its levels may be negative).
+    const std::vector<double> dblChecked =
+        reading.heading ? engine::convertSpectrum(reading.trace.dblVolts, referenceScale(reading).first,
+                                                  {engine::SpectrumUnits::Rms, false, 1.0})
+                        : reading.trace.dblVolts;
+    const std::string strPlotRefusal = engine::plotRefusal(reading.trace.dblFreq, dblChecked);
     if (!strPlotRefusal.empty()) {
         return tr("参照ファイル「%1」はグラフに表示できません。\n%2").arg(strFileName, fromUtf8(strPlotRefusal));
     }
-    trace = std::move(reading.trace);
+    result = std::move(reading);
     return std::nullopt;
+}
+
+std::pair<engine::SpectrumScale, QString> SpectrumPanel::referenceScale(const engine::SpectrumReading& reading)
+{
+    const std::vector<double>& dblFreq = reading.trace.dblFreq;
+    if (!reading.heading) {
+        // A classic spectrum file: the run's block without a window, so a line's bandwidth is its spacing.
+        const double dblSpacing = dblFreq.size() > 1 ? dblFreq[1] - dblFreq[0] : 1.0;
+        return {{engine::SpectrumUnits::Pp, true, dblSpacing}, tr("_SPC.csv の V p-p")};
+    }
+    const engine::SpectrumHeading& heading = *reading.heading;
+    const engine::WindowFigures figures =
+        engine::windowFigures(engine::windowCoefficients(heading.window, heading.lngNumSamp));
+    const double dblBandwidth =
+        figures.dblNoiseBandwidth * static_cast<double>(heading.lngSampFreq) / heading.lngNumSamp;
+    return {{heading.units, false, dblBandwidth}, unitsTexts(heading.units).strLegend};
 }
 
 QString SpectrumPanel::referenceName(const QString& strFileName) const

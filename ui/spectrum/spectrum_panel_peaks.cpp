@@ -5,6 +5,7 @@
 #include "spectrum_panel.h"
 #include "spectrum_panel_text.h"
 #include "spectrum_plot.h"
+#include "units_text.h"
 
 #include <QAction>
 #include <QApplication>
@@ -112,7 +113,7 @@ void SpectrumPanel::createPeakTable()
     tblPeaks->setMinimumHeight(tblPeaks->horizontalHeader()->sizeHint().height() +
                                intMinVisibleRows * tblPeaks->verticalHeader()->defaultSectionSize() +
                                2 * tblPeaks->frameWidth());
-    tblPeaks->setToolTip(tr("推定値は隣の線との比から線の間を補間した値です（窓関数なしのスペクトル用）\n"
+    tblPeaks->setToolTip(tr("推定値は隣の線との比から、窓関数の形に合わせて線の間を補間した値です\n"
                             "コピーすると、値はスペクトルファイルと同じ桁で入ります"));
     tblPeaks->viewport()->installEventFilter(this);
     actCopyPeaks = new QAction(tr("表をコピー"), tblPeaks);
@@ -125,9 +126,8 @@ void SpectrumPanel::createPeakTable()
 
 void SpectrumPanel::refreshPeakTable()
 {
-    spectrumPeaks = run ? engine::findProminentPeaks(run->dblVolts, run->dblDeltaFreq, spnPeakThreshold->value())
-                        : std::vector<engine::SpectrumPeak>{};
-    const double dblDeltaFreq = run ? run->dblDeltaFreq : 1.0;
+    spectrumPeaks = shownPeaks();
+    const double dblDeltaFreq = shown.dblDeltaFreq;
     const int intDecimals = estimateDecimals(dblDeltaFreq);
     const QSignalBlocker blocker(tblPeaks);
     tblPeaks->setRowCount(static_cast<int>(spectrumPeaks.size()));
@@ -136,23 +136,60 @@ void SpectrumPanel::refreshPeakTable()
         const QString strRise = std::isfinite(peak.dblRiseDb) ? QString::number(peak.dblRiseDb, 'f', 1) : tr("∞");
         const QString strRank = QString::number(intRow + 1);
         const QString strEstimate = QString::number(peak.dblEstimatedFreq, 'f', intDecimals);
+        const QString strUnit = QLatin1Char(' ') + unitsTexts(shown.scale.units).strFile;
         tblPeaks->setItem(intRow, 0, peakCell(strRank, strRank, tr("周囲の中央値より %1 dB 高いピーク").arg(strRise)));
         tblPeaks->setItem(intRow, 1,
                           peakCell(generalText(peak.dblFreq),
                                    fromUtf8(engine::lineFrequencyText(peak.dblFreq, dblDeltaFreq)),
                                    generalText(peak.dblFreq) + QStringLiteral(" Hz")));
         tblPeaks->setItem(intRow, 2,
-                          peakCell(generalText(peak.dblVolts), voltsText(peak.dblVolts),
-                                   generalText(peak.dblVolts) + QStringLiteral(" V")));
+                          peakCell(generalText(peak.dblVolts), valueText(peak.dblVolts, shown.scale),
+                                   generalText(peak.dblVolts) + strUnit));
         tblPeaks->setItem(intRow, 3, peakCell(strEstimate, strEstimate, strEstimate + QStringLiteral(" Hz")));
         const QString strEstimatedVolts = QString::number(peak.dblEstimatedVolts, 'g', 4);
         tblPeaks->setItem(intRow, 4,
-                          peakCell(strEstimatedVolts, voltsText(peak.dblEstimatedVolts),
-                                   generalText(peak.dblEstimatedVolts) + QStringLiteral(" V")));
+                          peakCell(strEstimatedVolts, valueText(peak.dblEstimatedVolts, shown.scale),
+                                   generalText(peak.dblEstimatedVolts) + strUnit));
     }
     tblPeaks->clearSelection();
     fitPeakColumns();
     refreshHarmonics();
+}
+
+// The peaks of the spectrum shown, found on its magnitudes (amplitudes; the root of a power density),
+// their values in the units shown: a line's value as the file writes it, the estimate corrected by the
+// factor the magnitudes give.
+std::vector<engine::SpectrumPeak> SpectrumPanel::shownPeaks() const
+{
+    if (shown.dblValues.empty()) {
+        return {};
+    }
+    const bool blnPower = shown.scale.units == engine::SpectrumUnits::Psd;
+    std::vector<double> dblMagnitudes = shown.dblPlot;
+    if (blnPower) {
+        for (double& dblValue : dblMagnitudes) {
+            dblValue = std::sqrt(dblValue);
+        }
+    }
+    const double dblThreshold = spnPeakThreshold->value();
+    std::vector<engine::SpectrumPeak> peaks =
+        shown.scale.blnClassic && shown.scale.units == engine::SpectrumUnits::Pp
+            ? engine::findProminentPeaks(dblMagnitudes, shown.dblDeltaFreq, dblThreshold)
+            : engine::findProminentPeaks(dblMagnitudes, shown.dblDeltaFreq, dblThreshold, shown.window,
+                                         std::max(shown.lngNumSamp, 4));
+    for (engine::SpectrumPeak& peak : peaks) {
+        const double dblScale = peak.dblVolts > 0.0 ? peak.dblEstimatedVolts / peak.dblVolts : 1.0;
+        const double dblValue = shown.dblValues[static_cast<std::size_t>(peak.lngLine)];
+        peak.dblVolts = dblValue;
+        if (blnPower) {
+            peak.dblEstimatedVolts = dblValue * dblScale * dblScale;
+        } else if (shown.scale.units == engine::SpectrumUnits::DbV) {
+            peak.dblEstimatedVolts = dblValue + 20.0 * std::log10(dblScale);
+        } else {
+            peak.dblEstimatedVolts = dblValue * dblScale;
+        }
+    }
+    return peaks;
 }
 
 void SpectrumPanel::fitPeakColumns()
@@ -177,12 +214,12 @@ void SpectrumPanel::fitPeakColumns()
                               tblPeaks->verticalScrollBar()->sizeHint().width());
 }
 
-bool SpectrumPanel::eventFilter(QObject* watched, QEvent* event)
+bool SpectrumPanel::peakTableEvent(QObject* watched, QEvent* event)
 {
     if (watched == tblPeaks->viewport() && event->type() == QEvent::Resize) {
         fitPeakColumns();
     }
-    return QWidget::eventFilter(watched, event);
+    return false;
 }
 
 void SpectrumPanel::refreshHarmonics()
@@ -202,8 +239,9 @@ void SpectrumPanel::refreshHarmonics()
 QString SpectrumPanel::peakTableText() const
 {
     // The headings name the units of the copied values, which are those of the spectrum file.
-    const QStringList strHeadings{tr("順位"), tr("周波数 [Hz]"), tr("振幅 [V]"), tr("推定周波数 [Hz]"),
-                                  tr("推定振幅 [V]")};
+    const QString strUnit = unitsTexts(shown.dblValues.empty() ? shownSettings.units : shown.scale.units).strFile;
+    const QStringList strHeadings{tr("順位"), tr("周波数 [Hz]"), tr("振幅 [%1]").arg(strUnit), tr("推定周波数 [Hz]"),
+                                  tr("推定振幅 [%1]").arg(strUnit)};
     QStringList strLines{strHeadings.join(QLatin1Char('\t'))};
     for (int intRow = 0; intRow < tblPeaks->rowCount(); ++intRow) {
         QStringList strCells;

@@ -71,6 +71,18 @@ SpectrumPlot::SpectrumPlot(QWidget* parent) : QWidget(parent)
     setMouseTracking(false);
     setMinimumSize(240, 160);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    ampAxis = {tr("振幅 [V]"), tr("振幅 [dBV]"), 20.0};
+}
+
+void SpectrumPlot::setAmplitudeAxis(const AmplitudeAxis& axis)
+{
+    const bool blnRescaled = axis.dblDbPerDecade != ampAxis.dblDbPerDecade;
+    ampAxis = axis;
+    if (blnRescaled && blnLogScale) {
+        updateBounds();
+        resetView();
+    }
+    update();
 }
 
 void SpectrumPlot::setTraces(std::vector<PlotTrace> traces)
@@ -148,12 +160,12 @@ double SpectrumPlot::ampOf(double dblVolts) const
         return dblVolts;
     }
     // Zero lines (outside a band, or an exact zero) sit far below any view instead of at -infinity.
-    return dblVolts > 0.0 ? 20.0 * std::log10(dblVolts) : dblZeroDb;
+    return dblVolts > 0.0 ? ampAxis.dblDbPerDecade * std::log10(dblVolts) : dblZeroDb;
 }
 
 double SpectrumPlot::voltsOfAmp(double dblAmp) const
 {
-    return blnLogScale ? std::pow(10.0, dblAmp / 20.0) : dblAmp;
+    return blnLogScale ? std::pow(10.0, dblAmp / ampAxis.dblDbPerDecade) : dblAmp;
 }
 
 engine::AxisRange SpectrumPlot::fittedAmplitudes(double dblLowFreq, double dblHighFreq) const
@@ -295,7 +307,7 @@ SpectrumPlot::Layout SpectrumPlot::layoutFor(const QRect& area, const QFontMetri
 
 QString SpectrumPlot::amplitudeAxisTitle() const
 {
-    return blnLogScale ? tr("振幅 [dBV]") : tr("振幅 [V]");
+    return blnLogScale ? ampAxis.strLogTitle : ampAxis.strTitle;
 }
 
 std::vector<QString> SpectrumPlot::amplitudeTickLabels() const

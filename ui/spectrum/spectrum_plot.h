@@ -29,8 +29,17 @@ struct PlotTrace
     bool blnReference = false; // drawn beneath the measured ones
 };
 
-// The visible part of the plot: frequencies in Hz; amplitudes in V on the linear axis and in dBV
-// (dB relative to 1 V) on the logarithmic one.
+// What the amplitude axis shows: its titles and how its values turn into decibels. By default volts,
+// in dBV (20 log10 of the volts) on the logarithmic axis; a power unit takes 10 log10.
+struct AmplitudeAxis
+{
+    QString strTitle;    // the linear axis, with its unit
+    QString strLogTitle; // the logarithmic axis, with its unit
+    double dblDbPerDecade = 20.0;
+};
+
+// The visible part of the plot: frequencies in Hz; amplitudes in the axis's unit (V unless told
+// otherwise) on the linear axis and in decibels (dBV for volts) on the logarithmic one.
 struct PlotView
 {
     double dblLowFreq = 0.0;
@@ -78,6 +87,12 @@ public:
 
     // The amplitude axis in dBV instead of V; the amplitudes are fitted anew to the lines in view.
     void setLogScale(bool blnLog);
+    // The unit of the amplitudes and its titles; the view is fitted anew when the decibels change.
+    void setAmplitudeAxis(const AmplitudeAxis& axis);
+    const AmplitudeAxis& amplitudeAxis() const
+    {
+        return ampAxis;
+    }
     bool logScale() const
     {
         return blnLogScale;
@@ -227,6 +242,7 @@ private:
     std::optional<std::pair<double, double>> bandLimits;
     std::vector<double> dblHarmonics;
     bool blnLogScale = false;
+    AmplitudeAxis ampAxis;
     PlotView plotView;
     Bounds bounds;
     bool blnFullView = true; // the view shows everything, and follows the curves when they change

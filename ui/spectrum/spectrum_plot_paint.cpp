@@ -39,7 +39,7 @@ void SpectrumPlot::paintPlot(QPainter& painter, const QRect& area) const
     if (plotTraces.empty()) {
         painter.setPen(QColor(120, 120, 120));
         painter.drawText(area, Qt::AlignCenter | Qt::TextWordWrap,
-                         tr("FFT を実行すると、ここに振幅スペクトルが表示されます。\n"
+                         tr("FFT を実行するか「録音を開く...」で録音を開くと、ここにスペクトルが表示されます。\n"
                             "参照スペクトルのファイルを開いて重ねることもできます。"));
         painter.restore();
         return;
@@ -176,7 +176,12 @@ void SpectrumPlot::drawTrace(QPainter& painter, const Layout& layout, const Plot
     std::vector<QPointF> points;
     points.reserve(reduced.size());
     for (const engine::TracePoint& point : reduced) {
-        points.emplace_back(plot.left() + (point.dblX - dblLow) * dblFreqScale, pixelRow(point.dblY));
+        // Each line at the centre of its pixel column: a spike on a column edge would be drawn as two
+        // pale columns, whatever width the plot has.
+        const double dblColumn = plot.left() + (point.dblX - dblLow) * dblFreqScale;
+        points.emplace_back(std::clamp(std::floor(dblColumn), plot.left() - dblMaxPixels, plot.right() + dblMaxPixels) +
+                                0.5,
+                            pixelRow(point.dblY));
     }
     // A pixel column or more per line: smooth lines through the points.
     painter.setRenderHint(QPainter::Antialiasing, true);

@@ -1,0 +1,130 @@
+// Writes the example run-up recording: a motor speeding up evenly from 5 to 50 Hz (300 to 3000 rpm)
+// in one minute, measured by a 16-bit converter at 1024 samples per second, as a mono 16-bit PCM Wave
+// file (61440 samples).
+//
+//   make_runup > runup.wav
+//
+// The signal: the running speed and its 2nd to 5th harmonics, each following the speed; a structural
+// resonance near 180 Hz that the harmonics excite as they pass through it; a fixed 300 Hz gear mesh; a
+// small offset and Gaussian noise. Its spectrogram shows the five rising lines (orders), the flat gear
+// mesh and the resonance lighting up where an order crosses it.
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <numbers>
+#include <vector>
+
+namespace {
+
+// A small generator of our own, so the file comes out the same with every standard library.
+class Noise
+{
+public:
+    double gaussian()
+    {
+        const double dblU1 = (static_cast<double>(next() >> 11) + 0.5) / 9007199254740992.0;
+        const double dblU2 = static_cast<double>(next() >> 11) / 9007199254740992.0;
+        return std::sqrt(-2.0 * std::log(dblU1)) * std::cos(2.0 * std::numbers::pi * dblU2);
+    }
+
+private:
+    std::uint64_t next()
+    {
+        lngState ^= lngState << 13;
+        lngState ^= lngState >> 7;
+        lngState ^= lngState << 17;
+        return lngState;
+    }
+    std::uint64_t lngState = 0x52756E5570ULL;
+};
+
+constexpr std::int32_t lngSampFreq = 1024;                                              // Hz
+constexpr std::int32_t lngSamples = 60 * 1024;                                          // one minute
+constexpr double dblStartSpeed = 5.0;                                                   // Hz
+constexpr double dblEndSpeed = 50.0;                                                    // Hz
+constexpr double dblDuration = lngSamples / static_cast<double>(lngSampFreq);           // s
+constexpr std::array<double, 5> dblOrderPeaks = {6000.0, 2500.0, 1200.0, 800.0, 500.0}; // counts, 1x to 5x
+constexpr double dblResonance = 180.0;                                                  // Hz
+constexpr double dblResonanceWidth = 6.0; // Hz: half the width at half the height
+constexpr double dblResonanceGain = 3.0;  // how much an order crossing it grows
+constexpr double dblGearMesh = 300.0;     // Hz
+constexpr double dblGearPeak = 700.0;     // counts
+constexpr double dblOffset = 8.0;         // counts
+constexpr double dblNoiseSigma = 40.0;    // counts
+
+// The running speed's phase in cycles at time dblTime: the integral of a speed rising linearly.
+double speedCycles(double dblTime)
+{
+    const double dblRise = (dblEndSpeed - dblStartSpeed) / dblDuration; // Hz per second
+    return dblStartSpeed * dblTime + 0.5 * dblRise * dblTime * dblTime;
+}
+
+double sampleAt(std::int32_t n, Noise& noise)
+{
+    const double dblTime = n / static_cast<double>(lngSampFreq);
+    const double dblSpeed = dblStartSpeed + (dblEndSpeed - dblStartSpeed) * dblTime / dblDuration;
+    double dblValue = dblOffset + dblNoiseSigma * noise.gaussian();
+    for (std::size_t k = 0; k < dblOrderPeaks.size(); ++k) {
+        const double dblOrder = static_cast<double>(k + 1);
+        // A resonance (Lorentzian) lifts an order while its frequency passes through it.
+        const double dblDetune = (dblOrder * dblSpeed - dblResonance) / dblResonanceWidth;
+        const double dblGain = 1.0 + dblResonanceGain / (1.0 + dblDetune * dblDetune);
+        dblValue += dblGain * dblOrderPeaks[k] * std::sin(2.0 * std::numbers::pi * dblOrder * speedCycles(dblTime));
+    }
+    dblValue += dblGearPeak * std::sin(2.0 * std::numbers::pi * dblGearMesh * dblTime);
+    return dblValue;
+}
+
+void putLe16(std::vector<unsigned char>& bytOut, std::uint32_t lngValue)
+{
+    bytOut.push_back(static_cast<unsigned char>(lngValue & 0xFF));
+    bytOut.push_back(static_cast<unsigned char>((lngValue >> 8) & 0xFF));
+}
+
+void putLe32(std::vector<unsigned char>& bytOut, std::uint32_t lngValue)
+{
+    putLe16(bytOut, lngValue & 0xFFFF);
+    putLe16(bytOut, lngValue >> 16);
+}
+
+void putText(std::vector<unsigned char>& bytOut, const char* strText)
+{
+    for (const char* pch = strText; *pch != '\0'; ++pch) {
+        bytOut.push_back(static_cast<unsigned char>(*pch));
+    }
+}
+
+// The 44-byte header of a mono 16-bit PCM Wave file of lngCount samples, field by field.
+std::vector<unsigned char> waveHeader(std::uint32_t lngCount)
+{
+    const std::uint32_t lngDataBytes = 2 * lngCount;
+    std::vector<unsigned char> bytHeader;
+    putText(bytHeader, "RIFF");
+    putLe32(bytHeader, 36 + lngDataBytes);
+    putText(bytHeader, "WAVEfmt ");
+    putLe32(bytHeader, 16);              // format chunk size
+    putLe16(bytHeader, 1);               // PCM
+    putLe16(bytHeader, 1);               // one channel
+    putLe32(bytHeader, lngSampFreq);     // samples per second
+    putLe32(bytHeader, 2 * lngSampFreq); // bytes per second
+    putLe16(bytHeader, 2);               // block align
+    putLe16(bytHeader, 16);              // bits per sample
+    putText(bytHeader, "data");
+    putLe32(bytHeader, lngDataBytes);
+    return bytHeader;
+}
+
+} // namespace
+
+int main()
+{
+    std::vector<unsigned char> bytFile = waveHeader(lngSamples);
+    Noise noise;
+    for (std::int32_t n = 0; n < lngSamples; ++n) {
+        const long lngCount = std::lround(std::fmin(32767.0, std::fmax(-32768.0, sampleAt(n, noise))));
+        putLe16(bytFile, static_cast<std::uint32_t>(static_cast<std::uint16_t>(static_cast<std::int16_t>(lngCount))));
+    }
+    return std::fwrite(bytFile.data(), 1, bytFile.size(), stdout) == bytFile.size() ? 0 : 1;
+}

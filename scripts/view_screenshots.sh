@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# Screenshots of the real window under a virtual X server, driven by the keyboard as a user would: at
+# start-up and after a run on the bundled recording (docs/window.png, docs/window-run.png); the
+# spectrogram of the run-up recording opened with Ctrl+R (docs/view-spectrogram.png); the bundled
+# recording's single block as the FFT run writes it (docs/view-single.png) and its average over the
+# whole recording (docs/view-average.png), both at 4096 points on the logarithmic axis. Needs Xvfb and
+# xdotool; the pictures are taken with kestrix_screen_grab (no other grabbing tool needed).
+# Usage: scripts/view_screenshots.sh [BUILD_DIR] [OUTPUT_DIR]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build_dir=${1:-build}
+output=${2:-docs}
+program="$build_dir/app/kestrix"
+grab="$build_dir/ui/spectrum/kestrix_screen_grab"
+for tool in "$program" "$grab"; do
+    if [ ! -x "$tool" ]; then
+        echo "view_screenshots: $tool not found; build first (make build)" >&2
+        exit 1
+    fi
+done
+for command in Xvfb xdotool; do
+    command -v "$command" >/dev/null 2>&1 || { echo "view_screenshots: $command is needed" >&2; exit 1; }
+done
+
+display_number=99
+while [ -e "/tmp/.X11-unix/X$display_number" ] || [ -e "/tmp/.X$display_number-lock" ]; do
+    display_number=$((display_number + 1))
+done
+export DISPLAY=":$display_number"
+Xvfb "$DISPLAY" -screen 0 1600x1000x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+xvfb_pid=$!
+app_pid=""
+work=$(mktemp -d)
+cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+for _ in $(seq 50); do
+    xdotool getmouselocation >/dev/null 2>&1 && break
+    sleep 0.1
+done
+
+cp examples/motor.csv examples/runup.wav "$work/"
+window=""
+geometry=""
+start_app() {
+    (cd "$work" && QT_QPA_PLATFORM=xcb exec "$OLDPWD/$program") &
+    app_pid=$!
+    window=""
+    for _ in $(seq 100); do
+        window=$(xdotool search --pid "$app_pid" --name '^Kestrix$' 2>/dev/null | head -n 1 || true)
+        [ -n "$window" ] && break
+        sleep 0.1
+    done
+    [ -n "$window" ] || { echo "view_screenshots: the Kestrix window did not appear" >&2; exit 1; }
+    sleep 1
+    geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p')
+    # The window takes the keys (dialogs take them from there as they open).
+    xdotool windowfocus "$window" 2>/dev/null || true
+}
+stop_app() {
+    kill "$app_pid" 2>/dev/null || true
+    wait "$app_pid" 2>/dev/null || true
+    app_pid=""
+}
+keys() {
+    for key in "$@"; do
+        xdotool key "$key"
+        sleep 0.15
+    done
+}
+# Shortcuts reach only the active window: without a window manager the window is made active again
+# after a dialog has closed.
+refocus() {
+    xdotool windowfocus "$window" 2>/dev/null || true
+    sleep 0.3
+}
+shot() {
+    sleep 1.5
+    # shellcheck disable=SC2086 # the width and the height
+    "$grab" "$output/$1" 0 0 $geometry
+    echo "view_screenshots: wrote $output/$1"
+}
+
+mkdir -p "$output"
+# The window at start-up, and after a run on the bundled recording at the start-up values; Enter
+# starts FFT (it has the focus), takes the typed path, and closes the elapsed-time and completion
+# messages.
+start_app
+shot window.png
+keys Return
+sleep 1.5
+xdotool type --delay 10 "$work/motor.csv"
+keys Return
+sleep 2
+keys Return
+sleep 1
+keys Return
+shot window-run.png
+stop_app
+
+# The run-up recording at the start-up values (1024 Hz, 1024 points), then the spectrogram page.
+start_app
+keys ctrl+r
+sleep 1.5
+xdotool type --delay 10 "$work/runup.wav"
+keys Return
+sleep 2
+refocus
+keys ctrl+Next
+shot view-spectrogram.png
+stop_app
+
+# 4096 points (the list, two entries down), back to FFT, run on the bundled recording; Enter closes
+# the elapsed-time and completion messages.
+start_app
+keys Tab Tab Tab Down Down shift+Tab shift+Tab shift+Tab Return
+sleep 1.5
+xdotool type --delay 10 "$work/motor.csv"
+keys Return
+sleep 2
+keys Return
+sleep 1
+keys Return
+# The logarithmic axis: eleven Tabs from FFT lead to its check box.
+keys Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab space
+shot view-single.png
+# The averaging list through its label's Alt+A, one entry down: the mean over the whole recording.
+refocus
+keys alt+a Down
+shot view-average.png
+stop_app

@@ -1,0 +1,114 @@
+#include "view_analysis.h"
+
+#include "engine/analysis_parameters.h"
+#include "engine/global_define.h"
+#include "engine/recording_view.h"
+#include "platform/failure.h"
+
+#include <algorithm>
+#include <new>
+
+namespace kestrix::ui {
+
+namespace {
+
+// Runs an averaged reading with the job's progress and cancel; failures become the reading's text.
+ViewReading runReading(const ViewRecording& recording, const engine::AverageRequest& request,
+                       platform::TextFiles& files, platform::SoundFiles& sounds, JobProgress& progress,
+                       engine::AverageHooks hooks)
+{
+    ViewReading reading;
+    hooks.onProgress = [&](std::int64_t, std::optional<double> dblShare) {
+        return progress.report(dblShare.value_or(-1.0));
+    };
+    try {
+        reading.average =
+            engine::averageRecording(request, recording.strPath, files, sounds, engine::computePI(), hooks);
+        reading.blnCancelled = reading.average.blnCancelled;
+        reading.strFailure = reading.average.strRefusal;
+    } catch (const KestrixError& failure) {
+        reading.strFailure = std::to_string(failure.number()) + ": " + failure.description();
+    } catch (const std::bad_alloc&) {
+        reading.strFailure = std::string(standardDescription(err::lngOutOfMemory));
+    } catch (const std::exception& failure) {
+        reading.strFailure = failure.what();
+    }
+    return reading;
+}
+
+} // namespace
+
+bool sameRecording(const ViewRecording& a, const ViewRecording& b)
+{
+    const auto sameColumn = [](const std::optional<engine::ColumnChoice>& x,
+                               const std::optional<engine::ColumnChoice>& y) {
+        return x.has_value() == y.has_value() && (!x || (x->lngNumber == y->lngNumber && x->strName == y->strName));
+    };
+    return a.strPath == b.strPath && sameColumn(a.choice.column, b.choice.column) &&
+           a.choice.lngChannel == b.choice.lngChannel && a.lngSampFreq == b.lngSampFreq &&
+           a.lngNumSamp == b.lngNumSamp && a.dblMaxVolt == b.dblMaxVolt;
+}
+
+engine::AverageRequest averageRequest(const ViewRecording& recording, const ViewSettings& settings)
+{
+    engine::AverageRequest request;
+    request.settings.lngNumSamp = recording.lngNumSamp;
+    request.settings.window = settings.window;
+    request.settings.dblOverlap = settings.dblOverlap;
+    request.settings.averaging =
+        settings.averaging == ViewAveraging::Peak ? engine::Averaging::Peak : engine::Averaging::Mean;
+    request.settings.detrend = settings.detrend;
+    request.units = settings.units;
+    request.lngSampFreq = recording.lngSampFreq;
+    request.dblMaxVolt = recording.dblMaxVolt;
+    request.choice = recording.choice;
+    return request;
+}
+
+ViewReading readRecording(const ViewRecording& recording, const ViewSettings& settings, platform::TextFiles& files,
+                          platform::SoundFiles& sounds, JobProgress& progress)
+{
+    const auto lngBlock = static_cast<std::size_t>(recording.lngNumSamp);
+    const engine::AverageRequest request = averageRequest(recording, settings);
+    const double dblVoltsPerCount = recording.dblMaxVolt / engine::dblFullScaleCount;
+    std::shared_ptr<engine::Spectrogram> spectrogram;
+    std::vector<double> dblFirst;
+    engine::AverageHooks hooks;
+    try {
+        spectrogram = std::make_shared<engine::Spectrogram>(engine::spectrogramLayout(
+            request.settings, recording.lngSampFreq, dblVoltsPerCount, recording.lngSamplesKnown));
+        dblFirst.reserve(lngBlock);
+    } catch (const std::bad_alloc&) {
+        ViewReading reading;
+        reading.strFailure = std::string(standardDescription(err::lngOutOfMemory));
+        return reading;
+    }
+    hooks.onSegment = spectrogram->segmentHandler();
+    hooks.onSamples = [&](std::span<const double> dblCounts) {
+        const std::size_t lngTake = std::min(dblCounts.size(), lngBlock - dblFirst.size());
+        dblFirst.insert(dblFirst.end(), dblCounts.begin(), dblCounts.begin() + static_cast<std::ptrdiff_t>(lngTake));
+    };
+    ViewReading reading = runReading(recording, request, files, sounds, progress, hooks);
+    if (!reading.strFailure.empty() || reading.blnCancelled) {
+        return reading;
+    }
+    // Worked out here, where reading every cell keeps no window waiting.
+    reading.levels = engine::suggestedLevelRange(*spectrogram);
+    reading.spectrogram = std::move(spectrogram);
+    if (dblFirst.size() == lngBlock) {
+        reading.dblFirstBlock = engine::classicBlockVolts(dblFirst, engine::computePI(), dblVoltsPerCount);
+    }
+    return reading;
+}
+
+ViewReading readSegment(const ViewRecording& recording, const ViewSettings& settings, std::int64_t lngSegment,
+                        platform::TextFiles& files, platform::SoundFiles& sounds, JobProgress& progress)
+{
+    engine::AverageRequest request = averageRequest(recording, settings);
+    request.settings.averaging = engine::Averaging::Mean;
+    request.lngSkipSamples = lngSegment * engine::segmentStep(recording.lngNumSamp, settings.dblOverlap);
+    request.lngTakeSamples = recording.lngNumSamp;
+    return runReading(recording, request, files, sounds, progress, {});
+}
+
+} // namespace kestrix::ui

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "analysis_job.h"
+#include "engine/average_analysis.h"
+#include "engine/averaged_spectrum.h"
+#include "engine/recording.h"
+#include "engine/spectrogram.h"
+#include "engine/spectrogram_image.h"
+#include "platform/sound_files.h"
+#include "platform/text_files.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// What the spectrum view analyses and how: the recording (the run's, or one opened in the view), the
+// settings of its analysis group, and the work that reads the recording off the window's thread.
+namespace kestrix::ui {
+
+enum class ViewAveraging {
+    SingleBlock, // the first N samples as the run writes them: no window, one block
+    Mean,        // the averaged analysis, power average
+    Peak,        // the averaged analysis, peak hold
+};
+
+struct ViewSettings
+{
+    engine::WindowKind window = engine::WindowKind::Hann;
+    ViewAveraging averaging = ViewAveraging::SingleBlock;
+    double dblOverlap = 50.0; // percent
+    engine::Detrend detrend = engine::Detrend::None;
+    engine::SpectrumUnits units = engine::SpectrumUnits::Pp;
+
+    bool operator==(const ViewSettings&) const = default;
+    // Whether the two need the same reading of the recording (they may differ in units and single block).
+    bool sameReading(const ViewSettings& other) const
+    {
+        return window == other.window && dblOverlap == other.dblOverlap && detrend == other.detrend &&
+               (averaging == ViewAveraging::Peak) == (other.averaging == ViewAveraging::Peak);
+    }
+};
+
+// A recording the view analyses: read again from its file for every analysis, so memory stays that of
+// the stream whatever its length.
+struct ViewRecording
+{
+    std::string strPath;
+    engine::RecordingChoice choice;
+    std::int32_t lngSampFreq = 1024;  // Hz, for text; a sound file's own replaces it when read
+    std::int32_t lngNumSamp = 1024;   // segment length N
+    double dblMaxVolt = 5.0;          // V, the converter's input range
+    std::int64_t lngSamplesKnown = 0; // its length from an earlier reading, else 0 (lays out the spectrogram)
+};
+
+// Whether two recordings are the same part of the same file read the same way.
+bool sameRecording(const ViewRecording& a, const ViewRecording& b);
+
+// The request of the averaged analysis for these settings (mean in single-block mode, which reads the
+// same segments).
+engine::AverageRequest averageRequest(const ViewRecording& recording, const ViewSettings& settings);
+
+// One reading of a recording, for the whole view: its average, its first block, its spectrogram, and
+// the reason it stopped early.
+struct ViewReading
+{
+    engine::AverageFileResult average;                      // the averaged analysis in the settings' units
+    std::vector<double> dblFirstBlock;                      // the first N samples' spectrum as the run writes it (V)
+    std::shared_ptr<const engine::Spectrogram> spectrogram; // of every segment (a whole reading only)
+    engine::LevelRange levels;                              // the range suggested for its colours
+    std::string strFailure;                                 // why nothing was read (a refusal or a failure), else empty
+    bool blnCancelled = false;
+};
+
+// Reads the whole recording with these settings, its spectrogram too (laid out for the sampling
+// frequency the recording holds, within the model's memory cap): called on the job's thread, reporting
+// the share read. Never raises: a refusal or a failure comes back as strFailure.
+ViewReading readRecording(const ViewRecording& recording, const ViewSettings& settings, platform::TextFiles& files,
+                          platform::SoundFiles& sounds, JobProgress& progress);
+
+// Reads segment lngSegment alone (counted as the averager counts them) with these settings, the same
+// way: the result's average holds that one segment.
+ViewReading readSegment(const ViewRecording& recording, const ViewSettings& settings, std::int64_t lngSegment,
+                        platform::TextFiles& files, platform::SoundFiles& sounds, JobProgress& progress);
+
+} // namespace kestrix::ui
