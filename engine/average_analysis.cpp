@@ -94,6 +94,7 @@ void takeFigures(const AverageRequest& request, AverageFileResult& result)
 {
     result.figures = toneFiguresOf(result.average, result.lngSampFreq, request.dblMaxVolt / dblFullScaleCount,
                                    request.dblMaxVolt, request.dblFundamentalHz);
+    result.figuresPower = result.average;
     result.average.dblPower.resize(static_cast<std::size_t>(spectrumLineCount(request.settings.lngNumSamp)));
     result.average.settings.blnToHalfRate = false;
 }
