@@ -86,8 +86,8 @@ MetricsPanel::MetricsPanel(QWidget* parent) : QWidget(parent)
 
 void MetricsPanel::createControls()
 {
-    lblTitle = named(new QLabel(tr("変換器の指標（平均スペクトルの最大のトーン）"), this), "lblMetricsTitle",
-                     tr("変換器の指標"));
+    lblTitle = named(new QLabel(tr("変換器の指標"), this), "lblMetricsTitle", tr("変換器の指標"));
+    lblTitle->setWordWrap(true);
     lblFundamental = named(new QLabel(tr("基本波 [Hz]"), this), "lblFundamental", tr("基本波の周波数"));
     txtFundamental = named(new QLineEdit(this), "txtFundamental", tr("基本波の周波数 [Hz]"));
     txtFundamental->setPlaceholderText(tr("最大の線"));
@@ -152,8 +152,10 @@ std::vector<QWidget*> MetricsPanel::focusOrder() const
     return {txtFundamental, cmdCopyMetrics, chkShadeLines, tblMetrics};
 }
 
-void MetricsPanel::showAverage(const engine::AveragedPower& newAverage, std::int32_t lngNewSampFreq, double dblNewRange)
+void MetricsPanel::showAverage(const engine::AveragedPower& newAverage, std::int32_t lngNewSampFreq, double dblNewRange,
+                               const QString& strSource)
 {
+    lblTitle->setText(strSource.isEmpty() ? tr("変換器の指標") : tr("変換器の指標：%1").arg(strSource));
     average = newAverage;
     lngSampFreq = lngNewSampFreq;
     dblRange = dblNewRange;
@@ -162,6 +164,7 @@ void MetricsPanel::showAverage(const engine::AveragedPower& newAverage, std::int
 
 void MetricsPanel::clear()
 {
+    lblTitle->setText(tr("変換器の指標"));
     average.reset();
     recompute();
 }
@@ -242,13 +245,12 @@ void MetricsPanel::addFigureRows(const engine::ToneFigures& figures)
            exactText(figures.dblThd, "dB"));
     addRow(tr("SINAD"), dbText(figures.dblSinad), exactText(figures.dblSinad, "dB"));
     addRow(tr("ENOB"),
-           tr("%1 bit（フルスケール補正 %2 で %3 bit）")
+           tr("%1 bit（FS 補正 %2 → %3 bit）")
                .arg(fromUtf8(engine::fixedDecimalText(figures.dblEnob, 2)),
                     signedDbText(figures.dblFullScaleCorrection),
                     fromUtf8(engine::fixedDecimalText(figures.dblEnobFullScale, 2))),
            exactText(figures.dblEnob, "bits"));
-    addRow(tr("SFDR"),
-           tr("%1（最大のスプリアス %2）").arg(dbText(figures.dblSfdr), hzText(figures.dblSpurFreq, lineSpacing())),
+    addRow(tr("SFDR"), tr("%1（%2）").arg(dbText(figures.dblSfdr), hzText(figures.dblSpurFreq, lineSpacing())),
            exactText(figures.dblSfdr, "dB"));
 }
 

@@ -36,7 +36,9 @@ public:
     // blnToHalfRate, N / 2 + 1 lines) of a recording sampled at lngSampFreq Hz (> 0) by a converter of
     // input range dblRange V (> 0; c counts are c dblRange / 32767 V). An averaging without a segment,
     // or not to half the rate, shows no figures and says why.
-    void showAverage(const engine::AveragedPower& average, std::int32_t lngSampFreq, double dblRange);
+    // strSource names the spectrum in the panel's title.
+    void showAverage(const engine::AveragedPower& average, std::int32_t lngSampFreq, double dblRange,
+                     const QString& strSource = {});
     // No figures.
     void clear();
 

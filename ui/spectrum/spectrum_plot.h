@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -124,6 +125,10 @@ public:
     // How the cursor trace's values stand for power (their units, line spacing and window); without it
     // the readout gives no band RMS and takes the values for amplitudes in V.
     void setLineScale(std::optional<engine::LineScale> scale);
+    // How the readout writes the cursor trace's value on a line: to be read at a glance, and as the files
+    // write it with its unit. Without them (empty functions) the trace's values are taken for volts.
+    using LineText = std::function<QString(std::size_t lngLine)>;
+    void setLineTexts(LineText readable, LineText exact);
     // The readout between the reference (A) and the cursor (B); none without both.
     std::optional<engine::CursorDelta> cursorDelta() const;
     // The readout as drawn (readable numbers), then a line with the values as the files write them;
@@ -219,6 +224,8 @@ private:
 
     // spectrum_plot_measure.cpp: the readout between the cursors, orders and the logarithmic axis.
     QString valueText(double dblValue) const;
+    QString lineValueText(std::size_t lngLine) const;
+    QString lineExactText(std::size_t lngLine) const;
     QStringList readoutLines() const; // readable: the positions, then the differences
     QString frequencyText(double dblFreq) const;
     void bringIntoView(double dblFreq);
@@ -250,6 +257,8 @@ private:
     bool blnCursorOnPeak = false;
     std::optional<std::size_t> lngReferenceLine;
     std::optional<engine::LineScale> lineScale;
+    LineText lineReadable;
+    LineText lineExact;
     std::optional<engine::RunningSpeed> speed;
     bool blnLogFreq = false;
     // Per trace on the logarithmic axis: the logarithms of its frequencies above 0 Hz, from its first

@@ -95,6 +95,24 @@ QString SpectrumPlot::valueText(double dblValue) const
     }
 }
 
+void SpectrumPlot::setLineTexts(LineText readable, LineText exact)
+{
+    lineReadable = std::move(readable);
+    lineExact = std::move(exact);
+    update();
+}
+
+QString SpectrumPlot::lineValueText(std::size_t lngLine) const
+{
+    return lineReadable ? lineReadable(lngLine) : valueText(cursorTrace()->dblVolts[lngLine]);
+}
+
+QString SpectrumPlot::lineExactText(std::size_t lngLine) const
+{
+    return lineExact ? lineExact(lngLine)
+                     : generalText(cursorTrace()->dblVolts[lngLine]) + QLatin1Char(' ') + fileUnit(lineScale);
+}
+
 QString SpectrumPlot::frequencyText(double dblFreq) const
 {
     const PlotTrace* trace = cursorTrace();
@@ -115,14 +133,13 @@ QStringList SpectrumPlot::readoutLines() const
         return {};
     }
     const QString strCursor =
-        tr("カーソル %1　%2")
-            .arg(frequencyText(trace->dblFreq[*lngCursorLine]), valueText(trace->dblVolts[*lngCursorLine]));
+        tr("カーソル %1　%2").arg(frequencyText(trace->dblFreq[*lngCursorLine]), lineValueText(*lngCursorLine));
     const std::optional<engine::CursorDelta> delta = cursorDelta();
     if (!delta) {
         return {strCursor};
     }
     const QString strPositions =
-        tr("基準 %1　%2　→　").arg(frequencyText(delta->dblFreqA), valueText(delta->dblValueA)) + strCursor;
+        tr("基準 %1　%2　→　").arg(frequencyText(delta->dblFreqA), lineValueText(*lngReferenceLine)) + strCursor;
     QString strDifference =
         tr("Δ %1　%2").arg(frequencyText(delta->dblDeltaFreq), levelDifferenceText(delta->dblDeltaLevel));
     if (delta->dblBandRms) {
@@ -139,20 +156,19 @@ QString SpectrumPlot::readoutText() const
     }
     // The values as the files write them, to find or compute with.
     const PlotTrace* trace = cursorTrace();
-    const QString strUnit = fileUnit(lineScale);
     const QString strCursor =
-        QStringLiteral("%1 Hz, %2 %3")
-            .arg(generalText(trace->dblFreq[*lngCursorLine]), generalText(trace->dblVolts[*lngCursorLine]), strUnit);
+        QStringLiteral("%1 Hz, %2").arg(generalText(trace->dblFreq[*lngCursorLine]), lineExactText(*lngCursorLine));
     const std::optional<engine::CursorDelta> delta = cursorDelta();
     if (!delta) {
         strLines << tr("ファイルの値：%1").arg(strCursor);
         return strLines.join(QLatin1Char('\n'));
     }
-    QString strValues = tr("ファイルの値：基準 %1 Hz, %2 %3；カーソル %4；Δ %5 Hz, %6 dB")
-                            .arg(generalText(delta->dblFreqA), generalText(delta->dblValueA), strUnit, strCursor,
-                                 generalText(delta->dblDeltaFreq),
-                                 std::isfinite(delta->dblDeltaLevel) ? generalText(delta->dblDeltaLevel)
-                                                                     : levelDifferenceText(delta->dblDeltaLevel));
+    const QString strLevel = std::isfinite(delta->dblDeltaLevel)
+                                 ? generalText(delta->dblDeltaLevel) + QStringLiteral(" dB")
+                                 : levelDifferenceText(delta->dblDeltaLevel);
+    QString strValues = tr("ファイルの値：基準 %1 Hz, %2；カーソル %3；Δ %4 Hz, %5")
+                            .arg(generalText(delta->dblFreqA), lineExactText(*lngReferenceLine), strCursor,
+                                 generalText(delta->dblDeltaFreq), strLevel);
     if (delta->dblBandRms) {
         strValues += tr("；帯域 RMS %1 V").arg(generalText(*delta->dblBandRms));
     }
