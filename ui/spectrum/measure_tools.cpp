@@ -54,9 +54,10 @@ MeasureTools::MeasureTools(SpectrumPlot& plot, QWidget& parent) : QObject(&paren
 
 void MeasureTools::createControls(QWidget& parent)
 {
-    chkLogFrequency = named(new QCheckBox(tr("対数周波数軸"), &parent), "chkLogFrequency", tr("周波数軸を対数目盛に"));
+    chkLogFrequency =
+        named(new QCheckBox(tr("対数周波数軸(&L)"), &parent), "chkLogFrequency", tr("周波数軸を対数目盛に"));
     chkLogFrequency->setToolTip(tr("周波数軸を対数目盛（1・2・5 の目盛）で表示します。0 Hz の線は表示されません"));
-    lblRunningSpeed = named(new QLabel(tr("回転数"), &parent), "lblRunningSpeed", tr("回転数"));
+    lblRunningSpeed = named(new QLabel(tr("回転数(&N)"), &parent), "lblRunningSpeed", tr("回転数"));
     txtRunningSpeed = named(new QLineEdit(&parent), "txtRunningSpeed", tr("回転数（rpm または Hz）"));
     txtRunningSpeed->setPlaceholderText(tr("例 1500"));
     txtRunningSpeed->setToolTip(tr("機械の回転数。1500、1500 rpm、25 Hz のように入力します（数だけなら右の単位）"));
@@ -74,7 +75,7 @@ void MeasureTools::createControls(QWidget& parent)
     cmdSpeedFromCursor =
         named(new QPushButton(tr("カーソルから"), &parent), "cmdSpeedFromCursor", tr("カーソルの線を 1 次にする"));
     cmdSpeedFromCursor->setToolTip(tr("カーソルの線（ピークの表で選んだ行など）の周波数を回転数（1 次）にします"));
-    chkOrders = named(new QCheckBox(tr("次数で表示"), &parent), "chkOrders", tr("周波数軸を回転数の次数で表示"));
+    chkOrders = named(new QCheckBox(tr("次数で表示(&O)"), &parent), "chkOrders", tr("周波数軸を回転数の次数で表示"));
     chkOrders->setToolTip(tr("周波数軸と読み取りを回転数の次数で表示します。高調波マーカーは回転数の倍数に付きます"));
 }
 

@@ -115,6 +115,8 @@ void SpectrumPanel::createControls()
     cmdSavePlot = named(new QPushButton(tr("画像を保存..."), this), "cmdSavePlot", tr("画像を保存"));
     pltSpectrum = named(new SpectrumPlot(this), "pltSpectrum", tr("スペクトルのグラフ"));
     const QString strPlotHelp = tr("クリック：付近で最も高い線を読む　←→：1 本ずつ（Shift：10 本）\n"
+                                   "D：カーソルの線に基準を置く　Shift+クリック：そこに基準　Ctrl+←→：基準を動かす"
+                                   "　Esc：基準を消す　Ctrl+C：読み取りをコピー\n"
                                    "ドラッグ：拡大　右ドラッグ：移動　ホイール：周波数の拡大縮小（Ctrl：振幅）\n"
                                    "ダブルクリック・Home：全体表示　＋／－：拡大・縮小");
     pltSpectrum->setToolTip(strPlotHelp);

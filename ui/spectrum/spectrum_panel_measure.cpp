@@ -17,7 +17,7 @@ namespace kestrix::ui {
 void SpectrumPanel::createMeasureControls()
 {
     measureTools = new MeasureTools(*pltSpectrum, *this);
-    chkMetrics = new QCheckBox(tr("変換器の指標"), this);
+    chkMetrics = new QCheckBox(tr("変換器の指標(&M)"), this);
     chkMetrics->setObjectName(QStringLiteral("chkMetrics"));
     chkMetrics->setAccessibleName(tr("変換器の指標を表示"));
     chkMetrics->setToolTip(tr("表示中のスペクトルのトーンの SNR・THD・SINAD・ENOB・SFDR をグラフの横に表示し、"
