@@ -9,7 +9,9 @@
 // (coherent sampling), as the converter test methods ask. The figures to expect: SNR 20 log10 of the
 // tone's rms (16403 counts) over the noise's (sqrt(0.25 + 1 / 12) = 0.577 counts), 89.1 dB; THD
 // 10 log10(1E-8 + 1E-9) = -79.6 dB; SINAD 79.1 dB; ENOB 12.85 bits, 13.35 with the full-scale
-// correction of 3 dB.
+// correction of 3 dB. These hold where the lines left out of the noise (0 Hz, the tone and its harmonics
+// with their main lobes) are a small share of all: at 16384 points and more. At 1024 points they are 52
+// of 513 and the SNR reads 0.45 dB higher.
 
 #include <algorithm>
 #include <cmath>

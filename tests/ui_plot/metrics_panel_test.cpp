@@ -157,7 +157,8 @@ TEST_F(MetricsPanelTest, ShowsTheFiguresReadablyWithTheFullScaleCorrectionBeside
     const QString strEnob = shown[QStringLiteral("ENOB")];
     EXPECT_TRUE(strEnob.startsWith(QString::fromStdString(engine::fixedDecimalText(figures.dblEnob, 2)) + " bit"));
     EXPECT_TRUE(strEnob.contains(QStringLiteral("+3.00 dB"))) << strEnob.toStdString();
-    EXPECT_TRUE(strEnob.contains(QString::fromStdString(engine::fixedDecimalText(figures.dblEnobFullScale, 2))));
+    EXPECT_EQ(shown[QStringLiteral("ENOB（FS 換算）")],
+              QString::fromStdString(engine::fixedDecimalText(figures.dblEnobFullScale, 2)) + " bit");
     const engine::HarmonicFigure& second = figures.harmonics.front();
     EXPECT_NEAR(second.dblDbc, -60.0, 0.1);
     EXPECT_EQ(

@@ -3,6 +3,7 @@
 #include "engine/analysis_parameters.h"
 #include "engine/number_text.h"
 #include "engine/readable_number.h"
+#include "flow_layout.h"
 #include "spectrum_panel_text.h"
 #include "spectrum_plot.h"
 
@@ -107,6 +108,8 @@ void MetricsPanel::createControls()
     tblMetrics = named(new QTableWidget(0, 2, this), "tblMetrics", tr("変換器の指標の表"));
     tblMetrics->setHorizontalHeaderLabels({tr("指標"), tr("値")});
     tblMetrics->verticalHeader()->setVisible(false);
+    tblMetrics->verticalHeader()->setDefaultSectionSize(tblMetrics->fontMetrics().height() + 8);
+    tblMetrics->setWordWrap(true);
     tblMetrics->horizontalHeader()->setStretchLastSection(true);
     tblMetrics->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblMetrics->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -120,12 +123,17 @@ void MetricsPanel::createControls()
 
 void MetricsPanel::arrangeControls()
 {
-    auto* layTools = new QHBoxLayout;
-    layTools->addWidget(lblFundamental);
-    layTools->addWidget(txtFundamental);
+    // The tools wrap onto a second row when the user narrows the panel.
+    auto* layTools = new FlowLayout;
+    auto* grpFundamental = new QWidget(this);
+    grpFundamental->setObjectName(QStringLiteral("grpFundamental"));
+    auto* layFundamental = new QHBoxLayout(grpFundamental);
+    layFundamental->setContentsMargins(0, 0, 0, 0);
+    layFundamental->addWidget(lblFundamental);
+    layFundamental->addWidget(txtFundamental);
+    layTools->addWidget(grpFundamental);
     layTools->addWidget(cmdCopyMetrics);
     layTools->addWidget(chkShadeLines);
-    layTools->addStretch(1);
     auto* layPanel = new QVBoxLayout(this);
     layPanel->setContentsMargins(0, 0, 0, 0);
     layPanel->addWidget(lblTitle);
@@ -145,6 +153,9 @@ void MetricsPanel::connectSignals()
     connect(cmdCopyMetrics, &QPushButton::clicked, this, &MetricsPanel::cmdCopyMetrics_Click);
     connect(actCopyMetrics, &QAction::triggered, this, &MetricsPanel::cmdCopyMetrics_Click);
     connect(chkShadeLines, &QCheckBox::toggled, this, &MetricsPanel::chkShadeLines_Toggled);
+    // A value too long for a narrowed panel wraps onto a second line rather than being cut.
+    connect(tblMetrics->horizontalHeader(), &QHeaderView::sectionResized, tblMetrics,
+            &QTableWidget::resizeRowsToContents);
 }
 
 std::vector<QWidget*> MetricsPanel::focusOrder() const
@@ -225,6 +236,7 @@ void MetricsPanel::refreshTable()
         addFigureRows(*toneFigures);
         addNoiseRows(*toneFigures);
         tblMetrics->resizeColumnToContents(0);
+        tblMetrics->resizeRowsToContents();
     }
 }
 
@@ -244,12 +256,14 @@ void MetricsPanel::addFigureRows(const engine::ToneFigures& figures)
                .arg(dbText(figures.dblThd), QString::number(100.0 * std::pow(10.0, figures.dblThd / 20.0), 'g', 3)),
            exactText(figures.dblThd, "dB"));
     addRow(tr("SINAD"), dbText(figures.dblSinad), exactText(figures.dblSinad, "dB"));
-    addRow(tr("ENOB"),
-           tr("%1 bit（FS 補正 %2 → %3 bit）")
-               .arg(fromUtf8(engine::fixedDecimalText(figures.dblEnob, 2)),
-                    signedDbText(figures.dblFullScaleCorrection),
-                    fromUtf8(engine::fixedDecimalText(figures.dblEnobFullScale, 2))),
-           exactText(figures.dblEnob, "bits"));
+    // The full-scale correction beside the ENOB, the ENOB it gives on a row of its own so neither is cut.
+    addRow(
+        tr("ENOB"),
+        tr("%1 bit（FS 補正 %2）")
+            .arg(fromUtf8(engine::fixedDecimalText(figures.dblEnob, 2)), signedDbText(figures.dblFullScaleCorrection)),
+        exactText(figures.dblEnob, "bits"));
+    addRow(tr("ENOB（FS 換算）"), tr("%1 bit").arg(fromUtf8(engine::fixedDecimalText(figures.dblEnobFullScale, 2))),
+           exactText(figures.dblEnobFullScale, "bits"));
     addRow(tr("SFDR"), tr("%1（%2）").arg(dbText(figures.dblSfdr), hzText(figures.dblSpurFreq, lineSpacing())),
            exactText(figures.dblSfdr, "dB"));
 }

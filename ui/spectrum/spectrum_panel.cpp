@@ -199,7 +199,7 @@ void SpectrumPanel::arrangeControls()
     layPanel->setContentsMargins(0, 0, 0, 0);
     layPanel->addLayout(layTools);
     // The converter figures beside the plot, so the lines they shade stay in sight; the user sets the share.
-    auto* splPlot = new QSplitter(Qt::Horizontal, pgSpectrum);
+    splPlot = new QSplitter(Qt::Horizontal, pgSpectrum);
     splPlot->setObjectName(QStringLiteral("splPlot"));
     splPlot->setChildrenCollapsible(false);
     splPlot->addWidget(pltSpectrum);

@@ -29,6 +29,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QSpinBox;
+class QSplitter;
 class QTableWidget;
 class QTabWidget;
 class QTimer;
@@ -370,6 +371,7 @@ private:
     MeasureTools* measureTools = nullptr;
     QCheckBox* chkMetrics = nullptr;
     MetricsPanel* pnlMetrics = nullptr;
+    QSplitter* splPlot = nullptr;
     QCheckBox* chkSpectrogramLogFrequency = nullptr;
     QAction* actCopyPeaks = nullptr; // Ctrl+C and the context menu of the table
     QAction* actOpenReference = nullptr;

@@ -11,6 +11,7 @@
 #include "units_text.h"
 
 #include <QCheckBox>
+#include <QSplitter>
 
 namespace kestrix::ui {
 
@@ -119,6 +120,11 @@ QString SpectrumPanel::orderText(double dblFreq, double dblSpacing) const
 void SpectrumPanel::chkMetrics_Toggled(bool blnChecked)
 {
     pnlMetrics->setVisible(blnChecked);
+    // The panel would take more than its share as it appears: the plot keeps three fifths.
+    if (blnChecked) {
+        const int intWidth = splPlot->width();
+        splPlot->setSizes({intWidth * 3 / 5, intWidth - intWidth * 3 / 5});
+    }
     // Shown, the figures want the recording averaged to half the rate: read again where it was not.
     settingChanged();
     refreshMetrics();

@@ -66,8 +66,8 @@ void SpectrumPanel::createSpectrogramPage()
     lblTop->setBuddy(spnLevelTop);
     cmdAutoLevels = named(new QPushButton(tr("自動"), pgSpectrogram), "cmdAutoLevels", tr("色の範囲を自動で決める"));
     cmdAutoLevels->setToolTip(tr("最も高いレベルから、ノイズの床の少し下までを色の範囲にします"));
-    chkSpectrogramLogFrequency = named(new QCheckBox(tr("対数周波数軸"), pgSpectrogram), "chkSpectrogramLogFrequency",
-                                       tr("スペクトログラムの周波数軸を対数目盛に"));
+    chkSpectrogramLogFrequency = named(new QCheckBox(tr("対数周波数軸(&L)"), pgSpectrogram),
+                                       "chkSpectrogramLogFrequency", tr("スペクトログラムの周波数軸を対数目盛に"));
     chkSpectrogramLogFrequency->setToolTip(
         tr("周波数軸を対数目盛（1・2・5 の目盛）で表示します。0 Hz の線は表示されません"));
     cmdSaveSpectrogram = named(new QPushButton(tr("画像を保存..."), pgSpectrogram), "cmdSaveSpectrogram",

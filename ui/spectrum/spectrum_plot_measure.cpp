@@ -138,14 +138,15 @@ QStringList SpectrumPlot::readoutLines() const
     if (!delta) {
         return {strCursor};
     }
-    const QString strPositions =
-        tr("基準 %1　%2　→　").arg(frequencyText(delta->dblFreqA), lineValueText(*lngReferenceLine)) + strCursor;
+    // One position a line, so the box stays narrow enough for the plot beside the legend.
+    const QString strReference =
+        tr("基準 %1　%2").arg(frequencyText(delta->dblFreqA), lineValueText(*lngReferenceLine));
     QString strDifference =
         tr("Δ %1　%2").arg(frequencyText(delta->dblDeltaFreq), levelDifferenceText(delta->dblDeltaLevel));
     if (delta->dblBandRms) {
         strDifference += tr("　帯域 RMS %1（%2 本）").arg(voltsText(*delta->dblBandRms)).arg(delta->lngBandLines);
     }
-    return {strPositions, strDifference};
+    return {strReference, strCursor, strDifference};
 }
 
 QString SpectrumPlot::readoutText() const

@@ -270,8 +270,13 @@ void SpectrumPlot::drawReadout(QPainter& painter, const Layout& layout) const
     for (const QString& strLine : strLines) {
         intWidth = std::max(intWidth, metrics.horizontalAdvance(strLine));
     }
-    const QRect box(layout.plot.left() + intPad, layout.plot.top() + intPad, intWidth + 2 * intPad,
-                    static_cast<int>(strLines.size()) * metrics.height() + intPad);
+    QRect box(layout.plot.left() + intPad, layout.plot.top() + intPad, intWidth + 2 * intPad,
+              static_cast<int>(strLines.size()) * metrics.height() + intPad);
+    // A readout as wide as the legend's corner goes below the legend, so neither hides the other.
+    const QRect legend = legendBox(layout.plot, metrics);
+    if (!plotTraces.empty() && box.intersects(legend)) {
+        box.moveTop(legend.bottom() + intPad);
+    }
     painter.save();
     painter.setClipRect(layout.plot);
     painter.setPen(QColor(170, 170, 170));
