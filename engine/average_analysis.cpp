@@ -7,7 +7,6 @@
 #include "spectrum.h"
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 
 namespace kestrix::engine {
@@ -76,40 +75,15 @@ std::string averageStream(platform::SampleStream& stream, SpectrumAverager& aver
     return {};
 }
 
-// A figure's value as the files write numbers; infinities (no noise, no spur) as "inf" and "-inf".
-std::string figureText(double dblValue)
-{
-    if (std::isnan(dblValue)) {
-        return "nan";
-    }
-    if (std::isinf(dblValue)) {
-        return dblValue > 0 ? "inf" : "-inf";
-    }
-    return generalNumberText(dblValue);
-}
-
 void writeMetricsFile(platform::TextFiles& files, const std::string& strPath, const AverageRequest& request,
                       const AverageFileResult& result)
 {
-    const AverageSettings& settings = request.settings;
+    const FigureSettings measured{request.settings, result.average.lngSegments, result.lngSampFreq, request.dblMaxVolt,
+                                  result.average.lngSamples};
     writeTextFile(files, strPath, [&](platform::TextWriter& writer) {
         writer.writeLine("name,value,unit");
-        for (const FigureRow& row : figureRows(*result.figures)) {
-            writer.writeLine(csvField(row.strName) + "," + figureText(row.dblValue) + "," + csvField(row.strUnit));
-        }
-        const std::string strSettings[][3] = {
-            {"window", std::string(windowName(settings.window)), ""},
-            {"N", std::to_string(settings.lngNumSamp), "points"},
-            {"overlap", generalNumberText(settings.dblOverlap), "%"},
-            {"segments", std::to_string(result.average.lngSegments), ""},
-            {"averaging", settings.averaging == Averaging::Mean ? "mean" : "peak", ""},
-            {"detrend", settings.detrend == Detrend::Mean ? "mean" : "none", ""},
-            {"fs", std::to_string(result.lngSampFreq), "Hz"},
-            {"range", generalNumberText(request.dblMaxVolt), "V"},
-            {"samples", std::to_string(result.average.lngSamples), ""},
-        };
-        for (const auto& row : strSettings) {
-            writer.writeLine(csvField(row[0]) + "," + csvField(row[1]) + "," + csvField(row[2]));
+        for (const FigureLine& line : figureTable(*result.figures, measured)) {
+            writer.writeLine(csvField(line.strName) + "," + csvField(line.strValue) + "," + csvField(line.strUnit));
         }
     });
 }
@@ -120,6 +94,7 @@ void takeFigures(const AverageRequest& request, AverageFileResult& result)
 {
     result.figures = toneFiguresOf(result.average, result.lngSampFreq, request.dblMaxVolt / dblFullScaleCount,
                                    request.dblMaxVolt, request.dblFundamentalHz);
+    result.figuresPower = result.average;
     result.average.dblPower.resize(static_cast<std::size_t>(spectrumLineCount(request.settings.lngNumSamp)));
     result.average.settings.blnToHalfRate = false;
 }

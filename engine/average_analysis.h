@@ -62,6 +62,7 @@ struct AverageFileResult
     std::string strHeading;             // the file's first line
     std::string strSource;              // what was read, as the heading's source field names it
     std::optional<ToneFigures> figures; // with blnMetrics
+    AveragedPower figuresPower;         // with blnMetrics: the average to half the rate they come from
     std::string strMetricsWritten;      // the figures' file, with blnMetrics
     bool blnCancelled = false;          // stopped by the progress handler: nothing else is filled
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 
 namespace kestrix::engine {
@@ -59,39 +60,111 @@ std::vector<double> linearTicks(double dblLow, double dblHigh, std::size_t lngMa
     return dblTicks;
 }
 
-std::vector<double> logTicks(double dblLow, double dblHigh, std::size_t lngMaxTicks)
+namespace {
+
+// The whole powers of ten from 10^dblFirstPower to 10^dblLastPower, each times the mantissas, that lie
+// within dblLow .. dblHigh (a power's own tick is mantissa 1), of every dblStride-th power (those whose
+// exponent it divides), ascending and told apart.
+std::vector<double> decadeTicks(double dblLow, double dblHigh, double dblFirstPower, double dblLastPower,
+                                std::initializer_list<double> dblMantissas, double dblStride)
 {
-    // A plot of a few decades reads better with the 2 and 5 marks between the powers of ten.
-    constexpr double dblMaxDecadesWithSteps = 3.0;
-    if (!(dblLow > 0.0) || !std::isfinite(dblHigh) || !(dblHigh > dblLow)) {
-        return {};
-    }
-    // Both within the doubles' 633 powers of ten: the loop below is bounded.
-    const double dblFirstPower = std::ceil(std::log10(dblLow) - dblTickSlack);
-    const double dblLastPower = std::floor(std::log10(dblHigh) + dblTickSlack);
-    const double dblPowers = dblLastPower - dblFirstPower + 1.0;
-    if (dblPowers < 2.0) {
-        return linearTicks(dblLow, dblHigh, lngMaxTicks);
-    }
-    const double dblStride = std::ceil(dblPowers / static_cast<double>(std::max<std::size_t>(lngMaxTicks, 1)));
-    const bool blnSteps = std::log10(dblHigh / dblLow) <= dblMaxDecadesWithSteps;
     std::vector<double> dblTicks;
-    for (double k = dblFirstPower - 1.0; k <= dblLastPower; k += 1.0) {
-        const double dblPower = std::pow(10.0, k);
-        if (k >= dblFirstPower && std::fmod(k, dblStride) == 0.0) {
-            dblTicks.push_back(dblPower);
+    for (double k = dblFirstPower; k <= dblLastPower; k += 1.0) {
+        if (std::fmod(k, dblStride) != 0.0) {
+            continue;
         }
-        if (blnSteps) {
-            for (const double dblMantissa : {2.0, 5.0}) {
-                const double dblValue = dblMantissa * dblPower;
-                if (dblValue >= dblLow && dblValue <= dblHigh) {
-                    dblTicks.push_back(dblValue);
-                }
+        const double dblPower = std::pow(10.0, k);
+        for (const double dblMantissa : dblMantissas) {
+            const double dblValue = dblMantissa * dblPower;
+            const bool blnInside =
+                dblValue >= dblLow * (1.0 - dblTickSlack) && dblValue <= dblHigh * (1.0 + dblTickSlack);
+            if (blnInside && std::isfinite(dblValue)) {
+                dblTicks.push_back(dblValue);
             }
         }
     }
     std::sort(dblTicks.begin(), dblTicks.end());
+    dblTicks.erase(std::unique(dblTicks.begin(), dblTicks.end()), dblTicks.end());
     return dblTicks;
+}
+
+// logTicks, blnLinear saying that the range took the linear ticks.
+std::vector<double> logTicksOf(double dblLow, double dblHigh, std::size_t lngMaxTicks, bool& blnLinear)
+{
+    blnLinear = false;
+    if (!(dblLow > 0.0) || !std::isfinite(dblHigh) || !(dblHigh > dblLow)) {
+        return {};
+    }
+    const auto dblMax = static_cast<double>(std::max<std::size_t>(lngMaxTicks, 1));
+    // Both within the doubles' 633 powers of ten, one below the range included for its 2 and 5 times:
+    // the loops are bounded.
+    const double dblFirstPower = std::ceil(std::log10(dblLow) - dblTickSlack);
+    const double dblLastPower = std::floor(std::log10(dblHigh) + dblTickSlack);
+    const double dblPowers = dblLastPower - dblFirstPower + 1.0;
+    // With more powers than ticks, their 2 and 5 times cannot fit.
+    if (dblPowers <= dblMax) {
+        std::vector<double> dblSteps =
+            decadeTicks(dblLow, dblHigh, dblFirstPower - 1.0, dblLastPower, {1.0, 2.0, 5.0}, 1.0);
+        if (dblSteps.size() >= 2 && dblSteps.size() <= lngMaxTicks) {
+            return dblSteps;
+        }
+    }
+    if (dblPowers >= 2.0) {
+        return decadeTicks(dblLow, dblHigh, dblFirstPower, dblLastPower, {1.0}, std::ceil(dblPowers / dblMax));
+    }
+    blnLinear = true;
+    return linearTicks(dblLow, dblHigh, lngMaxTicks);
+}
+
+// The unlabelled lines of a logarithmic axis: 1 to 9 times each power of ten in the range, but not
+// where a label stands; none over more decades than lngMaxTicks.
+std::vector<double> minorLogTicks(double dblLow, double dblHigh, std::size_t lngMaxTicks,
+                                  const std::vector<double>& dblLabelled)
+{
+    const double dblFirstPower = std::floor(std::log10(dblLow));
+    const double dblLastPower = std::floor(std::log10(dblHigh));
+    if (!(dblLastPower - dblFirstPower + 1.0 <= static_cast<double>(lngMaxTicks))) {
+        return {};
+    }
+    std::vector<double> dblMinor;
+    for (const double dblValue : decadeTicks(dblLow, dblHigh, dblFirstPower, dblLastPower,
+                                             {1.0, 2.0, 3.0, 4.0, 5.0, 6.0, 7.0, 8.0, 9.0}, 1.0)) {
+        if (!std::binary_search(dblLabelled.begin(), dblLabelled.end(), dblValue)) {
+            dblMinor.push_back(dblValue);
+        }
+    }
+    return dblMinor;
+}
+
+} // namespace
+
+std::vector<double> logTicks(double dblLow, double dblHigh, std::size_t lngMaxTicks)
+{
+    bool blnLinear = false;
+    return logTicksOf(dblLow, dblHigh, lngMaxTicks, blnLinear);
+}
+
+AxisTicks frequencyTicks(double dblLowHz, double dblHighHz, std::size_t lngMaxTicks, double dblUnitHz, bool blnLog)
+{
+    AxisTicks ticks;
+    const double dblLow = dblLowHz / dblUnitHz;
+    const double dblHigh = dblHighHz / dblUnitHz;
+    bool blnLinear = !blnLog;
+    std::vector<double> dblUnits =
+        blnLog ? logTicksOf(dblLow, dblHigh, lngMaxTicks, blnLinear) : linearTicks(dblLow, dblHigh, lngMaxTicks);
+    const double dblStep = niceStep(dblHigh - dblLow, lngMaxTicks);
+    for (const double dblValue : dblUnits) {
+        // A decade's tick shows the decimals its own decade needs: 0.002, 0.5, 20, 5000.
+        const double dblOwnStep = blnLinear ? dblStep : std::pow(10.0, std::floor(std::log10(dblValue) + dblTickSlack));
+        ticks.dblValues.push_back(dblValue * dblUnitHz);
+        ticks.strLabels.push_back(tickLabel(dblValue, dblOwnStep));
+    }
+    if (blnLog && !blnLinear) {
+        for (const double dblValue : minorLogTicks(dblLow, dblHigh, lngMaxTicks, dblUnits)) {
+            ticks.dblMinor.push_back(dblValue * dblUnitHz);
+        }
+    }
+    return ticks;
 }
 
 std::string tickLabel(double dblValue, double dblStep)

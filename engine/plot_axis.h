@@ -20,10 +20,27 @@ double niceStep(double dblSpan, std::size_t lngMaxTicks);
 std::vector<double> linearTicks(double dblLow, double dblHigh, std::size_t lngMaxTicks);
 
 // Tick values of a logarithmic axis from dblLow to dblHigh (0 < dblLow < dblHigh, finite, in the
-// axis's own unit): the powers of ten inside the range (every k-th one, k a whole number, when there
-// are more than lngMaxTicks), with 2 and 5 times them while the range spans at most three decades;
-// where fewer than two powers of ten fall inside, the linear ticks instead. None for other ranges.
+// axis's own unit): 1, 2 and 5 times the powers of ten inside the range where at least two and at most
+// lngMaxTicks of them fall inside; else the powers of ten (every k-th one, those whose exponent k divides,
+// when there are more than lngMaxTicks); where fewer than two powers of ten fall inside either, the linear
+// ticks. At most lngMaxTicks + 2 values (lngMaxTicks >= 1). None for other ranges.
 std::vector<double> logTicks(double dblLow, double dblHigh, std::size_t lngMaxTicks);
+
+// The ticks of a frequency axis as the plots draw it.
+struct AxisTicks
+{
+    std::vector<double> dblValues;      // Hz, where the labelled ticks stand, ascending
+    std::vector<std::string> strLabels; // one per value, in the axis's unit
+    std::vector<double> dblMinor;       // Hz, the unlabelled lines of a logarithmic axis
+};
+
+// The ticks of a frequency axis from dblLowHz to dblHighHz, labelled in units of dblUnitHz (> 0): 1 for
+// Hz, a rotation frequency for orders, whose ticks then fall on whole or 1-2-5 orders. linearTicks of
+// the range in that unit, or with blnLog (dblLowHz > 0) logTicks, with unlabelled lines at 1 to 9 times
+// each power of ten while the range spans at most lngMaxTicks decades. Labels as tickLabel gives them,
+// a decade's tick with the decimals of its own decade ("0.002", "20", "5000"). None where the range in
+// that unit has no ticks.
+AxisTicks frequencyTicks(double dblLowHz, double dblHighHz, std::size_t lngMaxTicks, double dblUnitHz, bool blnLog);
 
 // The label of tick dblValue on an axis with steps of dblStep: as many decimals as the step needs
 // ("0.25" is never shown for step 0.5), plain decimals while they stay short, else the exponent

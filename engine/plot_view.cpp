@@ -116,6 +116,34 @@ AxisRange limitRange(AxisRange range, AxisRange bounds, double dblMinSpan)
     return range;
 }
 
+AxisRange limitLogRange(AxisRange range, AxisRange bounds, double dblMinSpan)
+{
+    if (!(range.dblLow > 0.0) || !(range.dblHigh >= range.dblLow) || !std::isfinite(range.dblHigh)) {
+        return bounds;
+    }
+    // Moved within the bounds as the axis draws it: the ratio of the ends kept.
+    const AxisRange logBounds{std::log10(bounds.dblLow), std::log10(bounds.dblHigh)};
+    const AxisRange logs = limitRange({std::log10(range.dblLow), std::log10(range.dblHigh)}, logBounds, 0.0);
+    // The ends that reach the bounds are the bounds themselves, not their logarithms' powers.
+    const AxisRange moved{logs.dblLow == logBounds.dblLow ? bounds.dblLow : std::pow(10.0, logs.dblLow),
+                          logs.dblHigh == logBounds.dblHigh ? bounds.dblHigh : std::pow(10.0, logs.dblHigh)};
+    if (!(moved.dblHigh - moved.dblLow < dblMinSpan)) {
+        return moved;
+    }
+    // Grown about the geometric centre C to dblMinSpan Hz: C (u - 1 / u) = dblMinSpan, u the root of
+    // the ends' ratio. Where that passes a bound, the range runs from the bound instead.
+    const double dblCentre = std::sqrt(moved.dblLow * moved.dblHigh);
+    const double dblShare = dblMinSpan / dblCentre;
+    const double dblRoot = (dblShare + std::sqrt(dblShare * dblShare + 4.0)) / 2.0;
+    if (dblCentre / dblRoot < bounds.dblLow) {
+        return {bounds.dblLow, std::min(bounds.dblHigh, std::max(moved.dblHigh, bounds.dblLow + dblMinSpan))};
+    }
+    if (dblCentre * dblRoot > bounds.dblHigh) {
+        return {std::max(bounds.dblLow, std::min(moved.dblLow, bounds.dblHigh - dblMinSpan)), bounds.dblHigh};
+    }
+    return {dblCentre / dblRoot, dblCentre * dblRoot};
+}
+
 std::vector<ColumnBar> columnBars(std::span<const double> dblX, std::span<const double> dblY, double dblLow,
                                   double dblHigh, std::size_t lngColumns)
 {

@@ -24,6 +24,13 @@ struct AxisRange
 // wider than the bounds gives the bounds. bounds: finite, dblLow < dblHigh.
 AxisRange limitRange(AxisRange range, AxisRange bounds, double dblMinSpan);
 
+// A range of a logarithmic frequency axis kept within bounds (0 < dblLow < dblHigh, finite, Hz) as
+// limitRange keeps a linear one, on the logarithms of its ends: a range wider than the bounds (or with an
+// end not above 0, or none) gives the bounds, and the range moves keeping the ratio of its ends. One that
+// then spans fewer than dblMinSpan Hz grows about its geometric centre to that span; where this would pass
+// a bound, it runs dblMinSpan Hz (or as far as it reached) from that bound instead.
+AxisRange limitLogRange(AxisRange range, AxisRange bounds, double dblMinSpan);
+
 // One pixel column of a dense trace as drawn: a bar from dblLow to dblHigh (the trace's unit).
 struct ColumnBar
 {

@@ -1,5 +1,7 @@
 #include "spectrogram_image.h"
 
+#include "plot_view.h"
+
 #include <algorithm>
 #include <array>
 #include <cassert>
@@ -123,21 +125,27 @@ std::pair<double, double> spanWithin(double dblLow, double dblHigh, double dblFu
 
 } // namespace
 
-SpectrogramView fullView(const Spectrogram& spectrogram)
+SpectrogramView fullView(const Spectrogram& spectrogram, bool blnLogFreq)
 {
+    const double dblLowFreq = blnLogFreq ? spectrogram.lineFrequency(1) : 0.0;
     const double dblHighFreq = spectrogram.lineFrequency(spectrogram.lineCount() - 1);
     if (spectrogram.segmentCount() == 0) {
-        return {0.0, 1.0, 0.0, dblHighFreq};
+        return {0.0, 1.0, dblLowFreq, dblHighFreq};
     }
-    return {spectrogram.timeLow(), spectrogram.timeHigh(), 0.0, dblHighFreq};
+    return {spectrogram.timeLow(), spectrogram.timeHigh(), dblLowFreq, dblHighFreq};
 }
 
-SpectrogramView viewWithin(const Spectrogram& spectrogram, const SpectrogramView& view)
+SpectrogramView viewWithin(const Spectrogram& spectrogram, const SpectrogramView& view, bool blnLogFreq)
 {
     constexpr double dblMinCells = 2.0;
-    const SpectrogramView full = fullView(spectrogram);
+    const SpectrogramView full = fullView(spectrogram, blnLogFreq);
     const auto [dblLowTime, dblHighTime] = spanWithin(view.dblLowTime, view.dblHighTime, full.dblLowTime,
                                                       full.dblHighTime, dblMinCells * spectrogram.segmentSpacing());
+    if (blnLogFreq) {
+        const AxisRange freq = limitLogRange({view.dblLowFreq, view.dblHighFreq}, {full.dblLowFreq, full.dblHighFreq},
+                                             dblMinCells * spectrogram.deltaFreq());
+        return {dblLowTime, dblHighTime, freq.dblLow, freq.dblHigh};
+    }
     const auto [dblLowFreq, dblHighFreq] = spanWithin(view.dblLowFreq, view.dblHighFreq, full.dblLowFreq,
                                                       full.dblHighFreq, dblMinCells * spectrogram.deltaFreq());
     return {dblLowTime, dblHighTime, dblLowFreq, dblHighFreq};
@@ -156,7 +164,7 @@ std::uint32_t levelColour(double dblLevel, const LevelRange& range)
 
 void renderSpectrogram(const Spectrogram& spectrogram, const SpectrogramView& view, const LevelRange& range,
                        std::int32_t lngWidth, std::int32_t lngHeight, std::span<std::uint32_t> lngPixels,
-                       std::size_t lngStride)
+                       std::size_t lngStride, bool blnLogFreq)
 {
     assert(lngWidth >= 1 && lngHeight >= 1 && lngStride >= static_cast<std::size_t>(lngWidth));
     assert(lngPixels.size() >= (static_cast<std::size_t>(lngHeight) - 1) * lngStride + lngWidth);
@@ -167,8 +175,15 @@ void renderSpectrogram(const Spectrogram& spectrogram, const SpectrogramView& vi
     const double dblPixelTime = (view.dblHighTime - view.dblLowTime) / lngWidth;
     std::vector<CellSpan> rows(lngRows);
     for (std::size_t y = 0; y < lngRows; ++y) {
-        const double dblTop = view.dblHighFreq - static_cast<double>(y) * dblPixelFreq;
-        rows[y] = frequencies.touched(dblTop - dblPixelFreq, dblTop);
+        const auto dblRow = static_cast<double>(y);
+        if (blnLogFreq) {
+            const double dblRatio = view.dblLowFreq / view.dblHighFreq;
+            rows[y] = frequencies.touched(view.dblHighFreq * std::pow(dblRatio, (dblRow + 1.0) / lngHeight),
+                                          view.dblHighFreq * std::pow(dblRatio, dblRow / lngHeight));
+        } else {
+            const double dblTop = view.dblHighFreq - dblRow * dblPixelFreq;
+            rows[y] = frequencies.touched(dblTop - dblPixelFreq, dblTop);
+        }
     }
     std::vector<float> sngMaxima(lngRows);
     CellSpan previous;

@@ -31,13 +31,15 @@ struct LevelRange
     bool operator==(const LevelRange&) const = default;
 };
 
-// Everything there is: timeLow to timeHigh across, 0 Hz to the last line up (0 to 1 s when empty).
-SpectrogramView fullView(const Spectrogram& spectrogram);
+// Everything there is: timeLow to timeHigh across, 0 Hz to the last line up (0 to 1 s when empty); with
+// blnLogFreq (a logarithmic frequency axis, where 0 Hz has no place) from the first line above 0 Hz.
+SpectrogramView fullView(const Spectrogram& spectrogram, bool blnLogFreq = false);
 
 // view kept within fullView: a span longer than the full one shrinks to it, one shorter than two cells
 // (segment spacings, lines) grows to that about its centre, and then the view moves inside. A view
-// with a NaN or an empty span gives fullView.
-SpectrogramView viewWithin(const Spectrogram& spectrogram, const SpectrogramView& view);
+// with a NaN or an empty span gives fullView. With blnLogFreq the frequencies as limitLogRange keeps
+// them: the ratio of their ends kept, at least two lines apart.
+SpectrogramView viewWithin(const Spectrogram& spectrogram, const SpectrogramView& view, bool blnLogFreq = false);
 
 // A pixel 0xffRRGGBB (opaque; the value, not its bytes: the same on any host).
 inline constexpr std::uint32_t lngOutsideColour = 0xffffffff; // white, where the view has no data
@@ -54,10 +56,12 @@ std::uint32_t levelColour(double dblLevel, const LevelRange& range);
 // lngStride + lngWidth long), row 0 at the view's highest frequency, column 0 at its lowest time.
 // Every pixel takes the colour of the highest level among the cells its area touches, so a one-line
 // tone or a one-segment burst stays visible however far the view is zoomed out; a pixel wholly
-// outside the data is lngOutsideColour. Work: about the cells in view plus the pixels.
+// outside the data is lngOutsideColour. Work: about the cells in view plus the pixels. With blnLogFreq
+// the rows divide the view's frequencies by equal ratios (view.dblLowFreq > 0): row y spans from
+// high (low / high)^((y + 1) / height) to high (low / high)^(y / height).
 void renderSpectrogram(const Spectrogram& spectrogram, const SpectrogramView& view, const LevelRange& range,
                        std::int32_t lngWidth, std::int32_t lngHeight, std::span<std::uint32_t> lngPixels,
-                       std::size_t lngStride);
+                       std::size_t lngStride, bool blnLogFreq = false);
 
 // A level range that shows most recordings well: the top at the highest level rounded up to 5 dB,
 // the floor 10 dB under the median of the cells (their noise floor in most recordings) rounded down

@@ -1,5 +1,8 @@
 #include "tone_figures.h"
 
+#include "band_power.h"
+#include "number_text.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cmath>
@@ -16,19 +19,13 @@ double decibels(double dblRatio)
     return 10.0 * std::log10(dblRatio);
 }
 
-// The spectrum as mean-square volts per line: a line above 0 Hz and below N / 2 carries its mirror's
-// power as well; with the window's w^2 sum divided out, a line's worth of white noise and a whole
-// tone's lobe read their true power.
+// The spectrum as mean-square volts per line: a line's worth of white noise and a whole tone's lobe
+// read their true power.
 std::vector<double> linePowers(const ToneSpectrum& spectrum)
 {
-    const double dblScale = spectrum.dblVoltsPerCount * spectrum.dblVoltsPerCount /
-                            (static_cast<double>(spectrum.lngNumSamp) * spectrum.dblSquareSum);
-    const std::size_t lngNyquist = spectrum.dblPower.size() - 1;
     std::vector<double> dblLine(spectrum.dblPower.size());
-    for (std::size_t k = 0; k < dblLine.size(); ++k) {
-        const double dblSides = k == 0 || k == lngNyquist ? 1.0 : 2.0;
-        dblLine[k] = dblSides * dblScale * spectrum.dblPower[k];
-    }
+    linePowersOfTransform(spectrum.dblPower, spectrum.lngNumSamp, spectrum.dblSquareSum, spectrum.dblVoltsPerCount,
+                          dblLine);
     return dblLine;
 }
 
@@ -201,6 +198,44 @@ std::vector<FigureRow> figureRows(const ToneFigures& figures)
         rows.push_back({strName + " level", harmonic.dblDbc, "dBc"});
     }
     return rows;
+}
+
+namespace {
+
+// A figure's value as the files write numbers; infinities (no noise, no spur) as "inf" and "-inf".
+std::string figureText(double dblValue)
+{
+    if (std::isnan(dblValue)) {
+        return "nan";
+    }
+    if (std::isinf(dblValue)) {
+        return dblValue > 0 ? "inf" : "-inf";
+    }
+    return generalNumberText(dblValue);
+}
+
+} // namespace
+
+std::vector<FigureLine> figureTable(const ToneFigures& figures, const FigureSettings& measured)
+{
+    std::vector<FigureLine> lines;
+    for (const FigureRow& row : figureRows(figures)) {
+        lines.push_back({row.strName, figureText(row.dblValue), row.strUnit});
+    }
+    const AverageSettings& settings = measured.settings;
+    const std::vector<FigureLine> settingLines = {
+        {"window", std::string(windowName(settings.window)), ""},
+        {"N", std::to_string(settings.lngNumSamp), "points"},
+        {"overlap", generalNumberText(settings.dblOverlap), "%"},
+        {"segments", std::to_string(measured.lngSegments), ""},
+        {"averaging", settings.averaging == Averaging::Mean ? "mean" : "peak", ""},
+        {"detrend", settings.detrend == Detrend::Mean ? "mean" : "none", ""},
+        {"fs", std::to_string(measured.lngSampFreq), "Hz"},
+        {"range", generalNumberText(measured.dblRange), "V"},
+        {"samples", std::to_string(measured.lngSamples), ""},
+    };
+    lines.insert(lines.end(), settingLines.begin(), settingLines.end());
+    return lines;
 }
 
 } // namespace kestrix::engine

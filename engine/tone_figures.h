@@ -92,4 +92,27 @@ struct FigureRow
 // full scale, with the correction), SFDR and its spur, the noise, then each harmonic's frequency and level.
 std::vector<FigureRow> figureRows(const ToneFigures& figures);
 
+// What the figures were measured with.
+struct FigureSettings
+{
+    AverageSettings settings;
+    std::int64_t lngSegments = 0;
+    std::int32_t lngSampFreq = 0; // Hz
+    double dblRange = 0.0;        // V, the converter's input range
+    std::int64_t lngSamples = 0;
+};
+
+// One line of the figures' table as text.
+struct FigureLine
+{
+    std::string strName;
+    std::string strValue;
+    std::string strUnit;
+};
+
+// The lines of the figures' file after its heading: figureRows with their values as the files write
+// numbers (infinities "inf" and "-inf", "nan"), then the settings (window, N, overlap, segments,
+// averaging, detrend, fs, range, samples) in the same form.
+std::vector<FigureLine> figureTable(const ToneFigures& figures, const FigureSettings& measured);
+
 } // namespace kestrix::engine

@@ -3,8 +3,10 @@
 # start-up and after a run on the bundled recording (docs/window.png, docs/window-run.png); the
 # spectrogram of the run-up recording opened with Ctrl+R (docs/view-spectrogram.png); the bundled
 # recording's single block as the FFT run writes it (docs/view-single.png) and its average over the
-# whole recording (docs/view-average.png), both at 4096 points on the logarithmic axis. Needs Xvfb and
-# xdotool; the pictures are taken with kestrix_screen_grab (no other grabbing tool needed).
+# whole recording (docs/view-average.png), both at 4096 points on the logarithmic axis; the converter
+# figures of a generated converter test tone (docs/view-metrics.png); the readout between two cursors
+# on the bundled recording in orders of 1500 rpm (docs/view-delta.png). Needs Xvfb and xdotool; the
+# pictures are taken with kestrix_screen_grab (no other grabbing tool needed).
 # Usage: scripts/view_screenshots.sh [BUILD_DIR] [OUTPUT_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,7 +15,8 @@ build_dir=${1:-build}
 output=${2:-docs}
 program="$build_dir/app/kestrix"
 grab="$build_dir/ui/spectrum/kestrix_screen_grab"
-for tool in "$program" "$grab"; do
+make_tone="$build_dir/examples/kestrix_make_converter_tone"
+for tool in "$program" "$grab" "$make_tone"; do
     if [ ! -x "$tool" ]; then
         echo "view_screenshots: $tool not found; build first (make build)" >&2
         exit 1
@@ -44,6 +47,7 @@ for _ in $(seq 50); do
 done
 
 cp examples/motor.csv examples/runup.wav "$work/"
+"$make_tone" "$work/adc_tone.wav"
 window=""
 geometry=""
 start_app() {
@@ -132,4 +136,47 @@ shot view-single.png
 refocus
 keys alt+a Down
 shot view-average.png
+stop_app
+
+# The converter test tone (48 kHz from the file, 1024 points, Hann, mean) with its figures through
+# the check box's Alt+M, on the dBV axis and the logarithmic frequency axis (Alt+L).
+click() {
+    xdotool mousemove --window "$window" "$1" "$2" click 1
+    sleep 0.4
+}
+start_app
+keys ctrl+r
+sleep 1.5
+xdotool type --delay 10 "$work/adc_tone.wav"
+keys Return
+sleep 2.5
+refocus
+keys alt+m
+sleep 1.5
+keys alt+l
+click 444 45 # the dBV axis
+shot view-metrics.png
+stop_app
+
+# The bundled recording's run at the start-up values; 1500 rpm typed (Alt+N) puts the axis in orders;
+# a click on the 25 Hz line, D for the reference there, a click on the 300 Hz gear mesh.
+start_app
+keys Return
+sleep 1.5
+xdotool type --delay 10 "$work/motor.csv"
+keys Return
+sleep 2
+keys Return
+sleep 1
+keys Return
+refocus
+keys alt+n
+xdotool type --delay 10 1500
+keys Return
+click 444 45 # the dBV axis
+click 542 300
+keys d
+click 946 300
+xdotool mousemove --window "$window" 1200 700
+shot view-delta.png
 stop_app

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <string>
 
@@ -64,6 +65,100 @@ TEST(PlotAxis, LogTicksAreDecadesThinnedToTheLimit)
     const std::vector<double> dblNarrow = logTicks(0.3, 0.7, 5);
     EXPECT_GE(dblNarrow.size(), 2u) << "inside one decade the linear ticks label the axis";
     EXPECT_TRUE(std::is_sorted(dblNarrow.begin(), dblNarrow.end()));
+}
+
+// Where room allows, a logarithmic axis marks 1, 2 and 5 of every decade; with less room the decades
+// alone; within a decade the linear ticks.
+TEST(PlotAxis, LogTicksTakeTheSubdivisionsTheRoomAllows)
+{
+    struct Case
+    {
+        double dblLow;
+        double dblHigh;
+        std::size_t lngMaxTicks;
+        std::vector<double> dblTicks;
+    };
+    for (const Case& test :
+         {Case{1.0, 1000.0, 10, {1, 2, 5, 10, 20, 50, 100, 200, 500, 1000}}, Case{1.0, 1000.0, 9, {1, 10, 100, 1000}},
+          Case{0.25, 400.0, 10, {0.5, 1, 2, 5, 10, 20, 50, 100, 200}}, Case{3.0, 400.0, 4, {10, 100}},
+          Case{15.0, 60.0, 6, {20, 50}}, Case{0.001, 0.1, 8, {0.001, 0.002, 0.005, 0.01, 0.02, 0.05, 0.1}},
+          Case{1e-6, 1e6, 4, {1e-4, 1, 1e4}}, Case{1e-6, 1e6, 6, {1e-6, 1e-3, 1, 1e3, 1e6}}}) {
+        SCOPED_TRACE(std::to_string(test.dblLow) + " to " + std::to_string(test.dblHigh) + " in " +
+                     std::to_string(test.lngMaxTicks));
+        const std::vector<double> dblTicks = logTicks(test.dblLow, test.dblHigh, test.lngMaxTicks);
+        ASSERT_EQ(dblTicks.size(), test.dblTicks.size());
+        for (std::size_t i = 0; i < dblTicks.size(); ++i) {
+            EXPECT_NEAR(dblTicks[i], test.dblTicks[i], test.dblTicks[i] * 1e-12);
+        }
+    }
+}
+
+// Any positive range, from a fraction of a line to the whole double range: few labelled ticks, each a
+// decade's 1, 2 or 5 (or the linear ticks inside a decade), and a bounded number of grid lines.
+TEST(PlotAxis, LogFrequencyTicksStayBoundedForAnyPositiveRange)
+{
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> exponent(-320.0, 308.0);
+    std::uniform_real_distribution<double> decades(0.0, 40.0);
+    for (int i = 0; i < 4000; ++i) {
+        const double dblLow = std::pow(10.0, exponent(random));
+        const double dblHigh = std::min(dblLow * std::pow(10.0, i % 4 == 0 ? decades(random) / 1e6 : decades(random)),
+                                        std::numeric_limits<double>::max());
+        const std::size_t lngMax = 2 + static_cast<std::size_t>(i % 12);
+        if (!(dblHigh > dblLow) || dblLow == 0.0) {
+            continue;
+        }
+        SCOPED_TRACE(std::to_string(dblLow) + " to " + std::to_string(dblHigh) + " in " + std::to_string(lngMax));
+        const AxisTicks ticks = frequencyTicks(dblLow, dblHigh, lngMax, 1.0, true);
+        ASSERT_EQ(ticks.dblValues.size(), ticks.strLabels.size());
+        EXPECT_LE(ticks.dblValues.size(), lngMax + 2);
+        EXPECT_LE(ticks.dblMinor.size(), 9 * (lngMax + 1));
+        EXPECT_TRUE(std::is_sorted(ticks.dblValues.begin(), ticks.dblValues.end()));
+        EXPECT_TRUE(std::is_sorted(ticks.dblMinor.begin(), ticks.dblMinor.end()));
+        const double dblSlack = (dblHigh - dblLow) * 1e-6;
+        for (const auto* values : {&ticks.dblValues, &ticks.dblMinor}) {
+            for (const double dblTick : *values) {
+                ASSERT_TRUE(std::isfinite(dblTick));
+                ASSERT_GE(dblTick, dblLow - dblSlack);
+                ASSERT_LE(dblTick, dblHigh + dblSlack);
+            }
+        }
+        if (std::log10(dblHigh / dblLow) >= 2.0 && !ticks.dblValues.empty()) {
+            for (const double dblTick : ticks.dblValues) {
+                const double dblMantissa = dblTick / std::pow(10.0, std::floor(std::log10(dblTick) + 1e-9));
+                const bool blnStep = std::fabs(dblMantissa - 1.0) < 1e-6 || std::fabs(dblMantissa - 2.0) < 1e-6 ||
+                                     std::fabs(dblMantissa - 5.0) < 1e-6;
+                ASSERT_TRUE(blnStep || dblTick < 1e-300) << dblTick << " is no decade's 1, 2 or 5";
+            }
+        }
+    }
+}
+
+TEST(PlotAxis, FrequencyTicksInHzOrOrdersWithTheirLabels)
+{
+    // 0 to 400 Hz in orders of 25 Hz (1500 rpm): whole orders, order 2 at 50 Hz.
+    const AxisTicks orders = frequencyTicks(0.0, 400.0, 10, 25.0, false);
+    ASSERT_EQ(orders.strLabels.size(), 9u);
+    EXPECT_EQ(orders.strLabels[1], "2");
+    EXPECT_DOUBLE_EQ(orders.dblValues[1], 50.0);
+    EXPECT_EQ(orders.strLabels.back(), "16");
+    EXPECT_TRUE(orders.dblMinor.empty());
+
+    // A logarithmic axis from 0.25 to 400 Hz: labels at 1, 2 and 5, grid lines at the other digits.
+    const AxisTicks hz = frequencyTicks(0.25, 400.0, 10, 1.0, true);
+    EXPECT_EQ(hz.strLabels, (std::vector<std::string>{"0.5", "1", "2", "5", "10", "20", "50", "100", "200"}));
+    const std::vector<double> dblMinor{0.3, 0.4, 0.6, 0.7, 0.8, 0.9, 3,  4,  6,   7,
+                                       8,   9,   30,  40,  60,  70,  80, 90, 300, 400};
+    ASSERT_EQ(hz.dblMinor.size(), dblMinor.size());
+    for (std::size_t i = 0; i < dblMinor.size(); ++i) {
+        EXPECT_NEAR(hz.dblMinor[i], dblMinor[i], dblMinor[i] * 1e-12);
+    }
+    // Orders on a logarithmic axis: 0.1 to 10 orders of 25 Hz.
+    const AxisTicks logOrders = frequencyTicks(2.5, 250.0, 8, 25.0, true);
+    EXPECT_EQ(logOrders.strLabels, (std::vector<std::string>{"0.1", "0.2", "0.5", "1", "2", "5", "10"}));
+    EXPECT_DOUBLE_EQ(logOrders.dblValues[4], 50.0);
+    // Far beyond a plain number: the exponent form.
+    EXPECT_EQ(frequencyTicks(1e15, 1e17, 8, 1.0, true).strLabels.front(), "1E+15");
 }
 
 TEST(PlotAxis, LabelsShowTheDecimalsTheStepNeeds)

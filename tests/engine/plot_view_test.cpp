@@ -212,6 +212,41 @@ TEST(PlotRefusal, RefusesValuesBeyondWhatThePlotShows)
     }
 }
 
+// On a logarithmic axis a zoom keeps the ratio of its ends, the view stays within the lines, and never
+// spans fewer than the narrowest span in Hz, wherever it lies.
+TEST(LimitLogRange, KeepsRatiosWithinBoundsAndAtLeastTheNarrowestSpan)
+{
+    const AxisRange bounds{1.0, 400.0}; // line 1 to the last line, 1 Hz apart
+    constexpr double dblMinSpan = 4.0;  // Hz
+    struct Case
+    {
+        AxisRange range;
+        AxisRange expected;
+    };
+    for (const Case& test :
+         {Case{{10.0, 100.0}, {10.0, 100.0}}, Case{{0.5, 5.0}, {1.0, 10.0}}, Case{{100.0, 1000.0}, {40.0, 400.0}},
+          Case{{0.0, 100.0}, bounds}, Case{{-5.0, 100.0}, bounds}, Case{{0.1, 4000.0}, bounds},
+          Case{{100.0, 101.0}, {98.5186550, 102.5186550}}, Case{{399.0, 399.5}, {396.0, 400.0}},
+          Case{{1.0, 1.5}, {1.0, 5.0}}, Case{{0.001, 0.002}, {1.0, 5.0}}}) {
+        SCOPED_TRACE(rangeText(test.range.dblLow, test.range.dblHigh));
+        const AxisRange limited = limitLogRange(test.range, bounds, dblMinSpan);
+        EXPECT_NEAR(limited.dblLow, test.expected.dblLow, 1e-6);
+        EXPECT_NEAR(limited.dblHigh, test.expected.dblHigh, 1e-6);
+    }
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> position(-1.0, 3.0);
+    std::uniform_real_distribution<double> width(0.0, 3.0);
+    for (int i = 0; i < 2000; ++i) {
+        const double dblLow = std::pow(10.0, position(random));
+        const AxisRange range{dblLow, dblLow * std::pow(10.0, width(random))};
+        SCOPED_TRACE(rangeText(range.dblLow, range.dblHigh));
+        const AxisRange limited = limitLogRange(range, bounds, dblMinSpan);
+        EXPECT_GE(limited.dblLow, bounds.dblLow);
+        EXPECT_LE(limited.dblHigh, bounds.dblHigh);
+        EXPECT_GE(limited.dblHigh - limited.dblLow, dblMinSpan * (1.0 - 1e-9));
+    }
+}
+
 // Any finite range, however wide, narrow or far from zero, gives few ticks, in order and inside it.
 TEST(PlotAxis, TicksStayFewForEveryFiniteRange)
 {

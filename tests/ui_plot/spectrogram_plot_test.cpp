@@ -266,6 +266,42 @@ TEST_F(SpectrogramPlotTest, SavesPngAndSvgAndReportsAFolderThatIsNotThere)
     std::filesystem::remove_all(folder);
 }
 
+// On the logarithmic axis each line lies at its logarithm's height: a click there reads that line, and
+// the picture shows the segment's strong line there.
+TEST_F(SpectrogramPlotTest, LogarithmicFrequencyAxisPlacesTheLinesByTheirLogarithm)
+{
+    plot.setLogFrequency(true);
+    EXPECT_DOUBLE_EQ(plot.view().dblLowFreq, 1.0) << "from the first line above 0 Hz";
+    EXPECT_DOUBLE_EQ(plot.view().dblHighFreq, 400.0);
+    EXPECT_EQ(plot.frequencyTickLabels(), (std::vector<QString>{"1", "2", "5", "10", "20", "50", "100", "200"}));
+    const QRect area = plot.plotArea();
+    const QImage image = rendered();
+    for (const std::int64_t lngSegment : {0, 3, 8}) {
+        SCOPED_TRACE(lngSegment);
+        const auto lngLine = static_cast<double>(stairLine(lngSegment));
+        const QPointF point = plot.pointOf(plot.spectrogram()->segmentTime(lngSegment), lngLine);
+        EXPECT_NEAR(point.y(), area.top() + std::log10(400.0 / lngLine) / std::log10(400.0) * area.height(), 0.5);
+        const QRgb lngBright =
+            engine::levelColour(plot.spectrogram()->level(lngSegment, stairLine(lngSegment)), plot.levelRange());
+        EXPECT_EQ(image.pixel(point.toPoint()), lngBright);
+        EXPECT_NE(image.pixel(point.toPoint() + QPoint(0, 12)), lngBright) << "a line above 0 Hz is not a band";
+        QTest::mouseClick(&plot, Qt::LeftButton, {}, point.toPoint());
+        EXPECT_EQ(plot.cursorCell(), (SpectrogramCell{lngSegment, stairLine(lngSegment)}));
+    }
+    // Ctrl+wheel zooms the frequencies by a ratio about the pointer, within 1 to 400 Hz.
+    const QPoint ptAt100(area.center().x(), qRound(plot.pointOf(1.0, 100.0).y()));
+    wheel(ptAt100, 120, Qt::ControlModifier);
+    EXPECT_NEAR(std::log10(plot.view().dblHighFreq / plot.view().dblLowFreq), 0.8 * std::log10(400.0), 1e-9);
+    EXPECT_NEAR(plot.freqAt(ptAt100.y()), 100.0, 1.0);
+    for (int i = 0; i < 40; ++i) {
+        wheel(ptAt100, -120, Qt::ControlModifier);
+    }
+    EXPECT_DOUBLE_EQ(plot.view().dblLowFreq, 1.0);
+    EXPECT_DOUBLE_EQ(plot.view().dblHighFreq, 400.0);
+    plot.setLogFrequency(false);
+    EXPECT_EQ(plot.view(), engine::fullView(*plot.spectrogram()));
+}
+
 TEST(SpectrogramPlotEmpty, WithoutDataNothingIsPickedOrZoomed)
 {
     SpectrogramPlot plot;

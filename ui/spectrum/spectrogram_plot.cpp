@@ -41,6 +41,18 @@ TickSet ticksOf(double dblLow, double dblHigh, int intLength, int intPixelsPerTi
     return ticks;
 }
 
+TickSet frequencyTicksOf(double dblLow, double dblHigh, int intLength, bool blnLog)
+{
+    const auto lngMax = static_cast<std::size_t>(std::max(2, intLength / intPixelsPerYTick));
+    engine::AxisTicks ticks = engine::frequencyTicks(dblLow, dblHigh, lngMax, 1.0, blnLog);
+    TickSet set;
+    set.dblValues = std::move(ticks.dblValues);
+    for (const std::string& strLabel : ticks.strLabels) {
+        set.strLabels.push_back(QString::fromStdString(strLabel));
+    }
+    return set;
+}
+
 int widestLabel(const QFontMetrics& metrics, const TickSet& ticks, const QString& strAtLeast)
 {
     int intWidth = metrics.horizontalAdvance(strAtLeast);
@@ -102,7 +114,7 @@ void SpectrogramPlot::setSpectrogram(std::shared_ptr<const engine::Spectrogram> 
     pictureKey.reset();
     cursor.reset();
     hover.reset();
-    plotView = shownSpectrogram ? engine::fullView(*shownSpectrogram) : engine::SpectrogramView{};
+    plotView = shownSpectrogram ? engine::fullView(*shownSpectrogram, blnLogFreq) : engine::SpectrogramView{};
     resetLevelRange();
     update();
     emit viewChanged();
@@ -140,10 +152,50 @@ void SpectrogramPlot::resetLevelRange()
     setLevelRange(suggestedLevels.value_or(engine::LevelRange{}));
 }
 
+void SpectrogramPlot::setLogFrequency(bool blnLog)
+{
+    if (blnLog == blnLogFreq) {
+        return;
+    }
+    blnLogFreq = blnLog;
+    if (!shownSpectrogram) {
+        update();
+        return;
+    }
+    // A view from 0 Hz starts at the first line on the logarithmic axis; back on the linear one, a view
+    // from the first line starts at 0 Hz again.
+    const engine::SpectrogramView linearFull = engine::fullView(*shownSpectrogram, false);
+    const engine::SpectrogramView logFull = engine::fullView(*shownSpectrogram, true);
+    engine::SpectrogramView moved = plotView;
+    if (blnLog && moved.dblLowFreq <= logFull.dblLowFreq) {
+        moved.dblLowFreq = logFull.dblLowFreq;
+    } else if (!blnLog && moved.dblLowFreq <= logFull.dblLowFreq) {
+        moved.dblLowFreq = linearFull.dblLowFreq;
+    }
+    plotView = engine::viewWithin(*shownSpectrogram, moved, blnLogFreq);
+    update();
+    emit viewChanged();
+}
+
+std::vector<QString> SpectrogramPlot::frequencyTickLabels() const
+{
+    return layoutFor(rect(), fontMetrics()).freqTicks.strLabels;
+}
+
+double SpectrogramPlot::freqAxisOf(double dblFreq) const
+{
+    return blnLogFreq ? std::log10(dblFreq) : dblFreq;
+}
+
+double SpectrogramPlot::freqOfAxis(double dblAxis) const
+{
+    return blnLogFreq ? std::pow(10.0, dblAxis) : dblAxis;
+}
+
 void SpectrogramPlot::resetView()
 {
     if (shownSpectrogram) {
-        setView(engine::fullView(*shownSpectrogram));
+        setView(engine::fullView(*shownSpectrogram, blnLogFreq));
     }
 }
 
@@ -152,7 +204,7 @@ void SpectrogramPlot::setView(const engine::SpectrogramView& newView)
     if (!shownSpectrogram) {
         return;
     }
-    const engine::SpectrogramView kept = engine::viewWithin(*shownSpectrogram, newView);
+    const engine::SpectrogramView kept = engine::viewWithin(*shownSpectrogram, newView, blnLogFreq);
     if (!(kept == plotView)) {
         plotView = kept;
         update();
@@ -221,7 +273,7 @@ SpectrogramPlot::Layout SpectrogramPlot::layoutFor(const QRect& area, const QFon
     const int intTop = area.top() + intPad + intLine / 2;
     const int intBottom = area.bottom() - intPad - 2 * intLine - intTickLength;
     const int intHeight = std::max(20, intBottom - intTop);
-    layout.freqTicks = ticksOf(plotView.dblLowFreq, plotView.dblHighFreq, intHeight, intPixelsPerYTick);
+    layout.freqTicks = frequencyTicksOf(plotView.dblLowFreq, plotView.dblHighFreq, intHeight, blnLogFreq);
     layout.levelTicks = ticksOf(levels.dblFloor, levels.dblTop, intHeight, intPixelsPerYTick);
     const int intLeft = area.left() + intPad + intLine + intPad +
                         widestLabel(metrics, layout.freqTicks, QStringLiteral("0000")) + intTickLength;
@@ -245,22 +297,23 @@ double SpectrogramPlot::timeAt(double dblX) const
 double SpectrogramPlot::freqAt(double dblY) const
 {
     const QRect plot = plotArea();
-    return plotView.dblHighFreq - (dblY - plot.top()) / plot.height() * (plotView.dblHighFreq - plotView.dblLowFreq);
+    const double dblHigh = freqAxisOf(plotView.dblHighFreq);
+    return freqOfAxis(dblHigh - (dblY - plot.top()) / plot.height() * (dblHigh - freqAxisOf(plotView.dblLowFreq)));
 }
 
 QPointF SpectrogramPlot::pointOf(double dblTime, double dblFreq) const
 {
     const QRect plot = plotArea();
+    const double dblHigh = freqAxisOf(plotView.dblHighFreq);
     return {plot.left() + (dblTime - plotView.dblLowTime) / (plotView.dblHighTime - plotView.dblLowTime) * plot.width(),
-            plot.top() +
-                (plotView.dblHighFreq - dblFreq) / (plotView.dblHighFreq - plotView.dblLowFreq) * plot.height()};
+            plot.top() + (dblHigh - freqAxisOf(dblFreq)) / (dblHigh - freqAxisOf(plotView.dblLowFreq)) * plot.height()};
 }
 
 const QImage& SpectrogramPlot::picture(const QSize& size, qreal dblRatio) const
 {
-    const PictureKey key{shownSpectrogram.get(), plotView, levels, size};
+    const PictureKey key{shownSpectrogram.get(), plotView, levels, size, blnLogFreq};
     if (pictureKey && pictureKey->shown == key.shown && pictureKey->view == key.view &&
-        pictureKey->range == key.range && pictureKey->size == key.size) {
+        pictureKey->range == key.range && pictureKey->size == key.size && pictureKey->blnLogFreq == key.blnLogFreq) {
         imgPicture.setDevicePixelRatio(dblRatio);
         return imgPicture;
     }
@@ -268,7 +321,8 @@ const QImage& SpectrogramPlot::picture(const QSize& size, qreal dblRatio) const
     const auto lngStride = static_cast<std::size_t>(imgPicture.bytesPerLine()) / sizeof(std::uint32_t);
     const std::span<std::uint32_t> lngPixels(reinterpret_cast<std::uint32_t*>(imgPicture.bits()),
                                              lngStride * static_cast<std::size_t>(size.height()));
-    engine::renderSpectrogram(*shownSpectrogram, plotView, levels, size.width(), size.height(), lngPixels, lngStride);
+    engine::renderSpectrogram(*shownSpectrogram, plotView, levels, size.width(), size.height(), lngPixels, lngStride,
+                              blnLogFreq);
     pictureKey = key;
     imgPicture.setDevicePixelRatio(dblRatio);
     return imgPicture;
@@ -312,9 +366,10 @@ void SpectrogramPlot::drawAxes(QPainter& painter, const Layout& layout) const
             QPointF(dblX - metrics.horizontalAdvance(strLabel) / 2.0, dblBottom + intTickLength + metrics.ascent() + 2),
             strLabel);
     }
-    const double dblFreqScale = plot.height() / (plotView.dblHighFreq - plotView.dblLowFreq);
+    const double dblHighAxis = freqAxisOf(plotView.dblHighFreq);
+    const double dblFreqScale = plot.height() / (dblHighAxis - freqAxisOf(plotView.dblLowFreq));
     for (std::size_t i = 0; i < layout.freqTicks.dblValues.size(); ++i) {
-        const double dblY = plot.top() + (plotView.dblHighFreq - layout.freqTicks.dblValues[i]) * dblFreqScale;
+        const double dblY = plot.top() + (dblHighAxis - freqAxisOf(layout.freqTicks.dblValues[i])) * dblFreqScale;
         painter.drawLine(QPointF(plot.left() - intTickLength, dblY), QPointF(plot.left(), dblY));
         const QString& strLabel = layout.freqTicks.strLabels[i];
         painter.drawText(QPointF(plot.left() - intTickLength - 2 - metrics.horizontalAdvance(strLabel),
@@ -362,8 +417,13 @@ void SpectrogramPlot::drawCursor(QPainter& painter, const Layout& layout) const
     const QRect& plot = layout.plot;
     const double dblX = plot.left() + (shownSpectrogram->segmentTime(cursor->lngSegment) - plotView.dblLowTime) /
                                           (plotView.dblHighTime - plotView.dblLowTime) * plot.width();
-    const double dblY = plot.top() + (plotView.dblHighFreq - shownSpectrogram->lineFrequency(cursor->lngLine)) /
-                                         (plotView.dblHighFreq - plotView.dblLowFreq) * plot.height();
+    // 0 Hz lies below a logarithmic axis: its line is drawn at the bottom edge.
+    const double dblLineFreq = shownSpectrogram->lineFrequency(cursor->lngLine);
+    const double dblY = blnLogFreq && !(dblLineFreq >= plotView.dblLowFreq)
+                            ? plot.bottom() + 1.0
+                            : plot.top() + (freqAxisOf(plotView.dblHighFreq) - freqAxisOf(dblLineFreq)) /
+                                               (freqAxisOf(plotView.dblHighFreq) - freqAxisOf(plotView.dblLowFreq)) *
+                                               plot.height();
     painter.save();
     painter.setClipRect(plot);
     // Dark under light, so the cross shows on every colour of the map.

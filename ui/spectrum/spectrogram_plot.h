@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QPainter;
 
@@ -34,7 +35,7 @@ struct SpectrogramCell
 // right or middle button to pan, wheel to zoom the time (with Ctrl the frequency), double-click to see
 // all. Keys: Left/Right move the cursor one segment and pick it, Up/Down one line (with Shift ten),
 // Enter picks the cursor's segment again, Home shows all, + and - zoom the time. The view always lies
-// within the data.
+// within the data. The frequency axis may be logarithmic (from the first line above 0 Hz).
 class SpectrogramPlot : public QWidget
 {
     Q_OBJECT
@@ -64,6 +65,16 @@ public:
     {
         return levels;
     }
+
+    // The frequency axis logarithmic, with decade ticks, or linear; the frequencies in view stay as far
+    // as the axis allows (0 Hz has no place on the logarithmic one).
+    void setLogFrequency(bool blnLog);
+    bool logFrequency() const
+    {
+        return blnLogFreq;
+    }
+    // The frequency axis's tick labels from the bottom up, as drawn.
+    std::vector<QString> frequencyTickLabels() const;
 
     // Everything in view.
     void resetView();
@@ -135,11 +146,14 @@ private:
     void keepCursorInView();
     void pickCursorSegment();
     void setHover(std::optional<QPointF> point);
+    double freqAxisOf(double dblFreq) const; // Hz, or its logarithm on the logarithmic axis
+    double freqOfAxis(double dblAxis) const;
 
     std::shared_ptr<const engine::Spectrogram> shownSpectrogram;
     std::optional<engine::LevelRange> suggestedLevels; // of shownSpectrogram, once worked out
     engine::LevelRange levels;
     engine::SpectrogramView plotView;
+    bool blnLogFreq = false;
     std::optional<SpectrogramCell> cursor;
     std::optional<SpectrogramCell> hover; // the cell under the pointer
 
@@ -150,6 +164,7 @@ private:
         engine::SpectrogramView view;
         engine::LevelRange range;
         QSize size;
+        bool blnLogFreq = false;
     };
     mutable QImage imgPicture;
     mutable std::optional<PictureKey> pictureKey;

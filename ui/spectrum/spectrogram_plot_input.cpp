@@ -53,10 +53,12 @@ void SpectrogramPlot::mouseMoveEvent(QMouseEvent* event)
         const QRect plot = plotArea();
         const double dblTimeShift =
             (ptDragNow.x() - ptDragStart.x()) * (dragStartView.dblHighTime - dragStartView.dblLowTime) / plot.width();
-        const double dblFreqShift =
-            (ptDragNow.y() - ptDragStart.y()) * (dragStartView.dblHighFreq - dragStartView.dblLowFreq) / plot.height();
+        // Along the frequency axis as drawn: by a ratio on the logarithmic one.
+        const double dblLowFreq = freqAxisOf(dragStartView.dblLowFreq);
+        const double dblHighFreq = freqAxisOf(dragStartView.dblHighFreq);
+        const double dblFreqShift = (ptDragNow.y() - ptDragStart.y()) * (dblHighFreq - dblLowFreq) / plot.height();
         setView({dragStartView.dblLowTime - dblTimeShift, dragStartView.dblHighTime - dblTimeShift,
-                 dragStartView.dblLowFreq + dblFreqShift, dragStartView.dblHighFreq + dblFreqShift});
+                 freqOfAxis(dblLowFreq + dblFreqShift), freqOfAxis(dblHighFreq + dblFreqShift)});
     }
     setHover(event->position());
     update();
@@ -102,9 +104,10 @@ void SpectrogramPlot::zoomTime(double dblCentre, double dblFactor)
 
 void SpectrogramPlot::zoomFreq(double dblCentre, double dblFactor)
 {
-    const double dblLow = dblCentre - (dblCentre - plotView.dblLowFreq) * dblFactor;
-    const double dblHigh = dblCentre + (plotView.dblHighFreq - dblCentre) * dblFactor;
-    setView({plotView.dblLowTime, plotView.dblHighTime, dblLow, dblHigh});
+    const double dblAxisCentre = freqAxisOf(dblCentre);
+    const double dblLow = dblAxisCentre - (dblAxisCentre - freqAxisOf(plotView.dblLowFreq)) * dblFactor;
+    const double dblHigh = dblAxisCentre + (freqAxisOf(plotView.dblHighFreq) - dblAxisCentre) * dblFactor;
+    setView({plotView.dblLowTime, plotView.dblHighTime, freqOfAxis(dblLow), freqOfAxis(dblHigh)});
 }
 
 void SpectrogramPlot::wheelEvent(QWheelEvent* event)
@@ -145,10 +148,12 @@ void SpectrogramPlot::keepCursorInView()
         moved.dblLowTime = dblTime - dblHalf;
         moved.dblHighTime = dblTime + dblHalf;
     }
-    if (dblFreq < plotView.dblLowFreq || dblFreq > plotView.dblHighFreq) {
-        const double dblHalf = (plotView.dblHighFreq - plotView.dblLowFreq) / 2.0;
-        moved.dblLowFreq = dblFreq - dblHalf;
-        moved.dblHighFreq = dblFreq + dblHalf;
+    // 0 Hz has no place on a logarithmic axis: the view stays at its lowest there.
+    const bool blnPlaced = !blnLogFreq || dblFreq > 0.0;
+    if (blnPlaced && (dblFreq < plotView.dblLowFreq || dblFreq > plotView.dblHighFreq)) {
+        const double dblHalf = (freqAxisOf(plotView.dblHighFreq) - freqAxisOf(plotView.dblLowFreq)) / 2.0;
+        moved.dblLowFreq = freqOfAxis(freqAxisOf(dblFreq) - dblHalf);
+        moved.dblHighFreq = freqOfAxis(freqAxisOf(dblFreq) + dblHalf);
     }
     setView(moved);
 }

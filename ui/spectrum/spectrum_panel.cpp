@@ -4,6 +4,8 @@
 #include "engine/plot_view.h"
 #include "engine/readable_number.h"
 #include "flow_layout.h"
+#include "measure_tools.h"
+#include "metrics_panel.h"
 #include "platform/sndfile/sndfile_sound_files.h"
 #include "source_chooser.h"
 #include "spectrogram_plot.h"
@@ -20,11 +22,14 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <iterator>
 #include <tuple>
 
 namespace kestrix::ui {
@@ -77,11 +82,13 @@ void SpectrumPanel::initialise()
     createControls();
     createAnalysisControls();
     createSpectrogramPage();
+    createMeasureControls();
     createShortcuts();
     arrangeControls();
     connectSignals();
     connectAnalysisSignals();
     connectSpectrogramSignals();
+    connectMeasureSignals();
     refreshShown();
     refreshCursorText();
     refreshAnalysisState();
@@ -108,6 +115,8 @@ void SpectrumPanel::createControls()
     cmdSavePlot = named(new QPushButton(tr("画像を保存..."), this), "cmdSavePlot", tr("画像を保存"));
     pltSpectrum = named(new SpectrumPlot(this), "pltSpectrum", tr("スペクトルのグラフ"));
     const QString strPlotHelp = tr("クリック：付近で最も高い線を読む　←→：1 本ずつ（Shift：10 本）\n"
+                                   "D：カーソルの線に基準を置く　Shift+クリック：そこに基準　Ctrl+←→：基準を動かす"
+                                   "　Esc：基準を消す　Ctrl+C：読み取りをコピー\n"
                                    "ドラッグ：拡大　右ドラッグ：移動　ホイール：周波数の拡大縮小（Ctrl：振幅）\n"
                                    "ダブルクリック・Home：全体表示　＋／－：拡大・縮小");
     pltSpectrum->setToolTip(strPlotHelp);
@@ -167,9 +176,16 @@ void SpectrumPanel::arrangeControls()
     // New groups of commands join the tool row; it wraps rather than clip them.
     layTools = new FlowLayout;
     layTools->setSpacing(12);
-    addToolGroup(*layTools, "grpView", {chkLogScale, cmdResetZoom});
+    std::vector<QWidget*> viewControls{chkLogScale};
+    for (QWidget* control : measureTools->scaleControls()) {
+        viewControls.push_back(control);
+    }
+    viewControls.push_back(cmdResetZoom);
+    addToolGroup(*layTools, "grpView", viewControls);
     addToolGroup(*layTools, "grpReferences", {cmdOpenReference, cboReferences, cmdRemoveReference});
     addToolGroup(*layTools, "grpPicture", {cmdSavePlot});
+    addToolGroup(*layTools, "grpOrders", measureTools->orderControls());
+    addToolGroup(*layTools, "grpMetrics", {chkMetrics});
 
     layPeakTools = new FlowLayout;
     layPeakTools->setSpacing(12);
@@ -182,7 +198,15 @@ void SpectrumPanel::arrangeControls()
     layPanel = new QVBoxLayout(pgSpectrum);
     layPanel->setContentsMargins(0, 0, 0, 0);
     layPanel->addLayout(layTools);
-    layPanel->addWidget(pltSpectrum, 3);
+    // The converter figures beside the plot, so the lines they shade stay in sight; the user sets the share.
+    splPlot = new QSplitter(Qt::Horizontal, pgSpectrum);
+    splPlot->setObjectName(QStringLiteral("splPlot"));
+    splPlot->setChildrenCollapsible(false);
+    splPlot->addWidget(pltSpectrum);
+    splPlot->addWidget(pnlMetrics);
+    splPlot->setStretchFactor(0, 3);
+    splPlot->setStretchFactor(1, 2);
+    layPanel->addWidget(splPlot, 3);
     layPanel->addWidget(lblCursor);
     layPanel->addLayout(layPeakTools);
     layPanel->addWidget(tblPeaks, 1);
@@ -230,12 +254,23 @@ void SpectrumPanel::connectSignals()
 
 std::vector<QWidget*> SpectrumPanel::focusOrder() const
 {
-    // The spectrum page's controls, then the analysis group's, then the page tabs.
-    return {chkLogScale,   cmdResetZoom,     cmdOpenReference, cboReferences,      cmdRemoveReference,
-            cmdSavePlot,   pltSpectrum,      spnPeakThreshold, cmdCopyPeaks,       chkHarmonics,
-            tblPeaks,      cboWindow,        cboAveraging,     cboOverlap,         cboDetrend,
-            cboUnits,      cmdOpenRecording, cmdSaveAverage,   cmdCancelAnalysis,  tabPages->tabBar(),
-            spnLevelFloor, spnLevelTop,      cmdAutoLevels,    cmdSaveSpectrogram, pltSpectrogram};
+    // The spectrum page's controls in the order they stand (the tool row, the plot and the figures beside
+    // it, the peaks), then the analysis group's, then the page tabs and the spectrogram page's.
+    std::vector<QWidget*> controls{chkLogScale};
+    // Labels among the groups take no focus: a link to one would break the chain.
+    const auto append = [&controls](const std::vector<QWidget*>& more) {
+        std::copy_if(more.begin(), more.end(), std::back_inserter(controls),
+                     [](const QWidget* control) { return control->focusPolicy() != Qt::NoFocus; });
+    };
+    append(measureTools->scaleControls());
+    append({cmdResetZoom, cmdOpenReference, cboReferences, cmdRemoveReference, cmdSavePlot});
+    append(measureTools->orderControls());
+    append({chkMetrics, pltSpectrum});
+    append(pnlMetrics->focusOrder());
+    append({spnPeakThreshold, cmdCopyPeaks, chkHarmonics, tblPeaks, cboWindow, cboAveraging, cboOverlap, cboDetrend,
+            cboUnits, cmdOpenRecording, cmdSaveAverage, cmdCancelAnalysis, tabPages->tabBar(), spnLevelFloor,
+            spnLevelTop, cmdAutoLevels, chkSpectrogramLogFrequency, cmdSaveSpectrogram, pltSpectrogram});
+    return controls;
 }
 
 void SpectrumPanel::showRun(const engine::RunSpectra& spectra)
@@ -328,8 +363,9 @@ void SpectrumPanel::refreshCursorText()
     const double dblValue = blnShown ? shown.dblValues[*lngLine] : referenceValues(references.front())[*lngLine];
     const double dblFreq = trace->dblFreq[*lngLine];
     const double dblSpacing = trace->dblFreq.size() > 1 ? trace->dblFreq[1] - trace->dblFreq[0] : 1.0;
-    QString strText = tr("カーソル：%1 Hz　%2")
-                          .arg(fromUtf8(engine::lineFrequencyText(dblFreq, dblSpacing)), valueText(dblValue, scale));
+    QString strText = tr("カーソル：%1 Hz%2　%3")
+                          .arg(fromUtf8(engine::lineFrequencyText(dblFreq, dblSpacing)), orderText(dblFreq, dblSpacing),
+                               valueText(dblValue, scale));
     if (chkLogScale->isChecked() && scale.units != engine::SpectrumUnits::DbV) {
         strText += tr("（%1）").arg(levelText(trace->dblVolts[*lngLine], scale));
     }

@@ -29,6 +29,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QSpinBox;
+class QSplitter;
 class QTableWidget;
 class QTabWidget;
 class QTimer;
@@ -38,6 +39,8 @@ namespace kestrix::ui {
 
 class AnalysisJob;
 class FlowLayout;
+class MeasureTools;
+class MetricsPanel;
 class SourceChooser;
 class SpectrogramPlot;
 class SpectrumPlot;
@@ -57,6 +60,11 @@ class SpectrumPlot;
 // recording again off the window's thread whenever a setting needs it, with a progress bar and a
 // cancel button; "1 ブロック" shows the run's block as its file holds it. A cancelled or failed reading
 // leaves the view as it was. The averaged spectrum is saved as the batch's averaged file.
+//
+// Measurements: the plot's reference cursor and its readout (band RMS in the units shown), the
+// frequency axis logarithmic or in orders of a running speed (the harmonic markers then at its orders),
+// and "変換器の指標": the converter figures of the spectrum shown beside the plot, its lines shaded, the
+// recording then averaged to half the rate as well.
 class SpectrumPanel : public QWidget
 {
     Q_OBJECT
@@ -266,6 +274,18 @@ private:
     void cmdSaveSpectrogram_Click();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+    // spectrum_panel_measure.cpp: the frequency axis's controls, the converter figures and the plot's
+    // measurements in the units shown.
+    void createMeasureControls();
+    void connectMeasureSignals();
+    void refreshMeasurements();
+    void refreshLineScale();
+    void refreshMetrics();
+    std::optional<double> orderSpeedHz() const;
+    QString orderText(double dblFreq, double dblSpacing) const; // "（2.00 次）" with the axis in orders
+    void chkMetrics_Toggled(bool blnChecked);
+    void chkSpectrogramLogFrequency_Toggled(bool blnChecked);
+
     // spectrum_panel_files.cpp: references and pictures.
     std::optional<QString> referenceRefusal(const std::string& strPath, engine::SpectrumReading& result);
     static std::pair<engine::SpectrumScale, QString> referenceScale(const engine::SpectrumReading& reading);
@@ -348,6 +368,11 @@ private:
     QPushButton* cmdCopyPeaks = nullptr;
     QCheckBox* chkHarmonics = nullptr;
     QTableWidget* tblPeaks = nullptr;
+    MeasureTools* measureTools = nullptr;
+    QCheckBox* chkMetrics = nullptr;
+    MetricsPanel* pnlMetrics = nullptr;
+    QSplitter* splPlot = nullptr;
+    QCheckBox* chkSpectrogramLogFrequency = nullptr;
     QAction* actCopyPeaks = nullptr; // Ctrl+C and the context menu of the table
     QAction* actOpenReference = nullptr;
     QAction* actSavePlot = nullptr;

@@ -14,6 +14,7 @@
 #include "units_text.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -144,6 +145,7 @@ ViewSettings SpectrumPanel::settings() const
     current.dblOverlap = cboOverlap->currentData().toDouble();
     current.detrend = static_cast<engine::Detrend>(cboDetrend->currentData().toInt());
     current.units = static_cast<engine::SpectrumUnits>(cboUnits->currentData().toInt());
+    current.blnFigures = chkMetrics != nullptr && chkMetrics->isChecked();
     return current;
 }
 

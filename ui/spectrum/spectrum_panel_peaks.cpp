@@ -225,6 +225,11 @@ bool SpectrumPanel::peakTableEvent(QObject* watched, QEvent* event)
 void SpectrumPanel::refreshHarmonics()
 {
     const PlotTrace* trace = pltSpectrum->cursorTrace();
+    // With the axis in orders the markers stand at the running speed's orders.
+    if (const std::optional<double> dblSpeed = orderSpeedHz(); dblSpeed && chkHarmonics->isChecked() && trace) {
+        pltSpectrum->setHarmonics(engine::harmonicFrequencies(*dblSpeed, trace->dblFreq.back()));
+        return;
+    }
     if (!chkHarmonics->isChecked() || spectrumPeaks.empty() || !trace) {
         pltSpectrum->setHarmonics({});
         return;

@@ -36,6 +36,7 @@ void SpectrumPanel::refreshShown()
     fillPlotValues(shown);
     applyUnitsToPlot();
     refreshTraces();
+    refreshMeasurements();
 }
 
 SpectrumPanel::ShownSpectrum SpectrumPanel::singleBlockSpectrum() const

@@ -5,6 +5,7 @@
 #include "spectrum_panel.h"
 #include "spectrum_panel_text.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QEvent>
@@ -65,6 +66,10 @@ void SpectrumPanel::createSpectrogramPage()
     lblTop->setBuddy(spnLevelTop);
     cmdAutoLevels = named(new QPushButton(tr("自動"), pgSpectrogram), "cmdAutoLevels", tr("色の範囲を自動で決める"));
     cmdAutoLevels->setToolTip(tr("最も高いレベルから、ノイズの床の少し下までを色の範囲にします"));
+    chkSpectrogramLogFrequency = named(new QCheckBox(tr("対数周波数軸(&L)"), pgSpectrogram),
+                                       "chkSpectrogramLogFrequency", tr("スペクトログラムの周波数軸を対数目盛に"));
+    chkSpectrogramLogFrequency->setToolTip(
+        tr("周波数軸を対数目盛（1・2・5 の目盛）で表示します。0 Hz の線は表示されません"));
     cmdSaveSpectrogram = named(new QPushButton(tr("画像を保存..."), pgSpectrogram), "cmdSaveSpectrogram",
                                tr("スペクトログラムの画像を保存"));
     lblSpectrogramCursor = named(new QLabel(pgSpectrogram), "lblSpectrogramCursor", tr("スペクトログラムの値"));
@@ -72,8 +77,8 @@ void SpectrumPanel::createSpectrogramPage()
     lblSpectrogramCursor->setWordWrap(true);
 
     auto* layTools = new QHBoxLayout;
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{lblFloor, spnLevelFloor, lblTop, spnLevelTop, cmdAutoLevels}) {
+    for (QWidget* control : std::initializer_list<QWidget*>{lblFloor, spnLevelFloor, lblTop, spnLevelTop, cmdAutoLevels,
+                                                            chkSpectrogramLogFrequency}) {
         layTools->addWidget(control);
     }
     layTools->addStretch(1);

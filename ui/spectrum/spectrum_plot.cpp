@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace kestrix::ui {
 namespace {
@@ -32,6 +33,19 @@ TickSet ticksOf(double dblLow, double dblHigh, std::size_t lngMaxTicks)
         ticks.strLabels.push_back(QString::fromStdString(engine::tickLabel(dblValue, dblStep)));
     }
     return ticks;
+}
+
+// The frequency axis's ticks, in Hz or in orders of dblUnitHz.
+TickSet frequencyTicksOf(double dblLow, double dblHigh, double dblUnitHz, bool blnLog, std::vector<double>& dblMinor)
+{
+    engine::AxisTicks ticks = engine::frequencyTicks(dblLow, dblHigh, lngMaxXTicks, dblUnitHz, blnLog);
+    TickSet set;
+    set.dblValues = std::move(ticks.dblValues);
+    for (const std::string& strLabel : ticks.strLabels) {
+        set.strLabels.push_back(QString::fromStdString(strLabel));
+    }
+    dblMinor = std::move(ticks.dblMinor);
+    return set;
 }
 
 // The finest average line spacing of the curves (Hz); 0 when none has two lines.
@@ -79,6 +93,10 @@ void SpectrumPlot::setTraces(std::vector<PlotTrace> traces)
         lngCursorLine.reset();
         blnCursorOnPeak = false;
     }
+    if (!trace || !lngReferenceLine || *lngReferenceLine >= trace->dblFreq.size()) {
+        lngReferenceLine.reset();
+    }
+    updateLogFrequencies();
     updateBounds();
     if (blnFullView) {
         resetView();
@@ -121,6 +139,19 @@ void SpectrumPlot::setLogScale(bool blnLog)
     plotView.dblHighAmp = std::min(fitted.dblHigh, bounds.amp.dblHigh);
     update();
     emit viewChanged();
+}
+
+double SpectrumPlot::axisOf(double dblFreq) const
+{
+    if (!blnLogFreq) {
+        return dblFreq;
+    }
+    return dblFreq > 0.0 ? std::log10(dblFreq) : -std::numeric_limits<double>::infinity();
+}
+
+double SpectrumPlot::freqOfAxis(double dblAxis) const
+{
+    return blnLogFreq ? std::pow(10.0, dblAxis) : dblAxis;
 }
 
 double SpectrumPlot::ampOf(double dblVolts) const
@@ -171,18 +202,22 @@ void SpectrumPlot::updateBounds()
 {
     bool blnAny = false;
     for (const PlotTrace& trace : plotTraces) {
-        if (trace.dblFreq.empty()) {
+        // On the logarithmic axis a trace starts at its first line above 0 Hz.
+        const auto first =
+            blnLogFreq ? std::upper_bound(trace.dblFreq.begin(), trace.dblFreq.end(), 0.0) : trace.dblFreq.begin();
+        if (first == trace.dblFreq.end()) {
             continue;
         }
-        bounds.freq.dblLow = blnAny ? std::min(bounds.freq.dblLow, trace.dblFreq.front()) : trace.dblFreq.front();
+        bounds.freq.dblLow = blnAny ? std::min(bounds.freq.dblLow, *first) : *first;
         bounds.freq.dblHigh = blnAny ? std::max(bounds.freq.dblHigh, trace.dblFreq.back()) : trace.dblFreq.back();
         blnAny = true;
     }
     if (!blnAny) {
-        bounds.freq = {0.0, 1.0};
+        bounds.freq = blnLogFreq ? engine::AxisRange{1.0, 10.0} : engine::AxisRange{0.0, 1.0};
     } else if (!(bounds.freq.dblHigh > bounds.freq.dblLow)) {
         const double dblLine = bounds.freq.dblLow;
-        bounds.freq = {dblLine - dblLoneLineSpan / 2.0, dblLine + dblLoneLineSpan / 2.0};
+        bounds.freq = blnLogFreq ? engine::AxisRange{dblLine / 2.0, dblLine * 2.0}
+                                 : engine::AxisRange{dblLine - dblLoneLineSpan / 2.0, dblLine + dblLoneLineSpan / 2.0};
     }
     bounds.dblMinFreqSpan = dblMinLinesAcross * finestSpacing(plotTraces);
     bounds.amp = fittedAmplitudes(bounds.freq.dblLow, bounds.freq.dblHigh);
@@ -210,7 +245,9 @@ void SpectrumPlot::setView(const PlotView& newView)
 void SpectrumPlot::applyView(const PlotView& newView)
 {
     const engine::AxisRange freq =
-        engine::limitRange({newView.dblLowFreq, newView.dblHighFreq}, bounds.freq, bounds.dblMinFreqSpan);
+        blnLogFreq
+            ? engine::limitLogRange({newView.dblLowFreq, newView.dblHighFreq}, bounds.freq, bounds.dblMinFreqSpan)
+            : engine::limitRange({newView.dblLowFreq, newView.dblHighFreq}, bounds.freq, bounds.dblMinFreqSpan);
     const engine::AxisRange amp =
         engine::limitRange({newView.dblLowAmp, newView.dblHighAmp}, bounds.amp, bounds.dblMinAmpSpan);
     plotView = {freq.dblLow, freq.dblHigh, amp.dblLow, amp.dblHigh};
@@ -229,14 +266,7 @@ void SpectrumPlot::setCursorLine(std::optional<std::size_t> lngLine)
     } else {
         lngCursorLine = std::min(*lngLine, trace->dblFreq.size() - 1);
         // A line outside a zoomed view (stepped to, or picked in the peak table) is brought into it.
-        const double dblFreq = trace->dblFreq[*lngCursorLine];
-        const double dblShift = dblFreq < plotView.dblLowFreq    ? dblFreq - plotView.dblLowFreq
-                                : dblFreq > plotView.dblHighFreq ? dblFreq - plotView.dblHighFreq
-                                                                 : 0.0;
-        if (dblShift != 0.0) {
-            applyView({plotView.dblLowFreq + dblShift, plotView.dblHighFreq + dblShift, plotView.dblLowAmp,
-                       plotView.dblHighAmp});
-        }
+        bringIntoView(trace->dblFreq[*lngCursorLine]);
     }
     update();
     emit cursorChanged();
@@ -267,7 +297,11 @@ SpectrumPlot::Layout SpectrumPlot::layoutFor(const QRect& area, const QFontMetri
     const int intBottom = area.bottom() - intPad - 2 * intLine - intTickLength;
     layout.plot =
         QRect(QPoint(intLeft, intTop), QPoint(std::max(intLeft + 10, intRight), std::max(intTop + 10, intBottom)));
-    layout.xTicks = ticksOf(plotView.dblLowFreq, plotView.dblHighFreq, lngMaxXTicks);
+    layout.blnLogFreq = blnLogFreq;
+    layout.dblLowAxis = axisOf(plotView.dblLowFreq);
+    layout.dblHighAxis = axisOf(plotView.dblHighFreq);
+    layout.xTicks = frequencyTicksOf(plotView.dblLowFreq, plotView.dblHighFreq, speed ? speed->dblHz : 1.0, blnLogFreq,
+                                     layout.dblMinorX);
     return layout;
 }
 
@@ -284,7 +318,8 @@ std::vector<QString> SpectrumPlot::amplitudeTickLabels() const
 double SpectrumPlot::freqAt(double dblX) const
 {
     const QRect plot = plotArea();
-    return plotView.dblLowFreq + (dblX - plot.left()) / plot.width() * (plotView.dblHighFreq - plotView.dblLowFreq);
+    const double dblLow = axisOf(plotView.dblLowFreq);
+    return freqOfAxis(dblLow + (dblX - plot.left()) / plot.width() * (axisOf(plotView.dblHighFreq) - dblLow));
 }
 
 double SpectrumPlot::voltsAt(double dblY) const
@@ -300,12 +335,11 @@ double SpectrumPlot::ampAt(double dblY) const
 
 QPointF SpectrumPlot::pointOf(double dblFreq, double dblVolts) const
 {
-    const QRect plot = plotArea();
-    const double dblX =
-        plot.left() + (dblFreq - plotView.dblLowFreq) / (plotView.dblHighFreq - plotView.dblLowFreq) * plot.width();
+    const Layout layout = layoutFor(rect(), fontMetrics());
+    const QRect& plot = layout.plot;
     const double dblY = plot.bottom() - (ampOf(dblVolts) - plotView.dblLowAmp) /
                                             (plotView.dblHighAmp - plotView.dblLowAmp) * plot.height();
-    return {dblX, dblY};
+    return {layout.xOf(dblFreq), dblY};
 }
 
 } // namespace kestrix::ui

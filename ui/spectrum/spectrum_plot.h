@@ -1,13 +1,18 @@
 #pragma once
 
+#include "engine/band_power.h"
+#include "engine/orders.h"
 #include "engine/plot_view.h"
+#include "engine/tone_figures.h"
 
 #include <QColor>
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -47,10 +52,14 @@ struct PlotView
 // A spectrum plot drawn with QPainter. A trace with more lines than pixel columns is drawn as one bar
 // per column from its lowest to its highest line, so a redraw costs about the same for 401 lines as for
 // 25601, and a single line always looks like one.
-// Mouse: drag a box to zoom both axes, click to read the highest line within a few pixels, drag with the
-// right or middle button to pan, wheel to zoom the frequencies (with Ctrl the amplitudes), double-click
-// to see all (the cursor stays where it was). Keys: Left/Right move the cursor one line (with Shift
-// ten), Home shows all, + and - zoom. The view stays within the traces and at least a few lines wide.
+// Mouse: drag a box to zoom both axes, click to read the highest line within a few pixels (with Shift
+// to put the reference cursor there), drag with the right or middle button to pan, wheel to zoom the
+// frequencies (with Ctrl the amplitudes), double-click to see all (the cursor stays where it was).
+// Keys: Left/Right move the cursor one line (with Shift ten), D puts the reference cursor on the cursor's
+// line, Ctrl+Left/Right move the reference (with Shift ten), Escape removes it, Ctrl+C copies the
+// readout, Home shows all, + and - zoom. The view stays within the traces and at least a few lines wide.
+// With both cursors the plot shows the readout between them: both positions, the difference in
+// frequency and in level, and the RMS of the band from one to the other.
 class SpectrumPlot : public QWidget
 {
     Q_OBJECT
@@ -106,6 +115,49 @@ public:
     {
         return lngCursorLine;
     }
+    // The reference cursor of the readout between two cursors, on a line of the cursor trace (clamped
+    // to its last line); or none. It stays where it is when the view moves.
+    void setReferenceLine(std::optional<std::size_t> lngLine);
+    std::optional<std::size_t> referenceLine() const
+    {
+        return lngReferenceLine;
+    }
+    // How the cursor trace's values stand for power (their units, line spacing and window); without it
+    // the readout gives no band RMS and takes the values for amplitudes in V.
+    void setLineScale(std::optional<engine::LineScale> scale);
+    // How the readout writes the cursor trace's value on a line: to be read at a glance, and as the files
+    // write it with its unit. Without them (empty functions) the trace's values are taken for volts.
+    using LineText = std::function<QString(std::size_t lngLine)>;
+    void setLineTexts(LineText readable, LineText exact);
+    // The readout between the reference (A) and the cursor (B); none without both.
+    std::optional<engine::CursorDelta> cursorDelta() const;
+    // The readout as drawn (readable numbers), then a line with the values as the files write them;
+    // without a reference only the cursor's line, and empty without a cursor. Ctrl+C copies it.
+    QString readoutText() const;
+
+    // The frequency axis in orders of a running speed (its labels and the readout); none: in Hz.
+    void setRunningSpeed(std::optional<engine::RunningSpeed> speed);
+    const std::optional<engine::RunningSpeed>& runningSpeed() const
+    {
+        return speed;
+    }
+    // The frequency axis logarithmic, with decade ticks; 0 Hz is then left out of the view.
+    void setLogFrequency(bool blnLog);
+    bool logFrequency() const
+    {
+        return blnLogFreq;
+    }
+    // The frequency axis as the widget draws it: its title and its tick labels from the left.
+    QString frequencyAxisTitle() const;
+    std::vector<QString> frequencyTickLabels() const;
+
+    // Shades the lines of a spectrum dblDeltaFreq Hz apart (line k at k dblDeltaFreq) by what they were
+    // counted as: the fundamental, the harmonics and the lines left out; the noise is not shaded. An
+    // empty list shades nothing.
+    void setLineRoles(std::vector<engine::LineRole> roles, double dblDeltaFreq);
+    // The colour a role is shaded in (translucent); the noise's is transparent.
+    static QColor roleColour(engine::LineRole role);
+
     // Whether the last click put the cursor on the highest of several lines near it.
     bool cursorOnPeak() const
     {
@@ -151,6 +203,8 @@ private:
     };
 
     // spectrum_plot.cpp: the view and its limits.
+    double axisOf(double dblFreq) const; // Hz, or its logarithm on the logarithmic axis
+    double freqOfAxis(double dblAxis) const;
     double ampOf(double dblVolts) const;
     double voltsOfAmp(double dblAmp) const;
     double ampAt(double dblY) const; // the amplitude axis's value (V or dBV) at a widget row
@@ -163,7 +217,19 @@ private:
     void zoomFreq(double dblCentre, double dblFactor);
     void zoomAmp(double dblCentre, double dblFactor);
     void moveCursorBy(std::ptrdiff_t lngLines);
+    void moveReferenceBy(std::ptrdiff_t lngLines);
+    std::optional<std::size_t> lineAt(double dblX, bool& blnHighest) const;
     void placeCursorAt(double dblX);
+    bool measureKey(QKeyEvent* event);
+
+    // spectrum_plot_measure.cpp: the readout between the cursors, orders and the logarithmic axis.
+    QString valueText(double dblValue) const;
+    QString lineValueText(std::size_t lngLine) const;
+    QString lineExactText(std::size_t lngLine) const;
+    QStringList readoutLines() const; // readable: the positions, then the differences
+    QString frequencyText(double dblFreq) const;
+    void bringIntoView(double dblFreq);
+    void updateLogFrequencies();
 
     // spectrum_plot_paint.cpp: the drawing.
     void drawGrid(QPainter& painter, const Layout& layout) const;
@@ -171,6 +237,9 @@ private:
     void drawTraces(QPainter& painter, const Layout& layout) const;
     void drawTrace(QPainter& painter, const Layout& layout, const PlotTrace& trace) const;
     void drawCursor(QPainter& painter, const Layout& layout) const;
+    void drawReference(QPainter& painter, const Layout& layout) const;
+    void drawRoles(QPainter& painter, const Layout& layout) const;
+    void drawReadout(QPainter& painter, const Layout& layout) const;
     void drawMarkers(QPainter& painter, const Layout& layout) const;
     void drawMarkerLabels(QPainter& painter, const Layout& layout) const;
     void drawLegend(QPainter& painter, const Layout& layout) const;
@@ -186,6 +255,22 @@ private:
     bool blnFullView = true; // the view shows everything, and follows the curves when they change
     std::optional<std::size_t> lngCursorLine;
     bool blnCursorOnPeak = false;
+    std::optional<std::size_t> lngReferenceLine;
+    std::optional<engine::LineScale> lineScale;
+    LineText lineReadable;
+    LineText lineExact;
+    std::optional<engine::RunningSpeed> speed;
+    bool blnLogFreq = false;
+    // Per trace on the logarithmic axis: the logarithms of its frequencies above 0 Hz, from its first
+    // line above 0 Hz on, so a redraw takes no logarithms.
+    struct LogFrequencies
+    {
+        std::size_t lngFirst = 0;
+        std::vector<double> dblLogFreq;
+    };
+    std::vector<LogFrequencies> logFreqs;
+    std::vector<engine::LineRole> lineRoles;
+    double dblRoleSpacing = 0.0;
 
     enum class Drag { None, Box, Pan };
     Drag drag = Drag::None;

@@ -5,6 +5,7 @@
 #include "spectrum_plot.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
@@ -42,11 +43,13 @@ void SpectrumPlot::mouseMoveEvent(QMouseEvent* event)
     ptDragNow = event->position().toPoint();
     if (drag == Drag::Pan) {
         const QRect plot = plotArea();
-        const double dblFreqShift =
-            (ptDragNow.x() - ptDragStart.x()) * (dragStartView.dblHighFreq - dragStartView.dblLowFreq) / plot.width();
+        // Along the frequency axis as drawn: by a ratio on the logarithmic one.
+        const double dblLow = axisOf(dragStartView.dblLowFreq);
+        const double dblHigh = axisOf(dragStartView.dblHighFreq);
+        const double dblFreqShift = (ptDragNow.x() - ptDragStart.x()) * (dblHigh - dblLow) / plot.width();
         const double dblAmpShift =
             (ptDragNow.y() - ptDragStart.y()) * (dragStartView.dblHighAmp - dragStartView.dblLowAmp) / plot.height();
-        applyView({dragStartView.dblLowFreq - dblFreqShift, dragStartView.dblHighFreq - dblFreqShift,
+        applyView({freqOfAxis(dblLow - dblFreqShift), freqOfAxis(dblHigh - dblFreqShift),
                    dragStartView.dblLowAmp + dblAmpShift, dragStartView.dblHighAmp + dblAmpShift});
     }
     update();
@@ -63,7 +66,12 @@ void SpectrumPlot::mouseReleaseEvent(QMouseEvent* event)
     }
     const QRect box = QRect(ptDragStart, event->position().toPoint()).normalized();
     if (box.width() < intDragThreshold && box.height() < intDragThreshold) {
-        placeCursorAt(event->position().x());
+        if (event->modifiers() & Qt::ShiftModifier) {
+            bool blnHighest = false;
+            setReferenceLine(lineAt(event->position().x(), blnHighest));
+        } else {
+            placeCursorAt(event->position().x());
+        }
         return;
     }
     const QRect clipped = box.intersected(plotArea());
@@ -73,19 +81,29 @@ void SpectrumPlot::mouseReleaseEvent(QMouseEvent* event)
     update();
 }
 
-void SpectrumPlot::placeCursorAt(double dblX)
+std::optional<std::size_t> SpectrumPlot::lineAt(double dblX, bool& blnHighest) const
 {
     const PlotTrace* trace = cursorTrace();
     if (!trace) {
-        return;
+        return std::nullopt;
     }
     // At 65536 points a pixel column holds about 39 lines: what is drawn where the click lands is the
     // highest of them, not the one nearest by frequency.
-    const double dblHzPerPixel = (plotView.dblHighFreq - plotView.dblLowFreq) / std::max(1, plotArea().width());
-    const engine::PickedLine picked =
-        engine::pickLine(trace->dblFreq, trace->dblVolts, freqAt(dblX), dblPickReach * dblHzPerPixel);
-    setCursorLine(picked.lngIndex);
-    blnCursorOnPeak = picked.blnHighest;
+    const double dblReach = (freqAt(dblX + dblPickReach) - freqAt(dblX - dblPickReach)) / 2.0;
+    const engine::PickedLine picked = engine::pickLine(trace->dblFreq, trace->dblVolts, freqAt(dblX), dblReach);
+    blnHighest = picked.blnHighest;
+    return picked.lngIndex;
+}
+
+void SpectrumPlot::placeCursorAt(double dblX)
+{
+    bool blnHighest = false;
+    const std::optional<std::size_t> lngLine = lineAt(dblX, blnHighest);
+    if (!lngLine) {
+        return;
+    }
+    setCursorLine(lngLine);
+    blnCursorOnPeak = blnHighest;
     emit cursorChanged();
 }
 
@@ -107,9 +125,13 @@ void SpectrumPlot::mouseDoubleClickEvent(QMouseEvent* event)
 
 void SpectrumPlot::zoomFreq(double dblCentre, double dblFactor)
 {
+    // About the centre as drawn: on the logarithmic axis the ratios to it shrink.
+    const double dblAxisCentre = blnLogFreq && !(dblCentre > 0.0) ? axisOf(plotView.dblLowFreq) : axisOf(dblCentre);
+    const double dblLow = dblAxisCentre - (dblAxisCentre - axisOf(plotView.dblLowFreq)) * dblFactor;
+    const double dblHigh = dblLow + (axisOf(plotView.dblHighFreq) - axisOf(plotView.dblLowFreq)) * dblFactor;
     PlotView zoomed = plotView;
-    zoomed.dblLowFreq = dblCentre - (dblCentre - plotView.dblLowFreq) * dblFactor;
-    zoomed.dblHighFreq = zoomed.dblLowFreq + (plotView.dblHighFreq - plotView.dblLowFreq) * dblFactor;
+    zoomed.dblLowFreq = freqOfAxis(dblLow);
+    zoomed.dblHighFreq = freqOfAxis(dblHigh);
     applyView(zoomed);
 }
 
@@ -152,8 +174,57 @@ void SpectrumPlot::moveCursorBy(std::ptrdiff_t lngLines)
     setCursorLine(static_cast<std::size_t>(std::clamp<std::ptrdiff_t>(lngFrom + lngLines, 0, lngLast)));
 }
 
+void SpectrumPlot::moveReferenceBy(std::ptrdiff_t lngLines)
+{
+    const PlotTrace* trace = cursorTrace();
+    if (!trace) {
+        return;
+    }
+    // Without a reference it starts from the cursor, as D would put it.
+    const std::optional<std::size_t> lngFrom = lngReferenceLine ? lngReferenceLine : lngCursorLine;
+    if (!lngFrom) {
+        return;
+    }
+    const auto lngLast = static_cast<std::ptrdiff_t>(trace->dblFreq.size()) - 1;
+    setReferenceLine(static_cast<std::size_t>(
+        std::clamp<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(*lngFrom) + lngLines, 0, lngLast)));
+}
+
+// The keys of the reference cursor and the readout; whether the key was one of them.
+bool SpectrumPlot::measureKey(QKeyEvent* event)
+{
+    constexpr std::ptrdiff_t lngBigStep = 10; // lines per Ctrl+Shift+arrow
+    const bool blnControl = event->modifiers() & Qt::ControlModifier;
+    const std::ptrdiff_t lngStep = (event->modifiers() & Qt::ShiftModifier) ? lngBigStep : 1;
+    if (event->matches(QKeySequence::Copy)) {
+        const QString strText = readoutText();
+        if (!strText.isEmpty()) {
+            QApplication::clipboard()->setText(strText);
+        }
+        return true;
+    }
+    if (event->key() == Qt::Key_D && !blnControl && !(event->modifiers() & Qt::AltModifier)) {
+        if (lngCursorLine) {
+            setReferenceLine(lngCursorLine);
+        }
+        return true;
+    }
+    if (event->key() == Qt::Key_Escape && lngReferenceLine) {
+        setReferenceLine(std::nullopt);
+        return true;
+    }
+    if (blnControl && (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
+        moveReferenceBy(event->key() == Qt::Key_Left ? -lngStep : lngStep);
+        return true;
+    }
+    return false;
+}
+
 void SpectrumPlot::keyPressEvent(QKeyEvent* event)
 {
+    if (measureKey(event)) {
+        return;
+    }
     constexpr std::ptrdiff_t lngBigStep = 10; // lines per Shift+arrow
     const std::ptrdiff_t lngStep = (event->modifiers() & Qt::ShiftModifier) ? lngBigStep : 1;
     const PlotTrace* trace = cursorTrace();

@@ -1,4 +1,5 @@
-// The plot's drawing: grid and axes, the curves, the cursor, the harmonic markers and the legend.
+// The plot's drawing: grid and axes, the shaded lines, the curves, the cursors, the harmonic markers,
+// the readout between the cursors and the legend.
 
 #include "engine/plot_axis.h"
 #include "engine/plot_view.h"
@@ -22,6 +23,10 @@ const QColor clrBand(255, 236, 179, 150);
 const QColor clrHarmonic(180, 30, 30);
 // Beneath the curves, and pale where it crosses the grid, so it never hides what it points at.
 const QColor clrCursor(40, 40, 40, 150);
+const QColor clrReference(120, 50, 170, 170);
+const QColor clrDeltaBand(120, 50, 170, 22); // the band between the cursors whose RMS the readout gives
+const QColor clrMinorGrid(240, 240, 240);
+constexpr int intMinShadeWidth = 3; // px: a shaded line stays visible however many lines a pixel holds
 
 } // namespace
 
@@ -39,13 +44,17 @@ void SpectrumPlot::paintPlot(QPainter& painter, const QRect& area) const
         painter.restore();
         return;
     }
-    // The cursor and the markers go beneath the curves: the curve they point at stays in sight.
+    // The shading, the cursors and the markers go beneath the curves: the curve they point at stays in
+    // sight.
     drawGrid(painter, layout);
+    drawRoles(painter, layout);
+    drawReference(painter, layout);
     drawCursor(painter, layout);
     drawMarkers(painter, layout);
     drawTraces(painter, layout);
     drawMarkerLabels(painter, layout);
     drawLegend(painter, layout);
+    drawReadout(painter, layout);
     painter.restore();
 }
 
@@ -53,20 +62,22 @@ void SpectrumPlot::drawGrid(QPainter& painter, const Layout& layout) const
 {
     const QRect& plot = layout.plot;
     const QFontMetrics metrics = painter.fontMetrics();
-    const double dblFreqSpan = plotView.dblHighFreq - plotView.dblLowFreq;
     const double dblAmpSpan = plotView.dblHighAmp - plotView.dblLowAmp;
     if (bandLimits) {
-        const double dblLeft = plot.left() + (bandLimits->first - plotView.dblLowFreq) / dblFreqSpan * plot.width();
-        const double dblRight = plot.left() + (bandLimits->second - plotView.dblLowFreq) / dblFreqSpan * plot.width();
-        const QRectF band(QPointF(std::max<double>(dblLeft, plot.left()), plot.top()),
-                          QPointF(std::min<double>(dblRight, plot.right() + 1), plot.bottom() + 1));
+        const QRectF band(
+            QPointF(std::max<double>(layout.xOf(bandLimits->first), plot.left()), plot.top()),
+            QPointF(std::min<double>(layout.xOf(bandLimits->second), plot.right() + 1), plot.bottom() + 1));
         if (band.width() > 0) {
             painter.fillRect(band, clrBand);
         }
     }
+    painter.setPen(clrMinorGrid);
+    for (const double dblMinor : layout.dblMinorX) {
+        const double dblX = layout.xOf(dblMinor);
+        painter.drawLine(QPointF(dblX, plot.top()), QPointF(dblX, plot.bottom()));
+    }
     for (std::size_t i = 0; i < layout.xTicks.dblValues.size(); ++i) {
-        const double dblX =
-            plot.left() + (layout.xTicks.dblValues[i] - plotView.dblLowFreq) / dblFreqSpan * plot.width();
+        const double dblX = layout.xOf(layout.xTicks.dblValues[i]);
         painter.setPen(clrGrid);
         painter.drawLine(QPointF(dblX, plot.top()), QPointF(dblX, plot.bottom()));
         painter.setPen(clrAxis);
@@ -98,7 +109,7 @@ void SpectrumPlot::drawAxisTitles(QPainter& painter, const Layout& layout) const
 {
     const QRect& plot = layout.plot;
     const QFontMetrics metrics = painter.fontMetrics();
-    const QString strFreqTitle = tr("周波数 [Hz]");
+    const QString strFreqTitle = frequencyAxisTitle();
     painter.drawText(QPointF(plot.center().x() - metrics.horizontalAdvance(strFreqTitle) / 2.0,
                              layout.area.bottom() - intPad - metrics.descent()),
                      strFreqTitle);
@@ -129,21 +140,30 @@ void SpectrumPlot::drawTraces(QPainter& painter, const Layout& layout) const
 void SpectrumPlot::drawTrace(QPainter& painter, const Layout& layout, const PlotTrace& trace) const
 {
     const QRect& plot = layout.plot;
-    const double dblFreqScale = plot.width() / (plotView.dblHighFreq - plotView.dblLowFreq);
+    // On the logarithmic axis the trace is drawn from its lines above 0 Hz against their logarithms.
+    std::span<const double> dblX = trace.dblFreq;
+    std::span<const double> dblY = trace.dblVolts;
+    if (blnLogFreq) {
+        const LogFrequencies& logs = logFreqs[static_cast<std::size_t>(&trace - plotTraces.data())];
+        dblX = logs.dblLogFreq;
+        dblY = dblY.subspan(logs.lngFirst);
+    }
+    const double dblLow = layout.dblLowAxis;
+    const double dblHigh = layout.dblHighAxis;
+    const double dblFreqScale = plot.width() / (dblHigh - dblLow);
     const double dblAmpScale = plot.height() / (plotView.dblHighAmp - plotView.dblLowAmp);
     const auto lngColumns = static_cast<std::size_t>(std::max(1, plot.width()));
     const auto pixelRow = [&](double dblVolts) {
-        const double dblY = plot.bottom() - (ampOf(dblVolts) - plotView.dblLowAmp) * dblAmpScale;
-        return std::clamp(dblY, plot.top() - dblMaxPixels, plot.bottom() + dblMaxPixels);
+        const double dblRow = plot.bottom() - (ampOf(dblVolts) - plotView.dblLowAmp) * dblAmpScale;
+        return std::clamp(dblRow, plot.top() - dblMaxPixels, plot.bottom() + dblMaxPixels);
     };
-    const auto first = std::lower_bound(trace.dblFreq.begin(), trace.dblFreq.end(), plotView.dblLowFreq);
-    const auto last = std::upper_bound(first, trace.dblFreq.end(), plotView.dblHighFreq);
+    const auto first = std::lower_bound(dblX.begin(), dblX.end(), dblLow);
+    const auto last = std::upper_bound(first, dblX.end(), dblHigh);
     if (static_cast<std::size_t>(last - first) > lngColumns) {
         // More lines than pixel columns: one bar per column. Slanted strokes a pixel wide between lines
         // would show a lone line as a bar and a half.
         painter.setRenderHint(QPainter::Antialiasing, false);
-        for (const engine::ColumnBar& bar :
-             engine::columnBars(trace.dblFreq, trace.dblVolts, plotView.dblLowFreq, plotView.dblHighFreq, lngColumns)) {
+        for (const engine::ColumnBar& bar : engine::columnBars(dblX, dblY, dblLow, dblHigh, lngColumns)) {
             const auto intTop = static_cast<int>(std::lround(pixelRow(bar.dblHigh)));
             const auto intBottom = static_cast<int>(std::lround(pixelRow(bar.dblLow)));
             painter.fillRect(
@@ -152,15 +172,15 @@ void SpectrumPlot::drawTrace(QPainter& painter, const Layout& layout, const Plot
         }
         return;
     }
-    const std::vector<engine::TracePoint> reduced =
-        engine::decimateTrace(trace.dblFreq, trace.dblVolts, plotView.dblLowFreq, plotView.dblHighFreq, lngColumns);
+    const std::vector<engine::TracePoint> reduced = engine::decimateTrace(dblX, dblY, dblLow, dblHigh, lngColumns);
     std::vector<QPointF> points;
     points.reserve(reduced.size());
     for (const engine::TracePoint& point : reduced) {
         // Each line at the centre of its pixel column: a spike on a column edge would be drawn as two
         // pale columns, whatever width the plot has.
-        const double dblX = plot.left() + (point.dblX - plotView.dblLowFreq) * dblFreqScale;
-        points.emplace_back(std::clamp(std::floor(dblX), plot.left() - dblMaxPixels, plot.right() + dblMaxPixels) + 0.5,
+        const double dblColumn = plot.left() + (point.dblX - dblLow) * dblFreqScale;
+        points.emplace_back(std::clamp(std::floor(dblColumn), plot.left() - dblMaxPixels, plot.right() + dblMaxPixels) +
+                                0.5,
                             pixelRow(point.dblY));
     }
     // A pixel column or more per line: smooth lines through the points.
@@ -176,8 +196,7 @@ void SpectrumPlot::drawCursor(QPainter& painter, const Layout& layout) const
         return;
     }
     const QRect& plot = layout.plot;
-    const double dblX = plot.left() + (trace->dblFreq[*lngCursorLine] - plotView.dblLowFreq) /
-                                          (plotView.dblHighFreq - plotView.dblLowFreq) * plot.width();
+    const double dblX = layout.xOf(trace->dblFreq[*lngCursorLine]);
     const double dblAmp =
         (ampOf(trace->dblVolts[*lngCursorLine]) - plotView.dblLowAmp) / (plotView.dblHighAmp - plotView.dblLowAmp);
     const double dblY = plot.bottom() - std::clamp(dblAmp, -1.0, 2.0) * plot.height();
@@ -191,15 +210,95 @@ void SpectrumPlot::drawCursor(QPainter& painter, const Layout& layout) const
     painter.restore();
 }
 
+void SpectrumPlot::drawRoles(QPainter& painter, const Layout& layout) const
+{
+    const QRect& plot = layout.plot;
+    painter.save();
+    painter.setClipRect(plot.adjusted(0, 0, 1, 1));
+    // Each run of lines of one role is one band from half a line before its first to half after its last.
+    for (std::size_t k = 0; k < lineRoles.size();) {
+        std::size_t lngEnd = k + 1;
+        while (lngEnd < lineRoles.size() && lineRoles[lngEnd] == lineRoles[k]) {
+            ++lngEnd;
+        }
+        if (lineRoles[k] != engine::LineRole::Noise) {
+            double dblLeft = layout.xOf((static_cast<double>(k) - 0.5) * dblRoleSpacing);
+            double dblRight = layout.xOf((static_cast<double>(lngEnd) - 0.5) * dblRoleSpacing);
+            const double dblGrow = std::max(0.0, (intMinShadeWidth - (dblRight - dblLeft)) / 2.0);
+            dblLeft -= dblGrow;
+            dblRight += dblGrow;
+            painter.fillRect(QRectF(QPointF(dblLeft, plot.top()), QPointF(dblRight, plot.bottom() + 1)),
+                             roleColour(lineRoles[k]));
+        }
+        k = lngEnd;
+    }
+    painter.restore();
+}
+
+void SpectrumPlot::drawReference(QPainter& painter, const Layout& layout) const
+{
+    const PlotTrace* trace = cursorTrace();
+    if (!trace || !lngReferenceLine) {
+        return;
+    }
+    const QRect& plot = layout.plot;
+    const double dblX = layout.xOf(trace->dblFreq[*lngReferenceLine]);
+    painter.save();
+    painter.setClipRect(plot.adjusted(0, 0, 1, 1));
+    if (lngCursorLine) {
+        const double dblCursorX = layout.xOf(trace->dblFreq[*lngCursorLine]);
+        painter.fillRect(QRectF(QPointF(std::min(dblX, dblCursorX), plot.top()),
+                                QPointF(std::max(dblX, dblCursorX) + 1, plot.bottom() + 1)),
+                         clrDeltaBand);
+    }
+    painter.setPen(QPen(clrReference, 1, Qt::DashLine));
+    painter.drawLine(QPointF(dblX, plot.top()), QPointF(dblX, plot.bottom()));
+    const QString strLabel = tr("基準");
+    painter.setPen(clrReference);
+    painter.drawText(QPointF(dblX + 3, plot.bottom() - painter.fontMetrics().descent() - 2), strLabel);
+    painter.restore();
+}
+
+void SpectrumPlot::drawReadout(QPainter& painter, const Layout& layout) const
+{
+    if (!lngReferenceLine) {
+        return;
+    }
+    const QStringList strLines = readoutLines();
+    const QFontMetrics metrics = painter.fontMetrics();
+    int intWidth = 0;
+    for (const QString& strLine : strLines) {
+        intWidth = std::max(intWidth, metrics.horizontalAdvance(strLine));
+    }
+    QRect box(layout.plot.left() + intPad, layout.plot.top() + intPad, intWidth + 2 * intPad,
+              static_cast<int>(strLines.size()) * metrics.height() + intPad);
+    // A readout as wide as the legend's corner goes below the legend, so neither hides the other.
+    const QRect legend = legendBox(layout.plot, metrics);
+    if (!plotTraces.empty() && box.intersects(legend)) {
+        box.moveTop(legend.bottom() + intPad);
+    }
+    painter.save();
+    painter.setClipRect(layout.plot);
+    painter.setPen(QColor(170, 170, 170));
+    painter.setBrush(QColor(255, 255, 255, 225));
+    painter.drawRect(box);
+    painter.setPen(Qt::black);
+    int intY = box.top() + intPad / 2 + metrics.ascent();
+    for (const QString& strLine : strLines) {
+        painter.drawText(QPointF(box.left() + intPad, intY), strLine);
+        intY += metrics.height();
+    }
+    painter.restore();
+}
+
 void SpectrumPlot::drawMarkers(QPainter& painter, const Layout& layout) const
 {
     const QRect& plot = layout.plot;
-    const double dblFreqScale = plot.width() / (plotView.dblHighFreq - plotView.dblLowFreq);
     painter.save();
     painter.setClipRect(plot.adjusted(0, 0, 1, 1));
     painter.setPen(QPen(clrHarmonic, 1, Qt::DashLine));
     for (const double dblHarmonic : dblHarmonics) {
-        const double dblX = plot.left() + (dblHarmonic - plotView.dblLowFreq) * dblFreqScale;
+        const double dblX = layout.xOf(dblHarmonic);
         painter.drawLine(QPointF(dblX, plot.top()), QPointF(dblX, plot.bottom()));
     }
     painter.restore();
@@ -209,11 +308,15 @@ void SpectrumPlot::drawMarkerLabels(QPainter& painter, const Layout& layout) con
 {
     const QRect& plot = layout.plot;
     const QFontMetrics metrics = painter.fontMetrics();
-    const double dblFreqScale = plot.width() / (plotView.dblHighFreq - plotView.dblLowFreq);
-    // Label only every n-th marker when they crowd together.
-    const double dblSpacing = dblHarmonics.size() > 1 ? (dblHarmonics[1] - dblHarmonics[0]) * dblFreqScale : 1e9;
-    const auto lngLabelEvery = static_cast<std::size_t>(
-        std::max(1.0, std::ceil(metrics.horizontalAdvance(QStringLiteral("10x ")) / dblSpacing)));
+    // Label only every n-th marker when they crowd together (on the logarithmic axis the last ones
+    // crowd most).
+    const std::size_t lngCount = dblHarmonics.size();
+    const double dblSpacing =
+        lngCount > 1 ? layout.xOf(dblHarmonics[lngCount - 1]) - layout.xOf(dblHarmonics[lngCount - 2]) : 1e9;
+    // Markers far off a logarithmic view meet at its edge: the count bounds the stride.
+    const double dblEvery = std::ceil(metrics.horizontalAdvance(QStringLiteral("10x ")) / std::max(dblSpacing, 1e-9));
+    const auto lngLabelEvery =
+        static_cast<std::size_t>(std::clamp(dblEvery, 1.0, static_cast<double>(std::max<std::size_t>(lngCount, 1))));
     const QRect legend = legendBox(plot, metrics);
     painter.save();
     painter.setClipRect(plot.adjusted(0, 0, 1, 1));
@@ -223,7 +326,7 @@ void SpectrumPlot::drawMarkerLabels(QPainter& painter, const Layout& layout) con
             continue;
         }
         // A label that would hide under the legend goes just below it.
-        const double dblX = plot.left() + (dblHarmonics[k] - plotView.dblLowFreq) * dblFreqScale;
+        const double dblX = layout.xOf(dblHarmonics[k]);
         const QString strLabel = QStringLiteral("%1x").arg(k + 1);
         const QRect label(static_cast<int>(dblX) + 3, plot.top() + 2, metrics.horizontalAdvance(strLabel),
                           metrics.height());

@@ -74,8 +74,8 @@ int main(int argc, char** argv)
 
     // The running speed (25 Hz) is the highest peak: mark its harmonics and look at the first five.
     panel.peakTable().selectRow(0);
-    for (QCheckBox* chk : panel.findChildren<QCheckBox*>()) {
-        chk->setChecked(true); // the harmonic markers and the logarithmic axis
+    for (const char* strName : {"chkHarmonics", "chkLogScale"}) {
+        panel.findChild<QCheckBox*>(QLatin1String(strName))->setChecked(true);
     }
     panel.plot().setView({0.0, 135.0, -90.0, 16.0}); // dBV
     panel.plot().setCursorLine(static_cast<std::size_t>(75.0 / spectra->dblDeltaFreq));

@@ -36,6 +36,19 @@ ViewReading runReading(const ViewRecording& recording, const engine::AverageRequ
     return reading;
 }
 
+// The first block as the converter figures take it: one segment without a window, to half the rate.
+engine::AveragedPower firstBlockPower(std::span<const double> dblBlock, std::int32_t lngNumSamp)
+{
+    engine::AverageSettings settings;
+    settings.lngNumSamp = lngNumSamp;
+    settings.window = engine::WindowKind::Rect;
+    settings.dblOverlap = 0.0;
+    settings.blnToHalfRate = true;
+    engine::SpectrumAverager averager(settings, engine::computePI());
+    averager.addSamples(dblBlock);
+    return averager.finish();
+}
+
 } // namespace
 
 bool sameRecording(const ViewRecording& a, const ViewRecording& b)
@@ -62,6 +75,7 @@ engine::AverageRequest averageRequest(const ViewRecording& recording, const View
     request.lngSampFreq = recording.lngSampFreq;
     request.dblMaxVolt = recording.dblMaxVolt;
     request.choice = recording.choice;
+    request.blnMetrics = settings.blnFigures;
     return request;
 }
 
@@ -97,6 +111,9 @@ ViewReading readRecording(const ViewRecording& recording, const ViewSettings& se
     reading.spectrogram = std::move(spectrogram);
     if (dblFirst.size() == lngBlock) {
         reading.dblFirstBlock = engine::classicBlockVolts(dblFirst, engine::computePI(), dblVoltsPerCount);
+        if (settings.blnFigures) {
+            reading.firstBlockPower = firstBlockPower(dblFirst, recording.lngNumSamp);
+        }
     }
     return reading;
 }

@@ -31,13 +31,16 @@ struct ViewSettings
     double dblOverlap = 50.0; // percent
     engine::Detrend detrend = engine::Detrend::None;
     engine::SpectrumUnits units = engine::SpectrumUnits::Pp;
+    bool blnFigures = false; // averaged to half the rate as well, for the converter figures
 
     bool operator==(const ViewSettings&) const = default;
-    // Whether the two need the same reading of the recording (they may differ in units and single block).
+    // Whether a reading made with other's settings serves these (they may differ in units and single
+    // block; one made to half the rate serves one that does not need it).
     bool sameReading(const ViewSettings& other) const
     {
         return window == other.window && dblOverlap == other.dblOverlap && detrend == other.detrend &&
-               (averaging == ViewAveraging::Peak) == (other.averaging == ViewAveraging::Peak);
+               (averaging == ViewAveraging::Peak) == (other.averaging == ViewAveraging::Peak) &&
+               (!blnFigures || other.blnFigures);
     }
 };
 
@@ -64,8 +67,9 @@ engine::AverageRequest averageRequest(const ViewRecording& recording, const View
 // the reason it stopped early.
 struct ViewReading
 {
-    engine::AverageFileResult average;                      // the averaged analysis in the settings' units
-    std::vector<double> dblFirstBlock;                      // the first N samples' spectrum as the run writes it (V)
+    engine::AverageFileResult average;     // the averaged analysis in the settings' units
+    std::vector<double> dblFirstBlock;     // the first N samples' spectrum as the run writes it (V)
+    engine::AveragedPower firstBlockPower; // with blnFigures: that block alone, no window, to half the rate
     std::shared_ptr<const engine::Spectrogram> spectrogram; // of every segment (a whole reading only)
     engine::LevelRange levels;                              // the range suggested for its colours
     std::string strFailure;                                 // why nothing was read (a refusal or a failure), else empty
