@@ -72,6 +72,11 @@ SpectrumPanel::SpectrumPanel(platform::PlatformUi& ui, platform::TextFiles& file
 SpectrumPanel::~SpectrumPanel()
 {
     delete job;
+    // The children outlive this panel's own part: a field that loses the focus as it goes (its editing
+    // finished) must not reach the panel's handlers through the tools or the plot.
+    for (QObject* child : findChildren<QObject*>()) {
+        child->blockSignals(true);
+    }
 }
 
 void SpectrumPanel::initialise()
