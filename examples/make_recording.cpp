@@ -7,6 +7,8 @@
 // +-25 Hz, a small DC offset and Gaussian noise. Every tone falls exactly on a spectrum line for every
 // point count at 1024 Hz, so the spectrum shows sharp lines at 2 x peak counts x 5 V / 32767.
 
+#include "example_noise.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -14,27 +16,8 @@
 
 namespace {
 
-// A small generator of our own, so the file comes out the same with every standard library.
-class Noise
-{
-public:
-    double gaussian()
-    {
-        const double dblU1 = (static_cast<double>(next() >> 11) + 0.5) / 9007199254740992.0;
-        const double dblU2 = static_cast<double>(next() >> 11) / 9007199254740992.0;
-        return std::sqrt(-2.0 * std::log(dblU1)) * std::cos(2.0 * std::numbers::pi * dblU2);
-    }
-
-private:
-    std::uint64_t next()
-    {
-        lngState ^= lngState << 13;
-        lngState ^= lngState >> 7;
-        lngState ^= lngState << 17;
-        return lngState;
-    }
-    std::uint64_t lngState = 0x4B657374726978ULL;
-};
+using kestrix::examples::Noise;
+constexpr std::uint64_t lngNoiseSeed = 0x4B657374726978ULL;
 
 struct Tone
 {
@@ -62,7 +45,7 @@ constexpr double dblNoiseSigma = 60.0; // counts
 
 int main()
 {
-    Noise noise;
+    Noise noise(lngNoiseSeed);
     for (int n = 0; n < lngLines; ++n) {
         const double dblTime = n / dblSampFreq;
         double dblValue = dblOffset + dblNoiseSigma * noise.gaussian();

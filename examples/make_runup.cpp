@@ -9,6 +9,8 @@
 // small offset and Gaussian noise. Its spectrogram shows the five rising lines (orders), the flat gear
 // mesh and the resonance lighting up where an order crosses it.
 
+#include "example_noise.h"
+
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -18,27 +20,8 @@
 
 namespace {
 
-// A small generator of our own, so the file comes out the same with every standard library.
-class Noise
-{
-public:
-    double gaussian()
-    {
-        const double dblU1 = (static_cast<double>(next() >> 11) + 0.5) / 9007199254740992.0;
-        const double dblU2 = static_cast<double>(next() >> 11) / 9007199254740992.0;
-        return std::sqrt(-2.0 * std::log(dblU1)) * std::cos(2.0 * std::numbers::pi * dblU2);
-    }
-
-private:
-    std::uint64_t next()
-    {
-        lngState ^= lngState << 13;
-        lngState ^= lngState >> 7;
-        lngState ^= lngState << 17;
-        return lngState;
-    }
-    std::uint64_t lngState = 0x52756E5570ULL;
-};
+using kestrix::examples::Noise;
+constexpr std::uint64_t lngNoiseSeed = 0x52756E5570ULL;
 
 constexpr std::int32_t lngSampFreq = 1024;                                              // Hz
 constexpr std::int32_t lngSamples = 60 * 1024;                                          // one minute
@@ -121,7 +104,7 @@ std::vector<unsigned char> waveHeader(std::uint32_t lngCount)
 int main()
 {
     std::vector<unsigned char> bytFile = waveHeader(lngSamples);
-    Noise noise;
+    Noise noise(lngNoiseSeed);
     for (std::int32_t n = 0; n < lngSamples; ++n) {
         const long lngCount = std::lround(std::fmin(32767.0, std::fmax(-32768.0, sampleAt(n, noise))));
         putLe16(bytFile, static_cast<std::uint32_t>(static_cast<std::uint16_t>(static_cast<std::int16_t>(lngCount))));
