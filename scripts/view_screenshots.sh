@@ -89,31 +89,45 @@ shot() {
     echo "view_screenshots: wrote $output/$1"
 }
 
+# FFT has the focus: Enter starts it, the path is typed into Qt's dialog and taken, and Enter closes the
+# elapsed-time and completion messages.
+run_fft_on() {
+    keys Return
+    sleep 1.5
+    xdotool type --delay 10 "$1"
+    keys Return
+    sleep 2
+    keys Return
+    sleep 1
+    keys Return
+}
+# Ctrl+R, the path typed into the dialog; the window takes the keys again afterwards.
+open_recording() {
+    keys ctrl+r
+    sleep 1.5
+    xdotool type --delay 10 "$1"
+    keys Return
+    sleep "$2"
+    refocus
+}
+click() {
+    xdotool mousemove --window "$window" "$1" "$2" click 1
+    sleep 0.4
+}
+
 mkdir -p "$output"
 # The window at start-up, and after a run on the bundled recording at the start-up values; Enter
 # starts FFT (it has the focus), takes the typed path, and closes the elapsed-time and completion
 # messages.
 start_app
 shot window.png
-keys Return
-sleep 1.5
-xdotool type --delay 10 "$work/motor.csv"
-keys Return
-sleep 2
-keys Return
-sleep 1
-keys Return
+run_fft_on "$work/motor.csv"
 shot window-run.png
 stop_app
 
 # The run-up recording at the start-up values (1024 Hz, 1024 points), then the spectrogram page.
 start_app
-keys ctrl+r
-sleep 1.5
-xdotool type --delay 10 "$work/runup.wav"
-keys Return
-sleep 2
-refocus
+open_recording "$work/runup.wav" 2
 keys ctrl+Next
 shot view-spectrogram.png
 stop_app
@@ -121,14 +135,8 @@ stop_app
 # 4096 points (the list, two entries down), back to FFT, run on the bundled recording; Enter closes
 # the elapsed-time and completion messages.
 start_app
-keys Tab Tab Tab Down Down shift+Tab shift+Tab shift+Tab Return
-sleep 1.5
-xdotool type --delay 10 "$work/motor.csv"
-keys Return
-sleep 2
-keys Return
-sleep 1
-keys Return
+keys Tab Tab Tab Down Down shift+Tab shift+Tab shift+Tab
+run_fft_on "$work/motor.csv"
 # The logarithmic axis: eleven Tabs from FFT lead to its check box.
 keys Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab space
 shot view-single.png
@@ -140,17 +148,8 @@ stop_app
 
 # The converter test tone (48 kHz from the file, 1024 points, Hann, mean) with its figures through
 # the check box's Alt+M, on the dBV axis and the logarithmic frequency axis (Alt+L).
-click() {
-    xdotool mousemove --window "$window" "$1" "$2" click 1
-    sleep 0.4
-}
 start_app
-keys ctrl+r
-sleep 1.5
-xdotool type --delay 10 "$work/adc_tone.wav"
-keys Return
-sleep 2.5
-refocus
+open_recording "$work/adc_tone.wav" 2.5
 keys alt+m
 sleep 1.5
 keys alt+l
@@ -161,14 +160,7 @@ stop_app
 # The bundled recording's run at the start-up values; 1500 rpm typed (Alt+N) puts the axis in orders;
 # a click on the 25 Hz line, D for the reference there, a click on the 300 Hz gear mesh.
 start_app
-keys Return
-sleep 1.5
-xdotool type --delay 10 "$work/motor.csv"
-keys Return
-sleep 2
-keys Return
-sleep 1
-keys Return
+run_fft_on "$work/motor.csv"
 refocus
 keys alt+n
 xdotool type --delay 10 1500
