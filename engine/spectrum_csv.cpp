@@ -146,13 +146,13 @@ SpectrumReading readSpectrumCsv(platform::TextReader& reader, std::size_t lngMax
 
 SpectrumReading parseSpectrumCsv(std::string_view strText, std::size_t lngMaxLines)
 {
-    // The line rules of the text streams, so that a file's bytes in memory read as the file does.
+    // The line rules of the text streams, so that a file's bytes in memory read as the file does: one
+    // byte-order mark at the start is skipped.
     if (strText.starts_with("\xEF\xBB\xBF")) {
         strText.remove_prefix(3);
     }
     SpectrumCsvParser parser(lngMaxLines);
-    // A byte-order mark is skipped, as the file readers skip it.
-    std::size_t lngPos = strText.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    std::size_t lngPos = 0;
     while (lngPos < strText.size()) {
         std::size_t lngEnd = strText.find('\n', lngPos);
         if (lngEnd == std::string_view::npos) {

@@ -120,6 +120,11 @@ TEST(SpectrumCsv, ReadsAFileThroughTheFileService)
                                "0,1\r\n")
                   .trace.dblVolts,
               std::vector<double>{1.0});
+    // Only the first mark is skipped, as the file service skips it: a second one is text on line 1.
+    EXPECT_EQ(parseSpectrumCsv("\xEF\xBB\xBF\xEF\xBB\xBF"
+                               "0,1\r\n")
+                  .strRefusal,
+              "1 行目：数値でない値があります。");
 }
 
 // The bytes of a file held in memory read as the file service reads the file: a byte-order mark at
