@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Kestrix: every target installs what is missing (Debian 12), configures and builds into build/.
 BUILD       := build
 SANITIZE    := $(BUILD)/sanitize
@@ -37,7 +38,7 @@ cross-check: deps
 	cmake -S . -B $(AARCH64) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRIX_WERROR=ON -DKESTRIX_BUILD_UI=OFF \
 	      -DKESTRIX_BUILD_TESTS=OFF -DCMAKE_SYSTEM_NAME=Linux -DCMAKE_SYSTEM_PROCESSOR=aarch64 \
 	      -DCMAKE_CXX_COMPILER=aarch64-linux-gnu-g++
-	cmake --build $(AARCH64) --target kestrix_engine kestrix_platform_std kestrix_batch
+	cmake --build $(AARCH64) --target kestrix_run kestrix_recordings kestrix_view_math kestrix_platform_std kestrix_batch
 
 format: deps
 	clang-format -i $(SOURCES)

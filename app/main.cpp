@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/clock.h"
 #include "platform/qt/qt_platform_ui.h"
 #include "platform/sndfile/sndfile_sound_files.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The averaged analysis of a ten-minute recording at 25 600 Hz (15 360 000 samples; 65536 points,
 // Hann, 50 %), read from a 16-bit Wave file and from one-column text, each beside its floor: reading
 // and decoding the same samples (the raw 16-bit data; the text parsed with std::from_chars) plus
@@ -7,10 +8,10 @@
 #include "bench/bench_paths.h"
 #include "bench/bench_setup.h"
 #include "bench/io_floor.h"
-#include "engine/average_analysis.h"
-#include "engine/fft.h"
-#include "engine/global_define.h"
-#include "engine/wave.h"
+#include "engine/recordings/average_analysis.h"
+#include "engine/run/fft.h"
+#include "engine/run/global_define.h"
+#include "engine/run/wave.h"
 #include "platform/sndfile/sndfile_sound_files.h"
 #include "platform/std/std_text_files.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs every benchmark in one process, then prints the ratios the targets are stated in, each from
 // two benchmarks measured in this same run:
 //   the engine's FFT over the plain port (at most 1: bit-identical and no slower);

@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine's FFT beside the plain port of the same algorithm, on the same input. Each iteration
 // copies the fixed input into the work arrays (the same copy on both sides), then transforms it.
 #include "bench/plain_fft.h"
-#include "engine/fft.h"
-#include "engine/global_define.h"
+#include "engine/run/fft.h"
+#include "engine/run/global_define.h"
 
 #include <benchmark/benchmark.h>
 

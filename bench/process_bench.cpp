@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrix-batch as its users meet it: fresh processes spawned one after the other, beside what they
 // cannot do without (the same run's I/O floor in this process, plus the start of a bare process), and a
 // batch of 200 recordings analysed one at a time and two at a time.

@@ -1,14 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole 65536-point run through the engine, beside the floor of the same work's I/O: band off and
 // Wave off (the spectrum file), then every switch on (five files).
 #include "bench/bench_setup.h"
 #include "bench/io_floor.h"
-#include "engine/analysis.h"
-#include "engine/analysis_parameters.h"
-#include "engine/fft.h"
-#include "engine/global_define.h"
-#include "engine/number_text.h"
-#include "engine/spectrum.h"
-#include "engine/wave.h"
+#include "engine/run/analysis.h"
+#include "engine/run/analysis_parameters.h"
+#include "engine/run/fft.h"
+#include "engine/run/global_define.h"
+#include "engine/run/number_text.h"
+#include "engine/run/spectrum.h"
+#include "engine/run/wave.h"
 #include "platform/clock.h"
 #include "platform/std/std_text_files.h"
 

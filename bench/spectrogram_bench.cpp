@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The spectrogram of a ten-minute recording at 25 600 Hz (a motor running up from 5 to 50 Hz with
 // five harmonics over noise), in 65536-point Hann segments with 50 % overlap: 467 segments x 25601 lines.
 // Measured side by side in one run, each repeated and given as the median:
@@ -9,10 +10,10 @@
 //
 //   kestrix_spectrogram_bench [--repetitions N] [--png PATH]   (PATH: the full view as drawn)
 
-#include "engine/averaged_spectrum.h"
-#include "engine/global_define.h"
-#include "engine/spectrogram.h"
-#include "engine/spectrogram_image.h"
+#include "engine/recordings/averaged_spectrum.h"
+#include "engine/recordings/spectrogram.h"
+#include "engine/run/global_define.h"
+#include "engine/view/spectrogram_image.h"
 #include "ui/spectrum/spectrogram_plot.h"
 #include "ui/spectrum/spectrum_plot.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Redraw time of the spectrum plot: a 25601-line spectrum with three reference spectra of the same
 // length, drawn into a 1000 x 600 image offscreen, as every step of a zoom or pan redraws it.
 // Two ways to draw it are measured side by side: the panel's own QPainter plot, which reduces every

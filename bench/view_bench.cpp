@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The spectrum view on a ten-minute recording at 25 600 Hz (a 16-bit Wave file of a motor running up
 // from 5 to 50 Hz with five harmonics over noise; 65536 points, Hann, 50 %: 467 segments x 25601 lines),
 // through the view as a user meets it, offscreen:
@@ -11,7 +12,7 @@
 //
 //   kestrix_view_bench [--repetitions N] [--png FOLDER]   (FOLDER: the pages as drawn)
 
-#include "engine/wave.h"
+#include "engine/run/wave.h"
 #include "platform/sndfile/sndfile_sound_files.h"
 #include "platform/std/std_text_files.h"
 #include "ui/spectrum/spectrogram_plot.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The averaged spectrum of a recording the way a Python user computes it, for the benchmark's
 comparison: load the recording (a WAV file with scipy.io.wavfile, one-column text of converter counts
 with numpy.loadtxt), scale the counts to volts, take scipy.signal.welch with the given window, segment

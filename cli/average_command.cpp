@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "average_command.h"
 
 #include "batch.h"
-#include "engine/analysis_parameters.h"
-#include "engine/average_analysis.h"
-#include "engine/field_checks.h"
-#include "engine/global_define.h"
-#include "engine/number_text.h"
+#include "engine/recordings/average_analysis.h"
+#include "engine/run/analysis_parameters.h"
+#include "engine/run/field_checks.h"
+#include "engine/run/global_define.h"
+#include "engine/run/number_text.h"
 #include "kestrix_version.h"
 #include "platform/failure.h"
 

@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "batch.h"
 
 #include "batch_options.h"
-#include "engine/analysis.h"
-#include "engine/analysis_parameters.h"
-#include "engine/field_checks.h"
-#include "engine/global_define.h"
+#include "engine/run/analysis.h"
+#include "engine/run/analysis_parameters.h"
+#include "engine/run/field_checks.h"
+#include "engine/run/global_define.h"
 #include "file_sources.h"
 #include "kestrix_version.h"
 #include "ordered_jobs.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "average_command.h"
 #include "batch.h"
 #include "platform/sndfile/sndfile_sound_files.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 execute_process(COMMAND ${GENERATOR} OUTPUT_FILE ${OUTPUT} RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
     message(FATAL_ERROR "the generator failed: ${result}")

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a converter test recording: a 16-bit converter sampling a 984.375 Hz tone at -3 dBFS at
 // 48 kHz, as a mono 16-bit PCM Wave file of 262144 samples (5.46 s).
 //

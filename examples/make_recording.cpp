@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the bundled example recording: a motor running at 25 Hz (1500 rpm) measured by a 16-bit
 // converter at 1024 samples per second, one count per line, 65536 lines.
 //

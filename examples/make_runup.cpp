@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the example run-up recording: a motor speeding up evenly from 5 to 50 Hz (300 to 3000 rpm)
 // in one minute, measured by a 16-bit converter at 1024 samples per second, as a mono 16-bit PCM Wave
 // file (61440 samples).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Proves the README's two quick-start commands on a fresh minimal Debian 12: builds a root with
 # debootstrap (nothing but its minimal base: no make, cmake or compiler), clones this repository's
 # HEAD into it, runs "./make.sh demo" and then "./make.sh test" inside it as root, and reports each

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the parsers' fuzz harnesses one after the other, each for SECONDS under libFuzzer with
 # AddressSanitizer and UndefinedBehaviorSanitizer, then merges what the run found into the corpus kept
 # in the repository (tests/fuzz/corpus/HARNESS/), keeping only inputs that add coverage. Hand-written

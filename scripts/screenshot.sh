@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes screenshots of the real Kestrix window under a virtual X server: OUTPUT (docs/window.png by
 # default) at start-up, and OUTPUT with "-run" before ".png" after analysing a copy of the bundled
 # recording through the real file dialog.

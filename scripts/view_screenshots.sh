@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Screenshots of the real window under a virtual X server, driven by the keyboard as a user would: at
 # start-up and after a run on the bundled recording (docs/window.png, docs/window-run.png); the
 # spectrogram of the run-up recording opened with Ctrl+R (docs/view-spectrogram.png); the bundled
@@ -14,7 +15,7 @@ cd "$(dirname "$0")/.."
 build_dir=${1:-build}
 output=${2:-docs}
 program="$build_dir/app/kestrix"
-grab="$build_dir/ui/spectrum/kestrix_screen_grab"
+grab="$build_dir/tools/kestrix_screen_grab"
 make_tone="$build_dir/examples/kestrix_make_converter_tone"
 for tool in "$program" "$grab" "$make_tone"; do
     if [ ! -x "$tool" ]; then

@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "main_window.h"
 
-#include "engine/field_checks.h"
-#include "engine/number_text.h"
+#include "engine/run/field_checks.h"
+#include "engine/run/number_text.h"
 #include "leave_validation.h"
 #include "text_conversion.h"
 

@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "engine/analysis.h"
-#include "engine/analysis_parameters.h"
-#include "engine/global_define.h"
+#include "engine/run/analysis.h"
+#include "engine/run/analysis_parameters.h"
+#include "engine/run/global_define.h"
 #include "platform/clock.h"
 #include "platform/failure.h"
 #include "platform/platform_ui.h"

@@ -1,5 +1,6 @@
-#include "engine/field_checks.h"
-#include "engine/number_text.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "engine/run/field_checks.h"
+#include "engine/run/number_text.h"
 #include "main_window.h"
 #include "text_conversion.h"
 

@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "engine/analysis_parameters.h"
+#include "engine/run/analysis_parameters.h"
 
 class QCheckBox;
 class QComboBox;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "sndfile_sound_files.h"
 
 #include "platform/failure.h"

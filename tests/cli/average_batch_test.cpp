@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrix-batch --average on real files in a temporary folder.
 #include "cli/average_command.h"
 #include "cli/batch.h"
-#include "engine/wave.h"
+#include "engine/run/wave.h"
 #include "platform/sndfile/sndfile_sound_files.h"
 #include "platform/std/std_text_files.h"
 #include "support/csv_lines.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The batch at scale: -j, --files-from and the progress line.
 #include "cli/batch.h"
 #include "cli/ordered_jobs.h"

@@ -1,4 +1,5 @@
-#include "engine/number_text.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "engine/run/number_text.h"
 #include "platform/failure.h"
 #include "support/csv_lines.h"
 #include "support/expect_failure.h"

@@ -1,5 +1,6 @@
-#include "engine/analysis.h"
-#include "engine/number_text.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "engine/run/analysis.h"
+#include "engine/run/number_text.h"
 #include "platform/failure.h"
 #include "support/csv_lines.h"
 #include "support/expect_failure.h"

@@ -1,6 +1,7 @@
-#include "engine/analysis_parameters.h"
-#include "engine/averaged_spectrum.h"
-#include "engine/global_define.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "engine/recordings/averaged_spectrum.h"
+#include "engine/run/analysis_parameters.h"
+#include "engine/run/global_define.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Band power, cursor readouts and orders against signals whose power is known from their construction.
-#include "engine/averaged_spectrum.h"
-#include "engine/band_power.h"
-#include "engine/global_define.h"
-#include "engine/orders.h"
+#include "engine/recordings/averaged_spectrum.h"
+#include "engine/recordings/band_power.h"
+#include "engine/run/global_define.h"
+#include "engine/view/orders.h"
 #include "support/tone_spectra.h"
 
 #include <gtest/gtest.h>

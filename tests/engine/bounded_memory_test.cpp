@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A long recording is analysed within a fixed amount of memory: the heap in use is sampled while a
 // generated recording streams through, and must never grow by more than a small multiple of the
 // N-point buffers, far below the recording's own size.
-#include "engine/average_analysis.h"
-#include "engine/global_define.h"
+#include "engine/recordings/average_analysis.h"
+#include "engine/run/global_define.h"
 #include "platform/sndfile/sndfile_sound_files.h"
 #include "platform/std/std_text_files.h"
 #include "support/fakes.h"

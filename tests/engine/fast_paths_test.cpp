@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The writers' and the reader's fast paths against plain definitions: the general number text built
 // from the exact 15 digits, whole counts read like the general grammar, and lines split at every
 // position of the reader's 64-byte blocks and buffer refills.
-#include "engine/number_text.h"
+#include "engine/run/number_text.h"
 #include "platform/std/std_text_files.h"
 
 #include <gtest/gtest.h>

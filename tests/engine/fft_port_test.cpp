@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine's FFT against the plain port kept in bench/: bit for bit, for every size the kernel
 // can be given up to 65536 points, in both directions. The port itself is checked against a direct
 // DFT, so the two cannot agree on a wrong transform.
 #include "bench/plain_fft.h"
-#include "engine/fft.h"
-#include "engine/global_define.h"
+#include "engine/run/fft.h"
+#include "engine/run/global_define.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
-#include "engine/fft.h"
-#include "engine/global_define.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "engine/run/fft.h"
+#include "engine/run/global_define.h"
 
 #include <gtest/gtest.h>
 

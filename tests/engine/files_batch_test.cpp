@@ -1,6 +1,7 @@
-#include "engine/field_checks.h"
-#include "engine/number_text.h"
-#include "engine/sample_reader.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "engine/run/field_checks.h"
+#include "engine/run/number_text.h"
+#include "engine/run/sample_reader.h"
 #include "platform/failure.h"
 #include "platform/std/std_text_files.h"
 #include "support/expect_failure.h"

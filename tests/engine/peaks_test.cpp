@@ -1,4 +1,5 @@
-#include "engine/peaks.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "engine/view/peaks.h"
 #include "support/tone_spectra.h"
 
 #include <gtest/gtest.h>

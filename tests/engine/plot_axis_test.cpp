@@ -1,4 +1,5 @@
-#include "engine/plot_axis.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "engine/view/plot_axis.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
-#include "engine/plot_axis.h"
-#include "engine/plot_view.h"
-#include "engine/readable_number.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "engine/view/plot_axis.h"
+#include "engine/view/plot_view.h"
+#include "engine/view/readable_number.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every input form read through the sample streams: sound files through libsndfile (made here with
 // libsndfile itself, and with Kestrix's own Wave writer), one-column and delimited text.
-#include "engine/recording.h"
-#include "engine/wave.h"
+#include "engine/recordings/recording.h"
+#include "engine/run/wave.h"
 #include "platform/sndfile/sndfile_sound_files.h"
 #include "platform/std/std_text_files.h"
 #include "support/fakes.h"

@@ -1,7 +1,8 @@
-#include "engine/averaged_spectrum.h"
-#include "engine/global_define.h"
-#include "engine/spectrogram.h"
-#include "engine/spectrogram_image.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "engine/recordings/averaged_spectrum.h"
+#include "engine/recordings/spectrogram.h"
+#include "engine/run/global_define.h"
+#include "engine/view/spectrogram_image.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
-#include "engine/spectrum.h"
-#include "engine/spectrum_csv.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "engine/recordings/spectrum_csv.h"
+#include "engine/run/spectrum.h"
 #include "platform/std/std_text_files.h"
 
 #include <gtest/gtest.h>

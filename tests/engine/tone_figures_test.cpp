@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Converter figures from generated recordings whose figures are known from their construction.
-#include "engine/fft.h"
-#include "engine/global_define.h"
-#include "engine/tone_figures.h"
+#include "engine/recordings/tone_figures.h"
+#include "engine/run/fft.h"
+#include "engine/run/global_define.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the spectrum view asks of the engine beyond the batch: window responses and windowed tone
 // estimates, spectra carried between units, averaged spectrum files read back as references, partial
 // and cancelled readings with their progress, a first look at a file, and the classic block.
-#include "engine/analysis.h"
-#include "engine/average_analysis.h"
-#include "engine/global_define.h"
-#include "engine/peaks.h"
-#include "engine/recording_view.h"
-#include "engine/spectrum_csv.h"
-#include "engine/spectrum_units.h"
-#include "engine/wave.h"
+#include "engine/recordings/average_analysis.h"
+#include "engine/recordings/recording_view.h"
+#include "engine/recordings/spectrum_csv.h"
+#include "engine/recordings/spectrum_units.h"
+#include "engine/run/analysis.h"
+#include "engine/run/global_define.h"
+#include "engine/run/wave.h"
+#include "engine/view/peaks.h"
 #include "platform/sndfile/sndfile_sound_files.h"
 #include "platform/std/std_text_files.h"
 #include "support/fakes.h"

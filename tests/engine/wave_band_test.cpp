@@ -1,7 +1,8 @@
-#include "engine/analysis.h"
-#include "engine/number_text.h"
-#include "engine/spectrum.h"
-#include "engine/wave.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "engine/run/analysis.h"
+#include "engine/run/number_text.h"
+#include "engine/run/spectrum.h"
+#include "engine/run/wave.h"
 #include "platform/failure.h"
 #include "platform/std/std_text_files.h"
 #include "support/csv_lines.h"

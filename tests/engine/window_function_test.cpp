@@ -1,4 +1,5 @@
-#include "engine/window_function.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "engine/recordings/window_function.h"
 
 #include <gtest/gtest.h>
 

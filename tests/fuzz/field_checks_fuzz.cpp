@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the window's field checks and the run's band-limit checks on any texts: the input's lines
 // are the sampling frequency, the input range, the lower and the upper band limit. The properties:
 // - no exception escapes a field check or the band-limit checks: a limit whose three-decimal rounding
@@ -9,9 +10,9 @@
 //   from it (maximum analysis frequency, resolution) are numeric texts;
 // - readAnalysisParameters applies exactly checkBandLimits.
 
-#include "engine/analysis_parameters.h"
-#include "engine/field_checks.h"
-#include "engine/number_text.h"
+#include "engine/run/analysis_parameters.h"
+#include "engine/run/field_checks.h"
+#include "engine/run/number_text.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/failure.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the number texts. Any bytes are read as a text: it must be numeric exactly when an independent
 // reading of the grammar says so and glibc's strtod finds the value within the double range, with the
 // value strtod gives. Eight bytes are also taken as a double, and every finite double met (that one and
@@ -5,7 +6,7 @@
 // texts are the 15-significant-digit rounding written as promised, and read back as numeric whenever
 // that rounding lies within the double range.
 
-#include "engine/number_text.h"
+#include "engine/run/number_text.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/failure.h"
 

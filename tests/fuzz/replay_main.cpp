@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays fuzz inputs without libFuzzer: every file named, and every file in every folder named (in
 // name order), goes once through the harness's LLVMFuzzerTestOneInput. A harness aborts on a broken
 // property, so the replay fails exactly where the fuzzer would have reported the input.

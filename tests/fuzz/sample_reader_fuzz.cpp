@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the sample reader's two passes over any bytes, through the real file service on a scratch
 // file (short inputs stand for long lines, see expandRuns). The properties:
 // - the stream delivers exactly the lines of the line model, then reports its end and raises input
@@ -8,9 +9,9 @@
 //   failure its contract names (13 at a line that is not numeric, 62 at the end of the file), and a
 //   run refuses the file with the data-count message and writes nothing.
 
-#include "engine/analysis.h"
-#include "engine/number_text.h"
-#include "engine/sample_reader.h"
+#include "engine/run/analysis.h"
+#include "engine/run/number_text.h"
+#include "engine/run/sample_reader.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/failure.h"
 #include "platform/std/std_text_files.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the reference spectrum reader of the view on any bytes (short inputs standing for long
 // lines, see expandRuns), through the real file service and in memory. The properties:
 // - both give exactly what a plain model of the format gives: the same refusal text, or the same
@@ -8,8 +9,8 @@
 // An averaged spectrum file's heading on the first line is read by parseAverageHeading (tested on its
 // own); the model takes its verdict and the units it states.
 
-#include "engine/number_text.h"
-#include "engine/spectrum_csv.h"
+#include "engine/recordings/spectrum_csv.h"
+#include "engine/run/number_text.h"
 #include "fuzz/fuzz_support.h"
 #include "platform/std/std_text_files.h"
 

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """An independent check of kestrix-batch --average --metrics: converter test recordings (a tone with
 harmonics at known levels and white noise of known power, coherently sampled and not) analysed here with
 numpy alone (scipy.signal.welch's averaged spectrum, then the figures by their definitions: each

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """An independent check of kestrix-batch --average: the same recordings analysed by scipy.signal.welch
 (and, for peak averaging, the maximum over scipy.signal.spectrogram's segments) with the same window,
 segment length, overlap and detrending, compared line by line. Prints the largest relative difference of

@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "engine/analysis.h"
-#include "engine/analysis_parameters.h"
-#include "engine/global_define.h"
+#include "engine/run/analysis.h"
+#include "engine/run/analysis_parameters.h"
+#include "engine/run/global_define.h"
 #include "support/fakes.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Amplitude spectra of generated tones, made by the engine's own transform and amplitude rule, so
 // the plot and the peak finder are tested on spectra exactly as the run writes them.
 
-#include "engine/fft.h"
-#include "engine/spectrum.h"
+#include "engine/run/fft.h"
+#include "engine/run/spectrum.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/kestrix_window.h"
 #include "ui/spectrum/spectrum_panel.h"
 #include "window_fixture.h"

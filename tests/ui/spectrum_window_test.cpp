@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The spectrum view inside the program's window, with the keyboard alone, at its smallest and a large
 // size, and with Qt's own dialogs in the user's language.
 

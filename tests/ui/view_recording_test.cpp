@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Recordings analysed in the program's window: opened with Ctrl+R at the sampling frequency, point
 // count and range of frmMain's fields (a sound file at its own rate), written nowhere; the run's own
 // recording read whole in the background, its block shown as its file holds it, the analysis group
 // worked with the keyboard.
-#include "engine/number_text.h"
-#include "engine/wave.h"
+#include "engine/run/number_text.h"
+#include "engine/run/wave.h"
 #include "ui/kestrix_window.h"
 #include "ui/spectrum/spectrogram_plot.h"
 #include "ui/spectrum/spectrum_panel.h"

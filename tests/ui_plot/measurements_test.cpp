@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plot's measurements with real widgets: the reference cursor and its readout, orders of a running
 // speed, the logarithmic frequency axis and the shading of the lines a converter's figures counted.
-#include "engine/averaged_spectrum.h"
-#include "engine/number_text.h"
+#include "engine/recordings/averaged_spectrum.h"
+#include "engine/run/number_text.h"
 #include "support/tone_spectra.h"
 #include "ui/spectrum/measure_tools.h"
 #include "ui/spectrum/spectrum_plot.h"

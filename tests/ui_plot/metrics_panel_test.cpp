@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The converter figures' panel with real widgets: what it copies is what the figures' file holds.
-#include "engine/average_analysis.h"
-#include "engine/number_text.h"
+#include "engine/recordings/average_analysis.h"
+#include "engine/run/number_text.h"
 #include "support/fakes.h"
 #include "ui/spectrum/metrics_panel.h"
 

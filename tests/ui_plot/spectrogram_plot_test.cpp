@@ -1,5 +1,6 @@
-#include "engine/spectrogram.h"
-#include "engine/spectrogram_image.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "engine/recordings/spectrogram.h"
+#include "engine/view/spectrogram_image.h"
 #include "ui/spectrum/spectrogram_plot.h"
 
 #include <QApplication>

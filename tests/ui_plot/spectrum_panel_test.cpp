@@ -1,6 +1,7 @@
-#include "engine/analysis.h"
-#include "engine/global_define.h"
-#include "engine/number_text.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "engine/run/analysis.h"
+#include "engine/run/global_define.h"
+#include "engine/run/number_text.h"
 #include "platform/std/std_text_files.h"
 #include "support/fakes.h"
 #include "support/tone_spectra.h"

@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The spectrum view against the faults a new user and fuzzing found: reading a dense peak, a cursor
 // that hid what it measured, the logarithmic axis, unreadable numbers, a peak table of leakage and
 // noise, references, zoom limits, a phantom bar, saving pictures, and inputs that hung or exhausted it.
 
-#include "engine/global_define.h"
-#include "engine/number_text.h"
-#include "engine/readable_number.h"
+#include "engine/run/global_define.h"
+#include "engine/run/number_text.h"
+#include "engine/view/readable_number.h"
 #include "platform/std/std_text_files.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The spectrum view's analysis group with real widgets: recordings opened and read again off the
 // window's thread, the window and units changing what is plotted, the averaged curve against the batch
 // front end's own file, cancel and refused recordings leaving the view as it was, references written in

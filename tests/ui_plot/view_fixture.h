@@ -1,12 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The spectrum view's panel with real widgets and real files, its readings waited for: the fixture of
 // the tests of its analysis group and of its spectrogram page.
 
-#include "engine/number_text.h"
-#include "engine/spectrogram_image.h"
-#include "engine/spectrum_csv.h"
-#include "engine/wave.h"
+#include "engine/recordings/spectrum_csv.h"
+#include "engine/run/number_text.h"
+#include "engine/run/wave.h"
+#include "engine/view/spectrogram_image.h"
 #include "platform/sndfile/sndfile_sound_files.h"
 #include "platform/std/std_text_files.h"
 #include "support/fakes.h"

@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The view's measurements with real widgets and real files: the converter figures of the spectrum
 // shown against the batch front end's figures' file, their lines shaded on the plot, the band's RMS
 // between two cursors in every unit, and the frequency axis in orders with its markers.
-#include "engine/average_analysis.h"
+#include "engine/recordings/average_analysis.h"
 #include "ui/spectrum/metrics_panel.h"
 #include "view_fixture.h"
 

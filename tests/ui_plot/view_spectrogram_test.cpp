@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The spectrum view's spectrogram page with real widgets: a chirp read through the view, and a click
 // on a time showing that segment's spectrum.
 #include "view_fixture.h"

@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "metrics_panel.h"
 
-#include "engine/analysis_parameters.h"
-#include "engine/number_text.h"
-#include "engine/readable_number.h"
+#include "engine/run/analysis_parameters.h"
+#include "engine/run/number_text.h"
+#include "engine/view/readable_number.h"
 #include "flow_layout.h"
 #include "spectrum_panel_text.h"
 #include "spectrum_plot.h"

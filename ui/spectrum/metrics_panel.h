@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "engine/averaged_spectrum.h"
-#include "engine/tone_figures.h"
+#include "engine/recordings/averaged_spectrum.h"
+#include "engine/recordings/tone_figures.h"
 
 #include <QString>
 #include <QWidget>

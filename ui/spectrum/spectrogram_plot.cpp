@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "spectrogram_plot.h"
 
-#include "engine/number_text.h"
-#include "engine/plot_axis.h"
+#include "engine/run/number_text.h"
+#include "engine/view/plot_axis.h"
 
 #include <QPainter>
 #include <QSaveFile>

@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "engine/spectrogram.h"
-#include "engine/spectrogram_image.h"
+#include "engine/recordings/spectrogram.h"
+#include "engine/view/spectrogram_image.h"
 
 #include <QImage>
 #include <QPoint>

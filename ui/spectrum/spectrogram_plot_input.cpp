@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The spectrogram's mouse and keyboard: readout, cursor clicks, box zoom, pan, wheel zoom and keys.
 
 #include "spectrogram_plot.h"

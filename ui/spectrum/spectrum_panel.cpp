@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "spectrum_panel.h"
 
-#include "engine/number_text.h"
-#include "engine/plot_view.h"
-#include "engine/readable_number.h"
+#include "engine/run/number_text.h"
+#include "engine/view/plot_view.h"
+#include "engine/view/readable_number.h"
 #include "flow_layout.h"
 #include "measure_tools.h"
 #include "metrics_panel.h"

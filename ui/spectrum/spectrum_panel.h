@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "engine/analysis.h"
-#include "engine/analysis_parameters.h"
-#include "engine/peaks.h"
-#include "engine/recording_view.h"
-#include "engine/spectrum_csv.h"
-#include "engine/spectrum_units.h"
+#include "engine/recordings/recording_view.h"
+#include "engine/recordings/spectrum_csv.h"
+#include "engine/recordings/spectrum_units.h"
+#include "engine/run/analysis.h"
+#include "engine/run/analysis_parameters.h"
+#include "engine/view/peaks.h"
 #include "platform/platform_ui.h"
 #include "platform/sound_files.h"
 #include "platform/text_files.h"

@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The spectrum view's analysis group: the settings of the averaged analysis, recordings opened in the
 // view, the readings made off the window's thread with their progress and cancel, and the averaged
 // spectrum saved as the batch writes it.
 
 #include "analysis_job.h"
-#include "engine/field_checks.h"
-#include "engine/number_text.h"
-#include "engine/recording_view.h"
+#include "engine/recordings/recording_view.h"
+#include "engine/run/field_checks.h"
+#include "engine/run/number_text.h"
 #include "platform/failure.h"
 #include "source_chooser.h"
 #include "spectrum_panel.h"

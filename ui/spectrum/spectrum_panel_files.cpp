@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The spectrum view's files: reference spectra read from earlier spectrum files, and the plot saved
 // as a picture.
 
-#include "engine/plot_view.h"
-#include "engine/spectrum_csv.h"
-#include "engine/window_function.h"
+#include "engine/recordings/spectrum_csv.h"
+#include "engine/recordings/window_function.h"
+#include "engine/view/plot_view.h"
 #include "platform/failure.h"
 #include "spectrum_panel.h"
 #include "spectrum_panel_text.h"

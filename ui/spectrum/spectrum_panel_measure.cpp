@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The spectrum view's measurements: the frequency axis's controls (logarithmic, orders of a running
 // speed), the converter figures of the spectrum shown with its lines shaded on the plot, and what the
 // plot's readout between two cursors needs to read the units shown.

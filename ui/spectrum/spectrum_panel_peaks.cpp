@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The spectrum view's peak table: the peaks that stand out, their copy as text, and the harmonic
 // markers of the chosen one.
 
-#include "engine/readable_number.h"
+#include "engine/view/readable_number.h"
 #include "spectrum_panel.h"
 #include "spectrum_panel_text.h"
 #include "spectrum_plot.h"

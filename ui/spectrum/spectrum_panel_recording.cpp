@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The spectrum view's recordings: one opened in the view (its column or channel, the window's fields
 // for what it does not state) and the averaged spectrum saved as the batch writes it.
 
-#include "engine/field_checks.h"
-#include "engine/number_text.h"
-#include "engine/recording_view.h"
+#include "engine/recordings/recording_view.h"
+#include "engine/run/field_checks.h"
+#include "engine/run/number_text.h"
 #include "platform/failure.h"
 #include "source_chooser.h"
 #include "spectrum_panel.h"

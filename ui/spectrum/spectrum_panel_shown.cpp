@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The spectrum the view shows in the units chosen: the run's block as its file holds it (carried into
 // other units where asked), or the averaged spectrum or a segment of the recording; the references
 // carried into the same units.
 
-#include "engine/window_function.h"
+#include "engine/recordings/window_function.h"
 #include "spectrum_panel.h"
 #include "spectrum_plot.h"
 #include "units_text.h"

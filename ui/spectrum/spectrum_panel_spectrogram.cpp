@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The spectrum view's second page: the spectrogram of the recording read with the group's settings,
 // its dB range, its cursor readout, its picture, and a segment picked on it shown on the spectrum page.
 

@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Number texts of the spectrum view, shared by its source files (not part of its interface).
 
-#include "engine/number_text.h"
-#include "engine/readable_number.h"
+#include "engine/run/number_text.h"
+#include "engine/view/readable_number.h"
 
 #include <QString>
 

@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "spectrum_plot.h"
 
-#include "engine/plot_axis.h"
+#include "engine/view/plot_axis.h"
 #include "spectrum_plot_layout.h"
 
 #include <QPainter>

@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "engine/band_power.h"
-#include "engine/orders.h"
-#include "engine/plot_view.h"
-#include "engine/tone_figures.h"
+#include "engine/recordings/band_power.h"
+#include "engine/recordings/tone_figures.h"
+#include "engine/view/orders.h"
+#include "engine/view/plot_view.h"
 
 #include <QColor>
 #include <QPoint>

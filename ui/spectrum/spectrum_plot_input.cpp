@@ -1,7 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plot's mouse and keyboard: box zoom, cursor clicks, pan, wheel zoom and keys.
 
-#include "engine/plot_axis.h"
-#include "engine/plot_view.h"
+#include "engine/view/plot_axis.h"
+#include "engine/view/plot_view.h"
 #include "spectrum_plot.h"
 
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The geometry the plot's drawing, its mouse and its keys share (not part of its interface).

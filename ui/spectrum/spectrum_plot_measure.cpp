@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plot's measurements: the reference cursor and the readout between the cursors, the frequency axis
 // in orders or logarithmic, and the shading of the lines a converter's figures counted.
 
-#include "engine/number_text.h"
-#include "engine/readable_number.h"
+#include "engine/run/number_text.h"
+#include "engine/view/readable_number.h"
 #include "spectrum_panel_text.h"
 #include "spectrum_plot.h"
 #include "spectrum_plot_layout.h"

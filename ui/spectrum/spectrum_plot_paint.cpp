@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plot's drawing: grid and axes, the shaded lines, the curves, the cursors, the harmonic markers,
 // the readout between the cursors and the legend.
 
-#include "engine/plot_axis.h"
-#include "engine/plot_view.h"
+#include "engine/view/plot_axis.h"
+#include "engine/view/plot_view.h"
 #include "spectrum_plot.h"
 #include "spectrum_plot_layout.h"
 

@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "units_text.h"
 
-#include "engine/readable_number.h"
+#include "engine/view/readable_number.h"
 
 #include <QCoreApplication>
 

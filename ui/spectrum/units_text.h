@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The units of the spectrum view as its user reads them: the names in the units list, the legend,
 // the axes and the readouts (not part of the view's interface).
 
-#include "engine/averaged_spectrum.h"
-#include "engine/spectrum_units.h"
-#include "engine/window_function.h"
+#include "engine/recordings/averaged_spectrum.h"
+#include "engine/recordings/spectrum_units.h"
+#include "engine/recordings/window_function.h"
 
 #include <QString>
 

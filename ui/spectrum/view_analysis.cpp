@@ -1,8 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "view_analysis.h"
 
-#include "engine/analysis_parameters.h"
-#include "engine/global_define.h"
-#include "engine/recording_view.h"
+#include "engine/recordings/recording_view.h"
+#include "engine/run/analysis_parameters.h"
+#include "engine/run/global_define.h"
 #include "platform/failure.h"
 
 #include <algorithm>

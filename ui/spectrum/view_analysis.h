@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "analysis_job.h"
-#include "engine/average_analysis.h"
-#include "engine/averaged_spectrum.h"
-#include "engine/recording.h"
-#include "engine/spectrogram.h"
-#include "engine/spectrogram_image.h"
+#include "engine/recordings/average_analysis.h"
+#include "engine/recordings/averaged_spectrum.h"
+#include "engine/recordings/recording.h"
+#include "engine/recordings/spectrogram.h"
+#include "engine/view/spectrogram_image.h"
 #include "platform/sound_files.h"
 #include "platform/text_files.h"
 

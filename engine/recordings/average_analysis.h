@@ -1,0 +1,121 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "averaged_spectrum.h"
+#include "platform/sound_files.h"
+#include "platform/text_files.h"
+#include "recording.h"
+#include "tone_figures.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+// The averaged analysis of one whole recording: checked settings and a file in, the averaged spectrum
+// file beside it out. No dialogue: refusals come back as their message text, failures are raised as
+// KestrixError.
+namespace kestrix::engine {
+
+struct AverageRequest
+{
+    AverageSettings settings;
+    SpectrumUnits units = SpectrumUnits::Rms;
+    std::int32_t lngSampFreq = 1024; // Hz (> 0); a sound file's own frequency takes its place
+    bool blnSampFreqGiven = false;   // given by the user: a sound file stating another one is refused
+    double dblMaxVolt = 5.0;         // V (> 0): a count c is c * dblMaxVolt / 32767 V
+    RecordingChoice choice;
+    bool blnMetrics = false;                // also the converter figures, in a file of their own
+    std::optional<double> dblFundamentalHz; // the figures' fundamental; the highest line when not given
+    // A part of the recording only: the first lngSkipSamples samples read and passed over, then at most
+    // lngTakeSamples (0: all the rest) averaged. The whole recording by default.
+    std::int64_t lngSkipSamples = 0;
+    std::int64_t lngTakeSamples = 0;
+};
+
+// Told of the reading as it goes, after every block: the samples read so far (those passed over
+// included) and, where the stream knows its length, the share read (0 to 1). Returning false stops the
+// analysis: its result is then cancelled.
+using ReadProgress = std::function<bool(std::int64_t lngSamples, std::optional<double> dblShare)>;
+
+// Told of the averaged samples in the order read, in counts; the span is valid during the call only.
+using SampleHandler = std::function<void(std::span<const double> dblCounts)>;
+
+// What an analysis tells its caller while it runs (each may be empty); all are called on the
+// analysing thread.
+struct AverageHooks
+{
+    SegmentHandler onSegment; // every segment's spectrum as it is transformed
+    SampleHandler onSamples;  // the samples averaged
+    ReadProgress onProgress;
+};
+
+struct AverageFileResult
+{
+    std::string strRefusal; // why the recording was not analysed, else empty
+    std::string strWritten; // the file written
+    AveragedPower average;
+    std::int32_t lngSampFreq = 0;       // Hz, as analysed
+    double dblDeltaFreq = 0.0;          // Hz between lines
+    std::vector<double> dblValues;      // the spectrum in the request's units, one per line, as written
+    std::string strHeading;             // the file's first line
+    std::string strSource;              // what was read, as the heading's source field names it
+    std::optional<ToneFigures> figures; // with blnMetrics
+    AveragedPower figuresPower;         // with blnMetrics: the average to half the rate they come from
+    std::string strMetricsWritten;      // the figures' file, with blnMetrics
+    bool blnCancelled = false;          // stopped by the progress handler: nothing else is filled
+
+    bool analysed() const
+    {
+        return strRefusal.empty() && !blnCancelled;
+    }
+};
+
+// The averaged spectrum file of an input: its base path (as for the classic files) + "_AVG_SPC.csv".
+std::string averageOutputName(platform::TextFiles& files, const std::string& strFileName);
+
+// The converter figures' file of an input: its base path + "_METRICS.csv".
+std::string metricsOutputName(platform::TextFiles& files, const std::string& strFileName);
+
+// Reads the recording strFileName through a sample stream and averages it (the part the request
+// names), without writing anything: the result holds the averaged power, the spectrum in the request's
+// units and the heading line its file would have. Refuses, as analyseAverage does, a recording
+// openRecording refuses, a sound file whose sampling frequency differs from one given, input refused
+// on the way (with its line) and fewer samples than one segment (with the count found); raises
+// KestrixError for a file that cannot be read. hooks are told of the work as it goes; a progress
+// handler that returns false cancels it. With request.blnMetrics the averaging goes on to half the rate
+// for the converter figures, and the spectrum keeps its lines to fs / 2.56.
+AverageFileResult averageRecording(const AverageRequest& request, const std::string& strFileName,
+                                   platform::TextFiles& files, platform::SoundFiles& sounds, double dblPI,
+                                   const AverageHooks& hooks = {});
+
+// Writes an analysed result's spectrum file at strPath: its heading line, then one line
+// "frequency,value" CR LF per line from 0 Hz, numbers as the classic spectrum file writes them, the
+// file replaced at once. Raises KestrixError for a file that cannot be written and a value that is not
+// finite (6, before anything is written).
+void writeAverageSpectrum(platform::TextFiles& files, const std::string& strPath, const AverageFileResult& result);
+
+// Reads the whole recording strFileName through a sample stream, averages it and writes
+// averageOutputName beside it: the heading line, then one line "frequency,value" CR LF per line from
+// 0 Hz to fs / 2.56, numbers as the classic spectrum file writes them, the file replaced at once.
+// Refuses, before anything is written: a recording openRecording refuses, a sound file whose sampling
+// frequency differs from one given, input it refuses on the way (with its line), and fewer samples
+// than one segment (with the count found). Raises KestrixError for a file that cannot be read or
+// written, a value that is not finite (6), and an output that would replace the input (75).
+// With request.blnMetrics the averaging goes on to half the rate, the converter figures are computed from
+// it, and metricsOutputName is written after the spectrum file: a heading "name,value,unit", one line a
+// figure, then the settings, each as "name,value,unit". onSegment, when given, is told of every
+// segment's spectrum as it is transformed. The result is averageRecording's, with the files written.
+AverageFileResult analyseAverage(const AverageRequest& request, const std::string& strFileName,
+                                 platform::TextFiles& files, platform::SoundFiles& sounds, double dblPI,
+                                 const SegmentHandler& onSegment = {});
+
+// The heading line: the column names with their units, then the settings as name=value fields
+// (window, N, overlap, segments, averaging, detrend, fs, range, samples, source), comma-separated,
+// each quoted (CSV style) where it holds a comma or a quote.
+std::string averageHeading(const AverageRequest& request, const AveragedPower& average, std::int32_t lngSampFreq,
+                           const std::string& strSource);
+
+} // namespace kestrix::engine

@@ -1,0 +1,259 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "spectrogram.h"
+
+#include "engine/run/analysis_parameters.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+
+namespace kestrix::engine {
+namespace {
+
+constexpr std::size_t lngBytesPerLevel = sizeof(float);
+constexpr std::size_t lngBytesPerPeak = sizeof(std::int32_t) + sizeof(float);
+constexpr std::size_t lngMinCapacity = 2; // columns: merging pairs needs two
+constexpr std::size_t lngFirstGrowth = 8; // columns reserved at first when the count is not known
+// The levels are 10 log10 of the power plus a constant per line kind, taken from the units' own
+// conversion at a reference power (2^64 counts^2, whose log2 is exact): a logarithm per line instead
+// of a square root and a logarithm, a third of the time.
+constexpr double dblReferencePower = 18446744073709551616.0; // 2^64
+constexpr double dblReferenceLog2 = 64.0;
+constexpr double dblDbPerLog2 = 3.0102999566398121; // 10 log10(2)
+
+template <typename T> T ceilDiv(T lngNumerator, T lngDenominator)
+{
+    return (lngNumerator + lngDenominator - 1) / lngDenominator;
+}
+
+// Lines per row: 1 unless fewer than the wanted columns of all lines fit under the cap.
+std::int32_t chooseLineGroup(std::size_t lngLines, std::int64_t lngExpected, std::size_t lngMaxBytes)
+{
+    const std::size_t lngWanted = lngExpected > 0
+                                      ? std::min(static_cast<std::size_t>(lngExpected), lngSpectrogramMinColumns)
+                                      : lngSpectrogramMinColumns;
+    const std::size_t lngPerColumn = lngMaxBytes / lngWanted;
+    const std::size_t lngRowsFit = lngPerColumn > lngBytesPerPeak
+                                       ? std::max<std::size_t>((lngPerColumn - lngBytesPerPeak) / lngBytesPerLevel, 1)
+                                       : 1;
+    return static_cast<std::int32_t>(ceilDiv(lngLines, lngRowsFit));
+}
+
+} // namespace
+
+SpectrogramLayout spectrogramLayout(const AverageSettings& settings, double dblSampFreq, double dblVoltsPerCount,
+                                    std::int64_t lngSamples)
+{
+    SpectrogramLayout layout;
+    layout.dblSampFreq = dblSampFreq;
+    layout.lngNumSamp = settings.lngNumSamp;
+    layout.dblOverlap = settings.dblOverlap;
+    layout.figures = windowFigures(windowCoefficients(settings.window, settings.lngNumSamp));
+    layout.dblVoltsPerCount = dblVoltsPerCount;
+    layout.lngExpectedSegments = segmentCount(lngSamples, settings.lngNumSamp, settings.dblOverlap);
+    return layout;
+}
+
+Spectrogram::Spectrogram(const SpectrogramLayout& layout)
+    : layout(layout), lngLines(static_cast<std::size_t>(spectrumLineCount(layout.lngNumSamp))),
+      lngStep(segmentStep(layout.lngNumSamp, layout.dblOverlap)), dblDeltaFreq(layout.dblSampFreq / layout.lngNumSamp),
+      dblSpacing(lngStep / layout.dblSampFreq),
+      lngLineGroup(chooseLineGroup(lngLines, layout.lngExpectedSegments, layout.lngMaxBytes)),
+      lngRows(ceilDiv(lngLines, static_cast<std::size_t>(lngLineGroup))),
+      lngColumnCapacity(std::max(layout.lngMaxBytes / (lngRows * lngBytesPerLevel + lngBytesPerPeak), lngMinCapacity)),
+      sngMaxLevel(static_cast<float>(dblDbvFloor))
+{
+    assert(layout.dblSampFreq > 0.0 && layout.lngNumSamp >= 4);
+    const double dblReference[] = {dblReferencePower, dblReferencePower};
+    double dblLevels[2];
+    powerInUnits(dblReference, SpectrumUnits::DbV, layout.figures, layout.dblSampFreq, layout.dblVoltsPerCount,
+                 dblLevels);
+    dblDcAtReference = dblLevels[0];
+    dblLineAtReference = dblLevels[1];
+    if (layout.lngExpectedSegments > 0) {
+        const auto lngCapacity = static_cast<std::int64_t>(lngColumnCapacity);
+        lngSegmentGroup = ceilDiv(layout.lngExpectedSegments, lngCapacity);
+        const auto lngColumns = static_cast<std::size_t>(ceilDiv(layout.lngExpectedSegments, lngSegmentGroup));
+        sngLevels.reserve(lngColumns * lngRows);
+        lngPeakLine.reserve(lngColumns);
+        sngPeakLevel.reserve(lngColumns);
+    }
+}
+
+SegmentHandler Spectrogram::segmentHandler()
+{
+    return [this](std::int64_t lngSegment, std::span<const double> dblPower) { addSegment(lngSegment, dblPower); };
+}
+
+std::size_t Spectrogram::bytesHeld() const
+{
+    return sngLevels.capacity() * lngBytesPerLevel + lngPeakLine.capacity() * sizeof(std::int32_t) +
+           sngPeakLevel.capacity() * sizeof(float);
+}
+
+double Spectrogram::lineFrequency(std::size_t k) const
+{
+    return static_cast<double>(k) * dblDeltaFreq;
+}
+
+double Spectrogram::segmentTime(std::int64_t lngSegment) const
+{
+    return (static_cast<double>(lngSegment) * lngStep + layout.lngNumSamp / 2.0) / layout.dblSampFreq;
+}
+
+double Spectrogram::timeLow() const
+{
+    return segmentTime(0) - dblSpacing / 2.0;
+}
+
+double Spectrogram::timeHigh() const
+{
+    return timeLow() + static_cast<double>(lngSegments) * dblSpacing;
+}
+
+std::optional<std::int64_t> Spectrogram::segmentAt(double dblTime) const
+{
+    if (lngSegments == 0 || std::isnan(dblTime)) {
+        return std::nullopt;
+    }
+    const double dblIndex = std::round((dblTime - segmentTime(0)) / dblSpacing);
+    return static_cast<std::int64_t>(std::clamp(dblIndex, 0.0, static_cast<double>(lngSegments - 1)));
+}
+
+std::size_t Spectrogram::lineAt(double dblFreq) const
+{
+    if (std::isnan(dblFreq)) {
+        return 0;
+    }
+    const double dblLine = std::round(dblFreq / dblDeltaFreq);
+    return static_cast<std::size_t>(std::clamp(dblLine, 0.0, static_cast<double>(lngLines - 1)));
+}
+
+std::size_t Spectrogram::columnOfSegment(std::int64_t lngSegment) const
+{
+    return static_cast<std::size_t>(lngSegment / lngSegmentGroup);
+}
+
+std::span<const float> Spectrogram::columnLevels(std::size_t c) const
+{
+    assert(c < columnCount());
+    return std::span<const float>(sngLevels).subspan(c * lngRows, lngRows);
+}
+
+float Spectrogram::level(std::int64_t lngSegment, std::size_t lngLine) const
+{
+    assert(lngSegment >= 0 && lngSegment < lngSegments && lngLine < lngLines);
+    return columnLevels(columnOfSegment(lngSegment))[rowOfLine(lngLine)];
+}
+
+std::optional<float> Spectrogram::levelAt(double dblTime, double dblFreq) const
+{
+    const double dblLowFreq = -dblDeltaFreq / 2.0;
+    const double dblHighFreq = (static_cast<double>(lngLines) - 0.5) * dblDeltaFreq;
+    if (lngSegments == 0 || !(dblTime >= timeLow() && dblTime <= timeHigh()) ||
+        !(dblFreq >= dblLowFreq && dblFreq <= dblHighFreq)) {
+        return std::nullopt;
+    }
+    return level(*segmentAt(dblTime), lineAt(dblFreq));
+}
+
+void Spectrogram::addSegment([[maybe_unused]] std::int64_t lngSegment, std::span<const double> dblPower)
+{
+    assert(lngSegment == lngSegments && dblPower.size() >= lngLines);
+    if (lngSegments % lngSegmentGroup == 0 && columnCount() == lngColumnCapacity) {
+        mergeColumnPairs();
+    }
+    const bool blnNewColumn = lngSegments % lngSegmentGroup == 0;
+    if (blnNewColumn) {
+        makeRoomForColumn();
+    }
+    foldSegment(dblPower.first(lngLines), blnNewColumn);
+    ++lngSegments;
+}
+
+// The level of line k at a power (counts^2) as powerInUnits gives it in dBV, dblDbvFloor at the least.
+double Spectrogram::levelOf(std::size_t k, double dblPower) const
+{
+    if (!(dblPower > 0.0)) {
+        return dblDbvFloor;
+    }
+    const double dblAtReference = k == 0 ? dblDcAtReference : dblLineAtReference;
+    return std::max(dblAtReference + dblDbPerLog2 * (std::log2(dblPower) - dblReferenceLog2), dblDbvFloor);
+}
+
+// Grows the store geometrically up to the capacity, so a recording of unknown length is neither
+// copied at every column nor given the whole cap at once.
+void Spectrogram::makeRoomForColumn()
+{
+    const std::size_t lngColumns = columnCount() + 1;
+    if (lngColumns * lngRows > sngLevels.capacity()) {
+        const std::size_t lngReserve =
+            std::min(std::max(2 * sngLevels.capacity() / lngRows, lngFirstGrowth), lngColumnCapacity);
+        sngLevels.reserve(lngReserve * lngRows);
+        lngPeakLine.reserve(lngReserve);
+        sngPeakLevel.reserve(lngReserve);
+    }
+    sngLevels.resize(lngColumns * lngRows);
+    lngPeakLine.push_back(0);
+    sngPeakLevel.push_back(static_cast<float>(dblDbvFloor));
+}
+
+// Halves the columns: column j becomes the higher of columns 2j and 2j + 1 (an odd last one stays
+// alone), and every column then spans twice the segments.
+void Spectrogram::mergeColumnPairs()
+{
+    const std::size_t lngColumns = columnCount();
+    const std::size_t lngMerged = ceilDiv<std::size_t>(lngColumns, 2);
+    for (std::size_t j = 0; j < lngMerged; ++j) {
+        const std::size_t lngFirst = 2 * j;
+        const std::size_t lngSecond = std::min(lngFirst + 1, lngColumns - 1);
+        float* sngTarget = sngLevels.data() + j * lngRows;
+        const float* sngA = sngLevels.data() + lngFirst * lngRows;
+        const float* sngB = sngLevels.data() + lngSecond * lngRows;
+        for (std::size_t r = 0; r < lngRows; ++r) {
+            sngTarget[r] = std::max(sngA[r], sngB[r]);
+        }
+        const std::size_t lngPeakFrom = sngPeakLevel[lngSecond] > sngPeakLevel[lngFirst] ? lngSecond : lngFirst;
+        lngPeakLine[j] = lngPeakLine[lngPeakFrom];
+        sngPeakLevel[j] = sngPeakLevel[lngPeakFrom];
+    }
+    sngLevels.resize(lngMerged * lngRows);
+    lngPeakLine.resize(lngMerged);
+    sngPeakLevel.resize(lngMerged);
+    lngSegmentGroup *= 2;
+}
+
+// Puts the segment's levels into the last column: each row the highest of its lines, the column's
+// earlier segments' values kept where they are higher. The level grows with the power on every line
+// (line 0 apart), so the highest power gives the highest level.
+void Spectrogram::foldSegment(std::span<const double> dblPower, bool blnNewColumn)
+{
+    const std::size_t c = columnCount() - 1;
+    float* sngColumn = sngLevels.data() + c * lngRows;
+    const auto lngGroup = static_cast<std::size_t>(lngLineGroup);
+    for (std::size_t r = 0; r < lngRows; ++r) {
+        const std::size_t lngFirst = r * lngGroup;
+        const std::size_t lngEnd = std::min(lngFirst + lngGroup, lngLines);
+        double dblHighest = levelOf(lngFirst, dblPower[lngFirst]);
+        if (lngEnd - lngFirst > 1) {
+            const std::size_t lngFrom = std::max<std::size_t>(lngFirst, 1);
+            const auto highest = std::max_element(dblPower.begin() + static_cast<std::ptrdiff_t>(lngFrom),
+                                                  dblPower.begin() + static_cast<std::ptrdiff_t>(lngEnd));
+            dblHighest = std::max(dblHighest, levelOf(lngFrom, *highest));
+        }
+        const auto sngHighest = static_cast<float>(dblHighest);
+        sngColumn[r] = blnNewColumn ? sngHighest : std::max(sngColumn[r], sngHighest);
+        sngMaxLevel = std::max(sngMaxLevel, sngHighest);
+    }
+    // The peak at full resolution, above 0 Hz.
+    const std::size_t lngFrom = lngLines > 1 ? 1 : 0;
+    const auto lngPeak = static_cast<std::size_t>(
+        std::max_element(dblPower.begin() + static_cast<std::ptrdiff_t>(lngFrom), dblPower.end()) - dblPower.begin());
+    const auto sngPeak = static_cast<float>(levelOf(lngPeak, dblPower[lngPeak]));
+    if (blnNewColumn || sngPeak > sngPeakLevel[c]) {
+        lngPeakLine[c] = static_cast<std::int32_t>(lngPeak);
+        sngPeakLevel[c] = sngPeak;
+    }
+}
+
+} // namespace kestrix::engine
