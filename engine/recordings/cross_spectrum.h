@@ -22,9 +22,9 @@ namespace kestrix::engine {
 struct CrossSpectra
 {
     AverageSettings settings;
-    std::int64_t lngSamples = 0;  // samples received per channel
-    std::int64_t lngSegments = 0; // segments transformed: segmentCount(lngSamples, N, p)
-    WindowFigures figures;        // of the window used
+    std::int64_t lngSamples = 0;        // samples received per channel
+    std::int64_t lngSegments = 0;       // segments transformed: segmentCount(lngSamples, N, p)
+    WindowFigures figures;              // of the window used
     std::vector<double> dblInputPower;  // mean |X[k]|^2
     std::vector<double> dblOutputPower; // mean |Y[k]|^2
     std::vector<double> dblCrossRe;     // real part of the mean conj(X[k]) Y[k]

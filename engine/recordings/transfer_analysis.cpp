@@ -22,8 +22,8 @@ constexpr std::size_t lngChunkSamples = 32 * 1024;
 
 // Reads both streams in step into the averager: the refusal met on the way (naming the signal), if
 // any; blnCancelled when the progress handler stopped it.
-std::string averageBoth(platform::SampleStream& input, platform::SampleStream& output,
-                        CrossSpectrumAverager& averager, const ReadProgress& onProgress, bool& blnCancelled)
+std::string averageBoth(platform::SampleStream& input, platform::SampleStream& output, CrossSpectrumAverager& averager,
+                        const ReadProgress& onProgress, bool& blnCancelled)
 {
     std::vector<double> dblInput(lngChunkSamples);
     std::vector<double> dblOutput(lngChunkSamples);
@@ -112,8 +112,8 @@ std::string transferHeading(const TransferRequest& request, const TransferFileRe
         "output unit=" + y.strUnit,
         "output sensitivity=" + sensitivityText(y),
     };
-    for (std::string& strField : settingsFields(result.spectra.settings, result.spectra.lngSegments,
-                                                result.lngSampFreq, request.dblMaxVolt, result.spectra.lngSamples)) {
+    for (std::string& strField : settingsFields(result.spectra.settings, result.spectra.lngSegments, result.lngSampFreq,
+                                                request.dblMaxVolt, result.spectra.lngSamples)) {
         strFields.push_back(std::move(strField));
     }
     strFields.push_back("coherence threshold=" + generalNumberText(request.dblCoherenceThreshold));

@@ -51,8 +51,8 @@ struct TransferFileResult
     double dblDeltaFreq = 0.0;         // Hz between lines
     std::string strInputSource;        // the signals as the streams describe them: "column 2 (force)"
     std::string strOutputSource;
-    std::string strSource;  // the file's name without its folder
-    std::string strHeading; // the file's first line
+    std::string strSource;     // the file's name without its folder
+    std::string strHeading;    // the file's first line
     bool blnCancelled = false; // stopped by the progress handler: nothing else is filled
 
     bool analysed() const

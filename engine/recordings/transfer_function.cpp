@@ -49,8 +49,8 @@ double groupDelayAt(std::span<const double> dblUnwrappedDeg, const std::vector<b
     }
     const std::size_t lngLow = blnBelow ? k - 1 : k;
     const std::size_t lngHigh = blnAbove ? k + 1 : k;
-    const double dblSlope = (dblUnwrappedDeg[lngHigh] - dblUnwrappedDeg[lngLow]) /
-                            (static_cast<double>(lngHigh - lngLow) * dblDeltaFreq);
+    const double dblSlope =
+        (dblUnwrappedDeg[lngHigh] - dblUnwrappedDeg[lngLow]) / (static_cast<double>(lngHigh - lngLow) * dblDeltaFreq);
     return -dblSlope / dblFullTurnDeg;
 }
 
@@ -95,8 +95,8 @@ TransferEstimates transferEstimates(const CrossSpectra& spectra, const TransferS
     const double dblDegPerRadian = 180.0 / dblPI;
     const bool blnCoherence = spectra.lngSegments >= 2;
     TransferEstimates est;
-    for (std::vector<double>* dblLines : {&est.dblGxx, &est.dblGyy, &est.dblGxyMagnitude, &est.dblH1Magnitude,
-                                          &est.dblH2Magnitude, &est.dblPhaseDeg}) {
+    for (std::vector<double>* dblLines :
+         {&est.dblGxx, &est.dblGyy, &est.dblGxyMagnitude, &est.dblH1Magnitude, &est.dblH2Magnitude, &est.dblPhaseDeg}) {
         dblLines->resize(lngLines);
     }
     if (blnCoherence) {
@@ -147,8 +147,8 @@ class CorrelationCurve
 {
 public:
     CorrelationCurve(const CrossSpectra& spectra, std::size_t lngFirst, double dblSign, double dblPI)
-        : spectra(spectra), lngFirst(lngFirst), dblSign(dblSign),
-          dblOmega(2.0 * dblPI / spectra.settings.lngNumSamp), dblPI(dblPI)
+        : spectra(spectra), lngFirst(lngFirst), dblSign(dblSign), dblOmega(2.0 * dblPI / spectra.settings.lngNumSamp),
+          dblPI(dblPI)
     {
     }
 
@@ -208,7 +208,7 @@ double refinePeak(const CorrelationCurve& curve, double dblPeak)
         return dblPeak;
     }
     double dblLow = dblSlopeAtPeak > 0.0 ? dblPeak : dblPeak - 1.0; // the slope is > 0 here
-    double dblHigh = dblLow + 1.0;                                    // and < 0 here
+    double dblHigh = dblLow + 1.0;                                  // and < 0 here
     if (curve.at(dblSlopeAtPeak > 0.0 ? dblHigh : dblLow).dblSlope * dblSlopeAtPeak >= 0.0) {
         return dblPeak;
     }
@@ -221,8 +221,9 @@ double refinePeak(const CorrelationCurve& curve, double dblPeak)
             dblHigh = dblT;
         }
         const double dblNewton = dblT - value.dblSlope / value.dblCurvature;
-        const double dblNext =
-            value.dblCurvature < 0.0 && dblNewton > dblLow && dblNewton < dblHigh ? dblNewton : 0.5 * (dblLow + dblHigh);
+        const double dblNext = value.dblCurvature < 0.0 && dblNewton > dblLow && dblNewton < dblHigh
+                                   ? dblNewton
+                                   : 0.5 * (dblLow + dblHigh);
         if (std::abs(dblNext - dblT) < dblTolerance) {
             return dblNext;
         }

@@ -21,9 +21,9 @@ inline constexpr double dblDefaultCoherenceThreshold = 0.5;
 // count in its engineering unit (EU): range / 32767 V per count over the sensor's volts per EU.
 struct TransferScale
 {
-    double dblSampFreq = 1024.0;     // Hz, > 0
-    double dblInputPerCount = 1.0;   // input EU per count, > 0
-    double dblOutputPerCount = 1.0;  // output EU per count, > 0
+    double dblSampFreq = 1024.0;                                 // Hz, > 0
+    double dblInputPerCount = 1.0;                               // input EU per count, > 0
+    double dblOutputPerCount = 1.0;                              // output EU per count, > 0
     double dblCoherenceThreshold = dblDefaultCoherenceThreshold; // 0 to 1
 };
 
