@@ -9,10 +9,17 @@ namespace kestrix::engine {
 
 namespace {
 
-// The power of two by which y is multiplied before the transform: one that brings the sum of its
-// squares within a factor of 4 of x's (1 when either is zero). Bounded so that neither the scaled
-// samples nor their products leave the range of doubles.
-int outputScaleExponent(std::span<const double> dblInput, std::span<const double> dblOutput)
+// How the windowed segments of x and y share one transform.
+struct Pairing
+{
+    int intExponent = 0;       // y is multiplied by 2^intExponent before the transform
+    bool blnInputZero = false; // a channel of zeros only: its transform is 0, not the rounding of the other's
+    bool blnOutputZero = false;
+};
+
+// The power of two brings the sum of y's squares within a factor of 4 of x's (1 when either is zero),
+// bounded so that neither the scaled samples nor their products leave the range of doubles.
+Pairing pairingOf(std::span<const double> dblInput, std::span<const double> dblOutput)
 {
     double dblInputSquares = 0.0;
     double dblOutputSquares = 0.0;
@@ -20,13 +27,18 @@ int outputScaleExponent(std::span<const double> dblInput, std::span<const double
         dblInputSquares += dblInput[j] * dblInput[j];
         dblOutputSquares += dblOutput[j] * dblOutput[j];
     }
-    if (!(dblInputSquares > 0.0 && dblOutputSquares > 0.0) || !std::isfinite(dblInputSquares) ||
-        !std::isfinite(dblOutputSquares)) {
-        return 0;
+    Pairing pairing;
+    pairing.blnInputZero =
+        std::all_of(dblInput.begin(), dblInput.end(), [](double dblValue) { return dblValue == 0.0; });
+    pairing.blnOutputZero =
+        std::all_of(dblOutput.begin(), dblOutput.end(), [](double dblValue) { return dblValue == 0.0; });
+    if (dblInputSquares > 0.0 && dblOutputSquares > 0.0 && std::isfinite(dblInputSquares) &&
+        std::isfinite(dblOutputSquares)) {
+        constexpr int intMaxExponent = 256;
+        pairing.intExponent = std::clamp((std::ilogb(dblInputSquares) - std::ilogb(dblOutputSquares)) / 2,
+                                         -intMaxExponent, intMaxExponent);
     }
-    constexpr int intMaxExponent = 256;
-    return std::clamp((std::ilogb(dblInputSquares) - std::ilogb(dblOutputSquares)) / 2, -intMaxExponent,
-                      intMaxExponent);
+    return pairing;
 }
 
 } // namespace
@@ -77,19 +89,20 @@ void CrossSpectrumAverager::segmentComplete()
     const auto lngOldest = static_cast<std::size_t>(lngSamples % static_cast<std::int64_t>(lngSize));
     windowRingSegment(dblInputRing, lngOldest, settings.detrend, dblWindow, dblR);
     windowRingSegment(dblOutputRing, lngOldest, settings.detrend, dblWindow, dblI);
-    const int intScale = outputScaleExponent(dblR, dblI);
+    const Pairing pairing = pairingOf(dblR, dblI);
     for (double& dblValue : dblI) {
-        dblValue = std::ldexp(dblValue, intScale);
+        dblValue = std::ldexp(dblValue, pairing.intExponent);
     }
     fft.transform(dblR, dblI);
     // Z = X + i 2^e Y with X and Y conjugate-symmetric: X[k] = (Z[k] + conj Z[N-k]) / 2 and
     // 2^e Y[k] = (Z[k] - conj Z[N-k]) / 2i. Halving and the power of two are exact.
     const std::size_t lngSizeMask = lngSize - 1;
-    const double dblOutputFactor = std::ldexp(0.5, -intScale);
+    const double dblInputFactor = pairing.blnInputZero ? 0.0 : 0.5;
+    const double dblOutputFactor = pairing.blnOutputZero ? 0.0 : std::ldexp(0.5, -pairing.intExponent);
     for (std::size_t k = 0; k < sums.dblInputPower.size(); ++k) {
         const std::size_t m = (lngSize - k) & lngSizeMask;
-        const double dblXr = 0.5 * (dblR[k] + dblR[m]);
-        const double dblXi = 0.5 * (dblI[k] - dblI[m]);
+        const double dblXr = dblInputFactor * (dblR[k] + dblR[m]);
+        const double dblXi = dblInputFactor * (dblI[k] - dblI[m]);
         const double dblYr = dblOutputFactor * (dblI[k] + dblI[m]);
         const double dblYi = dblOutputFactor * (dblR[m] - dblR[k]);
         sums.dblInputPower[k] += dblXr * dblXr + dblXi * dblXi;

@@ -36,7 +36,7 @@ struct CrossSpectra
 // transform's symmetry. Before the transform y is scaled by a power of two that brings its size near
 // x's, and the part taken out is scaled back: exact in binary floating point, so a channel far
 // smaller than the other keeps its own relative precision instead of inheriting the larger one's
-// rounding.
+// rounding. A segment of zeros only (a silent channel) has a transform of exact zeros.
 class CrossSpectrumAverager
 {
 public:

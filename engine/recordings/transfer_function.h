@@ -86,8 +86,9 @@ struct ChannelDelay
 // refined between samples by the band-limited interpolation of the correlation that the spectrum's
 // lines define (the trigonometric sum through all N samples, evaluated at any instant): its extremum
 // next to the highest sample is found by Newton's method on its derivative, kept within a bracket.
-// For a broadband pair that is a fractionally delayed copy the extremum lies at the delay itself,
-// where a parabola through three samples of the correlation is off by up to a tenth of a sample.
+// For a broadband pair that is a fractionally delayed copy the extremum lies at the delay itself
+// (within 2e-4 sample for noise up to 0.9 of half the rate, N = 1024, Hann), where a parabola through three samples
+// of the correlation is off by up to 0.09 sample, and one through their logarithms by up to 0.16.
 // The lines within the window's main lobe of 0 Hz are left out: a constant offset carries no delay
 // and would pull the peak to 0. Delays reach up to N / 2; the windowed segments share less of a
 // delayed signal the longer the delay (the coherence falls), so N should be several times the delay.
