@@ -50,8 +50,7 @@ DirectSpectra directSpectra(const std::vector<double>& dblX, const std::vector<d
     const auto lngN = static_cast<std::size_t>(settings.lngNumSamp);
     const std::size_t lngStep = static_cast<std::size_t>(segmentStep(settings.lngNumSamp, settings.dblOverlap));
     DirectSpectra direct;
-    for (std::vector<long double>* dblLines :
-         {&direct.dblXX, &direct.dblYY, &direct.dblCrossRe, &direct.dblCrossIm}) {
+    for (std::vector<long double>* dblLines : {&direct.dblXX, &direct.dblYY, &direct.dblCrossRe, &direct.dblCrossIm}) {
         dblLines->assign(lngN / 2 + 1, 0.0L);
     }
     for (std::size_t lngStart = 0; lngStart + lngN <= dblX.size(); lngStart += lngStep) {
@@ -74,8 +73,7 @@ DirectSpectra directSpectra(const std::vector<double>& dblX, const std::vector<d
         }
         ++direct.lngSegments;
     }
-    for (std::vector<long double>* dblLines :
-         {&direct.dblXX, &direct.dblYY, &direct.dblCrossRe, &direct.dblCrossIm}) {
+    for (std::vector<long double>* dblLines : {&direct.dblXX, &direct.dblYY, &direct.dblCrossRe, &direct.dblCrossIm}) {
         for (long double& dblValue : *dblLines) {
             dblValue /= static_cast<long double>(std::max<std::int64_t>(direct.lngSegments, 1));
         }
@@ -126,8 +124,8 @@ TEST(CrossSpectrum, EveryLineMatchesADirectTransformOfBothWindowedChannels)
     std::uniform_real_distribution<double> value(-20000.0, 20000.0);
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.lngSamples << " samples, input x " << c.dblInputScale << ", output x "
-                                        << c.dblOutputScale << ", "
-                                        << windowName(c.window) << ", detrend " << static_cast<int>(c.detrend));
+                                        << c.dblOutputScale << ", " << windowName(c.window) << ", detrend "
+                                        << static_cast<int>(c.detrend));
         std::vector<double> dblX(c.lngSamples);
         std::vector<double> dblY(c.lngSamples);
         for (std::size_t n = 0; n < c.lngSamples; ++n) {

@@ -138,9 +138,9 @@ TEST_F(TransferFixture, TheFileStatesItsSignalsUnitsSettingsAndDelayThenOneLineO
         SCOPED_TRACE(::testing::Message() << "line " << k);
         const std::vector<std::string> strFields = fields(strLines[k + 1]);
         ASSERT_EQ(strFields.size(), 9u);
-        const double dblExpected[] = {k * 1000.0 / 64,   est.dblH1Magnitude[k], est.dblPhaseDeg[k],
+        const double dblExpected[] = {k * 1000.0 / 64,        est.dblH1Magnitude[k], est.dblPhaseDeg[k],
                                       est.dblUnwrappedDeg[k], est.dblH2Magnitude[k], est.dblCoherence[k],
-                                      est.dblGxx[k],       est.dblGyy[k],         est.dblGxyMagnitude[k]};
+                                      est.dblGxx[k],          est.dblGyy[k],         est.dblGxyMagnitude[k]};
         for (std::size_t i = 0; i < 9; ++i) {
             EXPECT_EQ(strFields[i], generalNumberText(dblExpected[i])) << "field " << i;
         }
@@ -180,10 +180,16 @@ TEST_F(TransferFixture, RefusalsNameTheSignalAndTheReason)
     } cases[] = {
         {"a bad line in the output", [](TransferRequest&) {}, strText,
          "output: line 7: field 3 is not a number: \"n/a\""},
-        {"a column the text lacks", [](TransferRequest& r) { r.input = ColumnChoice{0, "speed"}; }, strText,
-         "input: ..."},
-        {"a channel by name", [](TransferRequest& r) { r.output = ColumnChoice{1, {}}; }, strSound,
-         "input: the channels of a sound file are chosen by number, not by name (\"force, N\")"},
+        {"a column the text lacks",
+         [](TransferRequest& r) {
+             r.input = ColumnChoice{0, "speed"};
+         },
+         strText, "input: ..."},
+        {"a channel by name",
+         [](TransferRequest& r) {
+             r.output = ColumnChoice{1, {}};
+         },
+         strSound, "input: the channels of a sound file are chosen by number, not by name (\"force, N\")"},
         {"a channel the file lacks",
          [](TransferRequest& r) {
              r.input = ColumnChoice{2, {}};
@@ -198,8 +204,8 @@ TEST_F(TransferFixture, RefusalsNameTheSignalAndTheReason)
          strSound, "the recording states a sampling frequency of 8000 Hz, not the 1000 Hz given"},
         {"peak hold", [](TransferRequest& r) { r.settings.averaging = Averaging::Peak; }, strText,
          "peak hold does not apply to a frequency response: its spectra are averaged by the mean"},
-        {"too short", [](TransferRequest& r) { r.settings.lngNumSamp = 2048; }, textRecording(1000, false, 0, "short.csv"),
-         "too few samples for one segment: 1000 found, 2048 needed"},
+        {"too short", [](TransferRequest& r) { r.settings.lngNumSamp = 2048; },
+         textRecording(1000, false, 0, "short.csv"), "too few samples for one segment: 1000 found, 2048 needed"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pchName);

@@ -4,6 +4,7 @@
 #include "engine/recordings/transfer_function.h"
 #include "engine/run/fft.h"
 #include "engine/run/global_define.h"
+#include "support/tone_spectra.h"
 
 #include <gtest/gtest.h>
 
@@ -19,16 +20,7 @@ namespace {
 const double dblPI = computePI();
 constexpr double dblSampFreq = 1024.0;
 
-std::vector<double> whiteNoise(std::size_t lngSamples, double dblSigma, unsigned intSeed)
-{
-    std::mt19937 random(intSeed);
-    std::normal_distribution<double> normal(0.0, dblSigma);
-    std::vector<double> dblOut(lngSamples);
-    for (double& dblValue : dblOut) {
-        dblValue = normal(random);
-    }
-    return dblOut;
-}
+using testing::whiteNoise;
 
 // A digital filter: sum b[j] x[n-j] - sum a[j] y[n-j] for j >= 1, with a[0] = 1.
 struct Filter
@@ -119,8 +111,8 @@ TEST(TransferFunction, WhiteNoiseThroughKnownFiltersGivesTheirResponseWhereCoher
             ++lngCoherent;
             const std::complex<double> truth = c.filter.response(lineFreq(k, spectra));
             dblWorstDb = std::max(dblWorstDb, std::abs(20.0 * std::log10(est.dblH1Magnitude[k] / std::abs(truth))));
-            dblWorstDeg = std::max(dblWorstDeg,
-                                   std::abs(angleDifference(est.dblPhaseDeg[k], std::arg(truth) * 180.0 / dblPI)));
+            dblWorstDeg =
+                std::max(dblWorstDeg, std::abs(angleDifference(est.dblPhaseDeg[k], std::arg(truth) * 180.0 / dblPI)));
         }
         // Noise-free, the coherence falls only where the window's leakage blurs a steep slope.
         EXPECT_GT(lngCoherent, est.dblH1Magnitude.size() * 9 / 10);
@@ -234,8 +226,8 @@ struct PhaseLine
 PhaseLine fitPhase(const TransferEstimates& est, const CrossSpectra& spectra)
 {
     std::vector<double> dblF, dblP;
-    for (auto k = static_cast<std::size_t>(mainLobeHalfWidth(spectra.settings.window));
-         k < est.dblUnwrappedDeg.size(); ++k) {
+    for (auto k = static_cast<std::size_t>(mainLobeHalfWidth(spectra.settings.window)); k < est.dblUnwrappedDeg.size();
+         ++k) {
         if (est.dblCoherence[k] >= dblDefaultCoherenceThreshold) {
             dblF.push_back(lineFreq(k, spectra));
             dblP.push_back(est.dblUnwrappedDeg[k]);
@@ -382,8 +374,8 @@ TEST(TransferFunction, APhaseThatDoesNotExistStaysEmptyAndIsNotTrusted)
     EXPECT_DOUBLE_EQ(dblUnwrapped[2], 190.0);
     EXPECT_DOUBLE_EQ(dblUnwrapped[4], -150.0 + 360.0); // on the course 190 + 20 a line over two lines
     // Nothing trusted: the phases as they are.
-    const std::vector<double> dblNone = unwrapPhase(std::vector<double>{170.0, -170.0}, std::vector<double>{0.2, 0.3},
-                                                    0.5);
+    const std::vector<double> dblNone =
+        unwrapPhase(std::vector<double>{170.0, -170.0}, std::vector<double>{0.2, 0.3}, 0.5);
     EXPECT_EQ(dblNone, (std::vector<double>{170.0, -170.0}));
 }
 
@@ -434,8 +426,8 @@ TEST(TransferFunction, DensitiesAreTheAveragedSpectrumsPsdInEachChannelsUnit)
          {std::tuple{&dblX, dblInputVoltsPerEu, &est.dblGxx}, std::tuple{&dblY, dblOutputVoltsPerEu, &est.dblGyy}}) {
         SpectrumAverager single(settings, dblPI);
         single.addSamples(*dblSignal);
-        const std::vector<double> dblPsd = spectrumInUnits(single.finish(), SpectrumUnits::Psd, dblSampFreq,
-                                                           dblVoltsPerCount);
+        const std::vector<double> dblPsd =
+            spectrumInUnits(single.finish(), SpectrumUnits::Psd, dblSampFreq, dblVoltsPerCount);
         for (std::size_t k = 0; k < dblPsd.size(); ++k) {
             const double dblExpected = dblPsd[k] / (dblVoltsPerEu * dblVoltsPerEu);
             EXPECT_NEAR((*dblDensity)[k], dblExpected, 1e-12 * dblExpected) << "line " << k;
