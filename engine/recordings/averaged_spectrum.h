@@ -48,8 +48,8 @@ std::int32_t segmentStep(std::int32_t lngNumSamp, double dblOverlap);
 std::int64_t segmentCount(std::int64_t lngSamples, std::int32_t lngNumSamp, double dblOverlap);
 
 // The segment a ring of N samples holds (dblRing, sample s at s mod N, the oldest at lngOldest < N) made
-// ready for its transform: in time order into dblTarget (N values), the mean over the
-// segment removed first when detrend asks, then times dblWindow (N coefficients).
+// ready for its transform: in time order into dblTarget (N values), the segment's mean removed first
+// when detrend asks, then times dblWindow (N coefficients).
 void windowRingSegment(std::span<const double> dblRing, std::size_t lngOldest, Detrend detrend,
                        std::span<const double> dblWindow, std::span<double> dblTarget);
 

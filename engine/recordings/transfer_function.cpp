@@ -84,47 +84,68 @@ std::vector<double> unwrapPhase(std::span<const double> dblWrappedDeg, std::span
     return dblOut;
 }
 
+namespace {
+
+// Counts^2 to EU^2/Hz of each product, for a line with a mirror line.
+struct DensityFactors
+{
+    double dblInput = 0.0;
+    double dblOutput = 0.0;
+    double dblCross = 0.0;
+};
+
+// Line k's estimates into est, whose vectors have their size.
+void estimateLine(const CrossSpectra& spectra, const DensityFactors& factors, std::size_t k, double dblDegPerRadian,
+                  TransferEstimates& est)
+{
+    const std::size_t lngHalf = spectra.dblInputPower.size() - 1; // N / 2
+    const double dblSide = (k == 0 || k == lngHalf) ? 0.5 : 1.0;  // lines without a mirror line
+    const double dblXX = spectra.dblInputPower[k];
+    const double dblYY = spectra.dblOutputPower[k];
+    const double dblXY = std::hypot(spectra.dblCrossRe[k], spectra.dblCrossIm[k]);
+    est.dblGxx[k] = dblSide * factors.dblInput * dblXX;
+    est.dblGyy[k] = dblSide * factors.dblOutput * dblYY;
+    est.dblGxyMagnitude[k] = dblSide * factors.dblCross * dblXY;
+    est.dblH1Magnitude[k] = est.dblGxx[k] > 0.0 ? est.dblGxyMagnitude[k] / est.dblGxx[k] : dblNaN;
+    est.dblH2Magnitude[k] = est.dblGxyMagnitude[k] > 0.0 ? est.dblGyy[k] / est.dblGxyMagnitude[k] : dblNaN;
+    double dblPhase = dblNaN;
+    if (dblXY > 0.0) {
+        dblPhase = std::atan2(spectra.dblCrossIm[k], spectra.dblCrossRe[k]) * dblDegPerRadian;
+        if (dblPhase <= -180.0) {
+            dblPhase += dblFullTurnDeg;
+        }
+    }
+    est.dblPhaseDeg[k] = dblPhase;
+    if (!est.dblCoherence.empty()) {
+        est.dblCoherence[k] = dblXX > 0.0 && dblYY > 0.0 ? (dblXY / dblXX) * (dblXY / dblYY) : dblNaN;
+    }
+}
+
+} // namespace
+
 TransferEstimates transferEstimates(const CrossSpectra& spectra, const TransferScale& scale, std::size_t lngLines,
                                     double dblPI)
 {
     assert(lngLines <= spectra.dblInputPower.size());
     assert(spectra.lngSegments >= 1);
-    const std::size_t lngHalf = spectra.dblInputPower.size() - 1; // N / 2
-    // A tone-free density D (EU^2/Hz) gives a mean |X[k]|^2 of D / 2 fs sum(w^2) on each side.
+    // A density D (EU^2/Hz) gives a mean |X[k]|^2 of D / 2 fs sum(w^2) (counts^2 times (EU per count)^2)
+    // on each side.
     const double dblDensity = 2.0 / (scale.dblSampFreq * spectra.figures.dblSquareSum);
-    const double dblDegPerRadian = 180.0 / dblPI;
-    const bool blnCoherence = spectra.lngSegments >= 2;
+    const DensityFactors factors{dblDensity * scale.dblInputPerCount * scale.dblInputPerCount,
+                                 dblDensity * scale.dblOutputPerCount * scale.dblOutputPerCount,
+                                 dblDensity * scale.dblInputPerCount * scale.dblOutputPerCount};
     TransferEstimates est;
     for (std::vector<double>* dblLines :
          {&est.dblGxx, &est.dblGyy, &est.dblGxyMagnitude, &est.dblH1Magnitude, &est.dblH2Magnitude, &est.dblPhaseDeg}) {
         dblLines->resize(lngLines);
     }
-    if (blnCoherence) {
+    if (spectra.lngSegments >= 2) {
         est.dblCoherence.resize(lngLines);
     } else {
         est.strCoherenceRefusal = coherenceRefusal(spectra);
     }
     for (std::size_t k = 0; k < lngLines; ++k) {
-        const double dblSide = (k == 0 || k == lngHalf) ? 0.5 : 1.0; // lines without a mirror line
-        const double dblXX = spectra.dblInputPower[k];
-        const double dblYY = spectra.dblOutputPower[k];
-        const double dblXY = std::hypot(spectra.dblCrossRe[k], spectra.dblCrossIm[k]);
-        est.dblGxx[k] = dblSide * dblDensity * scale.dblInputPerCount * scale.dblInputPerCount * dblXX;
-        est.dblGyy[k] = dblSide * dblDensity * scale.dblOutputPerCount * scale.dblOutputPerCount * dblYY;
-        est.dblGxyMagnitude[k] = dblSide * dblDensity * scale.dblInputPerCount * scale.dblOutputPerCount * dblXY;
-        est.dblH1Magnitude[k] = est.dblGxx[k] > 0.0 ? est.dblGxyMagnitude[k] / est.dblGxx[k] : dblNaN;
-        est.dblH2Magnitude[k] = est.dblGxyMagnitude[k] > 0.0 ? est.dblGyy[k] / est.dblGxyMagnitude[k] : dblNaN;
-        double dblPhase = dblNaN;
-        if (dblXY > 0.0) {
-            dblPhase = std::atan2(spectra.dblCrossIm[k], spectra.dblCrossRe[k]) * dblDegPerRadian;
-            if (dblPhase <= -180.0) {
-                dblPhase += dblFullTurnDeg;
-            }
-        }
-        est.dblPhaseDeg[k] = dblPhase;
-        if (blnCoherence) {
-            est.dblCoherence[k] = dblXX > 0.0 && dblYY > 0.0 ? (dblXY / dblXX) * (dblXY / dblYY) : dblNaN;
-        }
+        estimateLine(spectra, factors, k, 180.0 / dblPI, est);
     }
     est.dblUnwrappedDeg = unwrapPhase(est.dblPhaseDeg, est.dblCoherence, scale.dblCoherenceThreshold);
     std::vector<bool> blnTrusted(lngLines);
