@@ -17,29 +17,6 @@ namespace {
 // Samples handed from the stream to the averager at a time.
 constexpr std::size_t lngChunkSamples = 64 * 1024;
 
-std::string csvField(std::string_view strText)
-{
-    if (strText.find_first_of(",\"\r\n") == std::string_view::npos) {
-        return std::string(strText);
-    }
-    std::string strField(1, '"');
-    for (const char chr : strText) {
-        strField += chr;
-        if (chr == '"') {
-            strField += '"';
-        }
-    }
-    strField += '"';
-    return strField;
-}
-
-void refuseOutputOverInput(platform::TextFiles& files, const std::string& strOutput, const std::string& strFileName)
-{
-    if (strOutput == strFileName || files.sameFile(strOutput, strFileName)) {
-        raiseFailure(err::lngPathFileAccess, "the output file " + strOutput + " would replace the input file");
-    }
-}
-
 // Streams the recording through the averager, the part the request names: the refusal met on the way,
 // if any; blnCancelled when the progress handler stopped it.
 std::string averageStream(platform::SampleStream& stream, SpectrumAverager& averager, const AverageRequest& request,
@@ -102,6 +79,56 @@ void takeFigures(const AverageRequest& request, AverageFileResult& result)
 
 } // namespace
 
+std::string csvField(std::string_view strText)
+{
+    if (strText.find_first_of(",\"\r\n") == std::string_view::npos) {
+        return std::string(strText);
+    }
+    std::string strField(1, '"');
+    for (const char chr : strText) {
+        strField += chr;
+        if (chr == '"') {
+            strField += '"';
+        }
+    }
+    strField += '"';
+    return strField;
+}
+
+void refuseOutputOverInput(platform::TextFiles& files, const std::string& strOutput, const std::string& strFileName)
+{
+    if (strOutput == strFileName || files.sameFile(strOutput, strFileName)) {
+        raiseFailure(err::lngPathFileAccess, "the output file " + strOutput + " would replace the input file");
+    }
+}
+
+std::string sampFreqOfStream(const platform::SampleStream& stream, std::int32_t lngGiven, bool blnGiven,
+                             std::int32_t& lngSampFreq)
+{
+    lngSampFreq = lngGiven;
+    if (const auto lngStated = stream.statedSampFreq()) {
+        if (blnGiven && *lngStated != lngGiven) {
+            return "the recording states a sampling frequency of " + std::to_string(*lngStated) + " Hz, not the " +
+                   std::to_string(lngGiven) + " Hz given";
+        }
+        lngSampFreq = *lngStated;
+    }
+    return {};
+}
+
+double averagedLineSpacing(std::int32_t lngSampFreq, std::int32_t lngNumSamp)
+{
+    // The line spacing as the classic run computes it, so both files give the same frequencies.
+    const double dblMaxAnaFreq = lngSampFreq / dblPointsPerLine;
+    return dblMaxAnaFreq / (lngNumSamp / dblPointsPerLine);
+}
+
+std::string sourceName(platform::TextFiles& files, const std::string& strFileName, const std::string& strDescription)
+{
+    const std::string strName(std::string_view(strFileName).substr(strFileName.rfind(files.pathSeparator()) + 1));
+    return strDescription.empty() ? strName : strName + " " + strDescription;
+}
+
 std::string averageOutputName(platform::TextFiles& files, const std::string& strFileName)
 {
     return outputBaseName(files, strFileName) + "_AVG_SPC.csv";
@@ -112,32 +139,50 @@ std::string metricsOutputName(platform::TextFiles& files, const std::string& str
     return outputBaseName(files, strFileName) + "_METRICS.csv";
 }
 
-std::string averageHeading(const AverageRequest& request, const AveragedPower& average, std::int32_t lngSampFreq,
-                           const std::string& strSource)
+std::vector<std::string> settingsFields(const AverageSettings& settings, std::int64_t lngSegments,
+                                        std::int32_t lngSampFreq, double dblMaxVolt, std::int64_t lngSamples)
 {
-    const AverageSettings& settings = request.settings;
-    const std::string strFields[] = {
-        "frequency (Hz)",
-        std::string(unitsHeading(request.units)),
+    return {
         "window=" + std::string(windowName(settings.window)),
         "N=" + std::to_string(settings.lngNumSamp),
         "overlap=" + generalNumberText(settings.dblOverlap) + "%",
-        "segments=" + std::to_string(average.lngSegments),
+        "segments=" + std::to_string(lngSegments),
         std::string("averaging=") + (settings.averaging == Averaging::Mean ? "mean" : "peak"),
         std::string("detrend=") + (settings.detrend == Detrend::Mean ? "mean" : "none"),
         "fs=" + std::to_string(lngSampFreq) + " Hz",
-        "range=" + generalNumberText(request.dblMaxVolt) + " V",
-        "samples=" + std::to_string(average.lngSamples),
-        "source=" + strSource,
+        "range=" + generalNumberText(dblMaxVolt) + " V",
+        "samples=" + std::to_string(lngSamples),
     };
-    std::string strHeading;
+}
+
+std::string csvLine(std::span<const std::string> strFields)
+{
+    std::string strLine;
     for (const std::string& strField : strFields) {
-        if (!strHeading.empty()) {
-            strHeading += ',';
+        if (!strLine.empty()) {
+            strLine += ',';
         }
-        strHeading += csvField(strField);
+        strLine += csvField(strField);
     }
-    return strHeading;
+    return strLine;
+}
+
+std::string tooFewSamplesRefusal(std::int64_t lngSamples, std::int32_t lngNumSamp)
+{
+    return "too few samples for one segment: " + std::to_string(lngSamples) + " found, " + std::to_string(lngNumSamp) +
+           " needed";
+}
+
+std::string averageHeading(const AverageRequest& request, const AveragedPower& average, std::int32_t lngSampFreq,
+                           const std::string& strSource)
+{
+    std::vector<std::string> strFields = {"frequency (Hz)", std::string(unitsHeading(request.units))};
+    for (std::string& strField :
+         settingsFields(request.settings, average.lngSegments, lngSampFreq, request.dblMaxVolt, average.lngSamples)) {
+        strFields.push_back(std::move(strField));
+    }
+    strFields.push_back("source=" + strSource);
+    return csvLine(strFields);
 }
 
 void writeAverageSpectrum(platform::TextFiles& files, const std::string& strPath, const AverageFileResult& result)
@@ -160,14 +205,10 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
         result.strRefusal = opening.strRefusal;
         return result;
     }
-    result.lngSampFreq = request.lngSampFreq;
-    if (const auto lngStated = opening.stream->statedSampFreq()) {
-        if (request.blnSampFreqGiven && *lngStated != request.lngSampFreq) {
-            result.strRefusal = "the recording states a sampling frequency of " + std::to_string(*lngStated) +
-                                " Hz, not the " + std::to_string(request.lngSampFreq) + " Hz given";
-            return result;
-        }
-        result.lngSampFreq = *lngStated;
+    result.strRefusal =
+        sampFreqOfStream(*opening.stream, request.lngSampFreq, request.blnSampFreqGiven, result.lngSampFreq);
+    if (!result.strRefusal.empty()) {
+        return result;
     }
     AverageSettings settings = request.settings;
     settings.blnToHalfRate = request.blnMetrics;
@@ -178,21 +219,16 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
     }
     result.average = averager.finish();
     if (result.average.lngSegments == 0) {
-        result.strRefusal = "too few samples for one segment: " + std::to_string(result.average.lngSamples) +
-                            " found, " + std::to_string(request.settings.lngNumSamp) + " needed";
+        result.strRefusal = tooFewSamplesRefusal(result.average.lngSamples, request.settings.lngNumSamp);
         return result;
     }
-    // The line spacing as the classic run computes it, so both files give the same frequencies.
-    const double dblMaxAnaFreq = result.lngSampFreq / dblPointsPerLine;
-    result.dblDeltaFreq = dblMaxAnaFreq / (request.settings.lngNumSamp / dblPointsPerLine);
+    result.dblDeltaFreq = averagedLineSpacing(result.lngSampFreq, request.settings.lngNumSamp);
     const double dblVoltsPerCount = request.dblMaxVolt / dblFullScaleCount;
     if (request.blnMetrics) {
         takeFigures(request, result);
     }
     result.dblValues = spectrumInUnits(result.average, request.units, result.lngSampFreq, dblVoltsPerCount);
-    const std::string strName(std::string_view(strFileName).substr(strFileName.rfind(files.pathSeparator()) + 1));
-    const std::string strDescription = opening.stream->sourceDescription();
-    result.strSource = strDescription.empty() ? strName : strName + " " + strDescription;
+    result.strSource = sourceName(files, strFileName, opening.stream->sourceDescription());
     result.strHeading = averageHeading(request, result.average, result.lngSampFreq, result.strSource);
     return result;
 }

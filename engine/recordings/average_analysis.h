@@ -12,6 +12,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The averaged analysis of one whole recording: checked settings and a file in, the averaged spectrum
@@ -117,5 +118,39 @@ AverageFileResult analyseAverage(const AverageRequest& request, const std::strin
 // each quoted (CSV style) where it holds a comma or a quote.
 std::string averageHeading(const AverageRequest& request, const AveragedPower& average, std::int32_t lngSampFreq,
                            const std::string& strSource);
+
+// The pieces every file about a recording is made of, shared by the analyses.
+
+// A CSV field: strText as it is, or quoted (a quote within doubled) where it holds a comma, a quote or a
+// line break.
+std::string csvField(std::string_view strText);
+
+// The fields joined by commas, each through csvField.
+std::string csvLine(std::span<const std::string> strFields);
+
+// The settings fields of a heading line, unquoted: window, N, overlap, segments, averaging, detrend,
+// fs, range and samples, each "name=value".
+std::vector<std::string> settingsFields(const AverageSettings& settings, std::int64_t lngSegments,
+                                        std::int32_t lngSampFreq, double dblMaxVolt, std::int64_t lngSamples);
+
+// Raises KestrixError (75) when strOutput would replace the input strFileName.
+void refuseOutputOverInput(platform::TextFiles& files, const std::string& strOutput, const std::string& strFileName);
+
+// The sampling frequency to analyse a stream at, put in lngSampFreq: the one the stream states (a
+// sound file's), else lngGiven (Hz). The refusal text when the stream states one that differs from
+// one the user gave (blnGiven), else empty.
+std::string sampFreqOfStream(const platform::SampleStream& stream, std::int32_t lngGiven, bool blnGiven,
+                             std::int32_t& lngSampFreq);
+
+// Hz between lines as the classic run computes it (fs / 2.56 over N / 2.56), so that every file gives
+// the same frequencies.
+double averagedLineSpacing(std::int32_t lngSampFreq, std::int32_t lngNumSamp);
+
+// What a heading's source field names: the file's name without its folder, then the stream's
+// description ("rec.csv column 3 (accel)").
+std::string sourceName(platform::TextFiles& files, const std::string& strFileName, const std::string& strDescription);
+
+// The refusal of a recording shorter than one segment.
+std::string tooFewSamplesRefusal(std::int64_t lngSamples, std::int32_t lngNumSamp);
 
 } // namespace kestrix::engine

@@ -61,21 +61,18 @@ void SpectrumAverager::addSamples(std::span<const double> dblCounts)
     }
 }
 
-// The ring holds exactly the segment's N samples, the oldest at lngSamples mod N: they go through the
-// window (after the mean is removed, if asked) into the free half of the pair.
-void SpectrumAverager::segmentComplete()
+void windowRingSegment(std::span<const double> dblRing, std::size_t lngOldest, Detrend detrend,
+                       std::span<const double> dblWindow, std::span<double> dblTarget)
 {
     const std::size_t lngSize = dblRing.size();
-    const auto lngOldest = static_cast<std::size_t>(lngSamples % static_cast<std::int64_t>(lngSize));
     double dblMean = 0.0;
-    if (settings.detrend == Detrend::Mean) {
+    if (detrend == Detrend::Mean) {
         double dblSum = 0.0;
         for (std::size_t j = 0; j < lngSize; ++j) {
             dblSum += dblRing[(lngOldest + j) % lngSize];
         }
         dblMean = dblSum / static_cast<double>(lngSize);
     }
-    std::vector<double>& dblTarget = blnPending ? dblI : dblR;
     const std::size_t lngFirstPart = lngSize - lngOldest;
     for (std::size_t j = 0; j < lngFirstPart; ++j) {
         dblTarget[j] = (dblRing[lngOldest + j] - dblMean) * dblWindow[j];
@@ -83,6 +80,15 @@ void SpectrumAverager::segmentComplete()
     for (std::size_t j = lngFirstPart; j < lngSize; ++j) {
         dblTarget[j] = (dblRing[j - lngFirstPart] - dblMean) * dblWindow[j];
     }
+}
+
+// The ring holds exactly the segment's N samples, the oldest at lngSamples mod N: they go through the
+// window (after the mean is removed, if asked) into the free half of the pair.
+void SpectrumAverager::segmentComplete()
+{
+    const std::size_t lngSize = dblRing.size();
+    windowRingSegment(dblRing, static_cast<std::size_t>(lngSamples % static_cast<std::int64_t>(lngSize)),
+                      settings.detrend, dblWindow, blnPending ? dblI : dblR);
     if (!blnPending) {
         blnPending = true;
         return;

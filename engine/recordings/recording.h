@@ -35,4 +35,12 @@ struct RecordingOpening
 RecordingOpening openRecording(platform::TextFiles& files, platform::SoundFiles& sounds, const std::string& strPath,
                                const RecordingChoice& choice);
 
+// Opens one signal of a recording, chosen as a column of text is: a sound file's channel by its number
+// (from 1; a name is refused, as are a channel the file does not have and whatever openRecording
+// refuses of a sound file), else the column of delimited text by number or heading, its delimiter found
+// from the file (a column the text lacks is refused by the stream as it reads). Raises KestrixError
+// when the file cannot be opened.
+RecordingOpening openSignal(platform::TextFiles& files, platform::SoundFiles& sounds, const std::string& strPath,
+                            const ColumnChoice& which);
+
 } // namespace kestrix::engine

@@ -37,25 +37,13 @@ LineScale scaleOf(const AveragedPower& average, SpectrumUnits units)
     return {units, dblSampFreq / lngNumSamp, average.figures.dblNoiseBandwidth, false};
 }
 
-// Gaussian white noise of dblSigma counts (standard deviation), not rounded: its variance is known.
-std::vector<double> whiteNoise(std::size_t lngSamples, double dblSigma, unsigned lngSeed)
-{
-    std::mt19937 random(lngSeed);
-    std::normal_distribution<double> noise(0.0, dblSigma);
-    std::vector<double> dblCounts(lngSamples);
-    for (double& dblCount : dblCounts) {
-        dblCount = noise(random);
-    }
-    return dblCounts;
-}
-
 // White noise of variance s^2 spreads it evenly over 0 .. fs / 2: a band of L lines df apart holds
 // s^2 L df / (fs / 2). Every window and every unit must give that share, once corrected.
 TEST(BandPower, WhiteNoiseBandHoldsItsShareOfTheVarianceInEveryWindowAndUnit)
 {
     constexpr double dblSigma = 300.0;             // counts
     constexpr std::size_t lngSamples = 200 * 1024; // about 400 segments at 50 % overlap
-    const std::vector<double> dblCounts = whiteNoise(lngSamples, dblSigma, 7);
+    const std::vector<double> dblCounts = testing::whiteNoise(lngSamples, dblSigma, 7);
     const double dblVariance = dblSigma * dblSigma * dblVoltsPerCount * dblVoltsPerCount; // V^2
     struct Band
     {

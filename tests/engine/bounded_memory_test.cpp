@@ -3,6 +3,7 @@
 // generated recording streams through, and must never grow by more than a small multiple of the
 // N-point buffers, far below the recording's own size.
 #include "engine/recordings/average_analysis.h"
+#include "engine/recordings/transfer_analysis.h"
 #include "engine/run/global_define.h"
 #include "platform/sndfile/sndfile_sound_files.h"
 #include "platform/std/std_text_files.h"
@@ -125,6 +126,29 @@ TEST(BoundedMemory, AGeneratedTextRecordingStreamsThroughFixedBuffers)
     ASSERT_TRUE(result.analysed()) << result.strRefusal;
     EXPECT_EQ(result.average.lngSamples, lngLines - 1);
     EXPECT_EQ(result.average.lngSegments, segmentCount(lngLines - 1, 1024, 50));
+    EXPECT_LT(watch.growth(), lngAllowedGrowth);
+}
+
+// Both signals of a two-column recording read in step, each through its own stream.
+TEST(BoundedMemory, TheFrequencyResponseOfAGeneratedTextRecordingStreamsThroughFixedBuffers)
+{
+    if (heapInUse() == 0) {
+        GTEST_SKIP() << "the allocator does not report its use";
+    }
+    constexpr std::int64_t lngLines = 4'000'001;
+    HeapWatch watch;
+    GeneratedFiles files(lngLines, watch);
+    NoSounds sounds;
+    TransferRequest request;
+    request.input = ColumnChoice{1, {}};
+    request.output = ColumnChoice{2, {}};
+    const TransferFileResult result =
+        analyseTransfer(request, "/gen/rec.csv", files, sounds, computePI(), [&](std::int64_t, auto) {
+            watch.sample();
+            return true;
+        });
+    ASSERT_TRUE(result.analysed()) << result.strRefusal;
+    EXPECT_EQ(result.spectra.lngSamples, lngLines - 1);
     EXPECT_LT(watch.growth(), lngAllowedGrowth);
 }
 
