@@ -2,6 +2,9 @@
 #pragma once
 
 #include "averaged_spectrum.h"
+#include "condition_levels.h"
+#include "envelope_spectrum.h"
+#include "measured_quantity.h"
 #include "platform/sound_files.h"
 #include "platform/text_files.h"
 #include "recording.h"
@@ -33,6 +36,15 @@ struct AverageRequest
     // lngTakeSamples (0: all the rest) averaged. The whole recording by default.
     std::int64_t lngSkipSamples = 0;
     std::int64_t lngTakeSamples = 0;
+    // What the volts stand for and the quantity shown (volts by default): the spectrum, its heading and
+    // the band RMS follow it. checkQuantity must accept it.
+    MeasuredQuantity quantity;
+    // The condition measures of the samples averaged (in the sensor's EU) and the band RMS of the
+    // spectrum (in the quantity shown) over bandRms, or defaultBandRms when none is given.
+    bool blnLevels = false;
+    std::optional<FrequencyBand> bandRms;
+    // The averaged spectrum of the envelope in this band as well (envelope_spectrum.h), in the same pass.
+    std::optional<FrequencyBand> envelope;
 };
 
 // Told of the reading as it goes, after every block: the samples read so far (those passed over
@@ -57,15 +69,18 @@ struct AverageFileResult
     std::string strRefusal; // why the recording was not analysed, else empty
     std::string strWritten; // the file written
     AveragedPower average;
-    std::int32_t lngSampFreq = 0;       // Hz, as analysed
-    double dblDeltaFreq = 0.0;          // Hz between lines
-    std::vector<double> dblValues;      // the spectrum in the request's units, one per line, as written
-    std::string strHeading;             // the file's first line
-    std::string strSource;              // what was read, as the heading's source field names it
-    std::optional<ToneFigures> figures; // with blnMetrics
-    AveragedPower figuresPower;         // with blnMetrics: the average to half the rate they come from
-    std::string strMetricsWritten;      // the figures' file, with blnMetrics
-    bool blnCancelled = false;          // stopped by the progress handler: nothing else is filled
+    std::int32_t lngSampFreq = 0;             // Hz, as analysed
+    double dblDeltaFreq = 0.0;                // Hz between lines
+    std::vector<double> dblValues;            // the spectrum in the request's units, one per line, as written
+    std::string strHeading;                   // the file's first line
+    std::string strSource;                    // what was read, as the heading's source field names it
+    std::optional<ToneFigures> figures;       // with blnMetrics
+    AveragedPower figuresPower;               // with blnMetrics: the average to half the rate they come from
+    std::string strMetricsWritten;            // the figures' file, with blnMetrics
+    bool blnCancelled = false;                // stopped by the progress handler: nothing else is filled
+    std::optional<ConditionLevels> levels;    // with blnLevels
+    std::optional<BandRms> bandRms;           // with blnLevels
+    std::optional<EnvelopeSpectrum> envelope; // with an envelope band
 
     bool analysed() const
     {
@@ -97,6 +112,10 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
 // finite (6, before anything is written).
 void writeAverageSpectrum(platform::TextFiles& files, const std::string& strPath, const AverageFileResult& result);
 
+// The same for any averaged spectrum: the heading line, then the values, line k at k * dblDeltaFreq Hz.
+void writeSpectrumFile(platform::TextFiles& files, const std::string& strPath, const std::string& strHeading,
+                       double dblDeltaFreq, std::span<const double> dblValues);
+
 // Reads the whole recording strFileName through a sample stream, averages it and writes
 // averageOutputName beside it: the heading line, then one line "frequency,value" CR LF per line from
 // 0 Hz to fs / 2.56, numbers as the classic spectrum file writes them, the file replaced at once.
@@ -112,10 +131,15 @@ AverageFileResult analyseAverage(const AverageRequest& request, const std::strin
                                  platform::TextFiles& files, platform::SoundFiles& sounds, double dblPI,
                                  const SegmentHandler& onSegment = {});
 
-// The heading line: the column names with their units, then the settings as name=value fields
-// (window, N, overlap, segments, averaging, detrend, fs, range, samples, source), comma-separated,
-// each quoted (CSV style) where it holds a comma or a quote.
+// The heading line: the column names with their units (unitsHeading of the request's units and
+// quantity), then the settings as name=value fields (settingsFields), comma-separated, each quoted (CSV
+// style) where it holds a comma or a quote.
 std::string averageHeading(const AverageRequest& request, const AveragedPower& average, std::int32_t lngSampFreq,
                            const std::string& strSource);
+
+// The settings of an analysis as name=value fields: window, N, overlap, segments, averaging, detrend,
+// fs, range, then quantityFields (sensitivity, quantity, highpass; none in volts), samples, source.
+std::vector<std::string> settingsFields(const AverageRequest& request, const AveragedPower& average,
+                                        std::int32_t lngSampFreq, const std::string& strSource);
 
 } // namespace kestrix::engine
