@@ -64,7 +64,8 @@ std::optional<UnitTextRefusal> unitRefusal(std::string_view strRaw, const std::s
         const auto byte = static_cast<unsigned char>(chr);
         return byte < 0x20 || byte == 0x7F || chr == '(' || chr == ')';
     });
-    if (!blnLetter || blnBad) {
+    // Decibels are levels, not units a volt can stand for ("dB SPL" is read before this).
+    if (!blnLetter || blnBad || strUnit.starts_with("dB")) {
         return UnitTextRefusal{UnitTextField::Unit, std::string(trimmed(strRaw))};
     }
     return std::nullopt;
@@ -203,8 +204,8 @@ std::string unitTextRefusalText(std::string_view strWhat, std::string_view strGi
     case UnitTextField::Number:
         return strStart + (blnMissing ? "no number at the start" : strFound + " is not a positive number");
     case UnitTextField::VoltUnit:
-        return strStart + (blnMissing ? "the voltage unit is missing" : "the voltage unit " + strFound + " is not") +
-               " (V, mV, \xC2\xB5V or uV)";
+        return strStart + (blnMissing ? "the voltage unit (V, mV, \xC2\xB5V or uV) is missing"
+                                      : "the voltage unit " + strFound + " is not V, mV, \xC2\xB5V or uV");
     case UnitTextField::Slash:
         return strStart + "\"/\" expected after the voltage unit" + (blnMissing ? "" : ", found " + strFound);
     case UnitTextField::Unit:

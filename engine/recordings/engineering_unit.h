@@ -67,7 +67,8 @@ struct UnitTextRefusal
 // A sensitivity as users write it: a number, an optional blank, V, mV, µV or uV, "/", and the EU
 // (canonicalUnit), blanks allowed around "/": "100 mV/g", "10.2 mV/(m/s²)", "50mV/Pa", "1 V/V",
 // "2.5E-2 V/(m/s^2)". The number must be positive and finite; the EU holds at least one letter (or a
-// character beyond ASCII), no control character and no parenthesis once one enclosing pair is dropped.
+// character beyond ASCII), no control character and no parenthesis once one enclosing pair is dropped,
+// and is not a level in decibels ("dB...").
 struct SensitivityReading
 {
     EngineeringUnit unit;                   // with its ISO 1683 reference, when read
