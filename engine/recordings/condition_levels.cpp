@@ -16,15 +16,18 @@ void MomentAccumulator::addSamples(std::span<const double> dblValues)
     if (dblValues.empty()) {
         return;
     }
-    // The chunk's own moments, about its own mean.
+    // The chunk's own moments, about its own mean. The mean is summed from the first value, so that an
+    // offset large beside the spread does not round the sum: an error e in a chunk's mean would shift its
+    // fourth moment by 4 e times its third.
     const auto dblB = static_cast<double>(dblValues.size());
+    const double dblShift = dblValues.front();
     double dblSum = 0.0;
     for (const double dblValue : dblValues) {
-        dblSum += dblValue;
+        dblSum += dblValue - dblShift;
         dblMin = std::min(dblMin, dblValue);
         dblMax = std::max(dblMax, dblValue);
     }
-    const double dblMeanB = dblSum / dblB;
+    const double dblMeanB = dblShift + dblSum / dblB;
     double dblM2B = 0.0;
     double dblM3B = 0.0;
     double dblM4B = 0.0;
