@@ -128,6 +128,31 @@ TEST(BoundedMemory, AGeneratedTextRecordingStreamsThroughFixedBuffers)
     EXPECT_LT(watch.growth(), lngAllowedGrowth);
 }
 
+// The condition measures and the envelope (a narrow band: a filter of two thousand taps) ride along
+// the same pass within the same bound.
+TEST(BoundedMemory, LevelsAndTheEnvelopeStreamThroughFixedBuffers)
+{
+    if (heapInUse() == 0) {
+        GTEST_SKIP() << "the allocator does not report its use";
+    }
+    constexpr std::int64_t lngLines = 4'000'001;
+    HeapWatch watch;
+    GeneratedFiles files(lngLines, watch);
+    NoSounds sounds;
+    AverageRequest request;
+    request.choice.column = ColumnChoice{2, {}};
+    request.blnLevels = true;
+    request.envelope = FrequencyBand{200.0, 210.0};
+    const AverageFileResult result = analyseAverage(request, "/gen/rec.csv", files, sounds, computePI(),
+                                                    [&](std::int64_t, std::span<const double>) { watch.sample(); });
+    ASSERT_TRUE(result.analysed()) << result.strRefusal;
+    ASSERT_TRUE(result.envelope);
+    EXPECT_GT(result.envelope->lngTaps, 2000);
+    EXPECT_EQ(result.levels->lngSamples, lngLines - 1);
+    EXPECT_EQ(result.envelope->average.lngSamples, lngLines - 1 - (result.envelope->lngTaps - 1));
+    EXPECT_LT(watch.growth(), lngAllowedGrowth);
+}
+
 TEST(BoundedMemory, ALongSoundFileStreamsThroughFixedBuffers)
 {
     testing::TempDir dir;
