@@ -20,7 +20,7 @@
 // part its Hilbert transform), and its magnitude the envelope: a tone of amplitude A in the band gives
 // an envelope of A. The taps are the ideal response's, h[n] = (e^(i wH n) - e^(i wL n)) / (i pi n) for
 // n = -M .. M (h[0] = (wH - wL) / pi, w = 2 pi f / fs), times a Kaiser window of beta 7.857: 80 dB of
-// stop band, a pass band flat within 0.01 %, the response at half (-6 dB) on LO and HI. The taps are
+// stop band, a pass band flat within 0.011 %, the response at half (-6 dB) on LO and HI. The taps are
 // conjugate-symmetric about the middle, so the filter has linear phase: a delay of exactly M samples,
 // the same at every frequency, and the envelope is aligned with the recording by dropping it. Each edge's
 // transition (from 80 dB down to flat) is df = min((HI - LO) / 4, 2 LO, fs - 2 HI) wide, centred on the

@@ -15,7 +15,9 @@
 // engineering unit, and for an accelerometer the velocity (mm/s) or displacement (µm) it stands for.
 // Integration is done line by line on the averaged spectrum: each line divided by 2 pi f (velocity) or
 // (2 pi f)^2 (displacement), f the line's frequency; lines below a high-pass frequency (and 0 Hz) read 0,
-// since there the division would blow up the sensor's drift and the converter's noise.
+// since there the division would blow up the sensor's drift and the converter's noise. Being made after
+// the window, it cannot stop a strong component below the high-pass from reaching the lines of its main
+// lobe above it (flat top: 5 lines on each side), where 1 / f magnifies it: N must make lines fine enough.
 namespace kestrix::engine {
 
 enum class Quantity {

@@ -59,7 +59,7 @@ TEST(EnvelopeFilter, PassesTheBandsPositiveFrequenciesOnly)
                 dblWorstStop = std::max(dblWorstStop, dblGain);
             }
         }
-        EXPECT_LT(dblWorstPass, 2e-4);
+        EXPECT_LT(dblWorstPass, 1.2e-4);
         EXPECT_LT(20 * std::log10(dblWorstStop), -78.0);
         EXPECT_NEAR(response(taps, c.band.dblLowHz, c.dblSampFreq), 1.0, 1e-3);
         EXPECT_NEAR(response(taps, c.band.dblHighHz, c.dblSampFreq), 1.0, 1e-3);
