@@ -140,16 +140,15 @@ RecordingCalibration calibrateRecording(const AverageRequest& request, const Uni
                                         const std::string& strFileName, platform::TextFiles& files,
                                         platform::SoundFiles& sounds, double dblPI)
 {
-    AverageRequest calibrating;
-    calibrating.settings = request.settings;
+    // The request's input and settings, but read in volts by the flat top, to half the rate, and nothing
+    // else measured.
+    AverageRequest calibrating = request;
     calibrating.settings.window = WindowKind::FlatTop;
-    calibrating.lngSampFreq = request.lngSampFreq;
-    calibrating.blnSampFreqGiven = request.blnSampFreqGiven;
-    calibrating.dblMaxVolt = request.dblMaxVolt;
-    calibrating.choice = request.choice;
-    calibrating.lngSkipSamples = request.lngSkipSamples;
-    calibrating.lngTakeSamples = request.lngTakeSamples;
     calibrating.blnMetrics = true;
+    calibrating.dblFundamentalHz.reset();
+    calibrating.quantity = {};
+    calibrating.blnLevels = false;
+    calibrating.envelope.reset();
     const AverageFileResult result = averageRecording(calibrating, strFileName, files, sounds, dblPI);
     RecordingCalibration calibration;
     calibration.strRefusal = result.strRefusal;
