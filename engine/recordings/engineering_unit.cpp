@@ -53,9 +53,11 @@ std::string replacedAll(std::string strText, std::string_view strFrom, std::stri
     return strText;
 }
 
-// Why a canonical unit is not one; nothing when it is.
-std::optional<UnitTextRefusal> unitRefusal(std::string_view strRaw, const std::string& strUnit)
+// The unit written as strRaw in its canonical form, or nothing with refusal set: no letter, a control
+// character or parenthesis, a level in decibels ("dB SPL" is read before this).
+std::optional<std::string> unitOf(std::string_view strRaw, std::optional<UnitTextRefusal>& refusal)
 {
+    std::string strUnit = canonicalUnit(strRaw);
     const bool blnLetter = std::any_of(strUnit.begin(), strUnit.end(), [](char chr) {
         const auto byte = static_cast<unsigned char>(chr);
         return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || byte >= 0x80;
@@ -64,17 +66,19 @@ std::optional<UnitTextRefusal> unitRefusal(std::string_view strRaw, const std::s
         const auto byte = static_cast<unsigned char>(chr);
         return byte < 0x20 || byte == 0x7F || chr == '(' || chr == ')';
     });
-    // Decibels are levels, not units a volt can stand for ("dB SPL" is read before this).
     if (!blnLetter || blnBad || strUnit.starts_with("dB")) {
-        return UnitTextRefusal{UnitTextField::Unit, std::string(trimmed(strRaw))};
+        refusal = UnitTextRefusal{UnitTextField::Unit, std::string(trimmed(strRaw))};
+        return std::nullopt;
     }
-    return std::nullopt;
+    return strUnit;
 }
 
 // The number at the start of strText: the longest run of characters a number can hold, which must be
-// numeric, positive and finite; strRest gets what follows it.
-std::optional<double> leadingNumber(std::string_view strText, std::string_view& strRest, UnitTextRefusal& refusal)
+// numeric, positive and finite; strRest gets what follows it. Nothing, with refusal set, otherwise.
+std::optional<double> leadingNumber(std::string_view strText, std::string_view& strRest,
+                                    std::optional<UnitTextRefusal>& refusal)
 {
+    strText = trimmed(strText);
     const auto lngEnd = std::min(strText.find_first_not_of("0123456789.+-eE"), strText.size());
     const std::string_view strNumber = strText.substr(0, lngEnd);
     strRest = trimmed(strText.substr(lngEnd));
@@ -84,7 +88,23 @@ std::optional<double> leadingNumber(std::string_view strText, std::string_view& 
     }
     // Nothing like a number: the field is the first word, so the message shows what stood there.
     const std::string_view strWord = strNumber.empty() ? strText.substr(0, strText.find_first_of(" \t/")) : strNumber;
-    refusal = {UnitTextField::Number, std::string(strWord)};
+    refusal = UnitTextRefusal{UnitTextField::Number, std::string(strWord)};
+    return std::nullopt;
+}
+
+// Volts in a voltage unit as a sensitivity writes it; nothing for any other text.
+std::optional<double> voltsPerVoltUnit(std::string_view strVoltUnit)
+{
+    const std::string strUnit = replacedAll(std::string(strVoltUnit), strGreekMu, strMicro);
+    if (strUnit == "V") {
+        return 1.0;
+    }
+    if (strUnit == "mV") {
+        return 1e-3;
+    }
+    if (strUnit == std::string(strMicro) + "V" || strUnit == "uV") {
+        return 1e-6;
+    }
     return std::nullopt;
 }
 
@@ -136,38 +156,25 @@ std::string canonicalUnit(std::string_view strUnit)
 SensitivityReading parseSensitivity(std::string_view strText)
 {
     SensitivityReading reading;
-    UnitTextRefusal refusal;
     std::string_view strRest;
-    const std::optional<double> dblNumber = leadingNumber(trimmed(strText), strRest, refusal);
+    const std::optional<double> dblNumber = leadingNumber(strText, strRest, reading.refusal);
     if (!dblNumber) {
-        reading.refusal = refusal;
         return reading;
     }
-    const auto lngVoltEnd = std::min(strRest.find_first_of(" \t/"), strRest.size());
-    const std::string strVolt = replacedAll(std::string(strRest.substr(0, lngVoltEnd)), strGreekMu, strMicro);
-    double dblVoltsPerVoltUnit = 0.0;
-    if (strVolt == "V") {
-        dblVoltsPerVoltUnit = 1.0;
-    } else if (strVolt == "mV") {
-        dblVoltsPerVoltUnit = 1e-3;
-    } else if (strVolt == std::string(strMicro) + "V" || strVolt == "uV") {
-        dblVoltsPerVoltUnit = 1e-6;
-    } else {
-        reading.refusal = UnitTextRefusal{UnitTextField::VoltUnit, std::string(strRest.substr(0, lngVoltEnd))};
+    const std::string_view strVoltUnit = strRest.substr(0, strRest.find_first_of(" \t/"));
+    const std::optional<double> dblVolts = voltsPerVoltUnit(strVoltUnit);
+    if (!dblVolts) {
+        reading.refusal = UnitTextRefusal{UnitTextField::VoltUnit, std::string(strVoltUnit)};
         return reading;
     }
-    strRest = trimmed(strRest.substr(lngVoltEnd));
+    strRest = trimmed(strRest.substr(strVoltUnit.size()));
     if (!strRest.starts_with('/')) {
         reading.refusal = UnitTextRefusal{UnitTextField::Slash, std::string(strRest)};
         return reading;
     }
-    const std::string_view strRawUnit = strRest.substr(1);
-    const std::string strUnit = canonicalUnit(strRawUnit);
-    if (std::optional<UnitTextRefusal> unitRefused = unitRefusal(strRawUnit, strUnit)) {
-        reading.refusal = unitRefused;
-        return reading;
+    if (std::optional<std::string> strUnit = unitOf(strRest.substr(1), reading.refusal)) {
+        reading.unit = engineeringUnit(std::move(*strUnit), *dblNumber * *dblVolts);
     }
-    reading.unit = engineeringUnit(strUnit, *dblNumber * dblVoltsPerVoltUnit);
     return reading;
 }
 
@@ -175,23 +182,16 @@ UnitValueReading parseUnitValue(std::string_view strText)
 {
     constexpr double dblSplReference = 20e-6; // Pa: 0 dB SPL
     UnitValueReading reading;
-    UnitTextRefusal refusal;
     std::string_view strRest;
-    const std::optional<double> dblNumber = leadingNumber(trimmed(strText), strRest, refusal);
+    const std::optional<double> dblNumber = leadingNumber(strText, strRest, reading.refusal);
     if (!dblNumber) {
-        reading.refusal = refusal;
         return reading;
     }
     if (strRest == "dB SPL") {
         reading.value = {dblSplReference * std::pow(10.0, *dblNumber / 20.0), "Pa"};
-        return reading;
+    } else if (std::optional<std::string> strUnit = unitOf(strRest, reading.refusal)) {
+        reading.value = {*dblNumber, std::move(*strUnit)};
     }
-    const std::string strUnit = canonicalUnit(strRest);
-    if (std::optional<UnitTextRefusal> unitRefused = unitRefusal(strRest, strUnit)) {
-        reading.refusal = unitRefused;
-        return reading;
-    }
-    reading.value = {*dblNumber, strUnit};
     return reading;
 }
 

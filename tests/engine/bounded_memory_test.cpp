@@ -98,15 +98,6 @@ private:
     HeapWatch& watch;
 };
 
-class NoSounds final : public platform::SoundFiles
-{
-public:
-    platform::SoundOpening openSound(std::string_view, std::int32_t) override
-    {
-        return {};
-    }
-};
-
 constexpr std::size_t lngAllowedGrowth = 2 * 1024 * 1024; // bytes: the buffers are well under 1 MB
 
 TEST(BoundedMemory, AGeneratedTextRecordingStreamsThroughFixedBuffers)
@@ -117,7 +108,7 @@ TEST(BoundedMemory, AGeneratedTextRecordingStreamsThroughFixedBuffers)
     constexpr std::int64_t lngLines = 4'000'001; // a heading and 4 million samples: 32 MB as doubles
     HeapWatch watch;
     GeneratedFiles files(lngLines, watch);
-    NoSounds sounds;
+    testing::NoSoundFiles sounds;
     AverageRequest request;
     request.choice.column = ColumnChoice{2, {}};
     const AverageFileResult result = analyseAverage(request, "/gen/rec.csv", files, sounds, computePI(),
@@ -138,7 +129,7 @@ TEST(BoundedMemory, LevelsAndTheEnvelopeStreamThroughFixedBuffers)
     constexpr std::int64_t lngLines = 4'000'001;
     HeapWatch watch;
     GeneratedFiles files(lngLines, watch);
-    NoSounds sounds;
+    testing::NoSoundFiles sounds;
     AverageRequest request;
     request.choice.column = ColumnChoice{2, {}};
     request.blnLevels = true;

@@ -13,15 +13,6 @@ namespace {
 
 constexpr double dblVoltsPerCount = 5.0 / 32767;
 
-class NoSounds final : public platform::SoundFiles
-{
-public:
-    platform::SoundOpening openSound(std::string_view, std::int32_t) override
-    {
-        return {};
-    }
-};
-
 struct Tone
 {
     double dblRmsVolts;
@@ -57,7 +48,7 @@ struct CalibratorRecording : ::testing::Test
     }
     static constexpr std::int32_t lngSampFreq = 48000;
     testing::MemoryTextFiles files;
-    NoSounds sounds;
+    testing::NoSoundFiles sounds;
 };
 
 // A microphone of 49.87 mV/Pa before a 94 dB SPL calibrator (1.0024 Pa) gives 49.99 mV rms at 1 kHz, a

@@ -169,15 +169,6 @@ TEST(ConditionLevels, TheLevelsFileIsItsHeadingThenNameValueUnitLines)
     EXPECT_EQ(levelsOutputName(files, "/m/pump.wav"), "/m/pump_LEVELS.csv");
 }
 
-class NoSounds final : public platform::SoundFiles
-{
-public:
-    platform::SoundOpening openSound(std::string_view, std::int32_t) override
-    {
-        return {};
-    }
-};
-
 // Through the analysis of a file: the levels are of the part averaged only, in the sensor's unit, the
 // band RMS in the quantity shown, and the table's heading names the settings as the spectrum's does.
 TEST(ConditionLevels, AnAnalysisMeasuresThePartItAveragesInOnePass)
@@ -190,7 +181,7 @@ TEST(ConditionLevels, AnAnalysisMeasuresThePartItAveragesInOnePass)
         strText += std::to_string(dblVolts / dblVoltsPerCount) + "\r\n";
     }
     files.files["/m/fan.txt"] = strText;
-    NoSounds sounds;
+    testing::NoSoundFiles sounds;
     AverageRequest request;
     request.lngSkipSamples = 1024;
     request.quantity.sensor = engineeringUnit("g", 0.1);
@@ -229,7 +220,7 @@ TEST(ConditionLevels, ABandWithoutLinesIsRefused)
         strText += "100\r\n";
     }
     files.files["/m/fan.txt"] = strText;
-    NoSounds sounds;
+    testing::NoSoundFiles sounds;
     struct Case
     {
         FrequencyBand band;

@@ -183,15 +183,6 @@ TEST(EnvelopeDetector, ItsEnvelopeIsAlignedWithTheRecording)
     EXPECT_NEAR(at(lngCentre), 800.0, 0.1);
 }
 
-class NoSounds final : public platform::SoundFiles
-{
-public:
-    platform::SoundOpening openSound(std::string_view, std::int32_t) override
-    {
-        return {};
-    }
-};
-
 struct EnvelopeRecording : ::testing::Test
 {
     // A (1 + m cos 2 pi fm t) cos 2 pi fc t in volts, written as counts, with a second carrier outside
@@ -215,7 +206,7 @@ struct EnvelopeRecording : ::testing::Test
     }
     static constexpr std::int32_t lngSampFreq = 8192;
     testing::MemoryTextFiles files;
-    NoSounds sounds;
+    testing::NoSoundFiles sounds;
 };
 
 // The truth: the envelope spectrum of an AM carrier in the band has its line at fm, within one

@@ -274,15 +274,6 @@ TEST(MeasuredQuantity, VoltsStayBitForBitAndASensorOnlyScales)
     }
 }
 
-class NoSounds final : public platform::SoundFiles
-{
-public:
-    platform::SoundOpening openSound(std::string_view, std::int32_t) override
-    {
-        return {};
-    }
-};
-
 TEST(MeasuredQuantity, TheAveragedFileNamesSensitivityQuantityAndHighPass)
 {
     testing::MemoryTextFiles files;
@@ -291,7 +282,7 @@ TEST(MeasuredQuantity, TheAveragedFileNamesSensitivityQuantityAndHighPass)
         strText += std::to_string(std::lround(dblCount)) + "\r\n";
     }
     files.files["/meas/pump.txt"] = strText;
-    NoSounds sounds;
+    testing::NoSoundFiles sounds;
     AverageRequest request;
     request.settings = {4096, WindowKind::FlatTop};
     request.lngSampFreq = lngSampFreq;

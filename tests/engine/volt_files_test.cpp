@@ -14,15 +14,6 @@
 namespace kestrix::engine {
 namespace {
 
-class NoSounds final : public platform::SoundFiles
-{
-public:
-    platform::SoundOpening openSound(std::string_view, std::int32_t) override
-    {
-        return {};
-    }
-};
-
 // FNV-1a, 64 bits: a hash that does not depend on the library's std::hash.
 std::uint64_t fnv1a(const std::string& strBytes)
 {
@@ -69,7 +60,7 @@ TEST(VoltFiles, AveragedFilesInVoltsKeepTheirBytes)
     };
     testing::MemoryTextFiles files;
     files.files["/rec/tones.txt"] = recordingText();
-    NoSounds sounds;
+    testing::NoSoundFiles sounds;
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(unitsName(c.units)) + " " + std::string(windowName(c.window)));
         AverageRequest request;
