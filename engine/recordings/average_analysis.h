@@ -69,15 +69,17 @@ struct AverageFileResult
     std::string strRefusal; // why the recording was not analysed, else empty
     std::string strWritten; // the file written
     AveragedPower average;
-    std::int32_t lngSampFreq = 0;             // Hz, as analysed
-    double dblDeltaFreq = 0.0;                // Hz between lines
-    std::vector<double> dblValues;            // the spectrum in the request's units, one per line, as written
-    std::string strHeading;                   // the file's first line
-    std::string strSource;                    // what was read, as the heading's source field names it
-    std::optional<ToneFigures> figures;       // with blnMetrics
-    AveragedPower figuresPower;               // with blnMetrics: the average to half the rate they come from
-    std::string strMetricsWritten;            // the figures' file, with blnMetrics
-    bool blnCancelled = false;                // stopped by the progress handler: nothing else is filled
+    std::int32_t lngSampFreq = 0;       // Hz, as analysed
+    double dblDeltaFreq = 0.0;          // Hz between lines
+    std::vector<double> dblValues;      // the spectrum in the request's units, one per line, as written
+    std::string strHeading;             // the file's first line
+    std::string strSource;              // what was read, as the heading's source field names it
+    std::optional<ToneFigures> figures; // with blnMetrics
+    AveragedPower figuresPower;         // with blnMetrics: the average to half the rate they come from
+    std::string strMetricsWritten;      // the figures' file, with blnMetrics
+    bool blnCancelled = false;          // stopped by the progress handler: nothing else is filled
+
+    // What the same pass measured besides, as the request asked (recording_measures.h writes them).
     std::optional<ConditionLevels> levels;    // with blnLevels
     std::optional<BandRms> bandRms;           // with blnLevels
     std::optional<EnvelopeSpectrum> envelope; // with an envelope band
@@ -101,7 +103,10 @@ std::string metricsOutputName(platform::TextFiles& files, const std::string& str
 // on the way (with its line) and fewer samples than one segment (with the count found); raises
 // KestrixError for a file that cannot be read. hooks are told of the work as it goes; a progress
 // handler that returns false cancels it. With request.blnMetrics the averaging goes on to half the rate
-// for the converter figures, and the spectrum keeps its lines to fs / 2.56.
+// for the converter figures, and the spectrum keeps its lines to fs / 2.56. The request's quantity,
+// levels and envelope are taken in the same pass (RecordingMeasures): a quantity checkQuantity refuses,
+// a band RMS's band without a line, an envelope band designEnvelopeFilter refuses (before reading) and
+// an envelope too short for one segment refuse the recording with their English texts.
 AverageFileResult averageRecording(const AverageRequest& request, const std::string& strFileName,
                                    platform::TextFiles& files, platform::SoundFiles& sounds, double dblPI,
                                    const AverageHooks& hooks = {});
@@ -126,7 +131,9 @@ void writeSpectrumFile(platform::TextFiles& files, const std::string& strPath, c
 // With request.blnMetrics the averaging goes on to half the rate, the converter figures are computed from
 // it, and metricsOutputName is written after the spectrum file: a heading "name,value,unit", one line a
 // figure, then the settings, each as "name,value,unit". onSegment, when given, is told of every
-// segment's spectrum as it is transformed. The result is averageRecording's, with the files written.
+// segment's spectrum as it is transformed. The result is averageRecording's, with the files written;
+// the levels and the envelope spectrum it holds when asked are left for the caller to write
+// (writeLevelsFile, writeEnvelopeSpectrum).
 AverageFileResult analyseAverage(const AverageRequest& request, const std::string& strFileName,
                                  platform::TextFiles& files, platform::SoundFiles& sounds, double dblPI,
                                  const SegmentHandler& onSegment = {});
