@@ -31,8 +31,10 @@ double besselI0(double dblX)
 
 std::size_t blockLength(std::int32_t lngTaps)
 {
+    // A refused design (no taps) breaks the constructor's precondition; it must not also loop for ever.
+    const auto lngSpan = static_cast<std::size_t>(std::max(lngTaps - 1, 0));
     std::size_t lngBlock = lngMinBlock;
-    while (lngBlock < 4 * static_cast<std::size_t>(lngTaps - 1)) {
+    while (lngBlock < 4 * lngSpan) {
         lngBlock *= 2;
     }
     return lngBlock;
