@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "average_analysis.h"
 
+#include "csv_line.h"
 #include "engine/run/analysis.h"
 #include "engine/run/analysis_parameters.h"
 #include "engine/run/number_text.h"
 #include "engine/run/spectrum.h"
 #include "platform/failure.h"
+#include "recording_measures.h"
 
 #include <algorithm>
 #include <limits>
@@ -17,9 +19,9 @@ namespace {
 // Samples handed from the stream to the averager at a time.
 constexpr std::size_t lngChunkSamples = 64 * 1024;
 
-// Streams the recording through the averager, the part the request names: the refusal met on the way,
-// if any; blnCancelled when the progress handler stopped it.
-std::string averageStream(platform::SampleStream& stream, SpectrumAverager& averager, const AverageRequest& request,
+// Streams the part of the recording the request names to consume: the refusal met on the way, if any;
+// blnCancelled when the progress handler stopped it.
+std::string averageStream(platform::SampleStream& stream, const SampleHandler& consume, const AverageRequest& request,
                           const AverageHooks& hooks, bool& blnCancelled)
 {
     std::vector<double> dblChunk(lngChunkSamples);
@@ -35,7 +37,7 @@ std::string averageStream(platform::SampleStream& stream, SpectrumAverager& aver
             std::clamp<std::int64_t>(request.lngSkipSamples - lngRead, 0, static_cast<std::int64_t>(lngGot)));
         const std::span<const double> dblTaken = std::span<const double>(dblChunk).subspan(lngFrom, lngGot - lngFrom);
         lngRead += static_cast<std::int64_t>(lngGot);
-        averager.addSamples(dblTaken);
+        consume(dblTaken);
         if (hooks.onSamples && !dblTaken.empty()) {
             hooks.onSamples(dblTaken);
         }
@@ -79,22 +81,6 @@ void takeFigures(const AverageRequest& request, AverageFileResult& result)
 
 } // namespace
 
-std::string csvField(std::string_view strText)
-{
-    if (strText.find_first_of(",\"\r\n") == std::string_view::npos) {
-        return std::string(strText);
-    }
-    std::string strField(1, '"');
-    for (const char chr : strText) {
-        strField += chr;
-        if (chr == '"') {
-            strField += '"';
-        }
-    }
-    strField += '"';
-    return strField;
-}
-
 void refuseOutputOverInput(platform::TextFiles& files, const std::string& strOutput, const std::string& strFileName)
 {
     if (strOutput == strFileName || files.sameFile(strOutput, strFileName)) {
@@ -129,6 +115,12 @@ std::string sourceName(platform::TextFiles& files, const std::string& strFileNam
     return strDescription.empty() ? strName : strName + " " + strDescription;
 }
 
+std::string tooFewSamplesRefusal(std::int64_t lngSamples, std::int32_t lngNumSamp)
+{
+    return "too few samples for one segment: " + std::to_string(lngSamples) + " found, " + std::to_string(lngNumSamp) +
+           " needed";
+}
+
 std::string averageOutputName(platform::TextFiles& files, const std::string& strFileName)
 {
     return outputBaseName(files, strFileName) + "_AVG_SPC.csv";
@@ -139,8 +131,8 @@ std::string metricsOutputName(platform::TextFiles& files, const std::string& str
     return outputBaseName(files, strFileName) + "_METRICS.csv";
 }
 
-std::vector<std::string> settingsFields(const AverageSettings& settings, std::int64_t lngSegments,
-                                        std::int32_t lngSampFreq, double dblMaxVolt, std::int64_t lngSamples)
+std::vector<std::string> segmentSettingsFields(const AverageSettings& settings, std::int64_t lngSegments,
+                                               std::int32_t lngSampFreq, double dblMaxVolt)
 {
     return {
         "window=" + std::string(windowName(settings.window)),
@@ -151,48 +143,43 @@ std::vector<std::string> settingsFields(const AverageSettings& settings, std::in
         std::string("detrend=") + (settings.detrend == Detrend::Mean ? "mean" : "none"),
         "fs=" + std::to_string(lngSampFreq) + " Hz",
         "range=" + generalNumberText(dblMaxVolt) + " V",
-        "samples=" + std::to_string(lngSamples),
     };
 }
 
-std::string csvLine(std::span<const std::string> strFields)
+std::vector<std::string> settingsFields(const AverageRequest& request, const AveragedPower& average,
+                                        std::int32_t lngSampFreq, const std::string& strSource)
 {
-    std::string strLine;
-    for (const std::string& strField : strFields) {
-        if (!strLine.empty()) {
-            strLine += ',';
-        }
-        strLine += csvField(strField);
-    }
-    return strLine;
-}
-
-std::string tooFewSamplesRefusal(std::int64_t lngSamples, std::int32_t lngNumSamp)
-{
-    return "too few samples for one segment: " + std::to_string(lngSamples) + " found, " + std::to_string(lngNumSamp) +
-           " needed";
+    std::vector<std::string> strFields =
+        segmentSettingsFields(request.settings, average.lngSegments, lngSampFreq, request.dblMaxVolt);
+    const std::vector<std::string> strQuantity = quantityFields(request.quantity);
+    strFields.insert(strFields.end(), strQuantity.begin(), strQuantity.end());
+    strFields.push_back("samples=" + std::to_string(average.lngSamples));
+    strFields.push_back("source=" + strSource);
+    return strFields;
 }
 
 std::string averageHeading(const AverageRequest& request, const AveragedPower& average, std::int32_t lngSampFreq,
                            const std::string& strSource)
 {
-    std::vector<std::string> strFields = {"frequency (Hz)", std::string(unitsHeading(request.units))};
-    for (std::string& strField :
-         settingsFields(request.settings, average.lngSegments, lngSampFreq, request.dblMaxVolt, average.lngSamples)) {
-        strFields.push_back(std::move(strField));
-    }
-    strFields.push_back("source=" + strSource);
+    std::vector<std::string> strFields = {"frequency (Hz)", unitsHeading(request.units, request.quantity)};
+    const std::vector<std::string> strSettings = settingsFields(request, average, lngSampFreq, strSource);
+    strFields.insert(strFields.end(), strSettings.begin(), strSettings.end());
     return csvLine(strFields);
+}
+
+void writeSpectrumFile(platform::TextFiles& files, const std::string& strPath, const std::string& strHeading,
+                       double dblDeltaFreq, std::span<const double> dblValues)
+{
+    OutputBuffer buffer;
+    writeTextFile(files, strPath, [&](platform::TextWriter& writer) {
+        writer.writeLine(strHeading);
+        writeSpectrumCsv(writer, buffer, static_cast<std::int32_t>(dblValues.size()), dblDeltaFreq, 1.0, dblValues);
+    });
 }
 
 void writeAverageSpectrum(platform::TextFiles& files, const std::string& strPath, const AverageFileResult& result)
 {
-    OutputBuffer buffer;
-    writeTextFile(files, strPath, [&](platform::TextWriter& writer) {
-        writer.writeLine(result.strHeading);
-        writeSpectrumCsv(writer, buffer, static_cast<std::int32_t>(result.dblValues.size()), result.dblDeltaFreq, 1.0,
-                         result.dblValues);
-    });
+    writeSpectrumFile(files, strPath, result.strHeading, result.dblDeltaFreq, result.dblValues);
 }
 
 AverageFileResult averageRecording(const AverageRequest& request, const std::string& strFileName,
@@ -213,7 +200,16 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
     AverageSettings settings = request.settings;
     settings.blnToHalfRate = request.blnMetrics;
     SpectrumAverager averager(settings, dblPI, hooks.onSegment);
-    result.strRefusal = averageStream(*opening.stream, averager, request, hooks, result.blnCancelled);
+    RecordingMeasures measures(request, result.lngSampFreq, dblPI);
+    if (!measures.refusal().empty()) {
+        result.strRefusal = measures.refusal();
+        return result;
+    }
+    const auto consume = [&](std::span<const double> dblCounts) {
+        averager.addSamples(dblCounts);
+        measures.addSamples(dblCounts);
+    };
+    result.strRefusal = averageStream(*opening.stream, consume, request, hooks, result.blnCancelled);
     if (!result.strRefusal.empty() || result.blnCancelled) {
         return result;
     }
@@ -227,9 +223,11 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
     if (request.blnMetrics) {
         takeFigures(request, result);
     }
-    result.dblValues = spectrumInUnits(result.average, request.units, result.lngSampFreq, dblVoltsPerCount);
+    result.dblValues =
+        spectrumInUnits(result.average, request.units, result.lngSampFreq, dblVoltsPerCount, request.quantity);
     result.strSource = sourceName(files, strFileName, opening.stream->sourceDescription());
     result.strHeading = averageHeading(request, result.average, result.lngSampFreq, result.strSource);
+    measures.finish(request, result);
     return result;
 }
 

@@ -151,6 +151,13 @@ inline constexpr double dblDbvFloor = -400.0;
 void powerInUnits(std::span<const double> dblPower, SpectrumUnits units, const WindowFigures& figures,
                   double dblSampFreq, double dblVoltsPerCount, std::span<double> dblOut);
 
+// powerInUnits with every line's value carried into another unit: multiplied by dblLineGain[k] (that
+// unit per volt, one per line; empty: 1 for every line) and levels in dB re dblDbReference (> 0) of it
+// instead of 1 V. Without gains and with a reference of 1 it gives powerInUnits' bits.
+void powerInScaledUnits(std::span<const double> dblPower, SpectrumUnits units, const WindowFigures& figures,
+                        double dblSampFreq, double dblVoltsPerCount, std::span<const double> dblLineGain,
+                        double dblDbReference, std::span<double> dblOut);
+
 // The averaged spectrum in units, one value per line.
 std::vector<double> spectrumInUnits(const AveragedPower& average, SpectrumUnits units, double dblSampFreq,
                                     double dblVoltsPerCount);

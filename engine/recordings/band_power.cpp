@@ -22,7 +22,7 @@ double linePower(double dblValue, std::size_t k, const LineScale& scale)
     case SpectrumUnits::Asd:
         return dblValue > 0.0 ? dblValue * dblValue * scale.dblDeltaFreq : 0.0;
     case SpectrumUnits::DbV:
-        dblRms = dblValue > dblDbvFloor ? std::pow(10.0, dblValue / 20.0) : 0.0;
+        dblRms = dblValue > dblDbvFloor ? scale.dblDbReference * std::pow(10.0, dblValue / 20.0) : 0.0;
         break;
     case SpectrumUnits::Rms:
         dblRms = dblValue;

@@ -29,6 +29,7 @@ struct LineScale
     double dblDeltaFreq = 1.0;      // Hz between lines, > 0
     double dblNoiseBandwidth = 1.0; // the window's equivalent noise bandwidth, lines (>= 1); 1 for none
     bool blnClassicZero = false;    // 0 Hz read as the classic spectrum file reads it (4c for a constant c)
+    double dblDbReference = 1.0;    // what 0 dB stands for in the values' unit (> 0): 1 for dBV
 };
 
 // The classic run's spectrum (the _SPC.csv file): peak-to-peak volts (4 |X| / N times the volts per count

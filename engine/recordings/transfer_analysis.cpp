@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "transfer_analysis.h"
 
+#include "csv_line.h"
 #include "engine/run/analysis.h"
 #include "engine/run/analysis_parameters.h"
 #include "engine/run/number_text.h"
@@ -62,11 +63,6 @@ std::string densityUnit(const EngineeringUnit& first, const EngineeringUnit& sec
     return strProduct + "/Hz";
 }
 
-std::string sensitivityText(const EngineeringUnit& unit)
-{
-    return generalNumberText(unit.dblVoltsPerUnit) + " V/" + unit.strUnit;
-}
-
 // The nine values of line k, in the file's order.
 std::array<double, 9> lineValues(const TransferFileResult& result, std::size_t k)
 {
@@ -112,10 +108,11 @@ std::string transferHeading(const TransferRequest& request, const TransferFileRe
         "output unit=" + y.strUnit,
         "output sensitivity=" + sensitivityText(y),
     };
-    for (std::string& strField : settingsFields(result.spectra.settings, result.spectra.lngSegments, result.lngSampFreq,
-                                                request.dblMaxVolt, result.spectra.lngSamples)) {
+    for (std::string& strField : segmentSettingsFields(result.spectra.settings, result.spectra.lngSegments,
+                                                       result.lngSampFreq, request.dblMaxVolt)) {
         strFields.push_back(std::move(strField));
     }
+    strFields.push_back("samples=" + std::to_string(result.spectra.lngSamples));
     strFields.push_back("coherence threshold=" + generalNumberText(request.dblCoherenceThreshold));
     strFields.push_back("delay=" + (result.delay ? generalNumberText(result.delay->dblSeconds) + " s" : "none"));
     strFields.push_back("source=" + result.strSource);

@@ -99,15 +99,6 @@ private:
     HeapWatch& watch;
 };
 
-class NoSounds final : public platform::SoundFiles
-{
-public:
-    platform::SoundOpening openSound(std::string_view, std::int32_t) override
-    {
-        return {};
-    }
-};
-
 constexpr std::size_t lngAllowedGrowth = 2 * 1024 * 1024; // bytes: the buffers are well under 1 MB
 
 TEST(BoundedMemory, AGeneratedTextRecordingStreamsThroughFixedBuffers)
@@ -118,7 +109,7 @@ TEST(BoundedMemory, AGeneratedTextRecordingStreamsThroughFixedBuffers)
     constexpr std::int64_t lngLines = 4'000'001; // a heading and 4 million samples: 32 MB as doubles
     HeapWatch watch;
     GeneratedFiles files(lngLines, watch);
-    NoSounds sounds;
+    testing::NoSoundFiles sounds;
     AverageRequest request;
     request.choice.column = ColumnChoice{2, {}};
     const AverageFileResult result = analyseAverage(request, "/gen/rec.csv", files, sounds, computePI(),
@@ -138,7 +129,7 @@ TEST(BoundedMemory, TheFrequencyResponseOfAGeneratedTextRecordingStreamsThroughF
     constexpr std::int64_t lngLines = 4'000'001;
     HeapWatch watch;
     GeneratedFiles files(lngLines, watch);
-    NoSounds sounds;
+    testing::NoSoundFiles sounds;
     TransferRequest request;
     request.input = ColumnChoice{1, {}};
     request.output = ColumnChoice{2, {}};
@@ -149,6 +140,31 @@ TEST(BoundedMemory, TheFrequencyResponseOfAGeneratedTextRecordingStreamsThroughF
         });
     ASSERT_TRUE(result.analysed()) << result.strRefusal;
     EXPECT_EQ(result.spectra.lngSamples, lngLines - 1);
+    EXPECT_LT(watch.growth(), lngAllowedGrowth);
+}
+
+// The condition measures and the envelope (a narrow band: a filter of two thousand taps) ride along
+// the same pass within the same bound.
+TEST(BoundedMemory, LevelsAndTheEnvelopeStreamThroughFixedBuffers)
+{
+    if (heapInUse() == 0) {
+        GTEST_SKIP() << "the allocator does not report its use";
+    }
+    constexpr std::int64_t lngLines = 4'000'001;
+    HeapWatch watch;
+    GeneratedFiles files(lngLines, watch);
+    testing::NoSoundFiles sounds;
+    AverageRequest request;
+    request.choice.column = ColumnChoice{2, {}};
+    request.blnLevels = true;
+    request.envelope = FrequencyBand{200.0, 210.0};
+    const AverageFileResult result = analyseAverage(request, "/gen/rec.csv", files, sounds, computePI(),
+                                                    [&](std::int64_t, std::span<const double>) { watch.sample(); });
+    ASSERT_TRUE(result.analysed()) << result.strRefusal;
+    ASSERT_TRUE(result.envelope);
+    EXPECT_GT(result.envelope->lngTaps, 2000);
+    EXPECT_EQ(result.levels->lngSamples, lngLines - 1);
+    EXPECT_EQ(result.envelope->average.lngSamples, lngLines - 1 - (result.envelope->lngTaps - 1));
     EXPECT_LT(watch.growth(), lngAllowedGrowth);
 }
 

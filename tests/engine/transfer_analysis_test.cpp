@@ -121,7 +121,7 @@ TEST_F(TransferFixture, TheFileStatesItsSignalsUnitsSettingsAndDelayThenOneLineO
     const std::string strBefore =
         "frequency (Hz),|H1| (g/N),phase H1 (deg),unwrapped phase H1 (deg),|H2| (g/N),coherence,Gxx (N^2/Hz),"
         "Gyy (g^2/Hz),|Gxy| (N*g/Hz),\"input=column 2 (force, N)\",output=column 3 (accel),input unit=N,"
-        "input sensitivity=0.0225 V/N,output unit=g,output sensitivity=0.1 V/g,window=hann,N=64,overlap=50%,"
+        "input sensitivity=22.5 mV/N,output unit=g,output sensitivity=100 mV/g,window=hann,N=64,overlap=50%,"
         "segments=30,averaging=mean,detrend=none,fs=1000 Hz,range=5 V,samples=1000,coherence threshold=0.5,delay=";
     const std::string strAfter = " s,source=rec.csv";
     const std::string& strHeading = strLines[0];

@@ -6,6 +6,7 @@
 #include "platform/clock.h"
 #include "platform/failure.h"
 #include "platform/platform_ui.h"
+#include "platform/sound_files.h"
 #include "platform/text_files.h"
 
 #include <deque>
@@ -200,6 +201,16 @@ private:
         MemoryTextFiles& owner;
         std::string strPath;
     };
+};
+
+// Sound files that know no file: every recording is read as text.
+class NoSoundFiles final : public platform::SoundFiles
+{
+public:
+    platform::SoundOpening openSound(std::string_view, std::int32_t) override
+    {
+        return {};
+    }
 };
 
 // Answers the given readings in turn, then repeats the last.
