@@ -14,68 +14,6 @@ namespace kestrix::engine {
 
 namespace {
 
-// Samples handed from the stream to the averager at a time.
-constexpr std::size_t lngChunkSamples = 64 * 1024;
-
-std::string csvField(std::string_view strText)
-{
-    if (strText.find_first_of(",\"\r\n") == std::string_view::npos) {
-        return std::string(strText);
-    }
-    std::string strField(1, '"');
-    for (const char chr : strText) {
-        strField += chr;
-        if (chr == '"') {
-            strField += '"';
-        }
-    }
-    strField += '"';
-    return strField;
-}
-
-void refuseOutputOverInput(platform::TextFiles& files, const std::string& strOutput, const std::string& strFileName)
-{
-    if (strOutput == strFileName || files.sameFile(strOutput, strFileName)) {
-        raiseFailure(err::lngPathFileAccess, "the output file " + strOutput + " would replace the input file");
-    }
-}
-
-// Streams the recording through the averager, the part the request names: the refusal met on the way,
-// if any; blnCancelled when the progress handler stopped it.
-std::string averageStream(platform::SampleStream& stream, SpectrumAverager& averager, const AverageRequest& request,
-                          const AverageHooks& hooks, bool& blnCancelled)
-{
-    std::vector<double> dblChunk(lngChunkSamples);
-    std::int64_t lngRead = 0; // samples read, those passed over included
-    const std::int64_t lngEnd = request.lngTakeSamples > 0 ? request.lngSkipSamples + request.lngTakeSamples
-                                                           : std::numeric_limits<std::int64_t>::max();
-    while (lngRead < lngEnd) {
-        const auto lngWanted = static_cast<std::size_t>(
-            std::min<std::int64_t>(static_cast<std::int64_t>(dblChunk.size()), lngEnd - lngRead));
-        const std::size_t lngGot = stream.readCounts(std::span<double>(dblChunk).first(lngWanted));
-        // The samples of this block that lie within the part averaged.
-        const auto lngFrom = static_cast<std::size_t>(
-            std::clamp<std::int64_t>(request.lngSkipSamples - lngRead, 0, static_cast<std::int64_t>(lngGot)));
-        const std::span<const double> dblTaken = std::span<const double>(dblChunk).subspan(lngFrom, lngGot - lngFrom);
-        lngRead += static_cast<std::int64_t>(lngGot);
-        averager.addSamples(dblTaken);
-        if (hooks.onSamples && !dblTaken.empty()) {
-            hooks.onSamples(dblTaken);
-        }
-        if (hooks.onProgress && !hooks.onProgress(lngRead, stream.shareRead())) {
-            blnCancelled = true;
-            return {};
-        }
-        if (lngGot < lngWanted) {
-            std::string strRefusal = stream.refusal();
-            if (!strRefusal.empty() || lngGot == 0) {
-                return strRefusal;
-            }
-        }
-    }
-    return {};
-}
-
 void writeMetricsFile(platform::TextFiles& files, const std::string& strPath, const AverageRequest& request,
                       const AverageFileResult& result)
 {
@@ -160,19 +98,22 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
         result.strRefusal = opening.strRefusal;
         return result;
     }
-    result.lngSampFreq = request.lngSampFreq;
-    if (const auto lngStated = opening.stream->statedSampFreq()) {
-        if (request.blnSampFreqGiven && *lngStated != request.lngSampFreq) {
-            result.strRefusal = "the recording states a sampling frequency of " + std::to_string(*lngStated) +
-                                " Hz, not the " + std::to_string(request.lngSampFreq) + " Hz given";
-            return result;
-        }
-        result.lngSampFreq = *lngStated;
+    result.strRefusal =
+        analysedSampFreq(*opening.stream, request.lngSampFreq, request.blnSampFreqGiven, result.lngSampFreq);
+    if (!result.strRefusal.empty()) {
+        return result;
     }
     AverageSettings settings = request.settings;
     settings.blnToHalfRate = request.blnMetrics;
     SpectrumAverager averager(settings, dblPI, hooks.onSegment);
-    result.strRefusal = averageStream(*opening.stream, averager, request, hooks, result.blnCancelled);
+    const auto averageSamples = [&](std::span<const double> dblTaken) {
+        averager.addSamples(dblTaken);
+        if (hooks.onSamples && !dblTaken.empty()) {
+            hooks.onSamples(dblTaken);
+        }
+    };
+    result.strRefusal = readRecordingPart(*opening.stream, {request.lngSkipSamples, request.lngTakeSamples},
+                                          averageSamples, hooks.onProgress, result.blnCancelled);
     if (!result.strRefusal.empty() || result.blnCancelled) {
         return result;
     }
@@ -190,9 +131,7 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
         takeFigures(request, result);
     }
     result.dblValues = spectrumInUnits(result.average, request.units, result.lngSampFreq, dblVoltsPerCount);
-    const std::string strName(std::string_view(strFileName).substr(strFileName.rfind(files.pathSeparator()) + 1));
-    const std::string strDescription = opening.stream->sourceDescription();
-    result.strSource = strDescription.empty() ? strName : strName + " " + strDescription;
+    result.strSource = recordingSource(files, strFileName, *opening.stream);
     result.strHeading = averageHeading(request, result.average, result.lngSampFreq, result.strSource);
     return result;
 }

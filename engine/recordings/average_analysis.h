@@ -35,14 +35,6 @@ struct AverageRequest
     std::int64_t lngTakeSamples = 0;
 };
 
-// Told of the reading as it goes, after every block: the samples read so far (those passed over
-// included) and, where the stream knows its length, the share read (0 to 1). Returning false stops the
-// analysis: its result is then cancelled.
-using ReadProgress = std::function<bool(std::int64_t lngSamples, std::optional<double> dblShare)>;
-
-// Told of the averaged samples in the order read, in counts; the span is valid during the call only.
-using SampleHandler = std::function<void(std::span<const double> dblCounts)>;
-
 // What an analysis tells its caller while it runs (each may be empty); all are called on the
 // analysing thread.
 struct AverageHooks

@@ -7,9 +7,12 @@
 #include "text_samples.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 
 namespace kestrix::engine {
 
@@ -34,5 +37,44 @@ struct RecordingOpening
 // when the file cannot be opened.
 RecordingOpening openRecording(platform::TextFiles& files, platform::SoundFiles& sounds, const std::string& strPath,
                                const RecordingChoice& choice);
+
+// Told of the reading as it goes, after every block: the samples read so far (those passed over
+// included) and, where the stream knows its length, the share read (0 to 1). Returning false stops the
+// analysis: its result is then cancelled.
+using ReadProgress = std::function<bool(std::int64_t lngSamples, std::optional<double> dblShare)>;
+
+// Told of the samples taken, in the order read, in counts; the span is valid during the call only.
+using SampleHandler = std::function<void(std::span<const double> dblCounts)>;
+
+// Which samples of a recording an analysis takes: the first lngSkipSamples read and passed over, then
+// at most lngTakeSamples (0: all the rest).
+struct RecordingPart
+{
+    std::int64_t lngSkipSamples = 0;
+    std::int64_t lngTakeSamples = 0;
+};
+
+// Reads a stream from where it stands to the end of the part, block by block (a fixed block: memory
+// does not grow with the recording), handing the part's samples to onSamples and telling onProgress
+// (when given) after every block. Returns the stream's refusal met on the way (empty when none);
+// blnCancelled is set when onProgress stopped it. Raises KestrixError when the file cannot be read.
+std::string readRecordingPart(platform::SampleStream& stream, const RecordingPart& part, const SampleHandler& onSamples,
+                              const ReadProgress& onProgress, bool& blnCancelled);
+
+// The sampling frequency an analysis of the stream uses: the one the recording states (a sound file),
+// else lngSampFreq (Hz). Refuses (the text returned, else empty) a stated one that differs from one
+// the user gave (blnGiven).
+std::string analysedSampFreq(const platform::SampleStream& stream, std::int32_t lngSampFreq, bool blnGiven,
+                             std::int32_t& lngAnalysed);
+
+// What was read, for a heading's source field: the file's name, then the stream's description.
+std::string recordingSource(platform::TextFiles& files, const std::string& strFileName,
+                            const platform::SampleStream& stream);
+
+// A CSV field: the text itself, or quoted (quotes doubled) where it holds a comma, a quote or a line end.
+std::string csvField(std::string_view strText);
+
+// Raises KestrixError 75 when writing strOutput would replace the input file strFileName.
+void refuseOutputOverInput(platform::TextFiles& files, const std::string& strOutput, const std::string& strFileName);
 
 } // namespace kestrix::engine
