@@ -9,8 +9,14 @@ namespace kestrix::engine {
 
 namespace {
 
-// A band runs at a rate of at least this many times its upper edge.
+// A band runs at a rate of at least this many times its upper edge; octave bands, whose skirts reach
+// an octave further, at twice that.
 constexpr double dblRatePerUpperEdge = 4.0;
+
+double ratePerUpperEdge(std::int32_t lngBandsPerOctave)
+{
+    return lngBandsPerOctave == 1 ? 2.0 * dblRatePerUpperEdge : dblRatePerUpperEdge;
+}
 
 // The samples handed from one stage to the next at a time, bounding each stage's buffer.
 constexpr std::size_t lngStageBlock = 8192;
@@ -28,9 +34,10 @@ OctaveFilterBank::OctaveFilterBank(std::int32_t lngBandsPerOctave, double dblFro
     : bandList(analysedBands(lngBandsPerOctave, dblFromHz, dblSampFreq_)), dblSampFreq(dblSampFreq_)
 {
     std::int32_t lngDeepest = 0;
+    const double dblRatio = ratePerUpperEdge(lngBandsPerOctave);
     for (const OctaveBand& band : bandList) {
         std::int32_t lngStage = 0;
-        while (band.dblUpper * dblRatePerUpperEdge <= dblSampFreq / std::ldexp(1.0, lngStage + 1)) {
+        while (band.dblUpper * dblRatio <= dblSampFreq / std::ldexp(1.0, lngStage + 1)) {
             ++lngStage;
         }
         lngStageOfBand.push_back(lngStage);
