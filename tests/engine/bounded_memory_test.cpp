@@ -3,6 +3,7 @@
 // generated recording streams through, and must never grow by more than a small multiple of the
 // N-point buffers, far below the recording's own size.
 #include "engine/recordings/average_analysis.h"
+#include "engine/recordings/octave_analysis.h"
 #include "engine/run/global_define.h"
 #include "platform/sndfile/sndfile_sound_files.h"
 #include "platform/std/std_text_files.h"
@@ -125,6 +126,30 @@ TEST(BoundedMemory, AGeneratedTextRecordingStreamsThroughFixedBuffers)
     ASSERT_TRUE(result.analysed()) << result.strRefusal;
     EXPECT_EQ(result.average.lngSamples, lngLines - 1);
     EXPECT_EQ(result.average.lngSegments, segmentCount(lngLines - 1, 1024, 50));
+    EXPECT_LT(watch.growth(), lngAllowedGrowth);
+}
+
+TEST(BoundedMemory, TheOctaveAnalysisStreamsThroughFixedBuffers)
+{
+    if (heapInUse() == 0) {
+        GTEST_SKIP() << "the allocator does not report its use";
+    }
+    constexpr std::int64_t lngLines = 4'000'001;
+    HeapWatch watch;
+    GeneratedFiles files(lngLines, watch);
+    NoSounds sounds;
+    OctaveRequest request;
+    request.choice.column = ColumnChoice{2, {}};
+    request.settings.weighting = FrequencyWeighting::A;
+    request.settings.timeWeighting = TimeWeighting::Fast;
+    OctaveHooks hooks;
+    hooks.onProgress = [&](std::int64_t, std::optional<double>) {
+        watch.sample();
+        return true;
+    };
+    const OctaveFileResult result = analyseOctaves(request, "/gen/rec.csv", files, sounds, hooks);
+    ASSERT_TRUE(result.analysed()) << result.strRefusal;
+    EXPECT_EQ(result.levels.overall.lngSamples, lngLines - 1);
     EXPECT_LT(watch.growth(), lngAllowedGrowth);
 }
 
