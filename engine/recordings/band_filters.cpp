@@ -228,7 +228,9 @@ void SectionCascade::process(std::span<double> dblSignal)
             double& dblS1 = dblState[2 * s];
             double& dblS2 = dblState[2 * s + 1];
             const double dblY = c.b0 * dblIn + dblS1;
-            dblS1 = (c.b1 * dblIn - c.a1 * dblY) + dblS2;
+            // a1 y subtracted last: the recursion's path is one addition, one multiplication, one
+            // subtraction.
+            dblS1 = (c.b1 * dblIn + dblS2) - c.a1 * dblY;
             dblS2 = c.b2 * dblIn - c.a2 * dblY;
             dblIn = dblY;
         }
@@ -238,7 +240,7 @@ void SectionCascade::process(std::span<double> dblSignal)
 
 std::vector<double> HalfbandDecimator::taps()
 {
-    constexpr std::int32_t lngHalf = (lngHalfbandTaps - 1) / 2;
+    constexpr std::int32_t lngHalf = lngHalfLength;
     std::vector<double> dblTaps(lngHalfbandTaps, 0.0);
     const double dblNorm = besselI0(dblKaiserBeta);
     double dblOddSum = 0.0;
@@ -260,35 +262,86 @@ std::vector<double> HalfbandDecimator::taps()
 
 HalfbandDecimator::HalfbandDecimator()
 {
-    constexpr std::int32_t lngHalf = (lngHalfbandTaps - 1) / 2;
     const std::vector<double> dblTaps = taps();
-    for (std::int32_t n = 1; n <= lngHalf; n += 2) {
-        dblPairTaps.push_back(dblTaps[static_cast<std::size_t>(lngHalf + n)]);
+    for (std::int32_t n = 1; n <= lngHalfLength; n += 2) {
+        dblPairTaps.push_back(dblTaps[static_cast<std::size_t>(lngHalfLength + n)]);
     }
-    // The samples before the first are zeros.
-    dblHistory.assign(static_cast<std::size_t>(lngHalf), 0.0);
-    lngHistoryStart = -lngHalf;
+    // The odd samples before the first are zeros.
+    const auto lngPairs = static_cast<std::int64_t>(dblPairTaps.size());
+    dblOdd.assign(static_cast<std::size_t>(lngPairs), 0.0);
+    lngOddStart = -lngPairs;
+}
+
+void HalfbandDecimator::filterOutputs(const double* pdblEven, const double* pdblOdd, std::size_t lngCount,
+                                      double* pdblOut) const
+{
+    // Four outputs at a time, their sums kept in registers over all taps.
+    constexpr std::size_t W = 4;
+    const std::size_t lngPairs = dblPairTaps.size();
+    std::size_t m = 0;
+    for (; m + W <= lngCount; m += W) {
+        double dblAcc[W];
+        for (std::size_t l = 0; l < W; ++l) {
+            dblAcc[l] = 0.5 * pdblEven[m + l];
+        }
+        for (std::size_t j = 0; j < lngPairs; ++j) {
+            const double* const pdblBefore = pdblOdd + m - 1 - j;
+            const double* const pdblAfter = pdblOdd + m + j;
+            for (std::size_t l = 0; l < W; ++l) {
+                dblAcc[l] += dblPairTaps[j] * (pdblBefore[l] + pdblAfter[l]);
+            }
+        }
+        std::copy_n(dblAcc, W, pdblOut + m);
+    }
+    for (; m < lngCount; ++m) {
+        double dblAcc = 0.5 * pdblEven[m];
+        for (std::size_t j = 0; j < lngPairs; ++j) {
+            dblAcc += dblPairTaps[j] * (pdblOdd[m - 1 - j] + pdblOdd[m + j]);
+        }
+        pdblOut[m] = dblAcc;
+    }
 }
 
 void HalfbandDecimator::process(std::span<const double> dblInput, std::vector<double>& dblOutput)
 {
-    constexpr std::int64_t lngHalf = (lngHalfbandTaps - 1) / 2;
-    dblHistory.insert(dblHistory.end(), dblInput.begin(), dblInput.end());
-    const std::int64_t lngEnd = lngHistoryStart + static_cast<std::int64_t>(dblHistory.size());
-    const std::size_t lngPairs = dblPairTaps.size();
-    while (lngNextCentre + lngHalf < lngEnd) {
-        const double* const pdblCentre = dblHistory.data() + (lngNextCentre - lngHistoryStart);
-        double dblAcc = 0.5 * pdblCentre[0];
-        for (std::size_t j = 0; j < lngPairs; ++j) {
-            const auto lngDistance = static_cast<std::ptrdiff_t>(2 * j + 1);
-            dblAcc += dblPairTaps[j] * (pdblCentre[-lngDistance] + pdblCentre[lngDistance]);
-        }
-        dblOutput.push_back(dblAcc);
-        lngNextCentre += 2;
+    // The input parted into its even and odd samples e[k] = x[2k], o[k] = x[2k + 1]: output m is
+    // e[m] / 2 + sum over j of h_j (o[m - 1 - j] + o[m + j]), h_j the tap at distance 2j + 1, so each
+    // tap runs over consecutive outputs and consecutive odd samples, which the compiler vectorises.
+    // The even and odd samples appended: the first input is even when an even number came before.
+    const std::size_t lngFirstOdd = lngReceived % 2 == 0 ? 1 : 0;
+    const std::size_t lngOdds = (dblInput.size() + 1 - lngFirstOdd) / 2;
+    const std::size_t lngEvens = dblInput.size() - lngOdds;
+    const std::size_t lngEvenAt = dblEven.size();
+    const std::size_t lngOddAt = dblOdd.size();
+    dblEven.resize(lngEvenAt + lngEvens);
+    dblOdd.resize(lngOddAt + lngOdds);
+    for (std::size_t k = 0; k < lngEvens; ++k) {
+        dblEven[lngEvenAt + k] = dblInput[2 * k + (1 - lngFirstOdd)];
     }
-    const std::int64_t lngDrop = lngNextCentre - lngHalf - lngHistoryStart;
-    dblHistory.erase(dblHistory.begin(), dblHistory.begin() + lngDrop);
-    lngHistoryStart += lngDrop;
+    for (std::size_t k = 0; k < lngOdds; ++k) {
+        dblOdd[lngOddAt + k] = dblInput[2 * k + lngFirstOdd];
+    }
+    lngReceived += static_cast<std::int64_t>(dblInput.size());
+    const auto lngPairs = static_cast<std::int64_t>(dblPairTaps.size());
+    // Output m needs o[m + pairs - 1], that is input 2m + 2 pairs - 1.
+    const std::int64_t lngOddEnd = lngOddStart + static_cast<std::int64_t>(dblOdd.size());
+    const std::int64_t lngEnd =
+        std::min(lngOddEnd - lngPairs + 1, lngEvenStart + static_cast<std::int64_t>(dblEven.size()));
+    if (lngEnd > lngNextOut) {
+        const auto lngCount = static_cast<std::size_t>(lngEnd - lngNextOut);
+        const std::size_t lngFirst = dblOutput.size();
+        dblOutput.resize(lngFirst + lngCount);
+        filterOutputs(dblEven.data() + (lngNextOut - lngEvenStart), dblOdd.data() + (lngNextOut - lngOddStart),
+                      lngCount, dblOutput.data() + lngFirst);
+        lngNextOut = lngEnd;
+    }
+    // Keep what the next outputs need: e from the next output on, o from pairs before it.
+    const std::int64_t lngEvenDrop = lngNextOut - lngEvenStart;
+    dblEven.erase(dblEven.begin(), dblEven.begin() + lngEvenDrop);
+    lngEvenStart += lngEvenDrop;
+    const std::int64_t lngOddDrop = lngNextOut - lngPairs - lngOddStart;
+    dblOdd.erase(dblOdd.begin(), dblOdd.begin() + lngOddDrop);
+    lngOddStart += lngOddDrop;
 }
 
 double HalfbandDecimator::magnitude(double dblRelative)

@@ -109,11 +109,12 @@ class HalfbandDecimator
 {
 public:
     static constexpr std::int32_t lngHalfbandTaps = 55;
+    static constexpr std::int32_t lngHalfLength = (lngHalfbandTaps - 1) / 2; // taps either side of the centre
 
     HalfbandDecimator();
 
     // Takes the next input samples and appends the output samples they complete to dblOutput (one
-    // for every two inputs, delayed by (lngHalfbandTaps - 1) / 2 input samples).
+    // for every two inputs, delayed by lngHalfLength input samples: output m is centred on input 2m).
     void process(std::span<const double> dblInput, std::vector<double>& dblOutput);
 
     // The filter's gain at dblRelative = f / (input rate), 0 to 0.5.
@@ -123,10 +124,17 @@ public:
     static std::vector<double> taps();
 
 private:
-    std::vector<double> dblPairTaps;  // the taps at odd distances 1, 3, 5 ... from the centre
-    std::vector<double> dblHistory;   // input samples not yet wholly used
-    std::int64_t lngHistoryStart = 0; // absolute index of dblHistory[0]
-    std::int64_t lngNextCentre = 0;   // absolute index of the next output's centre sample
+    // lngCount outputs from the even samples from e[m] and the odd ones from o[m] (o[m - pairs] on
+    // readable).
+    void filterOutputs(const double* pdblEven, const double* pdblOdd, std::size_t lngCount, double* pdblOut) const;
+
+    std::vector<double> dblPairTaps; // the taps at odd distances 1, 3, 5 ... from the centre
+    std::vector<double> dblEven;     // the even input samples x[2k] not yet used, from k = lngEvenStart
+    std::vector<double> dblOdd;      // the odd ones x[2k + 1], from k = lngOddStart
+    std::int64_t lngEvenStart = 0;
+    std::int64_t lngOddStart = 0;
+    std::int64_t lngReceived = 0; // input samples so far
+    std::int64_t lngNextOut = 0;  // the next output's index
 };
 
 } // namespace kestrix::engine
