@@ -93,14 +93,11 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
                                    const AverageHooks& hooks)
 {
     AverageFileResult result;
-    RecordingOpening opening = openRecording(files, sounds, strFileName, request.choice);
+    AnalysedRecording opening = openAnalysedRecording(files, sounds, strFileName, request.choice, request.lngSampFreq,
+                                                      request.blnSampFreqGiven);
+    result.strRefusal = opening.strRefusal;
+    result.lngSampFreq = opening.lngSampFreq;
     if (!opening.stream) {
-        result.strRefusal = opening.strRefusal;
-        return result;
-    }
-    result.strRefusal =
-        analysedSampFreq(*opening.stream, request.lngSampFreq, request.blnSampFreqGiven, result.lngSampFreq);
-    if (!result.strRefusal.empty()) {
         return result;
     }
     AverageSettings settings = request.settings;

@@ -97,14 +97,11 @@ OctaveFileResult octaveRecording(const OctaveRequest& request, const std::string
                                  platform::TextFiles& files, platform::SoundFiles& sounds, const OctaveHooks& hooks)
 {
     OctaveFileResult result;
-    RecordingOpening opening = openRecording(files, sounds, strFileName, request.choice);
+    AnalysedRecording opening = openAnalysedRecording(files, sounds, strFileName, request.choice, request.lngSampFreq,
+                                                      request.blnSampFreqGiven);
+    result.strRefusal = opening.strRefusal;
+    result.lngSampFreq = opening.lngSampFreq;
     if (!opening.stream) {
-        result.strRefusal = opening.strRefusal;
-        return result;
-    }
-    result.strRefusal =
-        analysedSampFreq(*opening.stream, request.lngSampFreq, request.blnSampFreqGiven, result.lngSampFreq);
-    if (!result.strRefusal.empty()) {
         return result;
     }
     const double dblVoltsPerCount = request.dblMaxVolt / dblFullScaleCount;

@@ -90,18 +90,27 @@ std::string readRecordingPart(platform::SampleStream& stream, const RecordingPar
     return {};
 }
 
-std::string analysedSampFreq(const platform::SampleStream& stream, std::int32_t lngSampFreq, bool blnGiven,
-                             std::int32_t& lngAnalysed)
+AnalysedRecording openAnalysedRecording(platform::TextFiles& files, platform::SoundFiles& sounds,
+                                        const std::string& strPath, const RecordingChoice& choice,
+                                        std::int32_t lngSampFreq, bool blnGiven)
 {
-    lngAnalysed = lngSampFreq;
-    if (const auto lngStated = stream.statedSampFreq()) {
-        if (blnGiven && *lngStated != lngSampFreq) {
-            return "the recording states a sampling frequency of " + std::to_string(*lngStated) + " Hz, not the " +
-                   std::to_string(lngSampFreq) + " Hz given";
-        }
-        lngAnalysed = *lngStated;
+    AnalysedRecording recording;
+    RecordingOpening opening = openRecording(files, sounds, strPath, choice);
+    if (!opening.stream) {
+        recording.strRefusal = opening.strRefusal;
+        return recording;
     }
-    return {};
+    recording.lngSampFreq = lngSampFreq;
+    if (const auto lngStated = opening.stream->statedSampFreq()) {
+        if (blnGiven && *lngStated != lngSampFreq) {
+            recording.strRefusal = "the recording states a sampling frequency of " + std::to_string(*lngStated) +
+                                   " Hz, not the " + std::to_string(lngSampFreq) + " Hz given";
+            return recording;
+        }
+        recording.lngSampFreq = *lngStated;
+    }
+    recording.stream = std::move(opening.stream);
+    return recording;
 }
 
 std::string recordingSource(platform::TextFiles& files, const std::string& strFileName,

@@ -61,11 +61,21 @@ struct RecordingPart
 std::string readRecordingPart(platform::SampleStream& stream, const RecordingPart& part, const SampleHandler& onSamples,
                               const ReadProgress& onProgress, bool& blnCancelled);
 
-// The sampling frequency an analysis of the stream uses: the one the recording states (a sound file),
-// else lngSampFreq (Hz). Refuses (the text returned, else empty) a stated one that differs from one
-// the user gave (blnGiven).
-std::string analysedSampFreq(const platform::SampleStream& stream, std::int32_t lngSampFreq, bool blnGiven,
-                             std::int32_t& lngAnalysed);
+// A recording opened for an analysis, at the sampling frequency it is analysed with, or the refusal
+// that says why it is not read.
+struct AnalysedRecording
+{
+    std::unique_ptr<platform::SampleStream> stream; // null when refused
+    std::int32_t lngSampFreq = 0;                   // Hz: the one the recording states, else the one given
+    std::string strRefusal;
+};
+
+// openRecording, then the sampling frequency: the one a sound file states, else lngSampFreq (Hz). Refuses
+// what openRecording refuses and a stated frequency that differs from one the user gave (blnGiven).
+// Raises KestrixError when the file cannot be opened.
+AnalysedRecording openAnalysedRecording(platform::TextFiles& files, platform::SoundFiles& sounds,
+                                        const std::string& strPath, const RecordingChoice& choice,
+                                        std::int32_t lngSampFreq, bool blnGiven);
 
 // What was read, for a heading's source field: the file's name, then the stream's description.
 std::string recordingSource(platform::TextFiles& files, const std::string& strFileName,
