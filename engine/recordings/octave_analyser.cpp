@@ -20,7 +20,7 @@ OctaveAnalyser::OctaveAnalyser(const OctaveSettings& settings_, double dblSampFr
       meter(dblSampFreq_, settings_.timeWeighting, std::move(onTrace), dblTraceSeconds),
       bank(settings_.lngBandsPerOctave, settings_.dblFromHz, dblSampFreq_)
 {
-    assert(isBandsPerOctave(settings.lngBandsPerOctave) && settings.dblFromHz >= 0.0 && dblSampFreq > 0.0);
+    assert(isBandsPerOctave(settings.lngBandsPerOctave) && settings.dblFromHz > 0.0 && dblSampFreq > 0.0);
     if (settings.weighting != FrequencyWeighting::Z) {
         weighting.emplace(settings.weighting, dblSampFreq);
         dblWeighted.reserve(lngWeightBlock);

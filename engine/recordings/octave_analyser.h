@@ -23,7 +23,7 @@ struct OctaveSettings
     std::int32_t lngBandsPerOctave = 3; // b: 1, 3, 6, 12 or 24
     FrequencyWeighting weighting = FrequencyWeighting::Z;
     std::optional<TimeWeighting> timeWeighting; // none: no Lmax, Lmin
-    double dblFromHz = 20.0;                    // the bands whose upper edge lies above it (Hz, >= 0)
+    double dblFromHz = 20.0;                    // the bands whose upper edge lies above it (Hz, > 0)
 };
 
 // What an analysis measured, in counts (of the weighted signal).

@@ -106,11 +106,11 @@ OctaveBand octaveBand(std::int32_t lngBandsPerOctave, std::int32_t lngIndex)
 
 std::vector<OctaveBand> analysedBands(std::int32_t lngBandsPerOctave, double dblFromHz, double dblSampFreq)
 {
-    assert(isBandsPerOctave(lngBandsPerOctave) && dblSampFreq > 0.0);
+    assert(isBandsPerOctave(lngBandsPerOctave) && dblFromHz > 0.0 && dblSampFreq > 0.0);
     // The index of the band whose midband lies nearest a frequency, from the midband formula inverted.
     const double dblB = lngBandsPerOctave;
     const auto indexNear = [&](double dblHz) {
-        const double dblExponent = std::log(std::max(dblHz, 1e-6) / 1000.0) / std::log(octaveRatio());
+        const double dblExponent = std::log(dblHz / 1000.0) / std::log(octaveRatio());
         const double dblX = lngBandsPerOctave % 2 == 1 ? dblExponent * dblB : (dblExponent * 2.0 * dblB - 1.0) / 2.0;
         return static_cast<std::int32_t>(std::floor(dblX));
     };

@@ -40,7 +40,7 @@ OctaveBand octaveBand(std::int32_t lngBandsPerOctave, std::int32_t lngIndex);
 double nominalMidband(std::int32_t lngBandsPerOctave, std::int32_t lngIndex);
 
 // The bands analysed at sampling frequency dblSampFreq (Hz, > 0): every band whose upper edge lies
-// above dblFromHz and below dblSampFreq / 2, from the lowest up. Empty when none does.
+// above dblFromHz (Hz, > 0) and below dblSampFreq / 2, from the lowest up. Empty when none does.
 std::vector<OctaveBand> analysedBands(std::int32_t lngBandsPerOctave, double dblFromHz, double dblSampFreq);
 
 // The limits on a band filter's relative attenuation (dB, positive where the filter attenuates, 0 at
