@@ -11,6 +11,9 @@ namespace kestrix::engine {
 
 namespace {
 
+// The lowest lower limit the bands analysed are searched from, Hz.
+constexpr double dblLowestLimitHz = 1e-3;
+
 // The R10 series in hundredths, as the third-octave nominal midbands round it.
 constexpr std::int32_t lngR10[] = {100, 125, 160, 200, 250, 315, 400, 500, 630, 800};
 
@@ -110,7 +113,8 @@ std::vector<OctaveBand> analysedBands(std::int32_t lngBandsPerOctave, double dbl
     // The index of the band whose midband lies nearest a frequency, from the midband formula inverted.
     const double dblB = lngBandsPerOctave;
     const auto indexNear = [&](double dblHz) {
-        const double dblExponent = std::log(dblHz / 1000.0) / std::log(octaveRatio());
+        // Clamped, so that a limit of 0 Hz cannot reach an index beyond the 32 bits (no band lies that low).
+        const double dblExponent = std::log(std::max(dblHz, dblLowestLimitHz) / 1000.0) / std::log(octaveRatio());
         const double dblX = lngBandsPerOctave % 2 == 1 ? dblExponent * dblB : (dblExponent * 2.0 * dblB - 1.0) / 2.0;
         return static_cast<std::int32_t>(std::floor(dblX));
     };
