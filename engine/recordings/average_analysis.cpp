@@ -68,14 +68,7 @@ std::string averageHeading(const AverageRequest& request, const AveragedPower& a
         "samples=" + std::to_string(average.lngSamples),
         "source=" + strSource,
     };
-    std::string strHeading;
-    for (const std::string& strField : strFields) {
-        if (!strHeading.empty()) {
-            strHeading += ',';
-        }
-        strHeading += csvField(strField);
-    }
-    return strHeading;
+    return csvLine(strFields);
 }
 
 void writeAverageSpectrum(platform::TextFiles& files, const std::string& strPath, const AverageFileResult& result)

@@ -15,16 +15,10 @@ namespace {
 // Decimals of levels in dB in the files: a hundredth of a decibel.
 constexpr int intDbDecimals = 2;
 
+// csvLine of a braced list of fields.
 std::string joinFields(const std::vector<std::string>& strFields)
 {
-    std::string strLine;
-    for (const std::string& strField : strFields) {
-        if (!strLine.empty()) {
-            strLine += ',';
-        }
-        strLine += csvField(strField);
-    }
-    return strLine;
+    return csvLine(strFields);
 }
 
 } // namespace

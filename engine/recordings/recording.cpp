@@ -137,6 +137,18 @@ std::string csvField(std::string_view strText)
     return strField;
 }
 
+std::string csvLine(std::span<const std::string> strFields)
+{
+    std::string strLine;
+    for (const std::string& strField : strFields) {
+        if (!strLine.empty()) {
+            strLine += ',';
+        }
+        strLine += csvField(strField);
+    }
+    return strLine;
+}
+
 void refuseOutputOverInput(platform::TextFiles& files, const std::string& strOutput, const std::string& strFileName)
 {
     if (strOutput == strFileName || files.sameFile(strOutput, strFileName)) {

@@ -84,6 +84,9 @@ std::string recordingSource(platform::TextFiles& files, const std::string& strFi
 // A CSV field: the text itself, or quoted (quotes doubled) where it holds a comma, a quote or a line end.
 std::string csvField(std::string_view strText);
 
+// The fields as one CSV line (without its line end): csvField of each, comma-separated.
+std::string csvLine(std::span<const std::string> strFields);
+
 // Raises KestrixError 75 when writing strOutput would replace the input file strFileName.
 void refuseOutputOverInput(platform::TextFiles& files, const std::string& strOutput, const std::string& strFileName);
 
