@@ -16,45 +16,6 @@ namespace kestrix::engine {
 
 namespace {
 
-// Samples handed from the stream to the averager at a time.
-constexpr std::size_t lngChunkSamples = 64 * 1024;
-
-// Streams the part of the recording the request names to consume: the refusal met on the way, if any;
-// blnCancelled when the progress handler stopped it.
-std::string averageStream(platform::SampleStream& stream, const SampleHandler& consume, const AverageRequest& request,
-                          const AverageHooks& hooks, bool& blnCancelled)
-{
-    std::vector<double> dblChunk(lngChunkSamples);
-    std::int64_t lngRead = 0; // samples read, those passed over included
-    const std::int64_t lngEnd = request.lngTakeSamples > 0 ? request.lngSkipSamples + request.lngTakeSamples
-                                                           : std::numeric_limits<std::int64_t>::max();
-    while (lngRead < lngEnd) {
-        const auto lngWanted = static_cast<std::size_t>(
-            std::min<std::int64_t>(static_cast<std::int64_t>(dblChunk.size()), lngEnd - lngRead));
-        const std::size_t lngGot = stream.readCounts(std::span<double>(dblChunk).first(lngWanted));
-        // The samples of this block that lie within the part averaged.
-        const auto lngFrom = static_cast<std::size_t>(
-            std::clamp<std::int64_t>(request.lngSkipSamples - lngRead, 0, static_cast<std::int64_t>(lngGot)));
-        const std::span<const double> dblTaken = std::span<const double>(dblChunk).subspan(lngFrom, lngGot - lngFrom);
-        lngRead += static_cast<std::int64_t>(lngGot);
-        consume(dblTaken);
-        if (hooks.onSamples && !dblTaken.empty()) {
-            hooks.onSamples(dblTaken);
-        }
-        if (hooks.onProgress && !hooks.onProgress(lngRead, stream.shareRead())) {
-            blnCancelled = true;
-            return {};
-        }
-        if (lngGot < lngWanted) {
-            std::string strRefusal = stream.refusal();
-            if (!strRefusal.empty() || lngGot == 0) {
-                return strRefusal;
-            }
-        }
-    }
-    return {};
-}
-
 void writeMetricsFile(platform::TextFiles& files, const std::string& strPath, const AverageRequest& request,
                       const AverageFileResult& result)
 {
@@ -81,38 +42,11 @@ void takeFigures(const AverageRequest& request, AverageFileResult& result)
 
 } // namespace
 
-void refuseOutputOverInput(platform::TextFiles& files, const std::string& strOutput, const std::string& strFileName)
-{
-    if (strOutput == strFileName || files.sameFile(strOutput, strFileName)) {
-        raiseFailure(err::lngPathFileAccess, "the output file " + strOutput + " would replace the input file");
-    }
-}
-
-std::string sampFreqOfStream(const platform::SampleStream& stream, std::int32_t lngGiven, bool blnGiven,
-                             std::int32_t& lngSampFreq)
-{
-    lngSampFreq = lngGiven;
-    if (const auto lngStated = stream.statedSampFreq()) {
-        if (blnGiven && *lngStated != lngGiven) {
-            return "the recording states a sampling frequency of " + std::to_string(*lngStated) + " Hz, not the " +
-                   std::to_string(lngGiven) + " Hz given";
-        }
-        lngSampFreq = *lngStated;
-    }
-    return {};
-}
-
 double averagedLineSpacing(std::int32_t lngSampFreq, std::int32_t lngNumSamp)
 {
     // The line spacing as the classic run computes it, so both files give the same frequencies.
     const double dblMaxAnaFreq = lngSampFreq / dblPointsPerLine;
     return dblMaxAnaFreq / (lngNumSamp / dblPointsPerLine);
-}
-
-std::string sourceName(platform::TextFiles& files, const std::string& strFileName, const std::string& strDescription)
-{
-    const std::string strName(std::string_view(strFileName).substr(strFileName.rfind(files.pathSeparator()) + 1));
-    return strDescription.empty() ? strName : strName + " " + strDescription;
 }
 
 std::string tooFewSamplesRefusal(std::int64_t lngSamples, std::int32_t lngNumSamp)
@@ -187,14 +121,11 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
                                    const AverageHooks& hooks)
 {
     AverageFileResult result;
-    RecordingOpening opening = openRecording(files, sounds, strFileName, request.choice);
+    AnalysedRecording opening = openAnalysedRecording(files, sounds, strFileName, request.choice, request.lngSampFreq,
+                                                      request.blnSampFreqGiven);
+    result.strRefusal = opening.strRefusal;
+    result.lngSampFreq = opening.lngSampFreq;
     if (!opening.stream) {
-        result.strRefusal = opening.strRefusal;
-        return result;
-    }
-    result.strRefusal =
-        sampFreqOfStream(*opening.stream, request.lngSampFreq, request.blnSampFreqGiven, result.lngSampFreq);
-    if (!result.strRefusal.empty()) {
         return result;
     }
     AverageSettings settings = request.settings;
@@ -208,8 +139,12 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
     const auto consume = [&](std::span<const double> dblCounts) {
         averager.addSamples(dblCounts);
         measures.addSamples(dblCounts);
+        if (hooks.onSamples && !dblCounts.empty()) {
+            hooks.onSamples(dblCounts);
+        }
     };
-    result.strRefusal = averageStream(*opening.stream, consume, request, hooks, result.blnCancelled);
+    result.strRefusal = readRecordingPart(*opening.stream, {request.lngSkipSamples, request.lngTakeSamples}, consume,
+                                          hooks.onProgress, result.blnCancelled);
     if (!result.strRefusal.empty() || result.blnCancelled) {
         return result;
     }

@@ -48,14 +48,6 @@ struct AverageRequest
     std::optional<FrequencyBand> envelope;
 };
 
-// Told of the reading as it goes, after every block: the samples read so far (those passed over
-// included) and, where the stream knows its length, the share read (0 to 1). Returning false stops the
-// analysis: its result is then cancelled.
-using ReadProgress = std::function<bool(std::int64_t lngSamples, std::optional<double> dblShare)>;
-
-// Told of the averaged samples in the order read, in counts; the span is valid during the call only.
-using SampleHandler = std::function<void(std::span<const double> dblCounts)>;
-
 // What an analysis tells its caller while it runs (each may be empty); all are called on the
 // analysing thread.
 struct AverageHooks
@@ -157,22 +149,9 @@ std::vector<std::string> settingsFields(const AverageRequest& request, const Ave
 std::vector<std::string> segmentSettingsFields(const AverageSettings& settings, std::int64_t lngSegments,
                                                std::int32_t lngSampFreq, double dblMaxVolt);
 
-// Raises KestrixError (75) when strOutput would replace the input strFileName.
-void refuseOutputOverInput(platform::TextFiles& files, const std::string& strOutput, const std::string& strFileName);
-
-// The sampling frequency to analyse a stream at, put in lngSampFreq: the one the stream states (a
-// sound file's), else lngGiven (Hz). The refusal text when the stream states one that differs from
-// one the user gave (blnGiven), else empty.
-std::string sampFreqOfStream(const platform::SampleStream& stream, std::int32_t lngGiven, bool blnGiven,
-                             std::int32_t& lngSampFreq);
-
 // Hz between lines as the classic run computes it (fs / 2.56 over N / 2.56), so that every file gives
 // the same frequencies.
 double averagedLineSpacing(std::int32_t lngSampFreq, std::int32_t lngNumSamp);
-
-// What a heading's source field names: the file's name without its folder, then the stream's
-// description ("rec.csv column 3 (accel)").
-std::string sourceName(platform::TextFiles& files, const std::string& strFileName, const std::string& strDescription);
 
 // The refusal of a recording shorter than one segment.
 std::string tooFewSamplesRefusal(std::int64_t lngSamples, std::int32_t lngNumSamp);

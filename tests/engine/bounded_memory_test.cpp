@@ -3,6 +3,7 @@
 // generated recording streams through, and must never grow by more than a small multiple of the
 // N-point buffers, far below the recording's own size.
 #include "engine/recordings/average_analysis.h"
+#include "engine/recordings/octave_analysis.h"
 #include "engine/recordings/transfer_analysis.h"
 #include "engine/run/global_define.h"
 #include "platform/sndfile/sndfile_sound_files.h"
@@ -120,16 +121,27 @@ TEST(BoundedMemory, AGeneratedTextRecordingStreamsThroughFixedBuffers)
     EXPECT_LT(watch.growth(), lngAllowedGrowth);
 }
 
-// Both signals of a two-column recording read in step, each through its own stream.
-TEST(BoundedMemory, TheFrequencyResponseOfAGeneratedTextRecordingStreamsThroughFixedBuffers)
+// Each analysis of recordings below reads a generated text recording (a heading and 4 million lines
+// of two columns) and must keep to the same bound.
+class LongTextRecording : public ::testing::Test
 {
-    if (heapInUse() == 0) {
-        GTEST_SKIP() << "the allocator does not report its use";
+protected:
+    void SetUp() override
+    {
+        if (heapInUse() == 0) {
+            GTEST_SKIP() << "the allocator does not report its use";
+        }
     }
-    constexpr std::int64_t lngLines = 4'000'001;
+
+    static constexpr std::int64_t lngLines = 4'000'001;
     HeapWatch watch;
-    GeneratedFiles files(lngLines, watch);
+    GeneratedFiles files{lngLines, watch};
     testing::NoSoundFiles sounds;
+};
+
+// Both signals of a two-column recording read in step, each through its own stream.
+TEST_F(LongTextRecording, TheFrequencyResponseStreamsThroughFixedBuffers)
+{
     TransferRequest request;
     request.input = ColumnChoice{1, {}};
     request.output = ColumnChoice{2, {}};
@@ -145,15 +157,8 @@ TEST(BoundedMemory, TheFrequencyResponseOfAGeneratedTextRecordingStreamsThroughF
 
 // The condition measures and the envelope (a narrow band: a filter of two thousand taps) ride along
 // the same pass within the same bound.
-TEST(BoundedMemory, LevelsAndTheEnvelopeStreamThroughFixedBuffers)
+TEST_F(LongTextRecording, LevelsAndTheEnvelopeStreamThroughFixedBuffers)
 {
-    if (heapInUse() == 0) {
-        GTEST_SKIP() << "the allocator does not report its use";
-    }
-    constexpr std::int64_t lngLines = 4'000'001;
-    HeapWatch watch;
-    GeneratedFiles files(lngLines, watch);
-    testing::NoSoundFiles sounds;
     AverageRequest request;
     request.choice.column = ColumnChoice{2, {}};
     request.blnLevels = true;
@@ -165,6 +170,23 @@ TEST(BoundedMemory, LevelsAndTheEnvelopeStreamThroughFixedBuffers)
     EXPECT_GT(result.envelope->lngTaps, 2000);
     EXPECT_EQ(result.levels->lngSamples, lngLines - 1);
     EXPECT_EQ(result.envelope->average.lngSamples, lngLines - 1 - (result.envelope->lngTaps - 1));
+    EXPECT_LT(watch.growth(), lngAllowedGrowth);
+}
+
+TEST_F(LongTextRecording, TheOctaveAnalysisStreamsThroughFixedBuffers)
+{
+    OctaveRequest request;
+    request.choice.column = ColumnChoice{2, {}};
+    request.settings.weighting = FrequencyWeighting::A;
+    request.settings.timeWeighting = TimeWeighting::Fast;
+    OctaveHooks hooks;
+    hooks.onProgress = [&](std::int64_t, std::optional<double>) {
+        watch.sample();
+        return true;
+    };
+    const OctaveFileResult result = analyseOctaves(request, "/gen/rec.csv", files, sounds, hooks);
+    ASSERT_TRUE(result.analysed()) << result.strRefusal;
+    EXPECT_EQ(result.levels.overall.lngSamples, lngLines - 1);
     EXPECT_LT(watch.growth(), lngAllowedGrowth);
 }
 
