@@ -158,6 +158,7 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
     RecordingOpening opening = openRecording(files, sounds, strFileName, request.choice);
     if (!opening.stream) {
         result.strRefusal = opening.strRefusal;
+        result.refusalFacts = {platform::RefusalFacts::Kind::Other, 0, 0, opening.strRefusal, 0, 0, false};
         return result;
     }
     result.lngSampFreq = request.lngSampFreq;
@@ -165,6 +166,7 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
         if (request.blnSampFreqGiven && *lngStated != request.lngSampFreq) {
             result.strRefusal = "the recording states a sampling frequency of " + std::to_string(*lngStated) +
                                 " Hz, not the " + std::to_string(request.lngSampFreq) + " Hz given";
+            result.refusalFacts = {platform::RefusalFacts::Kind::Other, 0, 0, result.strRefusal, 0, 0, false};
             return result;
         }
         result.lngSampFreq = *lngStated;
@@ -174,12 +176,20 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
     SpectrumAverager averager(settings, dblPI, hooks.onSegment);
     result.strRefusal = averageStream(*opening.stream, averager, request, hooks, result.blnCancelled);
     if (!result.strRefusal.empty() || result.blnCancelled) {
+        result.refusalFacts = opening.stream->refusalFacts();
         return result;
     }
     result.average = averager.finish();
     if (result.average.lngSegments == 0) {
         result.strRefusal = "too few samples for one segment: " + std::to_string(result.average.lngSamples) +
                             " found, " + std::to_string(request.settings.lngNumSamp) + " needed";
+        result.refusalFacts = {platform::RefusalFacts::Kind::TooFewSamples,
+                               0,
+                               0,
+                               {},
+                               result.average.lngSamples,
+                               request.settings.lngNumSamp,
+                               false};
         return result;
     }
     // The line spacing as the classic run computes it, so both files give the same frequencies.

@@ -78,8 +78,7 @@ std::vector<std::pair<double, double>> labelSpans(const FrameTicks& ticks, const
     std::vector<std::pair<double, double>> spans;
     for (std::size_t i = 0; i < ticks.dblValues.size(); ++i) {
         const double dblAt = (axisValue(ticks.dblValues[i], axis.blnLog) - dblLow) / dblSpan * intLength;
-        const double dblHalf =
-            (blnHorizontal ? metrics.horizontalAdvance(ticks.strLabels[i]) : metrics.height()) / 2.0;
+        const double dblHalf = (blnHorizontal ? metrics.horizontalAdvance(ticks.strLabels[i]) : metrics.height()) / 2.0;
         spans.emplace_back(dblAt - dblHalf, dblAt + dblHalf);
     }
     return spans;
@@ -466,8 +465,8 @@ bool PlotFrame::saveImage(const QString& strPath, QString& strError) const
         painter.setFont(font());
         paintPlot(painter, image.rect());
         painter.end();
-        blnWritten = strSuffix == QLatin1String("png") ? image.save(&file, "PNG")
-                                                       : image.save(&file, "JPEG", intJpegQuality);
+        blnWritten =
+            strSuffix == QLatin1String("png") ? image.save(&file, "PNG") : image.save(&file, "JPEG", intJpegQuality);
     }
     blnWritten = blnWritten && file.commit();
     if (!blnWritten) {

@@ -181,8 +181,8 @@ protected:
 
     bool blnGrid = true;            // grid lines across the plot at the ticks
     bool blnBarsOnBottomRow = true; // the vertical axis's low end on the bottom row (else cells tile the plot)
-    QColor clrBox;          // the zoom box's outline
-    QColor clrBoxFill;      // and its fill
+    QColor clrBox;                  // the zoom box's outline
+    QColor clrBoxFill;              // and its fill
 
 private:
     void drawAxes(QPainter& painter, const FrameLayout& layout) const;

@@ -119,10 +119,9 @@ void PlotFrame::mouseMoveEvent(QMouseEvent* event)
     if (drag == Drag::Pan && hasData()) {
         const QRect plot = plotArea();
         // The data follows the pointer: dragged right, lower values come into view; dragged down, higher.
-        applyFrameView({shifted(dragStartView.x, ptDragStart.x() - ptDragNow.x(), plot.width(),
-                                horizontalAxis().blnLog),
-                        shifted(dragStartView.y, ptDragNow.y() - ptDragStart.y(), plot.height(),
-                                verticalAxis().blnLog)});
+        applyFrameView(
+            {shifted(dragStartView.x, ptDragStart.x() - ptDragNow.x(), plot.width(), horizontalAxis().blnLog),
+             shifted(dragStartView.y, ptDragNow.y() - ptDragStart.y(), plot.height(), verticalAxis().blnLog)});
     }
     pointerMoved(event->position());
     update();
