@@ -145,8 +145,8 @@ void AnalysisPanel::connectSignals()
 
 std::vector<QWidget*> AnalysisPanel::focusOrder() const
 {
-    return {cboWindow, cboAveraging, cboOverlap, cboDetrend, cboUnits, cmdOpenRecording, cmdSaveAverage,
-            cmdCancelAnalysis};
+    return {cboWindow, cboAveraging,     cboOverlap,     cboDetrend,
+            cboUnits,  cmdOpenRecording, cmdSaveAverage, cmdCancelAnalysis};
 }
 
 void AnalysisPanel::showSettings()
@@ -156,10 +156,10 @@ void AnalysisPanel::showSettings()
     // The single block takes no window: the list says so, greyed, and stays reachable to choose one.
     selectData(*cboWindow, static_cast<int>(blnBlock ? engine::WindowKind::Rect : settings.window));
     QPalette palette = cboWindow->palette();
-    palette.setColor(QPalette::ButtonText, QWidget::palette().color(blnBlock ? QPalette::Disabled : QPalette::Active,
-                                                                     QPalette::ButtonText));
-    palette.setColor(QPalette::Text, QWidget::palette().color(blnBlock ? QPalette::Disabled : QPalette::Active,
-                                                               QPalette::Text));
+    palette.setColor(QPalette::ButtonText,
+                     QWidget::palette().color(blnBlock ? QPalette::Disabled : QPalette::Active, QPalette::ButtonText));
+    palette.setColor(QPalette::Text,
+                     QWidget::palette().color(blnBlock ? QPalette::Disabled : QPalette::Active, QPalette::Text));
     cboWindow->setPalette(palette);
     cboWindow->setToolTip(blnBlock ? tr("1 ブロックは窓なしで解析します。窓を選ぶと平均に切り替わります")
                                    : tr("区間にかける窓関数"));

@@ -69,10 +69,10 @@ std::optional<QString> ReferenceList::refusal(const std::string& strPath, engine
             .arg(strFileName, fromUtf8(reading.strRefusal));
     }
     // An averaged file's values are checked as the volts they stand for (its levels may be negative).
-    const std::vector<double> dblChecked =
-        reading.heading ? engine::convertSpectrum(reading.trace.dblVolts, scaleOf(reading).first,
-                                                  {engine::SpectrumUnits::Rms, false, 1.0})
-                        : reading.trace.dblVolts;
+    const std::vector<double> dblChecked = reading.heading
+                                               ? engine::convertSpectrum(reading.trace.dblVolts, scaleOf(reading).first,
+                                                                         {engine::SpectrumUnits::Rms, false, 1.0})
+                                               : reading.trace.dblVolts;
     const std::string strPlotRefusal = engine::plotRefusal(reading.trace.dblFreq, dblChecked);
     if (!strPlotRefusal.empty()) {
         return tr("参照ファイル「%1」はグラフに表示できません。\n%2").arg(strFileName, fromUtf8(strPlotRefusal));

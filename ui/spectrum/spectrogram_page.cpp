@@ -75,8 +75,8 @@ void SpectrogramPage::createControls()
                                        tr("スペクトログラムの周波数軸を対数目盛に"));
     chkSpectrogramLogFrequency->setToolTip(
         tr("周波数軸を対数目盛（1・2・5 の目盛）で表示します。0 Hz の線は表示されません"));
-    cmdSaveSpectrogram = named(new QPushButton(tr("画像を保存..."), this), "cmdSaveSpectrogram",
-                               tr("スペクトログラムの画像を保存"));
+    cmdSaveSpectrogram =
+        named(new QPushButton(tr("画像を保存..."), this), "cmdSaveSpectrogram", tr("スペクトログラムの画像を保存"));
     // A changing text: screen readers read the text itself, so no fixed name is set.
     lblSpectrogramCursor = new QLabel(this);
     lblSpectrogramCursor->setObjectName(QStringLiteral("lblSpectrogramCursor"));
@@ -133,8 +133,7 @@ void SpectrogramPage::connectSignals()
 
 std::vector<QWidget*> SpectrogramPage::focusOrder() const
 {
-    return {spnLevelFloor, spnLevelTop, cmdAutoLevels, chkSpectrogramLogFrequency, cmdSaveSpectrogram,
-            pltSpectrogram};
+    return {spnLevelFloor, spnLevelTop, cmdAutoLevels, chkSpectrogramLogFrequency, cmdSaveSpectrogram, pltSpectrogram};
 }
 
 void SpectrogramPage::showSpectrogram()

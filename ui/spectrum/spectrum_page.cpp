@@ -144,9 +144,8 @@ void SpectrumPage::connectSignals()
     connect(pltSpectrum, &SpectrumPlot::cursorChanged, this, &SpectrumPage::plot_CursorChanged);
     connect(measureTools, &MeasureTools::ordersChanged, this,
             [this] { document.setOrderSpeed(measureTools->orderSpeed()); });
-    connect(pnlPeaks, &PeakPanel::peakChosen, pltSpectrum, [this](std::size_t lngLine) {
-        pltSpectrum->setCursorLine(lngLine);
-    });
+    connect(pnlPeaks, &PeakPanel::peakChosen, pltSpectrum,
+            [this](std::size_t lngLine) { pltSpectrum->setCursorLine(lngLine); });
     connect(pnlPeaks, &PeakPanel::harmonicsChanged, this, &SpectrumPage::refreshHarmonics);
     connect(&document, &ViewDocument::spectrumChanged, this, &SpectrumPage::showSpectrum);
     connect(&document, &ViewDocument::cursorsChanged, this, &SpectrumPage::applyCursors);
@@ -201,9 +200,9 @@ void SpectrumPage::applyUnits()
     const QString strLog = tr("対数目盛 (%1)").arg(texts.strDb);
     chkLogScale->setText(strLog);
     chkLogScale->setAccessibleName(strLog);
-    chkLogScale->setToolTip(tr("振幅を %1（1 %2 を 0 dB とするデシベル）で表示します")
-                                .arg(texts.strDb, texts.strDb == QLatin1String("dBV") ? QStringLiteral("V")
-                                                                                        : texts.strLegend));
+    chkLogScale->setToolTip(
+        tr("振幅を %1（1 %2 を 0 dB とするデシベル）で表示します")
+            .arg(texts.strDb, texts.strDb == QLatin1String("dBV") ? QStringLiteral("V") : texts.strLegend));
     // A level is only ever read on the logarithmic axis; the choice made before comes back after it.
     const bool blnLevels = document.shown().scale.units == engine::SpectrumUnits::DbV;
     if (blnLevels && !blnLogBeforeLevels) {

@@ -84,8 +84,7 @@ void SpectrumPage::refreshCursorText()
     const bool blnShown = !shown.dblValues.empty();
     const Reference* first = blnShown ? nullptr : &referenceList.references().front();
     const engine::SpectrumScale scale = blnShown ? shown.scale : referenceTarget(*first);
-    const double dblValue =
-        blnShown ? shown.dblValues[*lngLine] : ReferenceList::values(*first, scale)[*lngLine];
+    const double dblValue = blnShown ? shown.dblValues[*lngLine] : ReferenceList::values(*first, scale)[*lngLine];
     const double dblFreq = trace->dblFreq[*lngLine];
     const double dblSpacing = trace->dblFreq.size() > 1 ? trace->dblFreq[1] - trace->dblFreq[0] : 1.0;
     QString strText = tr("カーソル：%1 Hz%2　%3")

@@ -214,10 +214,13 @@ bool ViewDocument::averageSaveable() const
 std::string ViewDocument::averageRefusal(const std::string& strPath) const
 {
     if (!averageSaveable()) {
-        return tr("保存できる平均スペクトルがありません。「平均」か「ピークホールド」で表示してください。").toStdString();
+        return tr("保存できる平均スペクトルがありません。「平均」か「ピークホールド」で表示してください。")
+            .toStdString();
     }
     if (strPath == viewRecording->strPath || files.sameFile(strPath, viewRecording->strPath)) {
-        return tr("録音そのものには保存できません。別の名前を選んでください。\n%1").arg(fromUtf8(strPath)).toStdString();
+        return tr("録音そのものには保存できません。別の名前を選んでください。\n%1")
+            .arg(fromUtf8(strPath))
+            .toStdString();
     }
     return {};
 }

@@ -28,7 +28,8 @@ QString kindRefusal(const QString& strPath)
         return {};
     }
     if (info.isDir()) {
-        return QCoreApplication::translate("kestrix::ui::SpectrumPanel", "フォルダです。録音のファイルを選んでください。");
+        return QCoreApplication::translate("kestrix::ui::SpectrumPanel",
+                                           "フォルダです。録音のファイルを選んでください。");
     }
     return QCoreApplication::translate("kestrix::ui::SpectrumPanel",
                                        "通常のファイルではありません（名前付きパイプ、デバイスなど）。"
