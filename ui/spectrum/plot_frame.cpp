@@ -58,12 +58,12 @@ FrameTicks rawTicks(const FrameAxis& axis, engine::AxisRange range, std::size_t 
         ticks.strLabels.push_back(QString::fromStdString(engine::tickLabel(dblValue, dblStep)));
     }
     if (axis.blnLabelEnds && dblStep > 0.0) {
-        // The ends with one decimal more than the steps, so the start reads as itself and not as a tick.
+        // The ends with two decimals more than the steps, so the start reads as itself and not as a tick.
         ticks.dblValues.insert(ticks.dblValues.begin(), range.dblLow);
         ticks.strLabels.insert(ticks.strLabels.begin(),
-                               QString::fromStdString(engine::tickLabel(range.dblLow, dblStep / 10.0)));
+                               QString::fromStdString(engine::tickLabel(range.dblLow, dblStep / 100.0)));
         ticks.dblValues.push_back(range.dblHigh);
-        ticks.strLabels.push_back(QString::fromStdString(engine::tickLabel(range.dblHigh, dblStep / 10.0)));
+        ticks.strLabels.push_back(QString::fromStdString(engine::tickLabel(range.dblHigh, dblStep / 100.0)));
     }
     return ticks;
 }

@@ -261,18 +261,6 @@ void SpectrumPlot::setReferenceLine(std::optional<std::size_t> lngLine)
     emit cursorChanged();
 }
 
-std::optional<double> SpectrumPlot::cursorFrequency() const
-{
-    const PlotTrace* trace = cursorTrace();
-    return trace && lngCursorLine ? std::optional<double>(trace->dblFreq[*lngCursorLine]) : std::nullopt;
-}
-
-std::optional<double> SpectrumPlot::referenceFrequency() const
-{
-    const PlotTrace* trace = cursorTrace();
-    return trace && lngReferenceLine ? std::optional<double>(trace->dblFreq[*lngReferenceLine]) : std::nullopt;
-}
-
 std::optional<std::size_t> SpectrumPlot::lineNear(double dblFreq) const
 {
     const PlotTrace* trace = cursorTrace();
@@ -285,36 +273,6 @@ std::optional<std::size_t> SpectrumPlot::lineNear(double dblFreq) const
         return std::nullopt;
     }
     return engine::nearestIndex(dblFreqs, dblFreq);
-}
-
-void SpectrumPlot::setLineScale(std::optional<engine::LineScale> scale)
-{
-    lineScale = scale;
-    update();
-    emit cursorChanged();
-}
-
-void SpectrumPlot::setLineTexts(LineText readable, LineText exact)
-{
-    lineReadable = std::move(readable);
-    lineExact = std::move(exact);
-    update();
-}
-
-std::optional<engine::CursorDelta> SpectrumPlot::cursorDelta() const
-{
-    const PlotTrace* trace = cursorTrace();
-    if (!trace || !lngCursorLine || !lngReferenceLine) {
-        return std::nullopt;
-    }
-    return engine::cursorDelta(trace->dblFreq, trace->dblVolts, *lngReferenceLine, *lngCursorLine, lineScale);
-}
-
-void SpectrumPlot::setRunningSpeed(std::optional<engine::RunningSpeed> newSpeed)
-{
-    speed = newSpeed;
-    update();
-    emit cursorChanged();
 }
 
 void SpectrumPlot::setLogFrequency(bool blnLog)

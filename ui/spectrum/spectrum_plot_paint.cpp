@@ -372,6 +372,48 @@ QString SpectrumPlot::frequencyText(double dblFreq) const
     return strText;
 }
 
+std::optional<double> SpectrumPlot::cursorFrequency() const
+{
+    const PlotTrace* trace = cursorTrace();
+    return trace && lngCursorLine ? std::optional<double>(trace->dblFreq[*lngCursorLine]) : std::nullopt;
+}
+
+std::optional<double> SpectrumPlot::referenceFrequency() const
+{
+    const PlotTrace* trace = cursorTrace();
+    return trace && lngReferenceLine ? std::optional<double>(trace->dblFreq[*lngReferenceLine]) : std::nullopt;
+}
+
+void SpectrumPlot::setLineScale(std::optional<engine::LineScale> scale)
+{
+    lineScale = scale;
+    update();
+    emit cursorChanged();
+}
+
+void SpectrumPlot::setLineTexts(LineText readable, LineText exact)
+{
+    lineReadable = std::move(readable);
+    lineExact = std::move(exact);
+    update();
+}
+
+std::optional<engine::CursorDelta> SpectrumPlot::cursorDelta() const
+{
+    const PlotTrace* trace = cursorTrace();
+    if (!trace || !lngCursorLine || !lngReferenceLine) {
+        return std::nullopt;
+    }
+    return engine::cursorDelta(trace->dblFreq, trace->dblVolts, *lngReferenceLine, *lngCursorLine, lineScale);
+}
+
+void SpectrumPlot::setRunningSpeed(std::optional<engine::RunningSpeed> newSpeed)
+{
+    speed = newSpeed;
+    update();
+    emit cursorChanged();
+}
+
 QStringList SpectrumPlot::readableLines() const
 {
     const std::optional<double> dblCursor = cursorFrequency();
