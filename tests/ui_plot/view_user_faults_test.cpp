@@ -111,7 +111,8 @@ TEST_F(ViewUserFaultsTest, CursorsKeepTheirFrequencyAcrossRecordingsAndGoWhereTh
     ASSERT_TRUE(panel.plot().cursorDelta().has_value());
     EXPECT_DOUBLE_EQ(panel.plot().cursorDelta()->dblFreqA, 25.0);
     EXPECT_DOUBLE_EQ(panel.plot().cursorDelta()->dblFreqB, 26.0);
-    EXPECT_TRUE(panel.plot().readoutText().contains(QStringLiteral("基準 25.0 Hz"))) << panel.plot().readoutText().toStdString();
+    EXPECT_TRUE(panel.plot().readoutText().contains(QStringLiteral("基準 25.0 Hz")))
+        << panel.plot().readoutText().toStdString();
 
     // 300 Hz lies beyond a recording sampled at 512 Hz (lines to 200 Hz): the reference goes.
     placeReference(600);
@@ -357,8 +358,7 @@ TEST_F(ViewUserFaultsTest, TheConverterFiguresAreShownWholeWhenTheyFirstAppear)
         const QString strValue = table.item(intRow, 1)->text();
         SCOPED_TRACE(strValue.toStdString());
         const int intWidth = table.columnWidth(1) - 2 * table.style()->pixelMetric(QStyle::PM_FocusFrameHMargin) - 2;
-        const QRect needed =
-            table.fontMetrics().boundingRect(QRect(0, 0, intWidth, 10000), Qt::TextWordWrap, strValue);
+        const QRect needed = table.fontMetrics().boundingRect(QRect(0, 0, intWidth, 10000), Qt::TextWordWrap, strValue);
         EXPECT_LE(needed.height(), table.rowHeight(intRow)) << "cut in a column " << table.columnWidth(1) << " wide";
     }
 }
