@@ -21,8 +21,8 @@ protected:
     {
         std::string strText;
         for (int n = 0; n < 8192; ++n) {
-            strText += std::to_string(std::lround(6000.0 * std::sin(2 * std::numbers::pi * 25.0 * n / dblSampFreq))) +
-                       "\r\n";
+            strText +=
+                std::to_string(std::lround(6000.0 * std::sin(2 * std::numbers::pi * 25.0 * n / dblSampFreq))) + "\r\n";
         }
         const std::string strPath = dir.file(strName);
         testing::writeBytes(strPath, strText);
@@ -102,7 +102,8 @@ TEST(RefusalText, EachKindIsWordedWithItsFactsInJapanese)
         {{Kind::MissingField, 4, 3, "", 0, 0, false}, "4 行目の 3 列目がありません"},
         {{Kind::NoNumbers, 153601, 1, "", 0, 0, false}, "読んだ 153601 行のどれにも、1 列目に数値がありません"},
         {{Kind::NoHeading, 0, 0, "accel", 0, 0, false}, "「accel」という名前の列の見出しがありません"},
-        {{Kind::TooFewSamples, 0, 0, "", 500, 16384, false}, "サンプルが 500 個しかなく、1 区間（N = 16384 点）に足りません"},
+        {{Kind::TooFewSamples, 0, 0, "", 500, 16384, false},
+         "サンプルが 500 個しかなく、1 区間（N = 16384 点）に足りません"},
         {{Kind::Other, 0, 0, "Format not recognised.", 0, 0, false}, "読み込めません（Format not recognised.）"},
     };
     for (const Case& c : cases) {
