@@ -75,9 +75,8 @@ void AnalysisPanel::createControls()
         cboUnits->addItem(unitsTexts(units).strChoice, static_cast<int>(units));
     }
     for (QComboBox* combo : {cboWindow, cboAveraging, cboOverlap, cboDetrend, cboUnits}) {
-        // Narrow enough for a narrow view; the list itself shows the entries whole.
-        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        combo->setMinimumContentsLength(8);
+        // Each entry shown whole: in a narrow view the rows put their labels above the lists instead.
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     }
     cmdOpenRecording = named(new QPushButton(tr("録音を開く..."), this), "cmdOpenRecording", tr("録音を開く"));
     cmdSaveAverage =

@@ -352,15 +352,19 @@ QRect PlotFrame::readoutBox(const FrameLayout& layout, const QFontMetrics& metri
         intWidth = std::max(intWidth, metrics.horizontalAdvance(strLine));
     }
     const QSize size(intWidth + 2 * intPad, static_cast<int>(strLines.size()) * intLine + intPad);
-    // Inside the plot, where it hides the least of the data: the corners, the middle of the top and bottom
-    // edges, and below each box it keeps clear of.
+    // Inside the plot, where it hides the least of the data: along the top and the bottom edges (the
+    // corners first, then eight places between them), and below each box it keeps clear of.
+    constexpr int intPlaces = 8;
     const QRect inner = plot.adjusted(intPad, intPad, -intPad, -intPad);
-    std::vector<QPoint> ptCorners{inner.topLeft(),
-                                  {inner.right() - size.width() + 1, inner.top()},
-                                  {inner.center().x() - size.width() / 2, inner.top()},
-                                  {inner.left(), inner.bottom() - size.height() + 1},
-                                  {inner.right() - size.width() + 1, inner.bottom() - size.height() + 1},
-                                  {inner.center().x() - size.width() / 2, inner.bottom() - size.height() + 1}};
+    const int intFree = std::max(0, inner.width() - size.width());
+    std::vector<QPoint> ptCorners;
+    for (const int intTop : {inner.top(), inner.bottom() - size.height() + 1}) {
+        ptCorners.emplace_back(inner.left(), intTop);
+        ptCorners.emplace_back(inner.left() + intFree, intTop);
+        for (int intPlace = 1; intPlace < intPlaces; ++intPlace) {
+            ptCorners.emplace_back(inner.left() + intFree * intPlace / intPlaces, intTop);
+        }
+    }
     const std::vector<QRect> clear = keptClear(layout, metrics);
     for (const QRect& box : clear) {
         ptCorners.emplace_back(box.right() - size.width() + 1, box.bottom() + intPad);

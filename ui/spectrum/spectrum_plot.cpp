@@ -47,7 +47,7 @@ double finestSpacing(const std::vector<PlotTrace>& traces)
 
 SpectrumPlot::SpectrumPlot(QWidget* parent) : PlotFrame(parent)
 {
-    setMinimumSize(240, 160);
+    setMinimumSize(240, 220);
     ampAxis = {tr("振幅 [V]"), tr("振幅 [dBV]"), 20.0};
     resetView();
 }

@@ -157,8 +157,18 @@ void SpectrumPlot::drawTrace(QPainter& painter, const FrameLayout& layout, const
 
 double SpectrumPlot::hiddenData(const QRect& box, const FrameLayout& layout) const
 {
-    // The curves' pixels the box would cover, counted on the bars the curves are drawn with.
+    // Never the lines the readout measures: the tops of the cursors' lines stay in sight.
+    constexpr double dblMarkedLine = 1e9;
     double dblHidden = 0.0;
+    const PlotTrace* measured = cursorTrace();
+    for (const std::optional<std::size_t>& lngLine : {lngCursorLine, lngReferenceLine}) {
+        if (measured && lngLine) {
+            const QPointF ptTop(layout.xOf(measured->dblFreq[*lngLine]),
+                                layout.yOf(ampOf(measured->dblVolts[*lngLine])));
+            dblHidden += box.adjusted(-2, -2, 2, 2).contains(ptTop.toPoint()) ? dblMarkedLine : 0.0;
+        }
+    }
+    // Then as few of the curves' pixels as may be, counted on the bars the curves are drawn with.
     const double dblLow = layout.xAt(box.left());
     const double dblHigh = layout.xAt(box.right() + 1);
     const auto lngColumns = static_cast<std::size_t>(std::max(1, box.width()));
@@ -435,9 +445,7 @@ QStringList SpectrumPlot::readableLines() const
     }
     // Which sums these are: the band counts every line's share, the end lines' tones only in part.
     return {strReference, strCursor, strDifference,
-            tr("帯域 RMS %1（基準〜カーソルの %2 本の線のパワーの和）")
-                .arg(voltsText(*delta->dblBandRms))
-                .arg(delta->lngBandLines),
+            tr("帯域 RMS %1（%2 本の線のパワーの和）").arg(voltsText(*delta->dblBandRms)).arg(delta->lngBandLines),
             tr("2 トーンの和 %1（基準とカーソルの線をトーンとして）").arg(voltsText(*delta->dblToneSumRms))};
 }
 
