@@ -128,6 +128,13 @@ protected:
         ASSERT_TRUE(panel.openRecording(strPath)) << (ui.messages.empty() ? "" : ui.messages.back().strText);
         waitForReading();
     }
+    // A control of the view by its name.
+    template <typename Control> Control* control(const char* strName)
+    {
+        auto* found = panel.findChild<Control*>(QLatin1String(strName));
+        EXPECT_NE(found, nullptr) << strName;
+        return found;
+    }
     // Chooses an entry of a list of the analysis group by its data, as a user picks it.
     void choose(const char* strCombo, const QVariant& value)
     {

@@ -34,12 +34,6 @@ namespace {
 class ViewUserFaultsTest : public ViewAnalysisTest
 {
 protected:
-    template <typename Control> Control* control(const char* strName)
-    {
-        auto* found = panel.findChild<Control*>(QLatin1String(strName));
-        EXPECT_NE(found, nullptr) << strName;
-        return found;
-    }
     // Cursor and reference placed as the user places them: a line, then D for the reference.
     void placeReference(std::size_t lngLine)
     {

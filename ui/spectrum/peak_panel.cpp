@@ -143,18 +143,8 @@ void PeakPanel::arrangeControls()
 {
     auto* layTools = new FlowLayout;
     layTools->setSpacing(12);
-    const auto group = [this, layTools](const char* strName, std::initializer_list<QWidget*> controls) {
-        auto* grpTools = new QWidget(this);
-        grpTools->setObjectName(QLatin1String(strName));
-        auto* layGroup = new QHBoxLayout(grpTools);
-        layGroup->setContentsMargins(0, 0, 0, 0);
-        for (QWidget* control : controls) {
-            layGroup->addWidget(control);
-        }
-        layTools->addWidget(grpTools);
-    };
-    group("grpPeakThreshold", {lblPeakThreshold, spnPeakThreshold});
-    group("grpPeakCommands", {cmdCopyPeaks, chkHarmonics});
+    layTools->addGroup(*this, "grpPeakThreshold", {lblPeakThreshold, spnPeakThreshold});
+    layTools->addGroup(*this, "grpPeakCommands", {cmdCopyPeaks, chkHarmonics});
     auto* layPanel = new QVBoxLayout(this);
     layPanel->setContentsMargins(0, 0, 0, 0);
     layPanel->addLayout(layTools);

@@ -89,19 +89,9 @@ void SpectrogramPage::arrangeControls()
 {
     // The tools wrap onto further rows in a narrow view rather than be cut.
     auto* layTools = new FlowLayout;
-    const auto group = [this, layTools](const char* strName, std::initializer_list<QWidget*> controls) {
-        auto* grpTools = new QWidget(this);
-        grpTools->setObjectName(QLatin1String(strName));
-        auto* layGroup = new QHBoxLayout(grpTools);
-        layGroup->setContentsMargins(0, 0, 0, 0);
-        for (QWidget* control : controls) {
-            layGroup->addWidget(control);
-        }
-        layTools->addWidget(grpTools);
-    };
-    group("grpLevelFloor", {lblFloor, spnLevelFloor});
-    group("grpLevelTop", {lblTop, spnLevelTop, cmdAutoLevels});
-    group("grpSpectrogramAxis", {chkSpectrogramLogFrequency, cmdSaveSpectrogram});
+    layTools->addGroup(*this, "grpLevelFloor", {lblFloor, spnLevelFloor});
+    layTools->addGroup(*this, "grpLevelTop", {lblTop, spnLevelTop, cmdAutoLevels});
+    layTools->addGroup(*this, "grpSpectrogramAxis", {chkSpectrogramLogFrequency, cmdSaveSpectrogram});
     auto* layPage = new QVBoxLayout(this);
     layPage->setContentsMargins(0, 0, 0, 0);
     layPage->addLayout(layTools);

@@ -90,14 +90,7 @@ void SpectrumPage::arrangeControls()
     layTools = new FlowLayout;
     layTools->setSpacing(12);
     const auto group = [this](const char* strName, const std::vector<QWidget*>& controls) {
-        auto* grpTools = new QWidget(this);
-        grpTools->setObjectName(QLatin1String(strName));
-        auto* layGroup = new QHBoxLayout(grpTools);
-        layGroup->setContentsMargins(0, 0, 0, 0);
-        for (QWidget* control : controls) {
-            layGroup->addWidget(control);
-        }
-        layTools->addWidget(grpTools);
+        layTools->addGroup(*this, strName, controls);
     };
     std::vector<QWidget*> viewControls{chkLogScale};
     for (QWidget* control : measureTools->scaleControls()) {
