@@ -172,13 +172,14 @@ TEST(CursorDelta, TheToneSumOfTwoCursorsOnTonesIsTheirPowerInEveryWindowAndUnit)
 {
     const std::vector<double> dblCounts = testing::toneSamples(8 * 1024, {{400.0, 2000.0, 0.0}, {1600.0, 1000.0, 0.5}});
     const double dblExpectedRms = std::sqrt((2000.0 * 2000.0 + 1000.0 * 1000.0) / 2) * dblVoltsPerCount;
-    std::vector<double> dblFreq(lngNumSamp / 2 + 1);
-    for (std::size_t k = 0; k < dblFreq.size(); ++k) {
-        dblFreq[k] = static_cast<double>(k) * dblSampFreq / lngNumSamp;
-    }
+    std::vector<double> dblFreq;
     for (const WindowKind window : windowKinds) {
         SCOPED_TRACE(windowName(window));
         const AveragedPower average = averaged(dblCounts, window);
+        dblFreq.resize(average.dblPower.size());
+        for (std::size_t k = 0; k < dblFreq.size(); ++k) {
+            dblFreq[k] = static_cast<double>(k) * dblSampFreq / lngNumSamp;
+        }
         for (const SpectrumUnits units : spectrumUnits) {
             SCOPED_TRACE(unitsName(units));
             const std::vector<double> dblValues = spectrumInUnits(average, units, dblSampFreq, dblVoltsPerCount);
