@@ -126,6 +126,7 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
     result.strRefusal = opening.strRefusal;
     result.lngSampFreq = opening.lngSampFreq;
     if (!opening.stream) {
+        result.refusalFacts = {platform::RefusalFacts::Kind::Other, 0, 0, opening.strRefusal, 0, 0, false};
         return result;
     }
     AverageSettings settings = request.settings;
@@ -134,6 +135,7 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
     RecordingMeasures measures(request, result.lngSampFreq, dblPI);
     if (!measures.refusal().empty()) {
         result.strRefusal = measures.refusal();
+        result.refusalFacts = {platform::RefusalFacts::Kind::Other, 0, 0, result.strRefusal, 0, 0, false};
         return result;
     }
     const auto consume = [&](std::span<const double> dblCounts) {
@@ -146,11 +148,19 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
     result.strRefusal = readRecordingPart(*opening.stream, {request.lngSkipSamples, request.lngTakeSamples}, consume,
                                           hooks.onProgress, result.blnCancelled);
     if (!result.strRefusal.empty() || result.blnCancelled) {
+        result.refusalFacts = opening.stream->refusalFacts();
         return result;
     }
     result.average = averager.finish();
     if (result.average.lngSegments == 0) {
         result.strRefusal = tooFewSamplesRefusal(result.average.lngSamples, request.settings.lngNumSamp);
+        result.refusalFacts = {platform::RefusalFacts::Kind::TooFewSamples,
+                               0,
+                               0,
+                               {},
+                               result.average.lngSamples,
+                               request.settings.lngNumSamp,
+                               false};
         return result;
     }
     result.dblDeltaFreq = averagedLineSpacing(result.lngSampFreq, request.settings.lngNumSamp);

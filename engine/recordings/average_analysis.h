@@ -59,8 +59,9 @@ struct AverageHooks
 
 struct AverageFileResult
 {
-    std::string strRefusal; // why the recording was not analysed, else empty
-    std::string strWritten; // the file written
+    std::string strRefusal;              // why the recording was not analysed, else empty
+    platform::RefusalFacts refusalFacts; // the same as facts, for a front end to word
+    std::string strWritten;              // the file written
     AveragedPower average;
     std::int32_t lngSampFreq = 0;       // Hz, as analysed
     double dblDeltaFreq = 0.0;          // Hz between lines

@@ -51,6 +51,11 @@ void linePowersOfTransform(std::span<const double> dblPower, std::int32_t lngNum
     }
 }
 
+double tonePower(double dblValue, std::size_t k, const LineScale& scale)
+{
+    return linePower(dblValue, k, scale) * scale.dblNoiseBandwidth;
+}
+
 double bandPower(std::span<const double> dblValues, std::size_t lngFirst, std::size_t lngLast, const LineScale& scale)
 {
     if (dblValues.empty()) {
@@ -92,6 +97,8 @@ CursorDelta cursorDelta(std::span<const double> dblFreq, std::span<const double>
     delta.lngBandLines = (lngA < lngB ? lngB - lngA : lngA - lngB) + 1;
     if (scale) {
         delta.dblBandRms = std::sqrt(bandPower(dblValues, lngA, lngB, *scale));
+        const double dblToneA = tonePower(delta.dblValueA, lngA, *scale);
+        delta.dblToneSumRms = std::sqrt(lngA == lngB ? dblToneA : dblToneA + tonePower(delta.dblValueB, lngB, *scale));
     }
     return delta;
 }

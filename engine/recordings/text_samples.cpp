@@ -10,6 +10,8 @@ namespace kestrix::engine {
 
 namespace {
 
+using Kind = platform::RefusalFacts::Kind;
+
 constexpr std::size_t lngNone = std::string_view::npos;
 
 bool isBlank(char chr)
@@ -152,9 +154,20 @@ public:
         return reader->shareRead();
     }
 
-protected:
-    void refuse(std::string strWhy)
+    platform::RefusalFacts refusalFacts() const override
     {
+        return facts;
+    }
+
+protected:
+    void refuse(std::string strWhy, platform::RefusalFacts::Kind kind, std::int64_t lngLine, std::int32_t lngField = 0,
+                std::string strText = {})
+    {
+        facts.kind = kind;
+        facts.lngLine = lngLine;
+        facts.lngField = lngField;
+        facts.blnDecimalComma = kind == platform::RefusalFacts::Kind::NotANumber && isDecimalCommaNumber(strText);
+        facts.strText = std::move(strText);
         strRefusal = std::move(strWhy);
         blnEnded = true;
         reader->close();
@@ -165,6 +178,7 @@ protected:
 
 private:
     std::string strRefusal;
+    platform::RefusalFacts facts;
 };
 
 class CountTextStream final : public TextSampleStream
@@ -185,15 +199,21 @@ public:
             double dblValue = 0.0;
             if (!line.blnTooLong && readNumericText(line.strText, dblValue)) {
                 if (lngBlankLines > 0) {
-                    refuse("line " + std::to_string(lngLine - lngBlankLines) + " is blank");
+                    refuse("line " + std::to_string(lngLine - lngBlankLines) + " is blank", Kind::BlankLine,
+                           lngLine - lngBlankLines);
                     break;
                 }
                 dblCounts[lngDone++] = dblValue;
             } else if (!line.blnTooLong && isBlankLine(line.strText)) {
                 ++lngBlankLines;
             } else {
-                refuse("line " + std::to_string(lngLine) + " is not a number: " +
-                       (line.blnTooLong ? std::string("(a line too long)") : quoted(line.strText)));
+                if (line.blnTooLong) {
+                    refuse("line " + std::to_string(lngLine) + " is not a number: (a line too long)", Kind::LineTooLong,
+                           lngLine);
+                } else {
+                    refuse("line " + std::to_string(lngLine) + " is not a number: " + quoted(line.strText),
+                           Kind::NotANumber, lngLine, 0, std::string(trimBlanks(line.strText)));
+                }
                 break;
             }
         }
@@ -227,10 +247,12 @@ public:
         while (lngDone < dblCounts.size() && !blnEnded) {
             if (reader->atEndOfStream()) {
                 if (blnInHeadings && lngIndex == lngNone) {
-                    refuse("no heading line names a column " + quoted(column.strName));
+                    refuse("no heading line names a column " + quoted(column.strName), Kind::NoHeading, 0, 0,
+                           column.strName);
                 } else if (blnInHeadings && lngLine > 0) {
                     refuse("none of the " + std::to_string(lngLine) + " lines has a number in field " +
-                           std::to_string(lngIndex + 1));
+                               std::to_string(lngIndex + 1),
+                           Kind::NoNumbers, lngLine, static_cast<std::int32_t>(lngIndex + 1));
                 }
                 blnEnded = true;
                 break;
@@ -272,7 +294,8 @@ private:
             }
             if (blnAllNumbers) {
                 refuse("line " + std::to_string(lngLine) +
-                       " holds numbers, but no heading line before it names a column " + quoted(column.strName));
+                           " holds numbers, but no heading line before it names a column " + quoted(column.strName),
+                       Kind::NoHeading, lngLine, 0, column.strName);
             }
             return false;
         }
@@ -289,13 +312,14 @@ private:
     bool takeData(const platform::TextLine& line, double& dblValue)
     {
         if (line.blnTooLong) {
-            refuse("line " + std::to_string(lngLine) + " is too long");
+            refuse("line " + std::to_string(lngLine) + " is too long", Kind::LineTooLong, lngLine);
             return false;
         }
         const std::optional<std::string_view> strField = fieldAt(line.strText, delimiter, lngIndex);
         if (strField && readNumericText(*strField, dblValue)) {
             if (lngBlankLines > 0) {
-                refuse("line " + std::to_string(lngLine - lngBlankLines) + " is blank");
+                refuse("line " + std::to_string(lngLine - lngBlankLines) + " is blank", Kind::BlankLine,
+                       lngLine - lngBlankLines);
                 return false;
             }
             return true;
@@ -303,10 +327,12 @@ private:
         if (isBlankLine(line.strText)) {
             ++lngBlankLines;
         } else if (!strField) {
-            refuse("line " + std::to_string(lngLine) + " has no field " + std::to_string(lngIndex + 1));
+            refuse("line " + std::to_string(lngLine) + " has no field " + std::to_string(lngIndex + 1),
+                   Kind::MissingField, lngLine, static_cast<std::int32_t>(lngIndex + 1));
         } else {
             refuse("line " + std::to_string(lngLine) + ": field " + std::to_string(lngIndex + 1) +
-                   " is not a number: " + quoted(*strField));
+                       " is not a number: " + quoted(*strField),
+                   Kind::NotANumber, lngLine, static_cast<std::int32_t>(lngIndex + 1), std::string(*strField));
         }
         return false;
     }
@@ -325,6 +351,22 @@ private:
 std::unique_ptr<platform::SampleStream> countTextStream(std::unique_ptr<platform::TextReader> reader)
 {
     return std::make_unique<CountTextStream>(std::move(reader));
+}
+
+bool isDecimalCommaNumber(std::string_view strText)
+{
+    const std::string_view strTrimmed = trimBlanks(strText);
+    const std::size_t lngComma = strTrimmed.find(',');
+    const auto isDigit = [](char chr) { return chr >= '0' && chr <= '9'; };
+    if (lngComma == std::string_view::npos || lngComma == 0 || lngComma + 1 >= strTrimmed.size() ||
+        strTrimmed.find_first_of(".,", lngComma + 1) != std::string_view::npos ||
+        strTrimmed.find('.') != std::string_view::npos || !isDigit(strTrimmed[lngComma - 1]) ||
+        !isDigit(strTrimmed[lngComma + 1])) {
+        return false;
+    }
+    std::string strPoint(strTrimmed);
+    strPoint[lngComma] = '.';
+    return isNumericText(strPoint);
 }
 
 std::string_view delimiterName(Delimiter delimiter)

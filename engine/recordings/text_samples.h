@@ -55,6 +55,10 @@ struct ColumnChoice
 std::unique_ptr<platform::SampleStream> columnTextStream(std::unique_ptr<platform::TextReader> reader,
                                                          Delimiter delimiter, const ColumnChoice& column);
 
+// Whether a text reads as a number written with a decimal comma ("1,5", "-0,25E-3"): a comma between
+// digits in place of the point, no point and no second comma.
+bool isDecimalCommaNumber(std::string_view strText);
+
 // The fields of a line as columnTextStream sees them (quotes removed, "" made one quote), for
 // headings and tests.
 std::vector<std::string> splitFields(std::string_view strLine, Delimiter delimiter);

@@ -184,7 +184,8 @@ SoundOpening refused(std::string strWhy)
 
 int openForReading(const std::string& strName)
 {
-    const int fd = ::open(strName.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opened without waiting: a FIFO would otherwise block here until some writer came along.
+    const int fd = ::open(strName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         raiseForErrno(errno, true, strName);
     }
@@ -195,6 +196,12 @@ int openForReading(const std::string& strName)
         ::close(fd);
         raiseForErrno(EISDIR, true, strName);
     }
+    // Only a regular file has an end that comes: a FIFO, a device or a socket may be read for ever.
+    if (!S_ISREG(statFile.st_mode)) {
+        ::close(fd);
+        raiseFailure(err::lngPathFileAccess, strName + " is not a regular file");
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
 }
 

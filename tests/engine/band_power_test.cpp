@@ -153,6 +153,38 @@ TEST(CursorDelta, LevelDifferenceAndBandRmsOfTwoTonesInEveryUnit)
     EXPECT_FALSE(unscaled.dblBandRms.has_value());
 }
 
+// Cursors on two tones: the band between them counts each tone's line for 1 / B of its power (B the
+// window's noise bandwidth in lines, 1.5 under Hann), while the sum of the two lines read as tones is
+// the tones' own power in every window and unit.
+TEST(CursorDelta, TheToneSumOfTwoCursorsOnTonesIsTheirPowerInEveryWindowAndUnit)
+{
+    const std::vector<double> dblCounts = testing::toneSamples(8 * 1024, {{400.0, 2000.0, 0.0}, {1600.0, 1000.0, 0.5}});
+    const double dblExpectedRms = std::sqrt((2000.0 * 2000.0 + 1000.0 * 1000.0) / 2) * dblVoltsPerCount;
+    std::vector<double> dblFreq;
+    for (const WindowKind window : windowKinds) {
+        SCOPED_TRACE(windowName(window));
+        const AveragedPower average = averaged(dblCounts, window);
+        dblFreq.resize(average.dblPower.size());
+        for (std::size_t k = 0; k < dblFreq.size(); ++k) {
+            dblFreq[k] = static_cast<double>(k) * dblSampFreq / lngNumSamp;
+        }
+        for (const SpectrumUnits units : spectrumUnits) {
+            SCOPED_TRACE(unitsName(units));
+            const std::vector<double> dblValues = spectrumInUnits(average, units, dblSampFreq, dblVoltsPerCount);
+            const CursorDelta delta = cursorDelta(dblFreq, dblValues, 50, 200, scaleOf(average, units));
+            ASSERT_TRUE(delta.dblToneSumRms.has_value());
+            EXPECT_NEAR(*delta.dblToneSumRms / dblExpectedRms, 1.0, 1e-9);
+            const CursorDelta alone = cursorDelta(dblFreq, dblValues, 200, 200, scaleOf(average, units));
+            EXPECT_NEAR(*alone.dblToneSumRms / (1000.0 / std::sqrt(2.0) * dblVoltsPerCount), 1.0, 1e-9)
+                << "one line counted once";
+        }
+    }
+    const AveragedPower hann = averaged(dblCounts, WindowKind::Hann);
+    const std::vector<double> dblRms = spectrumInUnits(hann, SpectrumUnits::Rms, dblSampFreq, dblVoltsPerCount);
+    const CursorDelta tight = cursorDelta(dblFreq, dblRms, 50, 200, scaleOf(hann, SpectrumUnits::Rms));
+    EXPECT_LT(*tight.dblBandRms, 0.95 * *tight.dblToneSumRms) << "the band sum counts the end lines' lobes in half";
+}
+
 TEST(CursorDelta, LevelsOfNothingAreMinusInfinityNotAFiniteGuess)
 {
     EXPECT_EQ(levelDb(0.0, SpectrumUnits::Rms), -INFINITY);

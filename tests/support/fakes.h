@@ -56,12 +56,17 @@ public:
     {
         saveRequests.push_back(request);
         events.push_back("choose save");
-        std::optional<std::string> strChoice;
-        if (!saveChoices.empty()) {
-            strChoice = saveChoices.front();
+        // A refused name is said, and the dialog takes the next one, as the real one stays open.
+        while (!saveChoices.empty()) {
+            std::optional<std::string> strChoice = saveChoices.front();
             saveChoices.pop_front();
+            const std::string strRefusal = strChoice && request.refusal ? request.refusal(*strChoice) : std::string();
+            if (strRefusal.empty()) {
+                return strChoice;
+            }
+            showMessage(strRefusal, platform::MessageStyle::Exclamation);
         }
-        return strChoice;
+        return std::nullopt;
     }
 
     void setBusyPointer(bool blnBusy_) override

@@ -1,18 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The spectrum view's peak table: the peaks that stand out, their copy as text, and the harmonic
-// markers of the chosen one.
+#include "peak_panel.h"
 
-#include "engine/view/readable_number.h"
-#include "spectrum_panel.h"
+#include "flow_layout.h"
 #include "spectrum_panel_text.h"
-#include "spectrum_plot.h"
 #include "units_text.h"
+#include "view_document.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QEvent>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -20,6 +19,7 @@
 #include <QSpinBox>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -29,7 +29,6 @@ namespace {
 
 constexpr int intPeakColumns = 5;
 constexpr int intMinVisibleRows = 4;
-constexpr int intReadableRole = SpectrumPanel::intShownTextRole;
 constexpr int intMaxThresholdDb = 200;
 
 // Shows each cell's readable text in place of the text that is copied.
@@ -42,7 +41,7 @@ protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
-        const QVariant readable = index.data(intReadableRole);
+        const QVariant readable = index.data(PeakPanel::intShownTextRole);
         if (readable.isValid()) {
             option->text = readable.toString();
         }
@@ -62,7 +61,7 @@ int estimateDecimals(double dblDeltaFreq)
 QTableWidgetItem* peakCell(const QString& strCopied, const QString& strShown, const QString& strTip)
 {
     auto* item = new QTableWidgetItem(strCopied);
-    item->setData(intReadableRole, strShown);
+    item->setData(PeakPanel::intShownTextRole, strShown);
     item->setToolTip(strTip);
     item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     return item;
@@ -70,7 +69,21 @@ QTableWidgetItem* peakCell(const QString& strCopied, const QString& strShown, co
 
 } // namespace
 
-void SpectrumPanel::createPeakControls()
+PeakPanel::PeakPanel(ViewDocument& document, QWidget* parent) : QWidget(parent), document(document)
+{
+    setObjectName(QStringLiteral("pnlPeaks"));
+    createControls();
+    arrangeControls();
+    connect(spnPeakThreshold, &QSpinBox::valueChanged, this, &PeakPanel::refresh);
+    connect(cmdCopyPeaks, &QPushButton::clicked, this, &PeakPanel::copyTable);
+    connect(actCopyPeaks, &QAction::triggered, this, &PeakPanel::copyTable);
+    connect(chkHarmonics, &QCheckBox::toggled, this, &PeakPanel::harmonicsChanged);
+    connect(tblPeaks, &QTableWidget::itemSelectionChanged, this, &PeakPanel::tblPeaks_SelectionChanged);
+    connect(&document, &ViewDocument::spectrumChanged, this, &PeakPanel::refresh);
+    refresh();
+}
+
+void PeakPanel::createControls()
 {
     const auto named = [](auto* control, const char* strName, const QString& strAccessible) {
         control->setObjectName(QLatin1String(strName));
@@ -91,16 +104,17 @@ void SpectrumPanel::createPeakControls()
     cmdCopyPeaks = named(new QPushButton(tr("表をコピー"), this), "cmdCopyPeaks", tr("表をコピー"));
     chkHarmonics = named(new QCheckBox(tr("高調波マーカー"), this), "chkHarmonics", tr("高調波マーカー"));
     chkHarmonics->setToolTip(tr("選んだピークの推定周波数の 1, 2, 3 ... 倍に印を付けます"));
-    createPeakTable();
+    createTable();
 }
 
-void SpectrumPanel::createPeakTable()
+void PeakPanel::createTable()
 {
     tblPeaks = new QTableWidget(0, intPeakColumns, this);
     tblPeaks->setObjectName(QStringLiteral("tblPeaks"));
     tblPeaks->setAccessibleName(tr("ピーク一覧"));
+    // Headings of two short lines, so the five columns fit a narrow view.
     tblPeaks->setHorizontalHeaderLabels(
-        {tr("順位"), tr("周波数\n[Hz]"), tr("振幅"), tr("推定周波数\n[Hz]"), tr("推定振幅")});
+        {tr("順位"), tr("周波数\n[Hz]"), tr("振幅"), tr("推定周波数\n[Hz]"), tr("推定\n振幅")});
     tblPeaks->setItemDelegate(new ReadableDelegate(tblPeaks));
     tblPeaks->verticalHeader()->setVisible(false);
     tblPeaks->verticalHeader()->setDefaultSectionSize(tblPeaks->fontMetrics().height() + 6);
@@ -122,78 +136,61 @@ void SpectrumPanel::createPeakTable()
     actCopyPeaks->setShortcutContext(Qt::WidgetShortcut);
     tblPeaks->addAction(actCopyPeaks);
     tblPeaks->setContextMenuPolicy(Qt::ActionsContextMenu);
-    fitPeakColumns();
+    fitColumns();
 }
 
-void SpectrumPanel::refreshPeakTable()
+void PeakPanel::arrangeControls()
 {
-    spectrumPeaks = shownPeaks();
-    const double dblDeltaFreq = shown.dblDeltaFreq;
-    const int intDecimals = estimateDecimals(dblDeltaFreq);
+    auto* layTools = new FlowLayout;
+    layTools->setSpacing(12);
+    layTools->addGroup(*this, "grpPeakThreshold", {lblPeakThreshold, spnPeakThreshold});
+    layTools->addGroup(*this, "grpPeakCommands", {cmdCopyPeaks, chkHarmonics});
+    auto* layPanel = new QVBoxLayout(this);
+    layPanel->setContentsMargins(0, 0, 0, 0);
+    layPanel->addLayout(layTools);
+    layPanel->addWidget(tblPeaks, 1);
+}
+
+std::vector<QWidget*> PeakPanel::focusOrder() const
+{
+    return {spnPeakThreshold, cmdCopyPeaks, chkHarmonics, tblPeaks};
+}
+
+void PeakPanel::refresh()
+{
+    const ShownSpectrum& shown = document.shown();
+    spectrumPeaks = shownPeaks(shown, spnPeakThreshold->value());
+    const int intDecimals = estimateDecimals(shown.dblDeltaFreq);
+    const QString strUnit = QLatin1Char(' ') + document.units().strFile;
     const QSignalBlocker blocker(tblPeaks);
     tblPeaks->setRowCount(static_cast<int>(spectrumPeaks.size()));
     for (int intRow = 0; intRow < tblPeaks->rowCount(); ++intRow) {
         const engine::SpectrumPeak& peak = spectrumPeaks[static_cast<std::size_t>(intRow)];
         const QString strRise = std::isfinite(peak.dblRiseDb) ? QString::number(peak.dblRiseDb, 'f', 1) : tr("∞");
         const QString strRank = QString::number(intRow + 1);
-        const QString strEstimate = QString::number(peak.dblEstimatedFreq, 'f', intDecimals);
-        const QString strUnit = QLatin1Char(' ') + unitsTexts(shown.scale.units).strFile;
         tblPeaks->setItem(intRow, 0, peakCell(strRank, strRank, tr("周囲の中央値より %1 dB 高いピーク").arg(strRise)));
         tblPeaks->setItem(intRow, 1,
                           peakCell(generalText(peak.dblFreq),
-                                   fromUtf8(engine::lineFrequencyText(peak.dblFreq, dblDeltaFreq)),
+                                   fromUtf8(engine::lineFrequencyText(peak.dblFreq, shown.dblDeltaFreq)),
                                    generalText(peak.dblFreq) + QStringLiteral(" Hz")));
         tblPeaks->setItem(intRow, 2,
                           peakCell(generalText(peak.dblVolts), valueText(peak.dblVolts, shown.scale),
                                    generalText(peak.dblVolts) + strUnit));
-        tblPeaks->setItem(intRow, 3, peakCell(strEstimate, strEstimate, strEstimate + QStringLiteral(" Hz")));
-        const QString strEstimatedVolts = QString::number(peak.dblEstimatedVolts, 'g', 4);
+        // The estimates copied as exactly as the lines' values, shown to what they resolve.
+        tblPeaks->setItem(intRow, 3,
+                          peakCell(generalText(peak.dblEstimatedFreq),
+                                   QString::number(peak.dblEstimatedFreq, 'f', intDecimals),
+                                   generalText(peak.dblEstimatedFreq) + QStringLiteral(" Hz")));
         tblPeaks->setItem(intRow, 4,
-                          peakCell(strEstimatedVolts, valueText(peak.dblEstimatedVolts, shown.scale),
+                          peakCell(generalText(peak.dblEstimatedVolts), valueText(peak.dblEstimatedVolts, shown.scale),
                                    generalText(peak.dblEstimatedVolts) + strUnit));
     }
     tblPeaks->clearSelection();
-    fitPeakColumns();
-    refreshHarmonics();
+    fitColumns();
+    emit harmonicsChanged();
 }
 
-// The peaks of the spectrum shown, found on its magnitudes (amplitudes; the root of a power density),
-// their values in the units shown: a line's value as the file writes it, the estimate corrected by the
-// factor the magnitudes give.
-std::vector<engine::SpectrumPeak> SpectrumPanel::shownPeaks() const
-{
-    if (shown.dblValues.empty()) {
-        return {};
-    }
-    const bool blnPower = shown.scale.units == engine::SpectrumUnits::Psd;
-    std::vector<double> dblMagnitudes = shown.dblPlot;
-    if (blnPower) {
-        for (double& dblValue : dblMagnitudes) {
-            dblValue = std::sqrt(dblValue);
-        }
-    }
-    const double dblThreshold = spnPeakThreshold->value();
-    std::vector<engine::SpectrumPeak> peaks =
-        shown.scale.blnClassic && shown.scale.units == engine::SpectrumUnits::Pp
-            ? engine::findProminentPeaks(dblMagnitudes, shown.dblDeltaFreq, dblThreshold)
-            : engine::findProminentPeaks(dblMagnitudes, shown.dblDeltaFreq, dblThreshold, shown.window,
-                                         std::max(shown.lngNumSamp, 4));
-    for (engine::SpectrumPeak& peak : peaks) {
-        const double dblScale = peak.dblVolts > 0.0 ? peak.dblEstimatedVolts / peak.dblVolts : 1.0;
-        const double dblValue = shown.dblValues[static_cast<std::size_t>(peak.lngLine)];
-        peak.dblVolts = dblValue;
-        if (blnPower) {
-            peak.dblEstimatedVolts = dblValue * dblScale * dblScale;
-        } else if (shown.scale.units == engine::SpectrumUnits::DbV) {
-            peak.dblEstimatedVolts = dblValue + 20.0 * std::log10(dblScale);
-        } else {
-            peak.dblEstimatedVolts = dblValue * dblScale;
-        }
-    }
-    return peaks;
-}
-
-void SpectrumPanel::fitPeakColumns()
+void PeakPanel::fitColumns()
 {
     // Each column as wide as its widest text, the room left shared out, so no column is cut off at the
     // smallest size and none stays narrow at a large one.
@@ -215,37 +212,34 @@ void SpectrumPanel::fitPeakColumns()
                               tblPeaks->verticalScrollBar()->sizeHint().width());
 }
 
-bool SpectrumPanel::peakTableEvent(QObject* watched, QEvent* event)
+bool PeakPanel::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == tblPeaks->viewport() && event->type() == QEvent::Resize) {
-        fitPeakColumns();
+        fitColumns();
     }
-    return false;
+    return QWidget::eventFilter(watched, event);
 }
 
-void SpectrumPanel::refreshHarmonics()
+bool PeakPanel::harmonicsWanted() const
 {
-    const PlotTrace* trace = pltSpectrum->cursorTrace();
-    // With the axis in orders the markers stand at the running speed's orders.
-    if (const std::optional<double> dblSpeed = orderSpeedHz(); dblSpeed && chkHarmonics->isChecked() && trace) {
-        pltSpectrum->setHarmonics(engine::harmonicFrequencies(*dblSpeed, trace->dblFreq.back()));
-        return;
-    }
-    if (!chkHarmonics->isChecked() || spectrumPeaks.empty() || !trace) {
-        pltSpectrum->setHarmonics({});
-        return;
+    return chkHarmonics->isChecked();
+}
+
+std::optional<double> PeakPanel::chosenFrequency() const
+{
+    if (spectrumPeaks.empty()) {
+        return std::nullopt;
     }
     const QModelIndexList selected = tblPeaks->selectionModel()->selectedRows();
     const int intRow = selected.isEmpty() ? 0 : selected.front().row();
     const std::size_t lngPeak = intRow < static_cast<int>(spectrumPeaks.size()) ? static_cast<std::size_t>(intRow) : 0;
-    pltSpectrum->setHarmonics(
-        engine::harmonicFrequencies(spectrumPeaks[lngPeak].dblEstimatedFreq, trace->dblFreq.back()));
+    return spectrumPeaks[lngPeak].dblEstimatedFreq;
 }
 
-QString SpectrumPanel::peakTableText() const
+QString PeakPanel::tableText() const
 {
-    // The headings name the units of the copied values, which are those of the spectrum file.
-    const QString strUnit = unitsTexts(shown.dblValues.empty() ? shownSettings.units : shown.scale.units).strFile;
+    // The headings name the units shown; the values are copied as the spectrum file writes them.
+    const QString strUnit = document.units().strLegend;
     const QStringList strHeadings{tr("順位"), tr("周波数 [Hz]"), tr("振幅 [%1]").arg(strUnit), tr("推定周波数 [Hz]"),
                                   tr("推定振幅 [%1]").arg(strUnit)};
     QStringList strLines{strHeadings.join(QLatin1Char('\t'))};
@@ -259,29 +253,19 @@ QString SpectrumPanel::peakTableText() const
     return strLines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
-void SpectrumPanel::cmdCopyPeaks_Click()
+void PeakPanel::copyTable()
 {
-    QApplication::clipboard()->setText(peakTableText());
+    QApplication::clipboard()->setText(tableText());
 }
 
-void SpectrumPanel::chkHarmonics_Toggled(bool /*blnChecked*/)
-{
-    refreshHarmonics();
-}
-
-void SpectrumPanel::spnPeakThreshold_Changed(int /*intValue*/)
-{
-    refreshPeakTable();
-}
-
-void SpectrumPanel::tblPeaks_SelectionChanged()
+void PeakPanel::tblPeaks_SelectionChanged()
 {
     const QModelIndexList selected = tblPeaks->selectionModel()->selectedRows();
     const int intRow = selected.isEmpty() ? -1 : selected.front().row();
     if (intRow >= 0 && intRow < static_cast<int>(spectrumPeaks.size())) {
-        pltSpectrum->setCursorLine(static_cast<std::size_t>(spectrumPeaks[static_cast<std::size_t>(intRow)].lngLine));
+        emit peakChosen(static_cast<std::size_t>(spectrumPeaks[static_cast<std::size_t>(intRow)].lngLine));
     }
-    refreshHarmonics();
+    emit harmonicsChanged();
 }
 
 } // namespace kestrix::ui
