@@ -8,12 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kestrix::platform {
 
@@ -61,7 +56,8 @@ std::string encodingName(int intFormat)
 bool hasSoundExtension(std::string_view strPath)
 {
     const auto lngDot = strPath.rfind('.');
-    if (lngDot == std::string_view::npos || strPath.find('/', lngDot) != std::string_view::npos) {
+    if (lngDot == std::string_view::npos ||
+        std::any_of(strPath.begin() + static_cast<std::ptrdiff_t>(lngDot), strPath.end(), isPathSeparator)) {
         return false;
     }
     std::string strExtension(strPath.substr(lngDot + 1));
@@ -94,8 +90,7 @@ public:
     }
     ~SndfileStream() override
     {
-        sf_close(sndFile);
-        ::close(fd);
+        sf_close(sndFile); // before the descriptor it reads closes with its member
     }
     SndfileStream(const SndfileStream&) = delete;
     SndfileStream& operator=(const SndfileStream&) = delete;
@@ -164,7 +159,7 @@ private:
         return lngGot;
     }
 
-    int fd;
+    FileDescriptor fd;
     SNDFILE* sndFile;
     SF_INFO info;
     std::int32_t lngChannel;
@@ -182,35 +177,19 @@ SoundOpening refused(std::string strWhy)
     return opening;
 }
 
-int openForReading(const std::string& strName)
-{
-    const int fd = ::open(strName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        raiseForErrno(errno, true, strName);
-    }
-    struct stat statFile
-    {
-    };
-    if (::fstat(fd, &statFile) != 0 || S_ISDIR(statFile.st_mode)) {
-        ::close(fd);
-        raiseForErrno(EISDIR, true, strName);
-    }
-    return fd;
-}
-
 } // namespace
 
 SoundOpening SndfileSoundFiles::openSound(std::string_view strPath, std::int32_t lngChannel)
 {
     const std::string strName(strPath);
-    const int fd = openForReading(strName);
+    const int fd = openForReading(strName, false).fd;
     SF_INFO info{};
     // The descriptor stays ours: closed here on every way out, by the stream once it is made.
     SNDFILE* sndFile = sf_open_fd(fd, SFM_READ, &info, SF_FALSE);
     if (sndFile == nullptr) {
         const int intError = sf_error(nullptr);
         std::string strReason = sf_strerror(nullptr);
-        ::close(fd);
+        FileDescriptor(fd).closeNow();
         if (intError == SF_ERR_UNRECOGNISED_FORMAT && !hasSoundExtension(strPath)) {
             return {};
         }
@@ -218,7 +197,7 @@ SoundOpening SndfileSoundFiles::openSound(std::string_view strPath, std::int32_t
     }
     const auto reject = [&](std::string strWhy) {
         sf_close(sndFile);
-        ::close(fd);
+        FileDescriptor(fd).closeNow();
         return refused(std::move(strWhy));
     };
     if (!isExactEncoding(info.format)) {

@@ -1,0 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "refusing_sound_files.h"
+
+#include "platform/system_sound_files.h"
+
+namespace kestrix::platform {
+
+std::unique_ptr<SoundFiles> makeSystemSoundFiles()
+{
+    return std::make_unique<RefusingSoundFiles>();
+}
+
+} // namespace kestrix::platform

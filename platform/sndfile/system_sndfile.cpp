@@ -1,0 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "sndfile_sound_files.h"
+
+#include "platform/system_sound_files.h"
+
+namespace kestrix::platform {
+
+std::unique_ptr<SoundFiles> makeSystemSoundFiles()
+{
+    return std::make_unique<SndfileSoundFiles>();
+}
+
+} // namespace kestrix::platform
