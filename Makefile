@@ -25,10 +25,11 @@ build: configure
 	cmake --build $(BUILD)
 
 # The layout check, all tests (window tests offscreen), all tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the engine compiled for aarch64, and the Windows build's tests under Wine.
+# UndefinedBehaviorSanitizer, the engine compiled for aarch64, the Windows build's tests under Wine, and
+# the Debian package checked by lintian.
 test: format-check build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure
-	$(MAKE) --no-print-directory test-sanitized cross-check windows-test
+	$(MAKE) --no-print-directory test-sanitized cross-check windows-test package
 
 test-sanitized: deps
 	cmake -S . -B $(SANITIZE) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTRIX_SANITIZE=ON -DKESTRIX_WERROR=ON
@@ -45,13 +46,14 @@ cross-check: deps
 # The engine and the batch for Windows (MinGW-w64, linked statically) and the zip of kestrix-batch.exe.
 windows: deps
 	cmake -S . -B $(WINDOWS) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRIX_WERROR=ON -DKESTRIX_BUILD_UI=OFF \
-	      -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DKESTRIX_LINUX_BUILD=$(abspath $(BUILD))
+	      -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_INSTALL_BINDIR=. \
+	      -DKESTRIX_LINUX_BUILD=$(abspath $(BUILD))
 	cmake --build $(WINDOWS)
 	cd $(WINDOWS) && cpack -G ZIP
 
 # The Windows build's tests under Wine, its five files against the Linux build's among them.
 windows-test: build windows
-	cd $(WINDOWS) && ctest --output-on-failure
+	cd $(WINDOWS) && ctest -j2 --output-on-failure
 
 # kestrix_VERSION_amd64.deb, then what lintian finds in it (an error fails the target).
 package: build

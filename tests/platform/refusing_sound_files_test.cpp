@@ -24,16 +24,16 @@ TEST(RefusingSoundFiles, SoundFilesByNameOrContentAreRefusedTextIsLeftAsText)
         Outcome outcome;
     };
     const Case cases[] = {
-        {"rec.wav", "1\r\n2\r\n", Outcome::Refused},       // the name says sound, whatever it holds
-        {"REC.FLAC", "", Outcome::Refused},                // extensions in any case
+        {"rec.wav", "1\r\n2\r\n", Outcome::Refused}, // the name says sound, whatever it holds
+        {"REC.FLAC", "", Outcome::Refused},          // extensions in any case
         {"take.aiff", "FORM", Outcome::Refused},
         {"logger.dat", std::string("RIFF\x24\x00\x00\x00WAVEfmt ", 16), Outcome::Refused}, // a Wave file by content
         {"logger.bin", "fLaC\x00", Outcome::Refused},
         {"motor.csv", "0.5\r\n-0.25\r\n", Outcome::NotSound},
-        {"RIF.csv", "RIF", Outcome::NotSound},             // shorter than any magic
+        {"RIF.csv", "RIF", Outcome::NotSound}, // shorter than any magic
         {"empty.txt", "", Outcome::NotSound},
-        {"wav.d/rec", "12\n", Outcome::NotSound},          // the dot in a folder's name is no extension
-        {"rec.wav.csv", "RIF,1\n", Outcome::NotSound},      // only the last extension counts
+        {"wav.d/rec", "12\n", Outcome::NotSound},      // the dot in a folder's name is no extension
+        {"rec.wav.csv", "RIF,1\n", Outcome::NotSound}, // only the last extension counts
     };
     testing::TempDir dir;
     std::filesystem::create_directory(dir.path / "wav.d");

@@ -52,3 +52,8 @@ if(KESTRIX_LINUX_BUILD)
                      --wine ${CMAKE_CROSSCOMPILING_EMULATOR})
     set_tests_properties(WindowsBatchWritesTheLinuxBuildsFiles PROPERTIES TIMEOUT ${KESTRIX_TEST_TIMEOUT})
 endif()
+
+add_test(NAME WindowsBatchNeedsOnlyTheSystemsDlls
+         COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DPROGRAM=$<TARGET_FILE:kestrix-batch>
+                 -P ${CMAKE_CURRENT_SOURCE_DIR}/windows/system_dlls.cmake)
+set_tests_properties(WindowsBatchNeedsOnlyTheSystemsDlls PROPERTIES TIMEOUT ${KESTRIX_TEST_TIMEOUT})
