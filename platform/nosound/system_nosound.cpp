@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "refusing_sound_files.h"
-
 #include "platform/system_sound_files.h"
+#include "refusing_sound_files.h"
 
 namespace kestrix::platform {
 

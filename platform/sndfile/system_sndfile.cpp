@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "sndfile_sound_files.h"
-
 #include "platform/system_sound_files.h"
+#include "sndfile_sound_files.h"
 
 namespace kestrix::platform {
 
