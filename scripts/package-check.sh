@@ -24,9 +24,15 @@ if [ -z "$package" ] || [ ! -x "$generator" ]; then
     echo "package-check: build the package first (make package)" >&2
     exit 2
 fi
-for tool in Xvfb xdotool import; do
-    command -v "$tool" >/dev/null || { echo "package-check: apt-get install xvfb xdotool imagemagick first" >&2; exit 2; }
-done
+# What shows and grabs the window on this machine (and debootstrap itself).
+needed=()
+command -v debootstrap >/dev/null || needed+=(debootstrap)
+command -v Xvfb >/dev/null || needed+=(xvfb)
+command -v xdotool >/dev/null || needed+=(xdotool)
+command -v import >/dev/null || needed+=(imagemagick)
+if [ "${#needed[@]}" -gt 0 ] && [ "$(id -u)" -eq 0 ]; then
+    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${needed[@]}" >/dev/null
+fi
 
 xvfb_pid=""
 cleanup() {
@@ -55,7 +61,7 @@ mkdir -p "$root/root/meas"
 fresh_root_run "$root" "dpkg-query -W -f='\${Package}\n' | sort" >"$root.before"
 
 step "apt install ./$(basename "$package")" \
-    "apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq ./$(basename "$package") >/tmp/apt.log 2>&1 \
+    "cd /root && apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq ./$(basename "$package") >/tmp/apt.log 2>&1 \
      || { tail -20 /tmp/apt.log; exit 1; }; dpkg-query -W -f='\${Package} \${Version} \${Status}\n' kestrix; \
      echo \"\$(grep -c '^Setting up' /tmp/apt.log) packages set up\"" || exit 1
 fresh_root_run "$root" "dpkg -L kestrix" >"$root.files"
@@ -82,6 +88,7 @@ mkdir -p "$root/tmp/.X11-unix"
 mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
 fresh_root_env=(DISPLAY=":$display" QT_QPA_PLATFORM=xcb)
 fresh_root_run "$root" "kestrix >/tmp/x11.log 2>&1" &
+kestrix_run=$!
 window=""
 for _ in $(seq 100); do
     window=$(DISPLAY=":$display" xdotool search --onlyvisible --name '^Kestrix$' 2>/dev/null | head -n 1)
@@ -98,7 +105,8 @@ else
     failures=$((failures + 1))
 fi
 fresh_root_env=()
-fresh_root_run "$root" "pkill -x kestrix; sleep 1" >/dev/null 2>&1
+fresh_root_run "$root" "pkill -x kestrix" >/dev/null 2>&1
+wait "$kestrix_run" 2>/dev/null
 umount -l "$root/tmp/.X11-unix"
 
 step "apt purge kestrix, then the dependencies it brought" \
