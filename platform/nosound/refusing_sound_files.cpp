@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 
 namespace kestrix::platform {
 
@@ -22,14 +21,7 @@ constexpr std::array<std::string_view, 9> strSoundMagics{"RIFF", "RIFX", "RF64",
 
 bool hasSoundExtension(std::string_view strPath)
 {
-    const auto lngDot = strPath.rfind('.');
-    if (lngDot == std::string_view::npos ||
-        std::any_of(strPath.begin() + static_cast<std::ptrdiff_t>(lngDot), strPath.end(), isPathSeparator)) {
-        return false;
-    }
-    std::string strExtension(strPath.substr(lngDot + 1));
-    std::transform(strExtension.begin(), strExtension.end(), strExtension.begin(),
-                   [](unsigned char chr) { return static_cast<char>(std::tolower(chr)); });
+    const std::string strExtension = lowerCaseExtension(strPath);
     return std::find(strSoundExtensions.begin(), strSoundExtensions.end(), strExtension) != strSoundExtensions.end();
 }
 

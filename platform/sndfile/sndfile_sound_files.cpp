@@ -7,7 +7,6 @@
 #include <sndfile.h>
 
 #include <algorithm>
-#include <cctype>
 #include <vector>
 
 namespace kestrix::platform {
@@ -55,14 +54,10 @@ std::string encodingName(int intFormat)
 // Whether the file name ends in an extension of a container the library reads ("wav", "flac", ...).
 bool hasSoundExtension(std::string_view strPath)
 {
-    const auto lngDot = strPath.rfind('.');
-    if (lngDot == std::string_view::npos ||
-        std::any_of(strPath.begin() + static_cast<std::ptrdiff_t>(lngDot), strPath.end(), isPathSeparator)) {
+    const std::string strExtension = lowerCaseExtension(strPath);
+    if (strExtension.empty()) {
         return false;
     }
-    std::string strExtension(strPath.substr(lngDot + 1));
-    std::transform(strExtension.begin(), strExtension.end(), strExtension.begin(),
-                   [](unsigned char chr) { return static_cast<char>(std::tolower(chr)); });
     int intCount = 0;
     sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &intCount, sizeof intCount);
     for (int i = 0; i < intCount; ++i) {

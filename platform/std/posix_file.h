@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kestrix::platform {
 
@@ -77,5 +78,9 @@ unsigned long processNumber();
 // them in a path (on Windows both '\' and '/' do).
 char systemPathSeparator();
 bool isPathSeparator(char chr);
+
+// The extension of a path's last component in lower case ("wav" for "meas/Rec.WAV"); the empty text
+// where it has none.
+std::string lowerCaseExtension(std::string_view strPath);
 
 } // namespace kestrix::platform

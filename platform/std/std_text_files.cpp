@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -273,6 +274,19 @@ std::string StdTextFiles::getBaseName(std::string_view strPath)
         strName = strName.substr(0, lngDot);
     }
     return std::string(strName);
+}
+
+std::string lowerCaseExtension(std::string_view strPath)
+{
+    const auto lngDot = strPath.rfind('.');
+    if (lngDot == std::string_view::npos ||
+        std::any_of(strPath.begin() + static_cast<std::ptrdiff_t>(lngDot), strPath.end(), isPathSeparator)) {
+        return {};
+    }
+    std::string strExtension(strPath.substr(lngDot + 1));
+    std::transform(strExtension.begin(), strExtension.end(), strExtension.begin(),
+                   [](unsigned char chr) { return static_cast<char>(std::tolower(chr)); });
+    return strExtension;
 }
 
 char StdTextFiles::pathSeparator() const
