@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 """The Windows build's kestrix-batch.exe (under Wine) against the Linux build's kestrix-batch on one
-generated recording with a non-ASCII name: the classic run's five files byte for byte, and the averaged
-spectrum (--average) with the same heading and frequencies and values within the last of their fifteen
-digits (the window's cosines come from each system's own mathematics library)."""
+generated recording with a non-ASCII name: the classic run's five files at the start-up settings byte
+for byte, and the averaged spectrum (--average) with the same heading and frequencies and values within
+the last of their fifteen digits (its window's cosines come from each system's mathematics library,
+whose last bits differ for some angles)."""
 import argparse
 import os
 import shutil
