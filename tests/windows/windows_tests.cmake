@@ -10,7 +10,6 @@ if(NOT TARGET GTest::gtest_main)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
     set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
     add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-    add_library(GTest::gtest_main ALIAS gtest_main)
 endif()
 include(GoogleTest)
 
