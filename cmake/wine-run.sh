@@ -7,6 +7,8 @@ set -euo pipefail
 wine="${KESTRIX_WINE:-/usr/lib/wine/wine64}"
 [ -x "$wine" ] || wine="$(command -v wine64 || command -v wine || true)"
 [ -n "$wine" ] || { echo "wine-run: wine64 is not installed (apt-get install wine64)" >&2; exit 127; }
+# Wine keeps links to the user's folders in the prefix: it needs a home even where the caller set none.
+export HOME="${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}"
 export WINEPREFIX="${WINEPREFIX:-${KESTRIX_WINEPREFIX:-$HOME/.cache/kestrix-wine}}"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
 # Wine starts its own services (services.exe and others) with the first program a new Wine server
