@@ -13,26 +13,7 @@ if(NOT TARGET GTest::gtest_main)
 endif()
 include(GoogleTest)
 
-add_executable(kestrix_engine_tests
-    engine/analysis_test.cpp
-    engine/averaged_spectrum_test.cpp
-    engine/band_power_test.cpp
-    engine/fft_test.cpp
-    engine/fft_port_test.cpp
-    ../bench/plain_fft.cpp
-    engine/fast_paths_test.cpp
-    engine/files_batch_test.cpp
-    engine/number_text_test.cpp
-    engine/peaks_test.cpp
-    engine/plot_axis_test.cpp
-    engine/plot_view_test.cpp
-    engine/spectrogram_test.cpp
-    engine/spectrogram_image_test.cpp
-    engine/spectrum_csv_test.cpp
-    engine/tone_figures_test.cpp
-    engine/wave_band_test.cpp
-    engine/window_function_test.cpp
-    platform/refusing_sound_files_test.cpp
+add_executable(kestrix_engine_tests ${KESTRIX_PORTABLE_ENGINE_TESTS}
     support/fifo_windows.cpp
     windows/win_platform_test.cpp)
 target_include_directories(kestrix_engine_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
