@@ -1,5 +1,4 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "average_command.h"
 #include "batch.h"
 #include "platform/sndfile/sndfile_sound_files.h"
 #include "platform/std/std_text_files.h"

@@ -12,8 +12,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <numbers>
 #include <sstream>
+
+#include <sys/stat.h>
 
 namespace kestrix {
 namespace {
@@ -158,6 +161,22 @@ TEST_F(AverageBatchFixture, RefusalsAndExitStatuses)
     EXPECT_NE(strOut.str().find("  flattop                0.2156"), std::string::npos) << strOut.str();
     EXPECT_EQ(batch({"--average", "--version"}), cli::lngExitAnalysed);
     EXPECT_EQ(strOut.str().rfind("kestrix-batch ", 0), 0u);
+}
+
+// Reading a FIFO nobody writes to would wait for ever (the test's time limit catches that); a folder or a
+// device is refused as the classic run refuses it, not reported as a failure.
+TEST_F(AverageBatchFixture, AFifoAFolderOrADeviceIsRefusedAtOnce)
+{
+    const std::string strFifo = dir.file("pipe.csv");
+    ASSERT_EQ(::mkfifo(strFifo.c_str(), 0600), 0);
+    const std::string strFolder = dir.file("folder.wav");
+    std::filesystem::create_directory(strFolder);
+    const std::string strGood = writeTone("good.csv", 2048);
+    EXPECT_EQ(batch({"--average", strFifo, strFolder, "/dev/zero", strGood}), cli::lngExitRefused);
+    EXPECT_EQ(strErr.str(), "kestrix-batch: " + strFifo + ": refused: a FIFO, not a regular file\n" +
+                                "kestrix-batch: " + strFolder + ": refused: a folder, not a regular file\n" +
+                                "kestrix-batch: /dev/zero: refused: a device, not a regular file\n");
+    EXPECT_EQ(strOut.str(), dir.file("good_AVG_SPC.csv") + "\n");
 }
 
 // Without --average (or with it after "--", where it is a file name) the classic run answers.

@@ -128,6 +128,49 @@ TEST(BatchJobs, ManyAtOncePrintExactlyWhatOneAtATimePrintsAndWriteTheSameFiles)
     }
 }
 
+// The averaged analysis goes through the same batch: -j, lists, and every FILE refused or failed as
+// one at a time would.
+TEST(BatchJobs, TheAveragedAnalysisTakesJobsAndListsWithTheSameOutput)
+{
+    platform::StdTextFiles files;
+    const auto averageBatch = [&](const TempDir& dir, std::vector<std::string> strOptions) {
+        std::vector<std::string> strFiles = mixedBatch(dir);
+        const std::string strList = dir.file("list.txt");
+        std::string strListText;
+        for (std::size_t i = strFiles.size() / 2; i < strFiles.size(); ++i) {
+            strListText += strFiles[i] + "\n";
+        }
+        testing::writeBytes(strList, strListText);
+        strOptions.insert(strOptions.begin(), "--average");
+        strOptions.insert(strOptions.end(), strFiles.begin(), strFiles.begin() + std::ssize(strFiles) / 2);
+        strOptions.insert(strOptions.end(), {"--files-from", strList});
+        return runBatch(strOptions, files);
+    };
+    TempDir dirOne;
+    const Outcome one = averageBatch(dirOne, {});
+    EXPECT_EQ(one.lngStatus, 3);
+    EXPECT_NE(one.strErr.find("pipe.csv: refused: a FIFO, not a regular file\n"), std::string::npos) << one.strErr;
+    EXPECT_NE(one.strErr.find("short.csv: refused: too few samples for one segment"), std::string::npos) << one.strErr;
+    EXPECT_NE(one.strErr.find("good5.txt: refused: its output file " + dirOne.file("good5_AVG_SPC.csv")),
+              std::string::npos)
+        << one.strErr;
+    EXPECT_NE(one.strOut.find(dirOne.file("good8_AVG_SPC.csv") + "\n"), std::string::npos) << one.strOut;
+    for (const char* strJobs : {"2", "0"}) {
+        SCOPED_TRACE(std::string("-j ") + strJobs);
+        TempDir dirMany;
+        const Outcome many = averageBatch(dirMany, {"-j", strJobs});
+        const auto inOtherFolder = [&](std::string strText) {
+            for (std::size_t lngAt; (lngAt = strText.find(dirMany.path.string())) != std::string::npos;) {
+                strText.replace(lngAt, dirMany.path.string().size(), dirOne.path.string());
+            }
+            return strText;
+        };
+        EXPECT_EQ(many.lngStatus, one.lngStatus);
+        EXPECT_EQ(inOtherFolder(many.strOut), one.strOut);
+        EXPECT_EQ(inOtherFolder(many.strErr), one.strErr);
+    }
+}
+
 TEST(BatchJobs, FilesComeFromAListOrStandardInputInOrder)
 {
     platform::StdTextFiles files;
@@ -255,6 +298,13 @@ TEST(BatchJobs, ProgressLineOnlyOnATerminalAndGoneAtTheEndWithASum)
     EXPECT_EQ(strPipe.find("analysed,"), std::string::npos) << strPipe;
     EXPECT_EQ(strPipe.find('\r'), std::string::npos) << strPipe;
     EXPECT_EQ(strPipe.rfind("kestrix-batch: " + dir.file("f3.csv") + ": ", 0), 0u) << strPipe;
+
+    // The averaged analysis shows the same line and sum.
+    std::vector<std::string> strAverage = strArgs;
+    strAverage.erase(strAverage.begin(), strAverage.begin() + 2);
+    strAverage.insert(strAverage.begin(), "--average");
+    const std::string strAveraged = stderrOfProgram(strAverage, true);
+    EXPECT_NE(strAveraged.find("kestrix-batch: 3 analysed, 1 refused, 0 failed"), std::string::npos) << strAveraged;
 
     // One FILE: no progress and no sum, even on a terminal.
     const std::string strOne = stderrOfProgram({"--no-band", "--no-wave", dir.file("f0.csv")}, true);

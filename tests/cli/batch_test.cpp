@@ -81,30 +81,47 @@ TEST_F(BatchFixture, ExitStatusesTakeTheHighestMet)
     EXPECT_NE(strOut.str().find("Usage: kestrix-batch"), std::string::npos);
 }
 
+// Each refusal names the option and the text typed (both band limits where they are compared), then
+// gives the window's own message.
 TEST_F(BatchFixture, EntriesAreCheckedOnceBeforeAnyFile)
 {
     const std::string strGood = writeSamples("good.csv", 1024);
     struct Case
     {
         std::vector<std::string> strArgs;
+        const char* strSubject;
         const char* strMessage;
     };
     for (const Case& c :
-         {Case{{"--fs", "0.4"}, "サンプリング周波数には正の整数を設定してください！"},
-          Case{{"--fs", "3000000000"}, "サンプリング周波数には正の整数を設定してください！"},
-          Case{{"--fs", ""}, "サンプリング周波数を設定してください！"},
-          Case{{"--range", "abc"}, "入力レンジには半角数字を設定してください！"},
-          Case{{"--low", "300", "--high", "300"}, "下限周波数は上限周波数より小さくしてください！"},
-          Case{{"--fs", "1000", "--low", "390.625"}, "下限周波数は最大解析周波数より小さくしてください！"},
+         {Case{{"--fs", "0.4"}, "--fs 0.4", "サンプリング周波数には正の整数を設定してください！"},
+          Case{{"--fs", "abc"}, "--fs abc", "サンプリング周波数には半角数字を設定してください！"},
+          Case{{"--fs", "3000000000"}, "--fs 3000000000", "サンプリング周波数には正の整数を設定してください！"},
+          Case{{"--fs", ""}, "--fs \"\"", "サンプリング周波数を設定してください！"},
+          Case{{"--range", "abc"}, "--range abc", "入力レンジには半角数字を設定してください！"},
+          Case{{"--low", "300", "--high", "300"},
+               "--low 300, --high 300",
+               "下限周波数は上限周波数より小さくしてください！"},
+          Case{{"--fs", "1000", "--low", "390.625"},
+               "--low 390.625",
+               "下限周波数は最大解析周波数より小さくしてください！"},
+          Case{{"--low", "x", "--high", "y"}, "--low x", "下限周波数には半角数字を設定してください！"},
+          Case{{"--high", "-5"}, "--high -5", "上限周波数には正の実数を設定してください！"},
+          Case{{"--fs", "100", "--high", "-5"}, "--high -5", "上限周波数には正の実数を設定してください！"},
           // Found by fuzzing: these went through, the first with an all-zero spectrum.
-          Case{{"--range", "1.7976931348623157e308"}, "入力レンジには正の実数を設定してください！"},
-          Case{{"--range", "-1.7976931348623157e308"}, "入力レンジには正の実数を設定してください！"},
-          Case{{"--low", "1.7976931348623157e308"}, "下限周波数には 0 以上の実数を設定してください！"}}) {
+          Case{{"--range", "1.7976931348623157e308"},
+               "--range 1.7976931348623157e308",
+               "入力レンジには正の実数を設定してください！"},
+          Case{{"--range", "-1.7976931348623157e308"},
+               "--range -1.7976931348623157e308",
+               "入力レンジには正の実数を設定してください！"},
+          Case{{"--low", "1.7976931348623157e308"},
+               "--low 1.7976931348623157e308",
+               "下限周波数には 0 以上の実数を設定してください！"}}) {
         SCOPED_TRACE(c.strMessage);
         std::vector<std::string> strArgs = c.strArgs;
         strArgs.push_back(strGood);
         EXPECT_EQ(batch(strArgs), cli::lngExitRefused);
-        EXPECT_EQ(strErr.str(), std::string(c.strMessage) + "\n");
+        EXPECT_EQ(strErr.str(), "kestrix-batch: " + std::string(c.strSubject) + ": " + c.strMessage + "\n");
         EXPECT_EQ(strOut.str(), "");
     }
     // With the band off its limits are not checked.
