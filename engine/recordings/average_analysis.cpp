@@ -4,6 +4,7 @@
 #include "engine/run/analysis.h"
 #include "engine/run/analysis_parameters.h"
 #include "engine/run/number_text.h"
+#include "engine/run/output_set.h"
 #include "engine/run/spectrum.h"
 #include "platform/failure.h"
 
@@ -76,17 +77,22 @@ std::string averageStream(platform::SampleStream& stream, SpectrumAverager& aver
     return {};
 }
 
-void writeMetricsFile(platform::TextFiles& files, const std::string& strPath, const AverageRequest& request,
-                      const AverageFileResult& result)
+void writeMetricsLines(platform::TextWriter& writer, const AverageRequest& request, const AverageFileResult& result)
 {
     const FigureSettings measured{request.settings, result.average.lngSegments, result.lngSampFreq, request.dblMaxVolt,
                                   result.average.lngSamples};
-    writeTextFile(files, strPath, [&](platform::TextWriter& writer) {
-        writer.writeLine("name,value,unit");
-        for (const FigureLine& line : figureTable(*result.figures, measured)) {
-            writer.writeLine(csvField(line.strName) + "," + csvField(line.strValue) + "," + csvField(line.strUnit));
-        }
-    });
+    writer.writeLine("name,value,unit");
+    for (const FigureLine& line : figureTable(*result.figures, measured)) {
+        writer.writeLine(csvField(line.strName) + "," + csvField(line.strValue) + "," + csvField(line.strUnit));
+    }
+}
+
+void writeSpectrumLines(platform::TextWriter& writer, const AverageFileResult& result)
+{
+    OutputBuffer buffer;
+    writer.writeLine(result.strHeading);
+    writeSpectrumCsv(writer, buffer, static_cast<std::int32_t>(result.dblValues.size()), result.dblDeltaFreq, 1.0,
+                     result.dblValues);
 }
 
 // The converter figures of an average taken to half the rate; the spectrum then keeps its lines to
@@ -142,12 +148,7 @@ std::string averageHeading(const AverageRequest& request, const AveragedPower& a
 
 void writeAverageSpectrum(platform::TextFiles& files, const std::string& strPath, const AverageFileResult& result)
 {
-    OutputBuffer buffer;
-    writeTextFile(files, strPath, [&](platform::TextWriter& writer) {
-        writer.writeLine(result.strHeading);
-        writeSpectrumCsv(writer, buffer, static_cast<std::int32_t>(result.dblValues.size()), result.dblDeltaFreq, 1.0,
-                         result.dblValues);
-    });
+    writeTextFile(files, strPath, [&](platform::TextWriter& writer) { writeSpectrumLines(writer, result); });
 }
 
 AverageFileResult averageRecording(const AverageRequest& request, const std::string& strFileName,
@@ -212,11 +213,18 @@ AverageFileResult analyseAverage(const AverageRequest& request, const std::strin
     if (!result.analysed()) {
         return result;
     }
-    writeAverageSpectrum(files, strOutput, result);
+    // The spectrum and its figures are put in place together: a failure leaves both earlier files.
+    std::vector<OutputFile> outputs{
+        {strOutput, [&](platform::TextWriter& writer) { writeSpectrumLines(writer, result); }}};
+    const std::string strMetrics = metricsOutputName(files, strFileName);
+    if (result.figures) {
+        outputs.push_back(
+            {strMetrics, [&](platform::TextWriter& writer) { writeMetricsLines(writer, request, result); }});
+    }
+    writeFilesTogether(files, outputs);
     result.strWritten = strOutput;
     if (result.figures) {
-        result.strMetricsWritten = metricsOutputName(files, strFileName);
-        writeMetricsFile(files, result.strMetricsWritten, request, result);
+        result.strMetricsWritten = strMetrics;
     }
     return result;
 }

@@ -17,15 +17,19 @@ namespace {
 // Lines are collected up to this many bytes before they reach the file; larger pieces go straight.
 constexpr std::size_t lngBufferBytes = 16 * 1024;
 
-std::string temporaryNameBeside(const std::string& strPath, unsigned lngAttempt)
+} // namespace
+
+std::string temporaryNameBeside(const std::string& strPath, unsigned lngAttempt, std::string_view strSuffix)
 {
     static std::atomic<unsigned> lngCounter{0};
     const auto lngSlash = strPath.rfind('/');
     const std::string strFolder = lngSlash == std::string::npos ? std::string() : strPath.substr(0, lngSlash + 1);
     const std::string strName = lngSlash == std::string::npos ? strPath : strPath.substr(lngSlash + 1);
     return strFolder + "." + strName + "." + std::to_string(::getpid()) + "-" +
-           std::to_string(lngCounter.fetch_add(1) + lngAttempt) + ".tmp";
+           std::to_string(lngCounter.fetch_add(1) + lngAttempt) + std::string(strSuffix);
 }
+
+namespace {
 
 // The file that writing strRequested replaces: a link's target, keeping the link.
 std::string replacedFile(const std::string& strRequested)
@@ -40,9 +44,10 @@ std::string replacedFile(const std::string& strRequested)
     return strRequested;
 }
 
-// Refuses a folder or a read-only file at strTarget, then creates the temporary file beside it; its
-// descriptor, with its name in strTemporary.
-int openTemporaryBeside(const std::string& strTarget, const std::string& strRequested, std::string& strTemporary)
+// Refuses a folder or a read-only file at strTarget, then creates the temporary file beside it (marked
+// for removal on a signal before it exists); its descriptor, with its name in strTemporary.
+int openTemporaryBeside(const std::string& strTarget, const std::string& strRequested, std::string& strTemporary,
+                        std::optional<TemporaryFileMark>& mark)
 {
     struct stat statOld
     {
@@ -57,8 +62,9 @@ int openTemporaryBeside(const std::string& strTarget, const std::string& strRequ
         }
     }
     for (unsigned lngAttempt = 0; lngAttempt < 100; ++lngAttempt) {
-        strTemporary = temporaryNameBeside(strTarget, lngAttempt);
-        const int fdNew = ::open(strTemporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        strTemporary = temporaryNameBeside(strTarget, lngAttempt, ".tmp");
+        mark.emplace(strTemporary);
+        const int fdNew = mark->create(O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fdNew >= 0) {
             return fdNew;
         }
@@ -73,15 +79,22 @@ int openTemporaryBeside(const std::string& strTarget, const std::string& strRequ
 
 AtomicFile::AtomicFile(std::string strPath)
     : strRequested(std::move(strPath)), strTarget(replacedFile(strRequested)),
-      fd(openTemporaryBeside(strTarget, strRequested, strTemporary))
+      fd(openTemporaryBeside(strTarget, strRequested, strTemporary, mark))
 {
 }
 
 AtomicFile::~AtomicFile()
 {
+    abandon();
+}
+
+void AtomicFile::abandon()
+{
     if (!blnClosed) {
         fd.closeNow();
         ::unlink(strTemporary.c_str());
+        mark.reset();
+        blnClosed = true;
     }
 }
 
@@ -125,20 +138,38 @@ void AtomicFile::close()
     if (blnClosed) {
         return;
     }
+    finish();
+    putInPlace();
+}
+
+void AtomicFile::finish()
+{
+    if (blnClosed) {
+        return;
+    }
     flush();
     if (const int intErrno = fd.closeNow(); intErrno != 0) {
         fail(intErrno);
+    }
+}
+
+void AtomicFile::putInPlace()
+{
+    if (blnClosed) {
+        return;
     }
     if (::rename(strTemporary.c_str(), strTarget.c_str()) != 0) {
         fail(errno);
     }
     blnClosed = true;
+    mark.reset();
 }
 
 void AtomicFile::fail(int intErrno)
 {
     fd.closeNow();
     ::unlink(strTemporary.c_str());
+    mark.reset();
     blnClosed = true;
     raiseForErrno(intErrno, false, strRequested);
 }

@@ -163,6 +163,25 @@ TEST_F(AverageBatchFixture, RefusalsAndExitStatuses)
     EXPECT_EQ(strOut.str().rfind("kestrix-batch ", 0), 0u);
 }
 
+// The spectrum and its figures go in place together: when the figures' file cannot be written the
+// earlier spectrum stays, and nothing is printed as written.
+TEST_F(AverageBatchFixture, TheSpectrumAndItsFiguresArePutInPlaceTogether)
+{
+    const std::string strIn = writeTone("tone.csv", 16384);
+    ASSERT_EQ(batch({"--average", "--metrics", strIn}), cli::lngExitAnalysed) << strErr.str();
+    const std::string strSpectrum = dir.file("tone_AVG_SPC.csv");
+    const std::string strMetrics = dir.file("tone_METRICS.csv");
+    const std::string strEarlier = testing::readBytes(strSpectrum);
+    std::filesystem::remove(strMetrics);
+    std::filesystem::create_directory(strMetrics);
+    EXPECT_EQ(batch({"--average", "--metrics", "--points", "2048", strIn}), cli::lngExitFailed);
+    EXPECT_EQ(strOut.str(), "");
+    EXPECT_NE(strErr.str().find(": error 75 (Kestrix): Path/File access error: " + strMetrics), std::string::npos)
+        << strErr.str();
+    EXPECT_EQ(testing::readBytes(strSpectrum), strEarlier);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), std::filesystem::directory_iterator()), 3);
+}
+
 // Reading a FIFO nobody writes to would wait for ever (the test's time limit catches that); a folder or a
 // device is refused as the classic run refuses it, not reported as a failure.
 TEST_F(AverageBatchFixture, AFifoAFolderOrADeviceIsRefusedAtOnce)

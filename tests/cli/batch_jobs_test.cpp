@@ -10,6 +10,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -277,6 +278,57 @@ std::string stderrOfProgram(const std::vector<std::string>& strArgs, bool blnTer
     ::waitpid(pid, &intWait, 0);
     EXPECT_TRUE(WIFEXITED(intWait));
     return strText;
+}
+
+// Runs the real program on strArgs, waits for its first line on standard output, sends it intSignal
+// and waits for its end; how it ended.
+int interruptedProgram(const std::vector<std::string>& strArgs, int intSignal)
+{
+    int fdPipe[2];
+    EXPECT_EQ(::pipe(fdPipe), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(fdPipe[1], STDOUT_FILENO);
+        const int fdNull = ::open("/dev/null", O_WRONLY);
+        ::dup2(fdNull, STDERR_FILENO);
+        std::vector<char*> argv{const_cast<char*>(strBatchProgram.data())};
+        for (const std::string& strArg : strArgs) {
+            argv.push_back(const_cast<char*>(strArg.c_str()));
+        }
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(fdPipe[1]);
+    char chr = 0;
+    while (::read(fdPipe[0], &chr, 1) == 1 && chr != '\n') {
+    }
+    ::kill(pid, intSignal);
+    ::close(fdPipe[0]);
+    int intStatus = 0;
+    ::waitpid(pid, &intStatus, 0);
+    return intStatus;
+}
+
+// A batch ended by SIGINT or SIGTERM in the middle of writing leaves no temporary file behind (before,
+// most such runs did), and still ends by the signal.
+TEST(BatchJobs, ASignalLeavesNoTemporaryFile)
+{
+    TempDir dir;
+    std::vector<std::string> strArgs{"-j", "2", "--points", "65536"};
+    for (int i = 0; i < 12; ++i) {
+        const std::string strPath = dir.file(std::string("f").append(std::to_string(i)).append(".csv"));
+        testing::writeBytes(strPath, samples(65536, i));
+        strArgs.push_back(strPath);
+    }
+    for (const int intSignal : {SIGINT, SIGTERM, SIGINT, SIGTERM, SIGINT, SIGTERM}) {
+        SCOPED_TRACE(intSignal);
+        const int intStatus = interruptedProgram(strArgs, intSignal);
+        EXPECT_TRUE(WIFSIGNALED(intStatus) && WTERMSIG(intStatus) == intSignal) << intStatus;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path)) {
+            EXPECT_FALSE(entry.path().filename().string().ends_with(".tmp")) << entry.path();
+        }
+    }
 }
 
 TEST(BatchJobs, ProgressLineOnlyOnATerminalAndGoneAtTheEndWithASum)

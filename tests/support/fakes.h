@@ -10,6 +10,7 @@
 
 #include <deque>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -134,6 +135,11 @@ public:
     {
         return std::make_unique<Writer>(*this, std::string(strPath));
     }
+    // Stored all at once at commit(), or none when one of them is a failing path.
+    std::unique_ptr<platform::FileSet> createFileSet() override
+    {
+        return std::make_unique<Set>(*this);
+    }
 
     std::map<std::string, std::string> files;
     std::map<std::string, std::int32_t> failingPaths;
@@ -183,6 +189,47 @@ private:
     private:
         std::string strContent;
         std::size_t lngPos;
+    };
+
+    // Collects the text of one file of a set.
+    struct Collected final : platform::TextWriter
+    {
+        void writeLine(std::string_view strText) override
+        {
+            strContent.append(strText).append("\r\n");
+        }
+        void write(std::string_view strText) override
+        {
+            strContent.append(strText);
+        }
+        void close() override {}
+        std::string strContent;
+    };
+
+    class Set final : public platform::FileSet
+    {
+    public:
+        explicit Set(MemoryTextFiles& owner) : owner(owner) {}
+        platform::TextWriter& add(std::string_view strPath) override
+        {
+            writers.emplace_back(std::string(strPath), std::make_unique<Collected>());
+            return *writers.back().second;
+        }
+        void commit() override
+        {
+            for (const auto& [strPath, writer] : writers) {
+                if (const auto failing = owner.failingPaths.find(strPath); failing != owner.failingPaths.end()) {
+                    raiseFailure(failing->second, strPath);
+                }
+            }
+            for (auto& [strPath, writer] : writers) {
+                owner.store(strPath, std::move(writer->strContent));
+            }
+        }
+
+    private:
+        MemoryTextFiles& owner;
+        std::vector<std::pair<std::string, std::unique_ptr<Collected>>> writers;
     };
 
     class Writer final : public platform::BufferedTextWriter
