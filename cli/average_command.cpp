@@ -50,6 +50,12 @@ int AverageAnalysis::analyse(const FileJob& job, std::ostream& strOut, std::ostr
             strOut << result.strMetricsWritten << '\n';
         }
         strOut << std::flush;
+        if (result.figures) {
+            if (const std::string strWarning = engine::leakageWarning(*result.figures, request.settings.window);
+                !strWarning.empty()) {
+                strErr << strProgram << ": " << job.strGiven << ": warning: " << strWarning << '\n';
+            }
+        }
         return static_cast<int>(lngExitAnalysed);
     });
 }

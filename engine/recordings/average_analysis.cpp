@@ -9,6 +9,7 @@
 #include "platform/failure.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace kestrix::engine {
@@ -41,10 +42,27 @@ void refuseOutputOverInput(platform::TextFiles& files, const std::string& strOut
     }
 }
 
+// The sample of the largest magnitude averaged: its number (from 1) and its value in counts.
+struct LargestSample
+{
+    std::int64_t lngNumber = 0;
+    double dblValue = 0.0;
+
+    void take(std::span<const double> dblCounts, std::int64_t lngFirstNumber)
+    {
+        for (std::size_t i = 0; i < dblCounts.size(); ++i) {
+            if (std::fabs(dblCounts[i]) > std::fabs(dblValue)) {
+                dblValue = dblCounts[i];
+                lngNumber = lngFirstNumber + static_cast<std::int64_t>(i);
+            }
+        }
+    }
+};
+
 // Streams the recording through the averager, the part the request names: the refusal met on the way,
 // if any; blnCancelled when the progress handler stopped it.
 std::string averageStream(platform::SampleStream& stream, SpectrumAverager& averager, const AverageRequest& request,
-                          const AverageHooks& hooks, bool& blnCancelled)
+                          const AverageHooks& hooks, bool& blnCancelled, LargestSample& largest)
 {
     std::vector<double> dblChunk(lngChunkSamples);
     std::int64_t lngRead = 0; // samples read, those passed over included
@@ -58,6 +76,7 @@ std::string averageStream(platform::SampleStream& stream, SpectrumAverager& aver
         const auto lngFrom = static_cast<std::size_t>(
             std::clamp<std::int64_t>(request.lngSkipSamples - lngRead, 0, static_cast<std::int64_t>(lngGot)));
         const std::span<const double> dblTaken = std::span<const double>(dblChunk).subspan(lngFrom, lngGot - lngFrom);
+        largest.take(dblTaken, averager.samplesReceived() + 1);
         lngRead += static_cast<std::int64_t>(lngGot);
         averager.addSamples(dblTaken);
         if (hooks.onSamples && !dblTaken.empty()) {
@@ -96,14 +115,44 @@ void writeSpectrumLines(platform::TextWriter& writer, const AverageFileResult& r
 }
 
 // The converter figures of an average taken to half the rate; the spectrum then keeps its lines to
-// fs / 2.56, as without the figures.
-void takeFigures(const AverageRequest& request, AverageFileResult& result)
+// fs / 2.56, as without the figures. The refusal of figures that would mean nothing, or the empty text.
+std::string takeFigures(const AverageRequest& request, AverageFileResult& result)
 {
     result.figures = toneFiguresOf(result.average, result.lngSampFreq, request.dblMaxVolt / dblFullScaleCount,
                                    request.dblMaxVolt, request.dblFundamentalHz);
+    switch (result.figures->problem) {
+    case FiguresProblem::None:
+        break;
+    case FiguresProblem::FundamentalOutside: // refused before the averaging
+    case FiguresProblem::Overflow:
+        return "the converter figures' powers exceed the largest number at an input range of " +
+               generalNumberText(request.dblMaxVolt) + " V";
+    case FiguresProblem::NoTone:
+        return "no tone to measure: the fundamental's power is 0";
+    }
     result.figuresPower = result.average;
     result.average.dblPower.resize(static_cast<std::size_t>(spectrumLineCount(request.settings.lngNumSamp)));
     result.average.settings.blnToHalfRate = false;
+    return {};
+}
+
+// Why an averaged spectrum cannot be written, or the empty text: its powers in counts^2, or its values in
+// the request's units, beyond the largest number (the samples or the input range too large).
+std::string overflowRefusal(const AverageRequest& request, const AverageFileResult& result,
+                            const LargestSample& largest)
+{
+    const auto finite = [](std::span<const double> dblValues) {
+        return std::all_of(dblValues.begin(), dblValues.end(), [](double dblValue) { return std::isfinite(dblValue); });
+    };
+    if (!finite(result.average.dblPower) || !finite(result.figuresPower.dblPower)) {
+        return "the recording's values are too large: their spectrum's power exceeds the largest number (sample " +
+               std::to_string(largest.lngNumber) + " is " + generalNumberText(largest.dblValue) + " counts)";
+    }
+    if (!finite(result.dblValues)) {
+        return "the spectrum in " + std::string(unitsName(request.units)) +
+               " units exceeds the largest number at an input range of " + generalNumberText(request.dblMaxVolt) + " V";
+    }
+    return {};
 }
 
 } // namespace
@@ -170,10 +219,18 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
         }
         result.lngSampFreq = *lngStated;
     }
+    // Beyond half the rate the fundamental would be looked for past the spectrum's end.
+    if (request.blnMetrics && request.dblFundamentalHz && !(*request.dblFundamentalHz < result.lngSampFreq / 2.0)) {
+        result.strRefusal = "the fundamental asked for, " + generalNumberText(*request.dblFundamentalHz) +
+                            " Hz, is not below half the sampling frequency (" +
+                            generalNumberText(result.lngSampFreq / 2.0) + " Hz)";
+        return result;
+    }
     AverageSettings settings = request.settings;
     settings.blnToHalfRate = request.blnMetrics;
     SpectrumAverager averager(settings, dblPI, hooks.onSegment);
-    result.strRefusal = averageStream(*opening.stream, averager, request, hooks, result.blnCancelled);
+    LargestSample largest;
+    result.strRefusal = averageStream(*opening.stream, averager, request, hooks, result.blnCancelled, largest);
     if (!result.strRefusal.empty() || result.blnCancelled) {
         return result;
     }
@@ -187,10 +244,21 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
     const double dblMaxAnaFreq = result.lngSampFreq / dblPointsPerLine;
     result.dblDeltaFreq = dblMaxAnaFreq / (request.settings.lngNumSamp / dblPointsPerLine);
     const double dblVoltsPerCount = request.dblMaxVolt / dblFullScaleCount;
+    if (std::string strWhy = overflowRefusal(request, result, largest); !strWhy.empty()) {
+        result.strRefusal = std::move(strWhy);
+        return result;
+    }
     if (request.blnMetrics) {
-        takeFigures(request, result);
+        result.strRefusal = takeFigures(request, result);
+        if (!result.strRefusal.empty()) {
+            return result;
+        }
     }
     result.dblValues = spectrumInUnits(result.average, request.units, result.lngSampFreq, dblVoltsPerCount);
+    if (std::string strWhy = overflowRefusal(request, result, largest); !strWhy.empty()) {
+        result.strRefusal = std::move(strWhy);
+        return result;
+    }
     const std::string strName(std::string_view(strFileName).substr(strFileName.rfind(files.pathSeparator()) + 1));
     const std::string strDescription = opening.stream->sourceDescription();
     result.strSource = strDescription.empty() ? strName : strName + " " + strDescription;

@@ -2,6 +2,7 @@
 // kestrix-batch --average on real files in a temporary folder.
 #include "cli/average_command.h"
 #include "cli/batch.h"
+#include "cli/batch_options.h"
 #include "engine/run/wave.h"
 #include "platform/sndfile/sndfile_sound_files.h"
 #include "platform/std/std_text_files.h"
@@ -14,7 +15,9 @@
 #include <cmath>
 #include <filesystem>
 #include <numbers>
+#include <random>
 #include <sstream>
+#include <tuple>
 
 #include <sys/stat.h>
 
@@ -43,6 +46,32 @@ struct AverageBatchFixture : ::testing::Test
         const std::string strPath = dir.file(strName);
         testing::writeBytes(strPath, strContent);
         return strPath;
+    }
+    // A -3 dBFS tone of dblCycles periods in every 8192 samples with white noise 70 dB below it, as text.
+    std::string writeConverterTone(const std::string& strName, double dblCycles)
+    {
+        const double dblPeak = 32767 * std::pow(10.0, -3.0 / 20);
+        std::mt19937 random(7);
+        std::normal_distribution<double> noise(0.0, dblPeak / std::sqrt(2.0) * std::pow(10.0, -70.0 / 20));
+        std::string strContent;
+        for (int i = 0; i < 16 * 8192; ++i) {
+            const double dblValue = dblPeak * std::sin(2 * std::numbers::pi * dblCycles * i / 8192) + noise(random);
+            strContent += std::to_string(dblValue) + "\n";
+        }
+        const std::string strPath = dir.file(strName);
+        testing::writeBytes(strPath, strContent);
+        return strPath;
+    }
+    // The value of a figure in a figures file, by its name.
+    static double figure(const std::string& strFile, const std::string& strName)
+    {
+        for (const std::string& strLine : testing::splitCrLfLines(testing::readBytes(strFile))) {
+            if (strLine.starts_with(strName + ",")) {
+                return std::stod(strLine.substr(strName.size() + 1));
+            }
+        }
+        ADD_FAILURE() << "no figure " << strName;
+        return 0.0;
     }
     std::string writeWave(const std::string& strName, int lngSamples, int lngSampFreq)
     {
@@ -161,6 +190,111 @@ TEST_F(AverageBatchFixture, RefusalsAndExitStatuses)
     EXPECT_NE(strOut.str().find("  flattop                0.2156"), std::string::npos) << strOut.str();
     EXPECT_EQ(batch({"--average", "--version"}), cli::lngExitAnalysed);
     EXPECT_EQ(strOut.str().rfind("kestrix-batch ", 0), 0u);
+}
+
+// Asked for at or beyond half the rate the fundamental was looked for past the spectrum's end: a crash
+// (1e6), heap memory read as the SFDR, a frequency of 9.2E+18 Hz (1e300), or "SNR,-inf" (30000 at
+// 48 kHz). The file is refused instead, and nothing written.
+TEST_F(AverageBatchFixture, AFundamentalAtOrBeyondHalfTheRateIsRefused)
+{
+    const std::string strWave = writeWave("tone48k.wav", 8192, 48000);
+    const std::string strText = writeTone("tone1k.csv", 8192);
+    for (const auto& [strFile, strFundamental, strHalf] :
+         {std::tuple{strWave, "30000", "24000"}, std::tuple{strWave, "100000", "24000"},
+          std::tuple{strWave, "1e6", "24000"}, std::tuple{strText, "1e300", "512"}, std::tuple{strText, "515", "512"},
+          std::tuple{strText, "512", "512"}}) {
+        SCOPED_TRACE(strFundamental);
+        EXPECT_EQ(batch({"--average", "--metrics", "--fundamental", strFundamental, strFile}), cli::lngExitRefused);
+        EXPECT_NE(strErr.str().find(": refused: the fundamental asked for, "), std::string::npos) << strErr.str();
+        EXPECT_NE(
+            strErr.str().find(" Hz, is not below half the sampling frequency (" + std::string(strHalf) + " Hz)\n"),
+            std::string::npos)
+            << strErr.str();
+        EXPECT_EQ(strOut.str(), "");
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), std::filesystem::directory_iterator()), 2);
+}
+
+// Values beyond the double range gave "fundamental frequency,nan" and "SNR,nan" with exit 0: a range of
+// 1e200 V squares past it, and so does a text line of 1e160 counts.
+TEST_F(AverageBatchFixture, ValuesWhosePowersExceedTheDoubleRangeAreRefused)
+{
+    const std::string strIn = writeTone("motor.csv", 4096);
+    EXPECT_EQ(batch({"--average", "--metrics", "--range", "1e200", strIn}), cli::lngExitRefused);
+    EXPECT_EQ(strErr.str(), "kestrix-batch: " + strIn +
+                                ": refused: the converter figures' powers exceed the largest number at an input range "
+                                "of 1E+200 V\n");
+    EXPECT_EQ(batch({"--average", "--units", "psd", "--range", "1e200", strIn}), cli::lngExitRefused);
+    EXPECT_EQ(strErr.str(), "kestrix-batch: " + strIn +
+                                ": refused: the spectrum in psd units exceeds the largest number at an input range of "
+                                "1E+200 V\n");
+    // In the middle of the first segments, where every window weighs it fully.
+    std::string strContent = testing::readBytes(strIn);
+    std::size_t lngAt = 0;
+    for (int i = 0; i < 600; ++i) {
+        lngAt = strContent.find('\n', lngAt) + 1;
+    }
+    strContent.insert(lngAt, "1e160\n");
+    testing::writeBytes(strIn, strContent);
+    for (const char* strUnits : {"rms", "dbv"}) {
+        EXPECT_EQ(batch({"--average", "--metrics", "--units", strUnits, strIn}), cli::lngExitRefused);
+        EXPECT_NE(strErr.str().find("refused: the recording's values are too large: their spectrum's power exceeds "
+                                    "the largest number (sample "),
+                  std::string::npos)
+            << strErr.str();
+        EXPECT_NE(strErr.str().find(" is 1E+160 counts)"), std::string::npos) << strErr.str();
+    }
+    EXPECT_EQ(strOut.str(), "");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("motor_AVG_SPC.csv")));
+}
+
+// With the figures the default window is the 7-term Blackman-Harris, whose leakage lies below any
+// converter's noise: a tone between lines reads the SNR of its construction (70 dB; Hann read about 35).
+// Hann, asked for, warns that its leakage exceeds the noise.
+TEST_F(AverageBatchFixture, FiguresOfAToneBetweenLinesReadItsConstruction)
+{
+    const std::string strIn = writeConverterTone("adc.csv", 1234.37);
+    ASSERT_EQ(batch({"--average", "--metrics", "--fs", "48000", "--points", "8192", strIn}), cli::lngExitAnalysed)
+        << strErr.str();
+    EXPECT_EQ(strErr.str(), "");
+    const std::string strMetrics = dir.file("adc_METRICS.csv");
+    EXPECT_NEAR(figure(strMetrics, "SNR"), 70.0, 0.3);
+    EXPECT_NEAR(figure(strMetrics, "fundamental amplitude (peak)"), 5 * std::pow(10.0, -3.0 / 20), 1e-3);
+    EXPECT_NEAR(figure(strMetrics, "window leakage limit (tone half-way between lines)"), -161.4, 0.2);
+    EXPECT_NE(testing::readBytes(strMetrics).find("\r\nwindow,blackmanharris7,\r\n"), std::string::npos);
+    EXPECT_NE(testing::readBytes(dir.file("adc_AVG_SPC.csv")).find(",window=blackmanharris7,"), std::string::npos);
+
+    ASSERT_EQ(batch({"--average", "--metrics", "--window", "hann", "--fs", "48000", "--points", "8192", strIn}),
+              cli::lngExitAnalysed)
+        << strErr.str();
+    EXPECT_LT(figure(strMetrics, "SNR"), 40.0);
+    EXPECT_EQ(strErr.str().find("kestrix-batch: " + strIn +
+                                ": warning: the tone lies 0.37 lines off a line and the "
+                                "hann window leaks "),
+              0u)
+        << strErr.str();
+    EXPECT_NE(testing::readBytes(strMetrics).find("\r\nwarning,\"the tone lies 0.37 lines off a line"),
+              std::string::npos);
+}
+
+// A percentage may carry its sign; the averaged analysis's own entries are refused naming the option and
+// the text typed, as the window's are.
+TEST_F(AverageBatchFixture, EntriesTakeAPercentSignAndRefusalsNameTheOption)
+{
+    const std::string strIn = writeTone("motor.csv", 4096);
+    ASSERT_EQ(batch({"--average", "--overlap", "50%", strIn}), cli::lngExitAnalysed) << strErr.str();
+    EXPECT_NE(testing::readBytes(dir.file("motor_AVG_SPC.csv")).find(",overlap=50%,"), std::string::npos);
+    for (const auto& [strOption, strValue, strMessage] :
+         {std::tuple{"--overlap", "100", "the overlap must be a percentage from 0 up to (not including) 100"},
+          std::tuple{"--overlap", "%", "the overlap must be a percentage from 0 up to (not including) 100"},
+          std::tuple{"--column", "0", "a column is chosen by its number from 1 or by its heading"},
+          std::tuple{"--channel", "1.5", "a channel is chosen by its number from 1"},
+          std::tuple{"--fs", "abc", "サンプリング周波数には半角数字を設定してください！"}}) {
+        SCOPED_TRACE(strValue);
+        EXPECT_EQ(batch({"--average", strOption, strValue, strIn}), cli::lngExitRefused);
+        EXPECT_EQ(strErr.str(), "kestrix-batch: " + std::string(strOption) + " " + cli::typedText(strValue) + ": " +
+                                    strMessage + "\n");
+    }
 }
 
 // The spectrum and its figures go in place together: when the figures' file cannot be written the

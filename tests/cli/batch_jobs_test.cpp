@@ -2,6 +2,7 @@
 // The batch at scale: -j, --files-from and the progress line.
 #include "cli/batch.h"
 #include "cli/ordered_jobs.h"
+#include "cli/progress_line.h"
 #include "platform/std/std_text_files.h"
 #include "support/temp_dir.h"
 
@@ -234,6 +235,21 @@ TEST(OrderedJobs, ReportsComeOutInSubmissionOrderWithinTheWindow)
     }
     EXPECT_EQ(lngEmitted, lngExpected);
     EXPECT_LE(lngMostPending, 5);
+}
+
+// The line counts its files in words that agree with the number ("1 file", not "1 files").
+TEST(ProgressLine, CountsFilesInTheirNumber)
+{
+    for (const auto& [lngTotal, strExpected] :
+         {std::pair{std::optional<std::size_t>{}, "kestrix-batch: 1 file, 00:00 elapsed"},
+          std::pair{std::optional<std::size_t>{1}, "kestrix-batch: 1 of 1 file, 00:00 elapsed"},
+          std::pair{std::optional<std::size_t>{3}, "kestrix-batch: 1 of 3 files, 00:00 elapsed"}}) {
+        std::ostringstream strErr;
+        cli::ProgressLine progress(strErr, true, lngTotal);
+        progress.fileDone(0);
+        EXPECT_EQ(strErr.str().substr(0, 4), "\r\033[K");
+        EXPECT_EQ(strErr.str().substr(4, std::string_view(strExpected).size()), strExpected);
+    }
 }
 
 // Runs the real program with standard error on a pseudo-terminal (blnTerminal) or a pipe; what it

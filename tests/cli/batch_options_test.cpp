@@ -126,7 +126,7 @@ TEST(OptionTable, ValuesInEveryFormAndTheLastOneCounts)
     for (const auto& [strArgsBad, strExpected] : std::vector<std::pair<std::vector<std::string>, std::string>>{
              {{"--average", "--window", "hanning", "a"},
               "--window hanning: not one of rect, hann, hamming, "
-              "blackmanharris, flattop"},
+              "blackmanharris, flattop, blackmanharris7"},
              {{"--band=1", "a"}, "--band takes no value"},
              {{"a", "--fs"}, "--fs needs a value"},
              {{"-x", "a"}, "unknown option -x"},

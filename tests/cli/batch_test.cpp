@@ -128,6 +128,25 @@ TEST_F(BatchFixture, EntriesAreCheckedOnceBeforeAnyFile)
     EXPECT_EQ(batch({"--no-band", "--low", "", strGood}), cli::lngExitAnalysed);
 }
 
+// Entries are taken in the window's normal form; where its value differs from the one typed, the batch
+// says so on standard error (and goes on), in both analyses. Another spelling of the same value is no
+// change.
+TEST_F(BatchFixture, EntriesTakenInAnotherFormThanTypedAreNoted)
+{
+    const std::string strGood = writeSamples("good.csv", 2048);
+    EXPECT_EQ(batch({"--fs", "1000.5", "--range", "0.0025", "--low", "200.0004", "--no-wave", strGood}),
+              cli::lngExitAnalysed);
+    EXPECT_EQ(strErr.str(), "kestrix-batch: --fs 1000.5 is taken as 1001 (the sampling frequency is a whole number of "
+                            "Hz)\n"
+                            "kestrix-batch: --range 0.0025 is taken as 0.003 (the input range keeps three decimals)\n"
+                            "kestrix-batch: --low 200.0004 is taken as 200 (the band limits keep three decimals)\n");
+    EXPECT_EQ(batch({"--average", "--range", "0.0014", strGood}), cli::lngExitAnalysed);
+    EXPECT_EQ(strErr.str(), "kestrix-batch: --range 0.0014 is taken as 0.001 (the input range keeps three decimals)\n");
+    EXPECT_EQ(batch({"--fs", "1e3", "--range", "5.000", "--high", " 800 ", "--no-wave", strGood}),
+              cli::lngExitAnalysed);
+    EXPECT_EQ(strErr.str(), "");
+}
+
 TEST_F(BatchFixture, RelativeNamesAndCollidingBasePaths)
 {
     writeSamples("a.csv", 1024);
