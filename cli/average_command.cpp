@@ -30,9 +30,9 @@ AverageAnalysis::AverageAnalysis(const engine::AverageRequest& request_, platfor
 
 std::vector<std::string> AverageAnalysis::outputsOf(const std::string& strFile) const
 {
-    std::vector<std::string> strOutputs{engine::averageOutputName(files, strFile)};
+    std::vector<std::string> strOutputs{engine::averageOutputName(files, strFile, request)};
     if (request.blnMetrics) {
-        strOutputs.push_back(engine::metricsOutputName(files, strFile));
+        strOutputs.push_back(engine::metricsOutputName(files, strFile, request));
     }
     return strOutputs;
 }

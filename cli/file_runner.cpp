@@ -29,19 +29,24 @@ class OutputClaims
 public:
     explicit OutputClaims(const FileAnalysis& analysis) : analysis(analysis) {}
 
-    // True when strGiven may go on; otherwise its refusal is printed on strErr.
+    // True when strGiven may go on; otherwise its refusal is printed on strErr. Outputs are compared by
+    // the file they name: two spellings of one folder (a link, "..") are one folder.
     bool claim(const std::string& strGiven, std::ostream& strErr)
     {
         const std::vector<std::string> strOutputs = analysis.outputsOf(makeJob(strGiven).strFile);
+        std::vector<std::string> strKeys;
         for (const std::string& strOutput : strOutputs) {
-            if (const auto earlier = strFileOfOutput.find(strOutput); earlier != strFileOfOutput.end()) {
+            std::error_code ec;
+            const std::filesystem::path pathKey = std::filesystem::weakly_canonical(strOutput, ec);
+            strKeys.push_back(ec ? strOutput : pathKey.string());
+            if (const auto earlier = strFileOfOutput.find(strKeys.back()); earlier != strFileOfOutput.end()) {
                 strErr << strProgram << ": " << strGiven << ": refused: its output file " << strOutput
                        << " would replace that of " << earlier->second << '\n';
                 return false;
             }
         }
-        for (const std::string& strOutput : strOutputs) {
-            strFileOfOutput.emplace(strOutput, strGiven);
+        for (const std::string& strKey : strKeys) {
+            strFileOfOutput.emplace(strKey, strGiven);
         }
         return true;
     }
@@ -154,7 +159,18 @@ FileJob makeJob(const std::string& strGiven)
 {
     std::error_code ec;
     const std::filesystem::path pathAbsolute = std::filesystem::absolute(strGiven, ec);
-    return FileJob{strGiven, ec ? strGiven : pathAbsolute.lexically_normal().string()};
+    if (ec) {
+        return FileJob{strGiven, strGiven};
+    }
+    // Only "." and empty components go: "link/.." names the folder above the link's target, which the
+    // lexical normal form would take for the folder holding the link.
+    std::filesystem::path pathClean;
+    for (const std::filesystem::path& part : pathAbsolute) {
+        if (part != "." && !part.empty()) {
+            pathClean /= part;
+        }
+    }
+    return FileJob{strGiven, pathClean.string()};
 }
 
 int runFiles(FileSources& sources, const FileAnalysis& analysis, int lngJobs, const BatchStreams& streams,

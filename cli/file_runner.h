@@ -24,7 +24,7 @@ struct FileJob
 };
 
 // A FILE as given, made absolute from the working folder (the outputs lie beside it, so a bare name
-// must name a file there).
+// must name a file there); otherwise as the system opens it ("." left out, ".." kept).
 FileJob makeJob(const std::string& strGiven);
 
 // What a batch does with each FILE: the classic run, or the averaged analysis.

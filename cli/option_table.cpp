@@ -8,6 +8,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 #include <tuple>
 
@@ -128,6 +129,12 @@ std::string takeChannel(BatchOptions& options, const std::string& strValue)
 std::string takeFundamental(BatchOptions& options, const std::string& strValue)
 {
     options.strFundamental = strValue;
+    return {};
+}
+
+std::string takeOutputDir(BatchOptions& options, const std::string& strValue)
+{
+    options.strOutputDir = strValue;
     return {};
 }
 
@@ -307,6 +314,21 @@ EntryCheck checkFundamental(BatchOptions& options)
     return {};
 }
 
+// The folder must be there: a mistyped name would otherwise scatter outputs into a new folder.
+EntryCheck checkOutputDir(BatchOptions& options)
+{
+    if (!options.strOutputDir) {
+        return {};
+    }
+    std::error_code ec;
+    if (options.strOutputDir->empty() || !std::filesystem::is_directory(*options.strOutputDir, ec)) {
+        return refusal("no such folder");
+    }
+    const std::filesystem::path pathFolder = std::filesystem::absolute(*options.strOutputDir, ec);
+    options.request.strOutputFolder = ec ? *options.strOutputDir : pathFolder.string();
+    return {};
+}
+
 const std::array optionDefs = {
     OptionDef{"--average", "", "", modesAll, "",
               "the averaged analysis of whole recordings (kestrix-batch --average --help)",
@@ -376,6 +398,9 @@ const std::array optionDefs = {
     OptionDef{"--fundamental", "", "HZ", modeAverage, "--metrics",
               "the tone's frequency for the figures (default: the highest line above 0 Hz)", &takeFundamental,
               &checkFundamental},
+    OptionDef{"--output-dir", "", "DIR", modeAverage, "",
+              "write the outputs into the folder DIR (which must exist) instead of beside each FILE", &takeOutputDir,
+              &checkOutputDir},
     OptionDef{"--jobs", "-j", "N", modesAll, "",
               "analyse N files at once (default 1; 0 for every core); the output is the same", &takeJobs},
     OptionDef{"--files-from", "", "LIST", modesAll, "",

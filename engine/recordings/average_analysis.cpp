@@ -157,14 +157,59 @@ std::string overflowRefusal(const AverageRequest& request, const AverageFileResu
 
 } // namespace
 
-std::string averageOutputName(platform::TextFiles& files, const std::string& strFileName)
+std::string recordingOutputBase(platform::TextFiles& files, const std::string& strFileName,
+                                const RecordingChoice& choice, const std::string& strOutputFolder)
 {
-    return outputBaseName(files, strFileName) + "_AVG_SPC.csv";
+    std::string strBase;
+    if (strOutputFolder.empty()) {
+        strBase = outputBaseName(files, strFileName);
+    } else {
+        strBase = strOutputFolder;
+        while (strBase.size() > 1 && strBase.back() == files.pathSeparator()) {
+            strBase.pop_back();
+        }
+        if (strBase.back() != files.pathSeparator()) {
+            strBase += files.pathSeparator();
+        }
+        strBase += files.getBaseName(strFileName);
+    }
+    if (choice.lngChannel && *choice.lngChannel != 1) {
+        strBase += "_ch" + std::to_string(*choice.lngChannel);
+    }
+    if (choice.column && choice.column->lngNumber > 1) {
+        strBase += "_col" + std::to_string(choice.column->lngNumber);
+    }
+    if (choice.column && choice.column->lngNumber == 0) {
+        strBase += "_col-";
+        for (const char chr : choice.column->strName) {
+            const bool blnUnfit = static_cast<unsigned char>(chr) < 0x20 || chr == 0x7F ||
+                                  std::string_view("/\\ :*?\"<>|").find(chr) != std::string_view::npos;
+            strBase += blnUnfit ? '_' : chr;
+        }
+    }
+    return strBase;
 }
 
-std::string metricsOutputName(platform::TextFiles& files, const std::string& strFileName)
+namespace {
+
+constexpr std::string_view strAverageSuffix = "_AVG_SPC.csv";
+
+} // namespace
+
+std::string averageOutputName(platform::TextFiles& files, const std::string& strFileName, const RecordingChoice& choice)
 {
-    return outputBaseName(files, strFileName) + "_METRICS.csv";
+    return recordingOutputBase(files, strFileName, choice) + std::string(strAverageSuffix);
+}
+
+std::string averageOutputName(platform::TextFiles& files, const std::string& strFileName, const AverageRequest& request)
+{
+    return recordingOutputBase(files, strFileName, request.choice, request.strOutputFolder) +
+           std::string(strAverageSuffix);
+}
+
+std::string metricsOutputName(platform::TextFiles& files, const std::string& strFileName, const AverageRequest& request)
+{
+    return recordingOutputBase(files, strFileName, request.choice, request.strOutputFolder) + "_METRICS.csv";
 }
 
 std::string averageHeading(const AverageRequest& request, const AveragedPower& average, std::int32_t lngSampFreq,
@@ -270,10 +315,11 @@ AverageFileResult analyseAverage(const AverageRequest& request, const std::strin
                                  platform::TextFiles& files, platform::SoundFiles& sounds, double dblPI,
                                  const SegmentHandler& onSegment)
 {
-    const std::string strOutput = averageOutputName(files, strFileName);
+    const std::string strOutput = averageOutputName(files, strFileName, request);
+    const std::string strMetrics = metricsOutputName(files, strFileName, request);
     refuseOutputOverInput(files, strOutput, strFileName);
     if (request.blnMetrics) {
-        refuseOutputOverInput(files, metricsOutputName(files, strFileName), strFileName);
+        refuseOutputOverInput(files, strMetrics, strFileName);
     }
     AverageHooks hooks;
     hooks.onSegment = onSegment;
@@ -284,7 +330,6 @@ AverageFileResult analyseAverage(const AverageRequest& request, const std::strin
     // The spectrum and its figures are put in place together: a failure leaves both earlier files.
     std::vector<OutputFile> outputs{
         {strOutput, [&](platform::TextWriter& writer) { writeSpectrumLines(writer, result); }}};
-    const std::string strMetrics = metricsOutputName(files, strFileName);
     if (result.figures) {
         outputs.push_back(
             {strMetrics, [&](platform::TextWriter& writer) { writeMetricsLines(writer, request, result); }});

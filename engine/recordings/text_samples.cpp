@@ -278,7 +278,13 @@ private:
         }
         if (heading.chosen && !heading.chosen->strField.empty()) {
             if (column.lngNumber > 0) {
-                strHeading = fieldText(*heading.chosen);
+                // Two heading lines of one shape in a row are names over units.
+                const bool blnUnits = lngLine == lngLastHeadingLine + 1 && heading.lngFields == lngLastHeadingFields;
+                strHeading = blnUnits ? strLastHeading : fieldText(*heading.chosen);
+                strUnit = blnUnits ? fieldText(*heading.chosen) : std::string();
+                strLastHeading = fieldText(*heading.chosen);
+                lngLastHeadingLine = lngLine;
+                lngLastHeadingFields = heading.lngFields;
             } else if (lngLine == lngNameLine + 1) {
                 strUnit = fieldText(*heading.chosen);
             }
@@ -368,8 +374,11 @@ private:
     ColumnChoice column;
     std::size_t lngIndex = lngNone; // the chosen field, from 0; lngNone while a name is not yet found
     std::string strHeading;         // the column's name (by name) or the last heading over it (by number)
-    std::string strUnit;            // by name: the field under the name in the heading line after it
-    std::string strHeadingLine;     // the heading line listed in refusals
+    std::string strLastHeading;     // by number: the chosen field of the last heading line that has one
+    std::int64_t lngLastHeadingLine = -1;
+    std::size_t lngLastHeadingFields = 0;
+    std::string strUnit;        // by name: the field under the name in the heading line after it
+    std::string strHeadingLine; // the heading line listed in refusals
     std::size_t lngHeadingFields = 0;
     std::string strDecimalComma; // the first field that reads as a decimal-comma number
     std::int64_t lngDecimalCommaLine = 0;

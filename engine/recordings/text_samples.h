@@ -38,7 +38,8 @@ struct ColumnChoice
 // numbers does not reach is refused at that line. Refusals list the headings, and hint at a decimal
 // comma where a field reads as one. The source is described as "column N (HEADING)": for a name, the
 // name as the file writes it, with the field of the heading line right after it as its unit
-// ("column 2 (accel, g)"); for a number, the field of the last heading line that has one.
+// ("column 2 (accel, g)"); for a number, the field of the last heading line that has one, with the one
+// above it as the name where two such lines of as many fields follow each other (names over units).
 std::unique_ptr<platform::SampleStream> columnTextStream(std::unique_ptr<platform::TextReader> reader,
                                                          Delimiter delimiter, const ColumnChoice& column);
 

@@ -10,6 +10,7 @@
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
 #include <algorithm>
 #include <cmath>
@@ -190,6 +191,58 @@ TEST_F(AverageBatchFixture, RefusalsAndExitStatuses)
     EXPECT_NE(strOut.str().find("  flattop                0.2156"), std::string::npos) << strOut.str();
     EXPECT_EQ(batch({"--average", "--version"}), cli::lngExitAnalysed);
     EXPECT_EQ(strOut.str().rfind("kestrix-batch ", 0), 0u);
+}
+
+// A column or a channel other than the first names its files, so two parts of one recording (or one run
+// over another column) never replace each other's; --output-dir puts the files into another folder.
+TEST_F(AverageBatchFixture, PartsOfARecordingNameTheirFilesAndAFolderMayHoldThem)
+{
+    std::string strLog = "time,Accel,temp\r\ns,g,degC\r\n";
+    for (int i = 0; i < 2048; ++i) {
+        strLog += std::to_string(i) + "," + std::to_string(i % 7) + ",20\r\n";
+    }
+    const std::string strIn = dir.file("log.csv");
+    testing::writeBytes(strIn, strLog);
+    for (const auto& [strColumn, strName, strSource] :
+         {std::tuple{"1", "log_AVG_SPC.csv", "\"source=log.csv column 1 (time, s)\"\r\n"},
+          std::tuple{"2", "log_col2_AVG_SPC.csv", "\"source=log.csv column 2 (Accel, g)\"\r\n"},
+          std::tuple{"accel", "log_col-accel_AVG_SPC.csv", "\"source=log.csv column 2 (Accel, g)\"\r\n"},
+          std::tuple{"te/m p", "log_col-te_m_p_AVG_SPC.csv", "\"source=log.csv column 3 (te/m p, degC)\"\r\n"}}) {
+        SCOPED_TRACE(strColumn);
+        if (std::string_view(strColumn) == "te/m p") {
+            testing::writeBytes(strIn, "time,Accel,te/m p\r\ns,g,degC\r\n" + strLog.substr(strLog.find("\r\n0,")));
+        }
+        EXPECT_EQ(batch({"--average", "--column", strColumn, strIn}), cli::lngExitAnalysed) << strErr.str();
+        EXPECT_EQ(strOut.str(), dir.file(strName) + "\n");
+        EXPECT_NE(testing::readBytes(dir.file(strName)).find(strSource), std::string::npos);
+    }
+    const std::string strStereo = dir.file("rec.wav");
+    SF_INFO info{};
+    info.samplerate = 1024;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(strStereo.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr);
+    const std::vector<short> intFrames(4096, 100);
+    sf_writef_short(file, intFrames.data(), 2048);
+    sf_close(file);
+    EXPECT_EQ(batch({"--average", "--channel", "2", strStereo}), cli::lngExitAnalysed);
+    EXPECT_EQ(strOut.str(), dir.file("rec_ch2_AVG_SPC.csv") + "\n");
+    EXPECT_EQ(batch({"--average", "--channel", "1", strStereo}), cli::lngExitAnalysed);
+    EXPECT_EQ(strOut.str(), dir.file("rec_AVG_SPC.csv") + "\n");
+
+    // Another folder: outputs there, named as beside the recording; two recordings of one name in it clash.
+    std::filesystem::create_directories(dir.file("out"));
+    std::filesystem::create_directories(dir.file("other"));
+    const std::string strOther = dir.file("other/log.csv");
+    std::filesystem::copy_file(strIn, strOther);
+    EXPECT_EQ(batch({"--average", "--output-dir", dir.file("out") + "/", "--column", "2", strIn, strOther}),
+              cli::lngExitRefused);
+    EXPECT_EQ(strOut.str(), dir.file("out/log_col2_AVG_SPC.csv") + "\n");
+    EXPECT_EQ(strErr.str(), "kestrix-batch: " + strOther + ": refused: its output file " +
+                                dir.file("out/log_col2_AVG_SPC.csv") + " would replace that of " + strIn + "\n");
+    EXPECT_EQ(batch({"--average", "--output-dir", dir.file("nowhere"), strIn}), cli::lngExitRefused);
+    EXPECT_EQ(strErr.str(), "kestrix-batch: --output-dir " + dir.file("nowhere") + ": no such folder\n");
 }
 
 // Asked for at or beyond half the rate the fundamental was looked for past the spectrum's end: a crash

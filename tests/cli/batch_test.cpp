@@ -161,6 +161,26 @@ TEST_F(BatchFixture, RelativeNamesAndCollidingBasePaths)
     EXPECT_TRUE(std::filesystem::exists(dir.file("a_SPC.csv")));
 }
 
+// "link/../rec.csv" names the rec.csv above the link's target; the lexical normal form "rec.csv" beside
+// the link is another file, which was analysed instead. Two spellings of one output are still one.
+TEST_F(BatchFixture, APathThroughALinkIsTheFileTheSystemOpens)
+{
+    std::filesystem::create_directories(dir.file("real/sub"));
+    std::filesystem::create_directory_symlink(dir.file("real/sub"), dir.file("link"));
+    writeSamples("real/rec.csv", 1024);
+    testing::writeBytes(dir.file("rec.csv"), "not what was asked for\r\n");
+    const std::string strThroughLink = dir.file("link/../rec.csv");
+    EXPECT_EQ(batch({"--no-band", "--no-wave", strThroughLink, dir.file("real/./rec.csv")}), cli::lngExitRefused);
+    EXPECT_EQ(strOut.str(), dir.file("link/../rec_SPC.csv") + "\n");
+    EXPECT_TRUE(std::filesystem::exists(dir.file("real/rec_SPC.csv")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("rec_SPC.csv")));
+    EXPECT_NE(strErr.str().find("real/./rec.csv: refused: its output file " + dir.file("real/rec_SPC.csv")),
+              std::string::npos)
+        << strErr.str();
+    EXPECT_EQ(batch({"--average", strThroughLink}), cli::lngExitAnalysed) << strErr.str();
+    EXPECT_TRUE(std::filesystem::exists(dir.file("real/rec_AVG_SPC.csv")));
+}
+
 TEST_F(BatchFixture, AnInputNamedLikeItsWaveOutputIsNeverReplaced)
 {
     const std::string strIn = writeSamples("rec.wav", 1024);

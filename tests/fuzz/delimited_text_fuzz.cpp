@@ -273,8 +273,10 @@ void checkAnalysis(platform::TextFiles& files, const fuzz::ScratchFile& scratch,
         require(strOthers.empty(), "a refused analysis writes nothing", result.strRefusal);
         return;
     }
-    require(strOthers == std::vector<std::string>{"input_AVG_SPC.csv"}, "an analysis writes its spectrum alone", "");
-    std::filesystem::remove(scratch.folder / "input_AVG_SPC.csv");
+    const std::filesystem::path pathSpectrum = engine::averageOutputName(files, scratch.strPath, request);
+    require(strOthers == std::vector<std::string>{pathSpectrum.filename().string()},
+            "an analysis writes its spectrum alone", pathSpectrum.string());
+    std::filesystem::remove(pathSpectrum);
 }
 
 } // namespace

@@ -145,7 +145,7 @@ void SpectrumPanel::cmdSaveAverage_Click()
     platform::SaveFileRequest request;
     request.strTitle = tr("平均スペクトルを保存").toStdString();
     request.strFilter = tr("CSV ファイル (*.csv)|*.csv").toStdString();
-    request.strInitialFileName = engine::averageOutputName(files, viewRecording->strPath);
+    request.strInitialFileName = engine::averageOutputName(files, viewRecording->strPath, viewRecording->choice);
     if (const std::optional<std::string> strPath = ui.chooseSaveFile(request)) {
         saveAverage(*strPath);
     }
