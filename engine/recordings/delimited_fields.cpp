@@ -67,8 +67,10 @@ FieldScan scanField(std::string_view strLine, std::size_t lngPos, Delimiter deli
         return scanBlankField(strLine, lngPos);
     }
     const char chrDelimiter = delimiterChar(delimiter);
+    // Blanks before a quote, but not past the delimiter: a tab is a blank too, and skipping it would
+    // take the next field's quote for this one's (and walk a run of tabs once for every field in it).
     std::size_t lngStart = lngPos;
-    while (lngStart < strLine.size() && isBlank(strLine[lngStart])) {
+    while (lngStart < strLine.size() && isBlank(strLine[lngStart]) && strLine[lngStart] != chrDelimiter) {
         ++lngStart;
     }
     if (lngStart < strLine.size() && strLine[lngStart] == '"') {

@@ -394,6 +394,17 @@ TEST_F(RecordingFixture, DelimitedTextByNumberAndByName)
     }
 }
 
+// Found by fuzzing: with tabs between fields, the blanks skipped before a quote ran past the tabs that
+// end empty fields, so an empty field took the next field's quoted text (and a run of tabs was walked
+// once for every field in it: a line of 64 K tabs took seconds).
+TEST(DelimitedFields, EmptyTabFieldsBeforeAQuotedFieldStayEmpty)
+{
+    EXPECT_EQ(splitFields("1\t\t\"x\"", Delimiter::Tab), (std::vector<std::string>{"1", "", "x"}));
+    EXPECT_EQ(splitFields("\t \"a\"\t", Delimiter::Tab), (std::vector<std::string>{"", "a", ""}));
+    EXPECT_EQ(splitFields(" \"a\" ; \"b\"", Delimiter::Semicolon), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(splitFields(std::string(70000, '\t'), Delimiter::Tab).size(), 70001u);
+}
+
 TEST(DelimiterDetection, TheDelimiterUnderWhichLinesSplitIntoNumbers)
 {
     struct Case
