@@ -41,9 +41,17 @@ std::string takeChoice(const std::string& strValue, const Names& names, Choice& 
     return "not one of " + strList;
 }
 
-std::string takeSampFreq(BatchOptions& options, const std::string& strValue)
+// A value kept as typed, for its entry's check: in the options, or in the window's controls.
+template <auto Member> std::string takeText(BatchOptions& options, const std::string& strValue)
 {
-    options.controls.strSampFreq = strValue;
+    options.*Member = strValue;
+    return {};
+}
+
+template <std::string engine::ControlContents::*Member>
+std::string takeControl(BatchOptions& options, const std::string& strValue)
+{
+    options.controls.*Member = strValue;
     return {};
 }
 
@@ -58,24 +66,6 @@ std::string takePoints(BatchOptions& options, const std::string& strValue)
     return {};
 }
 
-std::string takeRange(BatchOptions& options, const std::string& strValue)
-{
-    options.controls.strMaxVolt = strValue;
-    return {};
-}
-
-std::string takeLow(BatchOptions& options, const std::string& strValue)
-{
-    options.controls.strLowFreq = strValue;
-    return {};
-}
-
-std::string takeHigh(BatchOptions& options, const std::string& strValue)
-{
-    options.controls.strHighFreq = strValue;
-    return {};
-}
-
 std::string takeWindow(BatchOptions& options, const std::string& strValue)
 {
     std::vector<std::pair<std::string_view, engine::WindowKind>> names;
@@ -83,12 +73,6 @@ std::string takeWindow(BatchOptions& options, const std::string& strValue)
         names.emplace_back(engine::windowName(window), window);
     }
     return takeChoice(strValue, names, options.request.settings.window);
-}
-
-std::string takeOverlap(BatchOptions& options, const std::string& strValue)
-{
-    options.strOverlap = strValue;
-    return {};
 }
 
 std::string takeAveraging(BatchOptions& options, const std::string& strValue)
@@ -112,30 +96,6 @@ std::string takeUnits(BatchOptions& options, const std::string& strValue)
         names.emplace_back(engine::unitsName(units), units);
     }
     return takeChoice(strValue, names, options.request.units);
-}
-
-std::string takeColumn(BatchOptions& options, const std::string& strValue)
-{
-    options.strColumn = strValue;
-    return {};
-}
-
-std::string takeChannel(BatchOptions& options, const std::string& strValue)
-{
-    options.strChannel = strValue;
-    return {};
-}
-
-std::string takeFundamental(BatchOptions& options, const std::string& strValue)
-{
-    options.strFundamental = strValue;
-    return {};
-}
-
-std::string takeOutputDir(BatchOptions& options, const std::string& strValue)
-{
-    options.strOutputDir = strValue;
-    return {};
 }
 
 std::string takeJobs(BatchOptions& options, const std::string& strValue)
@@ -339,14 +299,14 @@ const std::array optionDefs = {
     OptionDef{"--fs", "", "TEXT", modesAll, "",
               "sampling frequency in Hz (default 1024); with --average for text, a sound file states its own "
               "and one given must agree",
-              &takeSampFreq, &checkSampFreq},
+              &takeControl<&engine::ControlContents::strSampFreq>, &checkSampFreq},
     OptionDef{"--points", "", "N", modesAll, "",
               "FFT points (with --average the segment length N): 1024, 2048, 4096, 8192, 16384, 32768 or 65536 "
               "(default 1024)",
               &takePoints},
     OptionDef{"--range", "", "TEXT", modesAll, "",
-              "converter input range in volts, plus or minus (default 5): c counts are c x range / 32767 V", &takeRange,
-              &checkRange},
+              "converter input range in volts, plus or minus (default 5): c counts are c x range / 32767 V",
+              &takeControl<&engine::ControlContents::strMaxVolt>, &checkRange},
     OptionDef{"--band", "", "", modeClassic, "", "band-pass on (default)",
               [](BatchOptions& options, const std::string&) {
                   options.controls.intBand = 1;
@@ -357,9 +317,10 @@ const std::array optionDefs = {
                   options.controls.intBand = 0;
                   return std::string();
               }},
-    OptionDef{"--low", "", "TEXT", modeClassic, "", "lower band limit in Hz, exclusive (default 200)", &takeLow,
-              &checkBand},
-    OptionDef{"--high", "", "TEXT", modeClassic, "", "upper band limit in Hz, exclusive (default 800)", &takeHigh},
+    OptionDef{"--low", "", "TEXT", modeClassic, "", "lower band limit in Hz, exclusive (default 200)",
+              &takeControl<&engine::ControlContents::strLowFreq>, &checkBand},
+    OptionDef{"--high", "", "TEXT", modeClassic, "", "upper band limit in Hz, exclusive (default 800)",
+              &takeControl<&engine::ControlContents::strHighFreq>},
     OptionDef{"--wave", "", "", modeClassic, "", "Wave file output on (default)",
               [](BatchOptions& options, const std::string&) {
                   options.controls.intWave = 1;
@@ -376,7 +337,7 @@ const std::array optionDefs = {
               &takeWindow},
     OptionDef{"--overlap", "", "P", modeAverage, "",
               "percent of a segment shared with the next, 0 <= P < 100, with or without a % sign (default 50)",
-              &takeOverlap, &checkOverlap},
+              &takeText<&BatchOptions::strOverlap>, &checkOverlap},
     OptionDef{"--averaging", "", "NAME", modeAverage, "",
               "mean (power average) or peak (largest per line) (default mean)", &takeAveraging},
     OptionDef{"--detrend", "", "NAME", modeAverage, "", "none or mean (each segment's mean removed) (default none)",
@@ -384,9 +345,10 @@ const std::array optionDefs = {
     OptionDef{"--units", "", "NAME", modeAverage, "",
               "pp, peak, rms, dbv (dB re 1 V rms), psd (V^2/Hz) or asd (V/sqrt(Hz)) (default rms)", &takeUnits},
     OptionDef{"--column", "", "N|NAME", modeAverage, "",
-              "the column of delimited text, by number from 1 or by its heading", &takeColumn, &checkColumn},
-    OptionDef{"--channel", "", "N", modeAverage, "", "the channel of a sound file, from 1 (default 1)", &takeChannel,
-              &checkChannel},
+              "the column of delimited text, by number from 1 or by its heading", &takeText<&BatchOptions::strColumn>,
+              &checkColumn},
+    OptionDef{"--channel", "", "N", modeAverage, "", "the channel of a sound file, from 1 (default 1)",
+              &takeText<&BatchOptions::strChannel>, &checkChannel},
     OptionDef{"--metrics", "", "", modeAverage, "",
               "also the converter figures of the recorded tone (SNR, THD, SINAD, ENOB, SFDR, the noise floor and "
               "the harmonics) in NAME_METRICS.csv",
@@ -396,11 +358,11 @@ const std::array optionDefs = {
               },
               &checkMetrics},
     OptionDef{"--fundamental", "", "HZ", modeAverage, "--metrics",
-              "the tone's frequency for the figures (default: the highest line above 0 Hz)", &takeFundamental,
-              &checkFundamental},
+              "the tone's frequency for the figures (default: the highest line above 0 Hz)",
+              &takeText<&BatchOptions::strFundamental>, &checkFundamental},
     OptionDef{"--output-dir", "", "DIR", modeAverage, "",
-              "write the outputs into the folder DIR (which must exist) instead of beside each FILE", &takeOutputDir,
-              &checkOutputDir},
+              "write the outputs into the folder DIR (which must exist) instead of beside each FILE",
+              &takeText<&BatchOptions::strOutputDir>, &checkOutputDir},
     OptionDef{"--jobs", "-j", "N", modesAll, "",
               "analyse N files at once (default 1; 0 for every core); the output is the same", &takeJobs},
     OptionDef{"--files-from", "", "LIST", modesAll, "",

@@ -16,11 +16,6 @@ bool isBlank(char chr)
     return chr == ' ' || chr == '\t';
 }
 
-bool isBlankLine(std::string_view strLine)
-{
-    return strLine.find_first_not_of(" \t") == std::string_view::npos;
-}
-
 std::string_view trimBlanks(std::string_view strText)
 {
     while (!strText.empty() && isBlank(strText.front())) {
@@ -93,6 +88,11 @@ FieldScan scanField(std::string_view strLine, std::size_t lngPos, Delimiter deli
 }
 
 } // namespace
+
+bool isBlankLine(std::string_view strLine)
+{
+    return strLine.find_first_not_of(" \t") == std::string_view::npos;
+}
 
 std::string_view delimiterName(Delimiter delimiter)
 {

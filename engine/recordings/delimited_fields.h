@@ -26,6 +26,9 @@ enum class Delimiter {
 
 std::string_view delimiterName(Delimiter delimiter);
 
+// A line of nothing but spaces and tabs (or of nothing).
+bool isBlankLine(std::string_view strLine);
+
 // One field of a line: its text (blanks around and the quotes removed, a "" within still doubled),
 // whether it was quoted, and where the next field starts (npos after the last).
 struct FieldScan

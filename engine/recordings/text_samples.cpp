@@ -12,21 +12,6 @@ namespace {
 
 constexpr std::size_t lngNone = std::string_view::npos;
 
-bool isBlank(char chr)
-{
-    return chr == ' ' || chr == '\t';
-}
-
-bool isBlankLine(std::string_view strLine)
-{
-    for (const char chr : strLine) {
-        if (!isBlank(chr)) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // A short quotation of a refused text for a message.
 std::string quoted(std::string_view strText)
 {

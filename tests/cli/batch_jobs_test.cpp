@@ -58,6 +58,15 @@ std::string samples(int lngLines, int lngSeed)
     return strContent;
 }
 
+// The text with every mention of one folder made another's.
+std::string inFolder(std::string strText, const TempDir& from, const TempDir& to)
+{
+    for (std::size_t lngAt; (lngAt = strText.find(from.path.string())) != std::string::npos;) {
+        strText.replace(lngAt, from.path.string().size(), to.path.string());
+    }
+    return strText;
+}
+
 // Every regular file of a folder with its bytes.
 std::map<std::string, std::string> folderContents(const std::filesystem::path& path)
 {
@@ -117,15 +126,9 @@ TEST(BatchJobs, ManyAtOncePrintExactlyWhatOneAtATimePrintsAndWriteTheSameFiles)
         strManyArgs.insert(strManyArgs.begin(), {"-j", strJobs});
         Outcome many = runBatch(strManyArgs, files);
         // The same text, with this folder's name in place of the other's.
-        const auto inOtherFolder = [&](std::string strText) {
-            for (std::size_t lngAt; (lngAt = strText.find(dirMany.path.string())) != std::string::npos;) {
-                strText.replace(lngAt, dirMany.path.string().size(), dirOne.path.string());
-            }
-            return strText;
-        };
         EXPECT_EQ(many.lngStatus, one.lngStatus);
-        EXPECT_EQ(inOtherFolder(many.strOut), one.strOut);
-        EXPECT_EQ(inOtherFolder(many.strErr), one.strErr);
+        EXPECT_EQ(inFolder(many.strOut, dirMany, dirOne), one.strOut);
+        EXPECT_EQ(inFolder(many.strErr, dirMany, dirOne), one.strErr);
         EXPECT_EQ(folderContents(dirMany.path), filesOne);
     }
 }
@@ -161,15 +164,9 @@ TEST(BatchJobs, TheAveragedAnalysisTakesJobsAndListsWithTheSameOutput)
         SCOPED_TRACE(std::string("-j ") + strJobs);
         TempDir dirMany;
         const Outcome many = averageBatch(dirMany, {"-j", strJobs});
-        const auto inOtherFolder = [&](std::string strText) {
-            for (std::size_t lngAt; (lngAt = strText.find(dirMany.path.string())) != std::string::npos;) {
-                strText.replace(lngAt, dirMany.path.string().size(), dirOne.path.string());
-            }
-            return strText;
-        };
         EXPECT_EQ(many.lngStatus, one.lngStatus);
-        EXPECT_EQ(inOtherFolder(many.strOut), one.strOut);
-        EXPECT_EQ(inOtherFolder(many.strErr), one.strErr);
+        EXPECT_EQ(inFolder(many.strOut, dirMany, dirOne), one.strOut);
+        EXPECT_EQ(inFolder(many.strErr, dirMany, dirOne), one.strErr);
     }
 }
 
@@ -252,6 +249,26 @@ TEST(ProgressLine, CountsFilesInTheirNumber)
     }
 }
 
+// Starts the real program on strArgs with the stream fdStream (standard output or error) going to
+// fdTarget and the other one to /dev/null; its process id.
+pid_t startProgram(const std::vector<std::string>& strArgs, int fdStream, int fdTarget)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(fdTarget, fdStream);
+        const int fdNull = ::open("/dev/null", O_WRONLY);
+        ::dup2(fdNull, fdStream == STDOUT_FILENO ? STDERR_FILENO : STDOUT_FILENO);
+        std::vector<char*> argv{const_cast<char*>(strBatchProgram.data())};
+        for (const std::string& strArg : strArgs) {
+            argv.push_back(const_cast<char*>(strArg.c_str()));
+        }
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
 // Runs the real program with standard error on a pseudo-terminal (blnTerminal) or a pipe; what it
 // wrote there.
 std::string stderrOfProgram(const std::vector<std::string>& strArgs, bool blnTerminal)
@@ -266,19 +283,7 @@ std::string stderrOfProgram(const std::vector<std::string>& strArgs, bool blnTer
         fdRead = fdPipe[0];
         fdWrite = fdPipe[1];
     }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(fdWrite, STDERR_FILENO);
-        const int fdNull = ::open("/dev/null", O_WRONLY);
-        ::dup2(fdNull, STDOUT_FILENO);
-        std::vector<char*> argv{const_cast<char*>(strBatchProgram.data())};
-        for (const std::string& strArg : strArgs) {
-            argv.push_back(const_cast<char*>(strArg.c_str()));
-        }
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
+    const pid_t pid = startProgram(strArgs, STDERR_FILENO, fdWrite);
     ::close(fdWrite);
     std::string strText;
     std::array<char, 4096> chrBuffer{};
@@ -302,19 +307,7 @@ int interruptedProgram(const std::vector<std::string>& strArgs, int intSignal)
 {
     int fdPipe[2];
     EXPECT_EQ(::pipe(fdPipe), 0);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(fdPipe[1], STDOUT_FILENO);
-        const int fdNull = ::open("/dev/null", O_WRONLY);
-        ::dup2(fdNull, STDERR_FILENO);
-        std::vector<char*> argv{const_cast<char*>(strBatchProgram.data())};
-        for (const std::string& strArg : strArgs) {
-            argv.push_back(const_cast<char*>(strArg.c_str()));
-        }
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
+    const pid_t pid = startProgram(strArgs, STDOUT_FILENO, fdPipe[1]);
     ::close(fdPipe[1]);
     char chr = 0;
     while (::read(fdPipe[0], &chr, 1) == 1 && chr != '\n') {

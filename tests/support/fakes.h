@@ -3,6 +3,7 @@
 
 // Scripted stand-ins for the platform services, for tests that must not touch a screen or a disk.
 
+#include "engine/run/output_buffer.h"
 #include "platform/clock.h"
 #include "platform/failure.h"
 #include "platform/platform_ui.h"
@@ -191,28 +192,13 @@ private:
         std::size_t lngPos;
     };
 
-    // Collects the text of one file of a set.
-    struct Collected final : platform::TextWriter
-    {
-        void writeLine(std::string_view strText) override
-        {
-            strContent.append(strText).append("\r\n");
-        }
-        void write(std::string_view strText) override
-        {
-            strContent.append(strText);
-        }
-        void close() override {}
-        std::string strContent;
-    };
-
     class Set final : public platform::FileSet
     {
     public:
         explicit Set(MemoryTextFiles& owner) : owner(owner) {}
         platform::TextWriter& add(std::string_view strPath) override
         {
-            writers.emplace_back(std::string(strPath), std::make_unique<Collected>());
+            writers.emplace_back(std::string(strPath), std::make_unique<engine::StringWriter>());
             return *writers.back().second;
         }
         void commit() override
@@ -229,7 +215,7 @@ private:
 
     private:
         MemoryTextFiles& owner;
-        std::vector<std::pair<std::string, std::unique_ptr<Collected>>> writers;
+        std::vector<std::pair<std::string, std::unique_ptr<engine::StringWriter>>> writers;
     };
 
     class Writer final : public platform::BufferedTextWriter
