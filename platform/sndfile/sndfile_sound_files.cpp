@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -111,6 +112,14 @@ sf_count_t sourceTell(void* pUser)
     return static_cast<ByteSource*>(pUser)->lngPos;
 }
 
+// A double in its shortest round-trip form ("1e+306"), for messages.
+std::string shortestText(double dblValue)
+{
+    char chrText[32];
+    const auto result = std::to_chars(std::begin(chrText), std::end(chrText), dblValue);
+    return std::string(chrText, result.ptr);
+}
+
 SF_VIRTUAL_IO virtualIo = {&sourceLength, &sourceSeek, &sourceRead, &sourceWrite, &sourceTell};
 
 // Encodings read as they were recorded; all others lose information (or are not samples at all).
@@ -203,9 +212,6 @@ public:
             }
             lngDone += takeFinite(dblCounts.subspan(lngDone, lngRead));
         }
-        for (std::size_t i = 0; i < lngDone; ++i) {
-            dblCounts[i] *= dblCountsPerFullScale;
-        }
         return lngDone;
     }
 
@@ -234,18 +240,25 @@ public:
     }
 
 private:
-    // The samples of dblRead up to the first that is not a finite number, which ends the stream with a
-    // refusal naming it: a NaN or an infinity would make every line of a spectrum meaningless.
-    std::size_t takeFinite(std::span<const double> dblRead)
+    // Turns the normalised samples of dblRead into counts, up to the first that is not a finite number
+    // (or whose count is not: a double file may hold 1e306), which ends the stream with a refusal naming
+    // it: a NaN or an infinity would make every line of a spectrum meaningless.
+    std::size_t takeFinite(std::span<double> dblRead)
     {
         for (std::size_t i = 0; i < dblRead.size(); ++i) {
+            const double dblNormalised = dblRead[i];
+            dblRead[i] *= dblCountsPerFullScale;
             if (!std::isfinite(dblRead[i])) {
-                strRefusal = "sample " + std::to_string(lngFramesRead + static_cast<std::int64_t>(i) + 1) +
-                             " of channel " + std::to_string(lngChannel) + " is not a finite number (" +
-                             (std::isnan(dblRead[i]) ? "NaN"
-                              : dblRead[i] > 0       ? "+infinity"
-                                                     : "-infinity") +
-                             ")";
+                const std::string strSample = "sample " +
+                                              std::to_string(lngFramesRead + static_cast<std::int64_t>(i) + 1) +
+                                              " of channel " + std::to_string(lngChannel);
+                strRefusal = std::isfinite(dblNormalised) ? strSample + " is too large to read (" +
+                                                                shortestText(dblNormalised) + " times full scale)"
+                                                          : strSample + " is not a finite number (" +
+                                                                (std::isnan(dblNormalised) ? "NaN"
+                                                                 : dblNormalised > 0       ? "+infinity"
+                                                                                           : "-infinity") +
+                                                                ")";
                 blnEnded = true;
                 lngFramesRead += static_cast<std::int64_t>(i);
                 return i;

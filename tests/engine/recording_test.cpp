@@ -82,6 +82,8 @@ struct RecordingFixture : ::testing::Test
         const auto lngFrames = static_cast<sf_count_t>(samples.size()) / intChannels;
         if constexpr (std::is_same_v<Sample, int>) {
             EXPECT_EQ(sf_writef_int(file, samples.data(), lngFrames), lngFrames);
+        } else if constexpr (std::is_same_v<Sample, double>) {
+            EXPECT_EQ(sf_writef_double(file, samples.data(), lngFrames), lngFrames);
         } else {
             EXPECT_EQ(sf_writef_float(file, samples.data(), lngFrames), lngFrames);
         }
@@ -201,6 +203,11 @@ TEST_F(RecordingFixture, NonFiniteSamplesAreRefusedNamingTheirPlace)
     const Reading right = read(strStereo, {std::nullopt, 2});
     EXPECT_EQ(right.dblCounts, (std::vector<double>{0, 0}));
     EXPECT_EQ(right.strRefusal, "sample 3 of channel 2 is not a finite number (-infinity)");
+    // Found by fuzzing: a finite sample of a double file can lie beyond the double range in counts.
+    const Reading huge =
+        read(sound("huge.wav", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 1, std::vector<double>{0.25, 1e306, 0.5}));
+    EXPECT_EQ(huge.dblCounts, (std::vector<double>{8192}));
+    EXPECT_EQ(huge.strRefusal, "sample 2 of channel 1 is too large to read (1e+306 times full scale)");
 }
 
 // A container that states its rate as a floating-point number can state 0, NaN or infinity, which the

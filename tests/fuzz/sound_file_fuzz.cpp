@@ -27,7 +27,12 @@ extern "C" __attribute__((weak)) void __sanitizer_set_report_fd(void* pFd);
 namespace {
 
 using namespace kestrix;
-using fuzz::require;
+
+class CaughtStandardError;
+const CaughtStandardError& caught();
+
+// A broken property is reported on the real standard error, not into the catch.
+void require(bool blnHolds, std::string_view strProperty, std::string_view strSubject);
 
 constexpr std::array<std::string_view, 8> strNames = {"in.wav", "in.aiff", "in.flac", "in.caf",
                                                       "in.csv", "in.w64",  "in.au",   "in.txt"};
@@ -91,7 +96,9 @@ public:
     {
         std::string strTemplate = (scratch.folder / "stderr-XXXXXX").string();
         fdCaught = ::mkstemp(strTemplate.data());
-        require(fdReal >= 0 && fdCaught >= 0, "standard error can be caught", strTemplate);
+        if (fdReal < 0 || fdCaught < 0) {
+            fuzz::propertyBroken("standard error can be caught", strTemplate);
+        }
         if (__sanitizer_set_report_fd != nullptr) {
             __sanitizer_set_report_fd(reinterpret_cast<void*>(static_cast<std::intptr_t>(fdReal)));
         }
@@ -99,7 +106,9 @@ public:
     void begin() const
     {
         std::fflush(stderr);
-        require(::ftruncate(fdCaught, 0) == 0 && ::lseek(fdCaught, 0, SEEK_SET) == 0, "the catch can be emptied", "");
+        if (::ftruncate(fdCaught, 0) != 0 || ::lseek(fdCaught, 0, SEEK_SET) != 0) {
+            fuzz::propertyBroken("the catch can be emptied", "");
+        }
         ::dup2(fdCaught, STDERR_FILENO);
     }
     // What was written meanwhile, in bytes; standard error is the real one again.
@@ -120,11 +129,24 @@ private:
     int fdCaught = -1;
 };
 
+const CaughtStandardError& caught()
+{
+    static const CaughtStandardError catcher;
+    return catcher;
+}
+
+void require(bool blnHolds, std::string_view strProperty, std::string_view strSubject)
+{
+    if (!blnHolds) {
+        caught().end();
+        fuzz::propertyBroken(strProperty, strSubject);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pbytData, std::size_t lngSize)
 {
-    static const CaughtStandardError caught;
     if (lngSize < 2) {
         return 0;
     }
@@ -132,10 +154,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pbytData, std::size_t 
     const std::int32_t lngChannel = pbytData[1] % 3 + 1;
     const std::size_t lngBlock = pbytData[1] / 3 % 97 + 1;
     const std::span<const std::uint8_t> bytFile(pbytData + 2, lngSize - 2);
-    caught.begin();
+    caught().begin();
     const Reading first = openAndRead(bytFile, strName, lngChannel, 65536);
     const Reading second = openAndRead(bytFile, strName, lngChannel, lngBlock);
-    const off_t lngWritten = caught.end();
+    const off_t lngWritten = caught().end();
     require(lngWritten == 0, "nothing writes on standard error", strName);
     require(sameReading(first, second), "two openings of the same bytes read the same", first.strRefusal);
     const bool blnSoundName = !strName.ends_with(".csv") && !strName.ends_with(".txt");
