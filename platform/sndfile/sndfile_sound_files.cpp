@@ -55,6 +55,9 @@ struct ByteSource
     sf_count_t readAt(void* pDest, sf_count_t lngCount, sf_count_t lngAt)
     {
         lngCount = std::clamp<sf_count_t>(lngSize - lngAt, 0, std::max<sf_count_t>(lngCount, 0));
+        if (lngCount == 0) {
+            return 0; // also where there are no bytes at all, whose data pointer may be null
+        }
         if (fd < 0) {
             std::memcpy(pDest, bytMemory.data() + lngAt, static_cast<std::size_t>(lngCount));
             return lngCount;
