@@ -187,10 +187,7 @@ public:
         : source(std::move(source)), sndFile(sndFile), info(info), lngChannel(lngChannel), strName(std::move(strName))
     {
         sf_command(sndFile, SFC_SET_NORM_DOUBLE, nullptr, SF_TRUE);
-        if (info.channels > 1) {
-            dblFrames.resize(
-                static_cast<std::size_t>(std::max<sf_count_t>(lngBlockSamples / info.channels, 1) * info.channels));
-        }
+        dblFrames.resize(static_cast<std::size_t>(lngBlockFrames * info.channels));
     }
     ~SndfileStream() override
     {
@@ -271,23 +268,27 @@ private:
         return dblRead.size();
     }
 
-    // Reads normalised samples of the chosen channel into the start of dblOut; 0 at the end.
+    // Reads normalised samples of the chosen channel into the start of dblOut; 0 at the end. The library
+    // is always asked for whole blocks of lngBlockFrames frames, whatever the caller asks for: some of
+    // its decoders (ALAC) end early when asked for a frame or two at a time, and a recording must read
+    // the same in any blocks.
     std::size_t readBlock(std::span<double> dblOut)
     {
-        if (info.channels == 1) {
-            const auto lngWanted = static_cast<sf_count_t>(std::min<std::size_t>(dblOut.size(), lngBlockSamples));
-            return static_cast<std::size_t>(
-                std::max<sf_count_t>(sf_readf_double(sndFile, dblOut.data(), lngWanted), 0));
+        if (lngTaken == lngBuffered) {
+            const sf_count_t lngFrames = sf_readf_double(sndFile, dblFrames.data(), lngBlockFrames);
+            lngBuffered = static_cast<std::size_t>(std::max<sf_count_t>(lngFrames, 0));
+            lngTaken = 0;
+            // The chosen channel to the front, in place (each sample moves down or stays).
+            const auto lngChannels = static_cast<std::size_t>(info.channels);
+            const auto lngOffset = static_cast<std::size_t>(lngChannel - 1);
+            for (std::size_t i = 0; i < lngBuffered && lngChannels > 1; ++i) {
+                dblFrames[i] = dblFrames[i * lngChannels + lngOffset];
+            }
         }
-        const auto lngChannels = static_cast<std::size_t>(info.channels);
-        const std::size_t lngWanted = std::min(dblOut.size(), dblFrames.size() / lngChannels);
-        const sf_count_t lngFrames = sf_readf_double(sndFile, dblFrames.data(), static_cast<sf_count_t>(lngWanted));
-        const auto lngGot = static_cast<std::size_t>(std::max<sf_count_t>(lngFrames, 0));
-        const auto lngOffset = static_cast<std::size_t>(lngChannel - 1);
-        for (std::size_t i = 0; i < lngGot; ++i) {
-            dblOut[i] = dblFrames[i * lngChannels + lngOffset];
-        }
-        return lngGot;
+        const std::size_t lngCount = std::min(dblOut.size(), lngBuffered - lngTaken);
+        std::copy_n(dblFrames.begin() + static_cast<std::ptrdiff_t>(lngTaken), lngCount, dblOut.begin());
+        lngTaken += lngCount;
+        return lngCount;
     }
 
     std::unique_ptr<ByteSource> source;
@@ -295,7 +296,10 @@ private:
     SF_INFO info;
     std::int32_t lngChannel;
     std::string strName;
-    std::vector<double> dblFrames; // interleaved frames of a file with more than one channel
+    sf_count_t lngBlockFrames = std::max<sf_count_t>(lngBlockSamples / info.channels, 1);
+    std::vector<double> dblFrames; // a block of interleaved frames, then its chosen channel's samples
+    std::size_t lngBuffered = 0;   // samples of the chosen channel in dblFrames
+    std::size_t lngTaken = 0;      // of those, handed out
     std::string strRefusal;
     bool blnEnded = false;
     std::int64_t lngFramesRead = 0;
