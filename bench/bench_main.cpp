@@ -108,6 +108,7 @@ void printRatios(const RatioReporter& reporter)
          1.2, nullptr, 200.0},
         {"averaged, 16-bit WAV analysis/floor", "average/wav/engine", "average/wav/floor", 1.3},
         {"averaged, text       analysis/floor", "average/text/engine", "average/text/floor", 1.3},
+        {"octave 1/3 + A, WAV  analysis/floor", "octave/wav/engine", "octave/wav/floor", 3.0},
         {"process, WAV   kestrix-batch/Python", "process/wav/kestrix/iterations:1", "process/wav/python/iterations:1",
          1.0 / 3},
         {"process, text  kestrix-batch/Python", "process/text/kestrix/iterations:1", "process/text/python/iterations:1",

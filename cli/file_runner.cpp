@@ -2,6 +2,7 @@
 #include "file_runner.h"
 
 #include "ordered_jobs.h"
+#include "platform/utf8_path.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -37,8 +38,9 @@ public:
         std::vector<std::string> strKeys;
         for (const std::string& strOutput : strOutputs) {
             std::error_code ec;
-            const std::filesystem::path pathKey = std::filesystem::weakly_canonical(strOutput, ec);
-            strKeys.push_back(ec ? strOutput : pathKey.string());
+            const std::filesystem::path pathKey =
+                std::filesystem::weakly_canonical(platform::pathFromUtf8(strOutput), ec);
+            strKeys.push_back(ec ? strOutput : platform::utf8FromPath(pathKey));
             if (const auto earlier = strFileOfOutput.find(strKeys.back()); earlier != strFileOfOutput.end()) {
                 strErr << strProgram << ": " << strGiven << ": refused: its output file " << strOutput
                        << " would replace that of " << earlier->second << '\n';
@@ -61,7 +63,7 @@ private:
 std::string_view nonRegularKind(const std::string& strFile)
 {
     std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(strFile, ec);
+    const std::filesystem::file_status status = std::filesystem::status(platform::pathFromUtf8(strFile), ec);
     if (ec || !std::filesystem::exists(status) || std::filesystem::is_regular_file(status)) {
         return {}; // a missing file is reported by the analysis, as the window reports it
     }
@@ -158,7 +160,7 @@ int runAtOnce(FileSources& sources, const FileAnalysis& analysis, int lngJobs, c
 FileJob makeJob(const std::string& strGiven)
 {
     std::error_code ec;
-    const std::filesystem::path pathAbsolute = std::filesystem::absolute(strGiven, ec);
+    const std::filesystem::path pathAbsolute = std::filesystem::absolute(platform::pathFromUtf8(strGiven), ec);
     if (ec) {
         return FileJob{strGiven, strGiven};
     }
@@ -170,7 +172,7 @@ FileJob makeJob(const std::string& strGiven)
             pathClean /= part;
         }
     }
-    return FileJob{strGiven, pathClean.string()};
+    return FileJob{strGiven, platform::utf8FromPath(pathClean)};
 }
 
 int runFiles(FileSources& sources, const FileAnalysis& analysis, int lngJobs, const BatchStreams& streams,

@@ -3,6 +3,7 @@
 
 #include "engine/run/field_checks.h"
 #include "engine/run/number_text.h"
+#include "platform/utf8_path.h"
 
 #include <algorithm>
 #include <array>
@@ -281,11 +282,13 @@ EntryCheck checkOutputDir(BatchOptions& options)
         return {};
     }
     std::error_code ec;
-    if (options.strOutputDir->empty() || !std::filesystem::is_directory(*options.strOutputDir, ec)) {
+    if (options.strOutputDir->empty() ||
+        !std::filesystem::is_directory(platform::pathFromUtf8(*options.strOutputDir), ec)) {
         return refusal("no such folder");
     }
-    const std::filesystem::path pathFolder = std::filesystem::absolute(*options.strOutputDir, ec);
-    options.request.strOutputFolder = ec ? *options.strOutputDir : pathFolder.string();
+    const std::filesystem::path pathFolder =
+        std::filesystem::absolute(platform::pathFromUtf8(*options.strOutputDir), ec);
+    options.request.strOutputFolder = ec ? *options.strOutputDir : platform::utf8FromPath(pathFolder);
     return {};
 }
 

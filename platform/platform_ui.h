@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +36,9 @@ struct SaveFileRequest
     std::string strTitle;
     std::string strFilter; // "description|pattern|...", as for opening; the first pattern of the chosen
                            // entry gives the extension of a name typed without one
+    // Asked about the name chosen before the dialog asks whether to replace a file of that name: a
+    // non-empty answer is shown as a message and the dialog stays open for another name. None: any name.
+    std::function<std::string(const std::string& strPath)> refusal;
 };
 
 // The message box, the open-file and save-file dialogs and the busy pointer of the window system.

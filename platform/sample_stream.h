@@ -9,6 +9,29 @@
 
 namespace kestrix::platform {
 
+// What a refusal of a recording is about, as facts each front end words in its own language.
+struct RefusalFacts
+{
+    enum class Kind {
+        None,          // not refused
+        BlankLine,     // line lngLine is blank, and numbers follow it
+        NotANumber,    // line lngLine (its field lngField; 0 for one-column text) holds strText
+        LineTooLong,   // line lngLine is longer than any line a recording holds
+        MissingField,  // line lngLine has no field lngField
+        NoNumbers,     // none of the lngLine lines read has a number in field lngField
+        NoHeading,     // no heading line names the column strText (a line of numbers at lngLine, when > 0)
+        TooFewSamples, // lngCount samples, fewer than the lngNeeded points of one segment
+        Other,         // strText says why, in the words of whatever refused it
+    };
+    Kind kind = Kind::None;
+    std::int64_t lngLine = 0;     // from 1
+    std::int32_t lngField = 0;    // from 1
+    std::string strText;          // the text refused, the heading asked for, or the reason
+    std::int64_t lngCount = 0;    // samples found
+    std::int64_t lngNeeded = 0;   // samples needed
+    bool blnDecimalComma = false; // strText reads as a number written with a decimal comma ("1,5")
+};
+
 // One channel of a recording, read front to back in blocks of 16-bit converter counts (full scale
 // +-32768; a count may have a fraction where the recording is finer). Whatever the recording's length,
 // a stream holds only a fixed amount of it.
@@ -25,6 +48,14 @@ public:
     // Why the stream stopped before the end of its recording (with the line number, for text); empty
     // while it goes on and after a complete reading.
     virtual std::string refusal() const = 0;
+    // The same as facts; Other with the reason for a stream that gives no more.
+    virtual RefusalFacts refusalFacts() const
+    {
+        RefusalFacts facts;
+        facts.strText = refusal();
+        facts.kind = facts.strText.empty() ? RefusalFacts::Kind::None : RefusalFacts::Kind::Other;
+        return facts;
+    }
 
     // The sampling frequency in Hz when the file states one (a sound file), else nothing.
     virtual std::optional<std::int32_t> statedSampFreq() const = 0;

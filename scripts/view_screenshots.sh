@@ -167,9 +167,9 @@ keys alt+n
 xdotool type --delay 10 1500
 keys Return
 click 444 45 # the dBV axis
-click 542 300
+click 540 300
 keys d
-click 946 300
+click 949 300
 xdotool mousemove --window "$window" 1200 700
 shot view-delta.png
 stop_app

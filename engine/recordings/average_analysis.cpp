@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "average_analysis.h"
 
+#include "csv_line.h"
 #include "engine/run/analysis.h"
 #include "engine/run/analysis_parameters.h"
 #include "engine/run/number_text.h"
 #include "engine/run/output_set.h"
 #include "engine/run/spectrum.h"
 #include "platform/failure.h"
+#include "recording_measures.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,32 +17,6 @@
 namespace kestrix::engine {
 
 namespace {
-
-// Samples handed from the stream to the averager at a time.
-constexpr std::size_t lngChunkSamples = 64 * 1024;
-
-std::string csvField(std::string_view strText)
-{
-    if (strText.find_first_of(",\"\r\n") == std::string_view::npos) {
-        return std::string(strText);
-    }
-    std::string strField(1, '"');
-    for (const char chr : strText) {
-        strField += chr;
-        if (chr == '"') {
-            strField += '"';
-        }
-    }
-    strField += '"';
-    return strField;
-}
-
-void refuseOutputOverInput(platform::TextFiles& files, const std::string& strOutput, const std::string& strFileName)
-{
-    if (strOutput == strFileName || files.sameFile(strOutput, strFileName)) {
-        raiseFailure(err::lngPathFileAccess, "the output file " + strOutput + " would replace the input file");
-    }
-}
 
 // The sample of the largest magnitude averaged: its number (from 1) and its value in counts.
 struct LargestSample
@@ -59,43 +35,6 @@ struct LargestSample
     }
 };
 
-// Streams the recording through the averager, the part the request names: the refusal met on the way,
-// if any; blnCancelled when the progress handler stopped it.
-std::string averageStream(platform::SampleStream& stream, SpectrumAverager& averager, const AverageRequest& request,
-                          const AverageHooks& hooks, bool& blnCancelled, LargestSample& largest)
-{
-    std::vector<double> dblChunk(lngChunkSamples);
-    std::int64_t lngRead = 0; // samples read, those passed over included
-    const std::int64_t lngEnd = request.lngTakeSamples > 0 ? request.lngSkipSamples + request.lngTakeSamples
-                                                           : std::numeric_limits<std::int64_t>::max();
-    while (lngRead < lngEnd) {
-        const auto lngWanted = static_cast<std::size_t>(
-            std::min<std::int64_t>(static_cast<std::int64_t>(dblChunk.size()), lngEnd - lngRead));
-        const std::size_t lngGot = stream.readCounts(std::span<double>(dblChunk).first(lngWanted));
-        // The samples of this block that lie within the part averaged.
-        const auto lngFrom = static_cast<std::size_t>(
-            std::clamp<std::int64_t>(request.lngSkipSamples - lngRead, 0, static_cast<std::int64_t>(lngGot)));
-        const std::span<const double> dblTaken = std::span<const double>(dblChunk).subspan(lngFrom, lngGot - lngFrom);
-        largest.take(dblTaken, averager.samplesReceived() + 1);
-        lngRead += static_cast<std::int64_t>(lngGot);
-        averager.addSamples(dblTaken);
-        if (hooks.onSamples && !dblTaken.empty()) {
-            hooks.onSamples(dblTaken);
-        }
-        if (hooks.onProgress && !hooks.onProgress(lngRead, stream.shareRead())) {
-            blnCancelled = true;
-            return {};
-        }
-        if (lngGot < lngWanted) {
-            std::string strRefusal = stream.refusal();
-            if (!strRefusal.empty() || lngGot == 0) {
-                return strRefusal;
-            }
-        }
-    }
-    return {};
-}
-
 void writeMetricsLines(platform::TextWriter& writer, const AverageRequest& request, const AverageFileResult& result)
 {
     const FigureSettings measured{request.settings, result.average.lngSegments, result.lngSampFreq, request.dblMaxVolt,
@@ -106,12 +45,13 @@ void writeMetricsLines(platform::TextWriter& writer, const AverageRequest& reque
     }
 }
 
-void writeSpectrumLines(platform::TextWriter& writer, const AverageFileResult& result)
+// The heading line, then the values, line k at k * dblDeltaFreq Hz.
+void writeSpectrumLines(platform::TextWriter& writer, const std::string& strHeading, double dblDeltaFreq,
+                        std::span<const double> dblValues)
 {
     OutputBuffer buffer;
-    writer.writeLine(result.strHeading);
-    writeSpectrumCsv(writer, buffer, static_cast<std::int32_t>(result.dblValues.size()), result.dblDeltaFreq, 1.0,
-                     result.dblValues);
+    writer.writeLine(strHeading);
+    writeSpectrumCsv(writer, buffer, static_cast<std::int32_t>(dblValues.size()), dblDeltaFreq, 1.0, dblValues);
 }
 
 // The converter figures of an average taken to half the rate; the spectrum then keeps its lines to
@@ -156,6 +96,19 @@ std::string overflowRefusal(const AverageRequest& request, const AverageFileResu
 }
 
 } // namespace
+
+double averagedLineSpacing(std::int32_t lngSampFreq, std::int32_t lngNumSamp)
+{
+    // The line spacing as the classic run computes it, so both files give the same frequencies.
+    const double dblMaxAnaFreq = lngSampFreq / dblPointsPerLine;
+    return dblMaxAnaFreq / (lngNumSamp / dblPointsPerLine);
+}
+
+std::string tooFewSamplesRefusal(std::int64_t lngSamples, std::int32_t lngNumSamp)
+{
+    return "too few samples for one segment: " + std::to_string(lngSamples) + " found, " + std::to_string(lngNumSamp) +
+           " needed";
+}
 
 std::string recordingOutputBase(platform::TextFiles& files, const std::string& strFileName,
                                 const RecordingChoice& choice, const std::string& strOutputFolder)
@@ -212,37 +165,53 @@ std::string metricsOutputName(platform::TextFiles& files, const std::string& str
     return recordingOutputBase(files, strFileName, request.choice, request.strOutputFolder) + "_METRICS.csv";
 }
 
-std::string averageHeading(const AverageRequest& request, const AveragedPower& average, std::int32_t lngSampFreq,
-                           const std::string& strSource)
+std::vector<std::string> segmentSettingsFields(const AverageSettings& settings, std::int64_t lngSegments,
+                                               std::int32_t lngSampFreq, double dblMaxVolt)
 {
-    const AverageSettings& settings = request.settings;
-    const std::string strFields[] = {
-        "frequency (Hz)",
-        std::string(unitsHeading(request.units)),
+    return {
         "window=" + std::string(windowName(settings.window)),
         "N=" + std::to_string(settings.lngNumSamp),
         "overlap=" + generalNumberText(settings.dblOverlap) + "%",
-        "segments=" + std::to_string(average.lngSegments),
+        "segments=" + std::to_string(lngSegments),
         std::string("averaging=") + (settings.averaging == Averaging::Mean ? "mean" : "peak"),
         std::string("detrend=") + (settings.detrend == Detrend::Mean ? "mean" : "none"),
         "fs=" + std::to_string(lngSampFreq) + " Hz",
-        "range=" + generalNumberText(request.dblMaxVolt) + " V",
-        "samples=" + std::to_string(average.lngSamples),
-        "source=" + strSource,
+        "range=" + generalNumberText(dblMaxVolt) + " V",
     };
-    std::string strHeading;
-    for (const std::string& strField : strFields) {
-        if (!strHeading.empty()) {
-            strHeading += ',';
-        }
-        strHeading += csvField(strField);
-    }
-    return strHeading;
+}
+
+std::vector<std::string> settingsFields(const AverageRequest& request, const AveragedPower& average,
+                                        std::int32_t lngSampFreq, const std::string& strSource)
+{
+    std::vector<std::string> strFields =
+        segmentSettingsFields(request.settings, average.lngSegments, lngSampFreq, request.dblMaxVolt);
+    const std::vector<std::string> strQuantity = quantityFields(request.quantity);
+    strFields.insert(strFields.end(), strQuantity.begin(), strQuantity.end());
+    strFields.push_back("samples=" + std::to_string(average.lngSamples));
+    strFields.push_back("source=" + strSource);
+    return strFields;
+}
+
+std::string averageHeading(const AverageRequest& request, const AveragedPower& average, std::int32_t lngSampFreq,
+                           const std::string& strSource)
+{
+    std::vector<std::string> strFields = {"frequency (Hz)", unitsHeading(request.units, request.quantity)};
+    const std::vector<std::string> strSettings = settingsFields(request, average, lngSampFreq, strSource);
+    strFields.insert(strFields.end(), strSettings.begin(), strSettings.end());
+    return csvLine(strFields);
+}
+
+void writeSpectrumFile(platform::TextFiles& files, const std::string& strPath, const std::string& strHeading,
+                       double dblDeltaFreq, std::span<const double> dblValues)
+{
+    writeTextFile(files, strPath, [&](platform::TextWriter& writer) {
+        writeSpectrumLines(writer, strHeading, dblDeltaFreq, dblValues);
+    });
 }
 
 void writeAverageSpectrum(platform::TextFiles& files, const std::string& strPath, const AverageFileResult& result)
 {
-    writeTextFile(files, strPath, [&](platform::TextWriter& writer) { writeSpectrumLines(writer, result); });
+    writeSpectrumFile(files, strPath, result.strHeading, result.dblDeltaFreq, result.dblValues);
 }
 
 AverageFileResult averageRecording(const AverageRequest& request, const std::string& strFileName,
@@ -250,64 +219,83 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
                                    const AverageHooks& hooks)
 {
     AverageFileResult result;
-    RecordingOpening opening = openRecording(files, sounds, strFileName, request.choice);
+    AnalysedRecording opening = openAnalysedRecording(files, sounds, strFileName, request.choice, request.lngSampFreq,
+                                                      request.blnSampFreqGiven);
+    result.strRefusal = opening.strRefusal;
+    result.lngSampFreq = opening.lngSampFreq;
     if (!opening.stream) {
-        result.strRefusal = opening.strRefusal;
+        result.refusalFacts = {platform::RefusalFacts::Kind::Other, 0, 0, opening.strRefusal, 0, 0, false};
         return result;
-    }
-    result.lngSampFreq = request.lngSampFreq;
-    if (const auto lngStated = opening.stream->statedSampFreq()) {
-        if (request.blnSampFreqGiven && *lngStated != request.lngSampFreq) {
-            result.strRefusal = "the recording states a sampling frequency of " + std::to_string(*lngStated) +
-                                " Hz, not the " + std::to_string(request.lngSampFreq) + " Hz given";
-            return result;
-        }
-        result.lngSampFreq = *lngStated;
     }
     // Beyond half the rate the fundamental would be looked for past the spectrum's end.
     if (request.blnMetrics && request.dblFundamentalHz && !(*request.dblFundamentalHz < result.lngSampFreq / 2.0)) {
         result.strRefusal = "the fundamental asked for, " + generalNumberText(*request.dblFundamentalHz) +
                             " Hz, is not below half the sampling frequency (" +
                             generalNumberText(result.lngSampFreq / 2.0) + " Hz)";
+        result.refusalFacts = {platform::RefusalFacts::Kind::Other, 0, 0, result.strRefusal, 0, 0, false};
         return result;
     }
     AverageSettings settings = request.settings;
     settings.blnToHalfRate = request.blnMetrics;
     SpectrumAverager averager(settings, dblPI, hooks.onSegment);
     LargestSample largest;
-    result.strRefusal = averageStream(*opening.stream, averager, request, hooks, result.blnCancelled, largest);
+    RecordingMeasures measures(request, result.lngSampFreq, dblPI);
+    if (!measures.refusal().empty()) {
+        result.strRefusal = measures.refusal();
+        result.refusalFacts = {platform::RefusalFacts::Kind::Other, 0, 0, result.strRefusal, 0, 0, false};
+        return result;
+    }
+    const auto consume = [&](std::span<const double> dblCounts) {
+        largest.take(dblCounts, averager.samplesReceived() + 1);
+        averager.addSamples(dblCounts);
+        measures.addSamples(dblCounts);
+        if (hooks.onSamples && !dblCounts.empty()) {
+            hooks.onSamples(dblCounts);
+        }
+    };
+    result.strRefusal = readRecordingPart(*opening.stream, {request.lngSkipSamples, request.lngTakeSamples}, consume,
+                                          hooks.onProgress, result.blnCancelled);
     if (!result.strRefusal.empty() || result.blnCancelled) {
+        result.refusalFacts = opening.stream->refusalFacts();
         return result;
     }
     result.average = averager.finish();
     if (result.average.lngSegments == 0) {
-        result.strRefusal = "too few samples for one segment: " + std::to_string(result.average.lngSamples) +
-                            " found, " + std::to_string(request.settings.lngNumSamp) + " needed";
+        result.strRefusal = tooFewSamplesRefusal(result.average.lngSamples, request.settings.lngNumSamp);
+        result.refusalFacts = {platform::RefusalFacts::Kind::TooFewSamples,
+                               0,
+                               0,
+                               {},
+                               result.average.lngSamples,
+                               request.settings.lngNumSamp,
+                               false};
         return result;
     }
-    // The line spacing as the classic run computes it, so both files give the same frequencies.
-    const double dblMaxAnaFreq = result.lngSampFreq / dblPointsPerLine;
-    result.dblDeltaFreq = dblMaxAnaFreq / (request.settings.lngNumSamp / dblPointsPerLine);
+    result.dblDeltaFreq = averagedLineSpacing(result.lngSampFreq, request.settings.lngNumSamp);
     const double dblVoltsPerCount = request.dblMaxVolt / dblFullScaleCount;
-    if (std::string strWhy = overflowRefusal(request, result, largest); !strWhy.empty()) {
+    const auto refuse = [&](std::string strWhy) {
         result.strRefusal = std::move(strWhy);
+        result.refusalFacts = {platform::RefusalFacts::Kind::Other, 0, 0, result.strRefusal, 0, 0, false};
+    };
+    if (std::string strWhy = overflowRefusal(request, result, largest); !strWhy.empty()) {
+        refuse(std::move(strWhy));
         return result;
     }
     if (request.blnMetrics) {
-        result.strRefusal = takeFigures(request, result);
-        if (!result.strRefusal.empty()) {
+        if (std::string strWhy = takeFigures(request, result); !strWhy.empty()) {
+            refuse(std::move(strWhy));
             return result;
         }
     }
-    result.dblValues = spectrumInUnits(result.average, request.units, result.lngSampFreq, dblVoltsPerCount);
+    result.dblValues =
+        spectrumInUnits(result.average, request.units, result.lngSampFreq, dblVoltsPerCount, request.quantity);
     if (std::string strWhy = overflowRefusal(request, result, largest); !strWhy.empty()) {
-        result.strRefusal = std::move(strWhy);
+        refuse(std::move(strWhy));
         return result;
     }
-    const std::string strName(std::string_view(strFileName).substr(strFileName.rfind(files.pathSeparator()) + 1));
-    const std::string strDescription = opening.stream->sourceDescription();
-    result.strSource = strDescription.empty() ? strName : strName + " " + strDescription;
+    result.strSource = sourceName(files, strFileName, opening.stream->sourceDescription());
     result.strHeading = averageHeading(request, result.average, result.lngSampFreq, result.strSource);
+    measures.finish(request, result);
     return result;
 }
 
@@ -328,8 +316,10 @@ AverageFileResult analyseAverage(const AverageRequest& request, const std::strin
         return result;
     }
     // The spectrum and its figures are put in place together: a failure leaves both earlier files.
-    std::vector<OutputFile> outputs{
-        {strOutput, [&](platform::TextWriter& writer) { writeSpectrumLines(writer, result); }}};
+    std::vector<OutputFile> outputs{{strOutput, [&](platform::TextWriter& writer) {
+                                         writeSpectrumLines(writer, result.strHeading, result.dblDeltaFreq,
+                                                            result.dblValues);
+                                     }}};
     if (result.figures) {
         outputs.push_back(
             {strMetrics, [&](platform::TextWriter& writer) { writeMetricsLines(writer, request, result); }});

@@ -2,6 +2,9 @@
 #pragma once
 
 #include "averaged_spectrum.h"
+#include "condition_levels.h"
+#include "envelope_spectrum.h"
+#include "measured_quantity.h"
 #include "platform/sound_files.h"
 #include "platform/text_files.h"
 #include "recording.h"
@@ -12,6 +15,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The averaged analysis of one whole recording: checked settings and a file in, the averaged spectrum
@@ -34,15 +38,16 @@ struct AverageRequest
     std::int64_t lngSkipSamples = 0;
     std::int64_t lngTakeSamples = 0;
     std::string strOutputFolder; // where the files go; empty: beside the recording
+    // What the volts stand for and the quantity shown (volts by default): the spectrum, its heading and
+    // the band RMS follow it. checkQuantity must accept it.
+    MeasuredQuantity quantity;
+    // The condition measures of the samples averaged (in the sensor's EU) and the band RMS of the
+    // spectrum (in the quantity shown) over bandRms, or defaultBandRms when none is given.
+    bool blnLevels = false;
+    std::optional<FrequencyBand> bandRms;
+    // The averaged spectrum of the envelope in this band as well (envelope_spectrum.h), in the same pass.
+    std::optional<FrequencyBand> envelope;
 };
-
-// Told of the reading as it goes, after every block: the samples read so far (those passed over
-// included) and, where the stream knows its length, the share read (0 to 1). Returning false stops the
-// analysis: its result is then cancelled.
-using ReadProgress = std::function<bool(std::int64_t lngSamples, std::optional<double> dblShare)>;
-
-// Told of the averaged samples in the order read, in counts; the span is valid during the call only.
-using SampleHandler = std::function<void(std::span<const double> dblCounts)>;
 
 // What an analysis tells its caller while it runs (each may be empty); all are called on the
 // analysing thread.
@@ -55,8 +60,9 @@ struct AverageHooks
 
 struct AverageFileResult
 {
-    std::string strRefusal; // why the recording was not analysed, else empty
-    std::string strWritten; // the file written
+    std::string strRefusal;              // why the recording was not analysed, else empty
+    platform::RefusalFacts refusalFacts; // the same as facts, for a front end to word
+    std::string strWritten;              // the file written
     AveragedPower average;
     std::int32_t lngSampFreq = 0;       // Hz, as analysed
     double dblDeltaFreq = 0.0;          // Hz between lines
@@ -67,6 +73,11 @@ struct AverageFileResult
     AveragedPower figuresPower;         // with blnMetrics: the average to half the rate they come from
     std::string strMetricsWritten;      // the figures' file, with blnMetrics
     bool blnCancelled = false;          // stopped by the progress handler: nothing else is filled
+
+    // What the same pass measured besides, as the request asked (recording_measures.h writes them).
+    std::optional<ConditionLevels> levels;    // with blnLevels
+    std::optional<BandRms> bandRms;           // with blnLevels
+    std::optional<EnvelopeSpectrum> envelope; // with an envelope band
 
     bool analysed() const
     {
@@ -101,7 +112,10 @@ std::string metricsOutputName(platform::TextFiles& files, const std::string& str
 // on the way (with its line) and fewer samples than one segment (with the count found); raises
 // KestrixError for a file that cannot be read. hooks are told of the work as it goes; a progress
 // handler that returns false cancels it. With request.blnMetrics the averaging goes on to half the rate
-// for the converter figures, and the spectrum keeps its lines to fs / 2.56.
+// for the converter figures, and the spectrum keeps its lines to fs / 2.56. The request's quantity,
+// levels and envelope are taken in the same pass (RecordingMeasures): a quantity checkQuantity refuses,
+// a band RMS's band without a line, an envelope band designEnvelopeFilter refuses (before reading) and
+// an envelope too short for one segment refuse the recording with their English texts.
 AverageFileResult averageRecording(const AverageRequest& request, const std::string& strFileName,
                                    platform::TextFiles& files, platform::SoundFiles& sounds, double dblPI,
                                    const AverageHooks& hooks = {});
@@ -111,6 +125,10 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
 // file replaced at once. Raises KestrixError for a file that cannot be written and a value that is not
 // finite (6, before anything is written).
 void writeAverageSpectrum(platform::TextFiles& files, const std::string& strPath, const AverageFileResult& result);
+
+// The same for any averaged spectrum: the heading line, then the values, line k at k * dblDeltaFreq Hz.
+void writeSpectrumFile(platform::TextFiles& files, const std::string& strPath, const std::string& strHeading,
+                       double dblDeltaFreq, std::span<const double> dblValues);
 
 // Reads the whole recording strFileName through a sample stream, averages it and writes
 // averageOutputName (where the request says): the heading line, then one line "frequency,value" CR LF per line from
@@ -122,15 +140,36 @@ void writeAverageSpectrum(platform::TextFiles& files, const std::string& strPath
 // With request.blnMetrics the averaging goes on to half the rate, the converter figures are computed from
 // it, and metricsOutputName is written after the spectrum file: a heading "name,value,unit", one line a
 // figure, then the settings, each as "name,value,unit". onSegment, when given, is told of every
-// segment's spectrum as it is transformed. The result is averageRecording's, with the files written.
+// segment's spectrum as it is transformed. The result is averageRecording's, with the files written;
+// the levels and the envelope spectrum it holds when asked are left for the caller to write
+// (writeLevelsFile, writeEnvelopeSpectrum).
 AverageFileResult analyseAverage(const AverageRequest& request, const std::string& strFileName,
                                  platform::TextFiles& files, platform::SoundFiles& sounds, double dblPI,
                                  const SegmentHandler& onSegment = {});
 
-// The heading line: the column names with their units, then the settings as name=value fields
-// (window, N, overlap, segments, averaging, detrend, fs, range, samples, source), comma-separated,
-// each quoted (CSV style) where it holds a comma or a quote.
+// The heading line: the column names with their units (unitsHeading of the request's units and
+// quantity), then the settings as name=value fields (settingsFields), comma-separated, each quoted (CSV
+// style) where it holds a comma or a quote.
 std::string averageHeading(const AverageRequest& request, const AveragedPower& average, std::int32_t lngSampFreq,
                            const std::string& strSource);
+
+// The settings of an analysis as name=value fields: window, N, overlap, segments, averaging, detrend,
+// fs, range, then quantityFields (sensitivity, quantity, highpass; none in volts), samples, source.
+std::vector<std::string> settingsFields(const AverageRequest& request, const AveragedPower& average,
+                                        std::int32_t lngSampFreq, const std::string& strSource);
+
+// The pieces every file about a recording is made of, shared by the analyses.
+
+// The settings of the segments as name=value fields, unquoted: window, N, overlap, segments, averaging,
+// detrend, fs and range.
+std::vector<std::string> segmentSettingsFields(const AverageSettings& settings, std::int64_t lngSegments,
+                                               std::int32_t lngSampFreq, double dblMaxVolt);
+
+// Hz between lines as the classic run computes it (fs / 2.56 over N / 2.56), so that every file gives
+// the same frequencies.
+double averagedLineSpacing(std::int32_t lngSampFreq, std::int32_t lngNumSamp);
+
+// The refusal of a recording shorter than one segment.
+std::string tooFewSamplesRefusal(std::int64_t lngSamples, std::int32_t lngNumSamp);
 
 } // namespace kestrix::engine

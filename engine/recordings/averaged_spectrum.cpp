@@ -61,21 +61,18 @@ void SpectrumAverager::addSamples(std::span<const double> dblCounts)
     }
 }
 
-// The ring holds exactly the segment's N samples, the oldest at lngSamples mod N: they go through the
-// window (after the mean is removed, if asked) into the free half of the pair.
-void SpectrumAverager::segmentComplete()
+void windowRingSegment(std::span<const double> dblRing, std::size_t lngOldest, Detrend detrend,
+                       std::span<const double> dblWindow, std::span<double> dblTarget)
 {
     const std::size_t lngSize = dblRing.size();
-    const auto lngOldest = static_cast<std::size_t>(lngSamples % static_cast<std::int64_t>(lngSize));
     double dblMean = 0.0;
-    if (settings.detrend == Detrend::Mean) {
+    if (detrend == Detrend::Mean) {
         double dblSum = 0.0;
         for (std::size_t j = 0; j < lngSize; ++j) {
             dblSum += dblRing[(lngOldest + j) % lngSize];
         }
         dblMean = dblSum / static_cast<double>(lngSize);
     }
-    std::vector<double>& dblTarget = blnPending ? dblI : dblR;
     const std::size_t lngFirstPart = lngSize - lngOldest;
     for (std::size_t j = 0; j < lngFirstPart; ++j) {
         dblTarget[j] = (dblRing[lngOldest + j] - dblMean) * dblWindow[j];
@@ -83,6 +80,15 @@ void SpectrumAverager::segmentComplete()
     for (std::size_t j = lngFirstPart; j < lngSize; ++j) {
         dblTarget[j] = (dblRing[j - lngFirstPart] - dblMean) * dblWindow[j];
     }
+}
+
+// The ring holds exactly the segment's N samples, the oldest at lngSamples mod N: they go through the
+// window (after the mean is removed, if asked) into the free half of the pair.
+void SpectrumAverager::segmentComplete()
+{
+    const std::size_t lngSize = dblRing.size();
+    windowRingSegment(dblRing, static_cast<std::size_t>(lngSamples % static_cast<std::int64_t>(lngSize)),
+                      settings.detrend, dblWindow, blnPending ? dblI : dblR);
     if (!blnPending) {
         blnPending = true;
         return;
@@ -205,16 +211,25 @@ std::optional<SpectrumUnits> unitsOfName(std::string_view strName)
 void powerInUnits(std::span<const double> dblPower, SpectrumUnits units, const WindowFigures& figures,
                   double dblSampFreq, double dblVoltsPerCount, std::span<double> dblOut)
 {
-    assert(dblOut.size() == dblPower.size());
+    powerInScaledUnits(dblPower, units, figures, dblSampFreq, dblVoltsPerCount, {}, 1.0, dblOut);
+}
+
+void powerInScaledUnits(std::span<const double> dblPower, SpectrumUnits units, const WindowFigures& figures,
+                        double dblSampFreq, double dblVoltsPerCount, std::span<const double> dblLineGain,
+                        double dblDbReference, std::span<double> dblOut)
+{
+    assert(dblOut.size() == dblPower.size() && (dblLineGain.empty() || dblLineGain.size() == dblPower.size()));
     // A tone of peak A counts on line k > 0 gives |X[k]| = A * sum(w) / 2, and noise of density D
     // counts^2/Hz gives a mean |X[k]|^2 = D / 2 * fs * sum(w^2) on each side.
     const double dblPeakPerRoot = 2.0 * dblVoltsPerCount / figures.dblSum;
     const double dblDensityPerPower = 2.0 * dblVoltsPerCount * dblVoltsPerCount / (dblSampFreq * figures.dblSquareSum);
     for (std::size_t k = 0; k < dblPower.size(); ++k) {
         const double dblSide = k == 0 ? 0.5 : 1.0; // 0 Hz has no mirror line
-        const double dblPeak = dblSide * dblPeakPerRoot * std::sqrt(dblPower[k]);
+        // A gain of 1 multiplies exactly: the volts' bits stay as they are.
+        const double dblGain = dblLineGain.empty() ? 1.0 : dblLineGain[k];
+        const double dblPeak = dblSide * dblPeakPerRoot * std::sqrt(dblPower[k]) * dblGain;
         const double dblRms = k == 0 ? dblPeak : dblPeak / std::sqrt(2.0);
-        const double dblDensity = dblSide * dblDensityPerPower * dblPower[k];
+        const double dblDensity = dblSide * dblDensityPerPower * dblPower[k] * (dblGain * dblGain);
         switch (units) {
         case SpectrumUnits::Pp:
             dblOut[k] = 2.0 * dblPeak;
@@ -226,7 +241,7 @@ void powerInUnits(std::span<const double> dblPower, SpectrumUnits units, const W
             dblOut[k] = dblRms;
             break;
         case SpectrumUnits::DbV:
-            dblOut[k] = dblRms > 0.0 ? std::max(20.0 * std::log10(dblRms), dblDbvFloor) : dblDbvFloor;
+            dblOut[k] = dblRms > 0.0 ? std::max(20.0 * std::log10(dblRms / dblDbReference), dblDbvFloor) : dblDbvFloor;
             break;
         case SpectrumUnits::Psd:
             dblOut[k] = dblDensity;

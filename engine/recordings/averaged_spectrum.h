@@ -47,6 +47,12 @@ std::int32_t segmentStep(std::int32_t lngNumSamp, double dblOverlap);
 // incomplete last one is left out (0 when the recording is shorter than one segment).
 std::int64_t segmentCount(std::int64_t lngSamples, std::int32_t lngNumSamp, double dblOverlap);
 
+// The segment a ring of N samples holds (dblRing, sample s at s mod N, the oldest at lngOldest < N) made
+// ready for its transform: in time order into dblTarget (N values), the segment's mean removed first
+// when detrend asks, then times dblWindow (N coefficients).
+void windowRingSegment(std::span<const double> dblRing, std::size_t lngOldest, Detrend detrend,
+                       std::span<const double> dblWindow, std::span<double> dblTarget);
+
 // Told of every segment's spectrum as it is transformed, segments numbered from 0 in order:
 // dblPower[k] = |X[k]|^2 in counts^2 for the lines k of spectrumLineCount(N), X the unscaled transform of
 // the windowed segment (as AveragedPower::dblPower holds them; powerInUnits converts them). The span
@@ -144,6 +150,13 @@ inline constexpr double dblDbvFloor = -400.0;
 // dblSampFreq in Hz (> 0), dblVoltsPerCount = range / 32767 V.
 void powerInUnits(std::span<const double> dblPower, SpectrumUnits units, const WindowFigures& figures,
                   double dblSampFreq, double dblVoltsPerCount, std::span<double> dblOut);
+
+// powerInUnits with every line's value carried into another unit: multiplied by dblLineGain[k] (that
+// unit per volt, one per line; empty: 1 for every line) and levels in dB re dblDbReference (> 0) of it
+// instead of 1 V. Without gains and with a reference of 1 it gives powerInUnits' bits.
+void powerInScaledUnits(std::span<const double> dblPower, SpectrumUnits units, const WindowFigures& figures,
+                        double dblSampFreq, double dblVoltsPerCount, std::span<const double> dblLineGain,
+                        double dblDbReference, std::span<double> dblOut);
 
 // The averaged spectrum in units, one value per line.
 std::vector<double> spectrumInUnits(const AveragedPower& average, SpectrumUnits units, double dblSampFreq,

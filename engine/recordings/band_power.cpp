@@ -22,7 +22,7 @@ double linePower(double dblValue, std::size_t k, const LineScale& scale)
     case SpectrumUnits::Asd:
         return dblValue > 0.0 ? dblValue * dblValue * scale.dblDeltaFreq : 0.0;
     case SpectrumUnits::DbV:
-        dblRms = dblValue > dblDbvFloor ? std::pow(10.0, dblValue / 20.0) : 0.0;
+        dblRms = dblValue > dblDbvFloor ? scale.dblDbReference * std::pow(10.0, dblValue / 20.0) : 0.0;
         break;
     case SpectrumUnits::Rms:
         dblRms = dblValue;
@@ -49,6 +49,11 @@ void linePowersOfTransform(std::span<const double> dblPower, std::int32_t lngNum
         const double dblSides = k == 0 || k == lngNyquist ? 1.0 : 2.0;
         dblOut[k] = dblSides * dblScale * dblPower[k];
     }
+}
+
+double tonePower(double dblValue, std::size_t k, const LineScale& scale)
+{
+    return linePower(dblValue, k, scale) * scale.dblNoiseBandwidth;
 }
 
 double bandPower(std::span<const double> dblValues, std::size_t lngFirst, std::size_t lngLast, const LineScale& scale)
@@ -92,6 +97,8 @@ CursorDelta cursorDelta(std::span<const double> dblFreq, std::span<const double>
     delta.lngBandLines = (lngA < lngB ? lngB - lngA : lngA - lngB) + 1;
     if (scale) {
         delta.dblBandRms = std::sqrt(bandPower(dblValues, lngA, lngB, *scale));
+        const double dblToneA = tonePower(delta.dblValueA, lngA, *scale);
+        delta.dblToneSumRms = std::sqrt(lngA == lngB ? dblToneA : dblToneA + tonePower(delta.dblValueB, lngB, *scale));
     }
     return delta;
 }

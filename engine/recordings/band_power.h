@@ -29,6 +29,7 @@ struct LineScale
     double dblDeltaFreq = 1.0;      // Hz between lines, > 0
     double dblNoiseBandwidth = 1.0; // the window's equivalent noise bandwidth, lines (>= 1); 1 for none
     bool blnClassicZero = false;    // 0 Hz read as the classic spectrum file reads it (4c for a constant c)
+    double dblDbReference = 1.0;    // what 0 dB stands for in the values' unit (> 0): 1 for dBV
 };
 
 // The classic run's spectrum (the _SPC.csv file): peak-to-peak volts (4 |X| / N times the volts per count
@@ -49,6 +50,12 @@ void linePowersOfTransform(std::span<const double> dblPower, std::int32_t lngNum
 // clipped to the lines there are: the sum of linePower. 0 for no values.
 double bandPower(std::span<const double> dblValues, std::size_t lngFirst, std::size_t lngLast, const LineScale& scale);
 
+// The mean-square volts (V^2) of a tone standing on line k whose value there is dblValue: the line's
+// power times the window's noise bandwidth in lines, since a window spreads a tone's power over its main
+// lobe and a band's sum counts the line it stands on for 1 / that bandwidth. The tone's own amplitude
+// (rms) squared for the amplitude units; for the densities PSD * df * bandwidth.
+double tonePower(double dblValue, std::size_t k, const LineScale& scale);
+
 // The level of a value in dB as its units read it: 20 log10 for the amplitudes (V), 10 log10 for PSD
 // (V^2/Hz), the value itself in dBV. -infinity for 0 (and the dBV floor); NaN for a negative amplitude.
 double levelDb(double dblValue, SpectrumUnits units);
@@ -64,6 +71,9 @@ struct CursorDelta
     double dblDeltaLevel = 0.0;       // dB: level of B - level of A (levelDb; +-infinity or NaN at 0 V)
     std::size_t lngBandLines = 0;     // lines from A to B, both included
     std::optional<double> dblBandRms; // V: the root of bandPower from A to B; none without a scale
+    // V: the root of the sum of tonePower at A and at B (once where they are one line): the two lines read
+    // as tones standing on them, as a user adds two tones; none without a scale.
+    std::optional<double> dblToneSumRms;
 };
 
 // The readout of cursors on lines lngA and lngB (< the lines of dblFreq and dblValues, which have the

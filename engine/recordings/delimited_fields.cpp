@@ -16,17 +16,6 @@ bool isBlank(char chr)
     return chr == ' ' || chr == '\t';
 }
 
-std::string_view trimBlanks(std::string_view strText)
-{
-    while (!strText.empty() && isBlank(strText.front())) {
-        strText.remove_prefix(1);
-    }
-    while (!strText.empty() && isBlank(strText.back())) {
-        strText.remove_suffix(1);
-    }
-    return strText;
-}
-
 char delimiterChar(Delimiter delimiter)
 {
     constexpr std::array<char, 4> chrDelimiters = {'\t', ';', ',', ' '};
@@ -88,6 +77,17 @@ FieldScan scanField(std::string_view strLine, std::size_t lngPos, Delimiter deli
 }
 
 } // namespace
+
+std::string_view trimBlanks(std::string_view strText)
+{
+    while (!strText.empty() && isBlank(strText.front())) {
+        strText.remove_prefix(1);
+    }
+    while (!strText.empty() && isBlank(strText.back())) {
+        strText.remove_suffix(1);
+    }
+    return strText;
+}
 
 bool isBlankLine(std::string_view strLine)
 {
@@ -168,17 +168,19 @@ std::vector<std::string> splitFields(std::string_view strLine, Delimiter delimit
     return strFields;
 }
 
-bool looksLikeDecimalComma(std::string_view strField)
+bool isDecimalCommaNumber(std::string_view strText)
 {
-    strField = trimBlanks(strField);
-    if (!strField.empty() && (strField.front() == '-' || strField.front() == '+')) {
-        strField.remove_prefix(1);
+    const std::string_view strTrimmed = trimBlanks(strText);
+    const std::size_t lngComma = strTrimmed.find(',');
+    const auto isDigit = [](char chr) { return chr >= '0' && chr <= '9'; };
+    if (lngComma == lngNone || lngComma == 0 || lngComma + 1 >= strTrimmed.size() ||
+        strTrimmed.find_first_of(".,", lngComma + 1) != lngNone || strTrimmed.find('.') != lngNone ||
+        !isDigit(strTrimmed[lngComma - 1]) || !isDigit(strTrimmed[lngComma + 1])) {
+        return false;
     }
-    const std::size_t lngComma = strField.find(',');
-    const auto allDigits = [](std::string_view strDigits) {
-        return !strDigits.empty() && strDigits.find_first_not_of("0123456789") == std::string_view::npos;
-    };
-    return lngComma != lngNone && allDigits(strField.substr(0, lngComma)) && allDigits(strField.substr(lngComma + 1));
+    std::string strPoint(strTrimmed);
+    strPoint[lngComma] = '.';
+    return isNumericText(strPoint);
 }
 
 Delimiter detectDelimiter(platform::TextReader& reader)

@@ -26,6 +26,9 @@ enum class Delimiter {
 
 std::string_view delimiterName(Delimiter delimiter);
 
+// The text without the spaces and tabs around it.
+std::string_view trimBlanks(std::string_view strText);
+
 // A line of nothing but spaces and tabs (or of nothing).
 bool isBlankLine(std::string_view strLine);
 
@@ -68,9 +71,10 @@ std::optional<FieldScan> fieldAt(std::string_view strLine, Delimiter delimiter, 
 // and tests.
 std::vector<std::string> splitFields(std::string_view strLine, Delimiter delimiter);
 
-// A field that reads as a number written with a decimal comma ("0,25", "-12,5"): digits, one comma,
-// digits. The readers take "." only; such a field gets a hint in their refusals.
-bool looksLikeDecimalComma(std::string_view strField);
+// Whether a text reads as a number written with a decimal comma ("1,5", "-0,25E-3"): a comma between
+// digits in place of the point, no point and no second comma. The readers take "." only; such a field
+// gets a hint in their refusals.
+bool isDecimalCommaNumber(std::string_view strText);
 
 // The delimiter found from the first non-blank lines (at most lngDetectLines): the one under which
 // most of them split into two fields or more, at least one of them a number; ties go to the earlier

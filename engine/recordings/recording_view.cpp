@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cctype>
 
 namespace kestrix::engine {
 
@@ -24,6 +25,23 @@ bool isBlank(std::string_view strLine)
     return strLine.find_first_not_of(" \t") == std::string_view::npos;
 }
 
+// A field of a line split at its tabs or semicolons that reads with a decimal comma; empty if none.
+std::string decimalCommaField(std::string_view strLine)
+{
+    for (const Delimiter delimiter : {Delimiter::Tab, Delimiter::Semicolon}) {
+        const std::vector<std::string> strFields = splitFields(strLine, delimiter);
+        if (strFields.size() < 2) {
+            continue;
+        }
+        for (const std::string& strField : strFields) {
+            if (isDecimalCommaNumber(strField)) {
+                return strField;
+            }
+        }
+    }
+    return {};
+}
+
 void inspectText(platform::TextReader& reader, Delimiter delimiter, RecordingInfo& info)
 {
     std::vector<std::string> strLastHeading;
@@ -35,6 +53,10 @@ void inspectText(platform::TextReader& reader, Delimiter delimiter, RecordingInf
         ++lngLines;
         std::vector<std::string> strFields = splitFields(line.strText, delimiter);
         if (holdsNumber(strFields)) {
+            info.strDecimalComma = decimalCommaField(line.strText);
+            for (const std::string& strField : strFields) {
+                info.blnNumbers.push_back(isNumericText(strField));
+            }
             info.lngColumns = static_cast<std::int32_t>(strFields.size());
             if (strLastHeading.size() == strFields.size()) {
                 info.strHeadings = std::move(strLastHeading);
@@ -71,6 +93,33 @@ RecordingInfo inspectRecording(platform::TextFiles& files, platform::SoundFiles&
     inspectText(*reader, delimiter, info);
     reader->close();
     return info;
+}
+
+std::int32_t suggestedColumn(const RecordingInfo& info)
+{
+    const auto lngColumns = static_cast<std::int32_t>(info.blnNumbers.size());
+    const auto firstNumber = [&](std::int32_t lngFrom) -> std::int32_t {
+        for (std::int32_t lngColumn = lngFrom; lngColumn <= lngColumns; ++lngColumn) {
+            if (info.blnNumbers[static_cast<std::size_t>(lngColumn - 1)]) {
+                return lngColumn;
+            }
+        }
+        return 0;
+    };
+    std::string strFirst = info.strHeadings.empty() ? std::string() : info.strHeadings.front();
+    std::transform(strFirst.begin(), strFirst.end(), strFirst.begin(),
+                   [](unsigned char chr) { return static_cast<char>(std::tolower(chr)); });
+    const bool blnTimeHeading =
+        strFirst.rfind("time", 0) == 0 || strFirst.rfind("t ", 0) == 0 || strFirst == "t" ||
+        strFirst.rfind("t[", 0) == 0 || strFirst.rfind("t (", 0) == 0 || strFirst.find("時間") != std::string::npos ||
+        strFirst.find("時刻") != std::string::npos || strFirst.rfind("sec", 0) == 0 || strFirst == "s";
+    if (lngColumns > 1 && blnTimeHeading) {
+        if (const std::int32_t lngColumn = firstNumber(2)) {
+            return lngColumn;
+        }
+    }
+    const std::int32_t lngColumn = firstNumber(1);
+    return lngColumn > 0 ? lngColumn : 1;
 }
 
 RecordingChoice textChoice(const RecordingInfo& info, std::int32_t lngColumn)

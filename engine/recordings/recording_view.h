@@ -30,12 +30,23 @@ struct RecordingInfo
     std::int32_t lngColumns = 1;
     std::vector<std::string> strHeadings;
     bool blnHeadingLines = false; // text: lines before the first number (read as delimited text)
+    // Text: a field of its first line of data that reads as a number written with a decimal comma, where
+    // a tab or a semicolon separates its fields (it would otherwise be taken for comma-separated
+    // integers); empty where there is none.
+    std::string strDecimalComma;
+    // Text: whether each field of its first line of data holds a number.
+    std::vector<bool> blnNumbers;
 };
 
 // Looks at strPath as openRecording would open it: a sound file the sound files take (or refuse), else
 // text, its delimiter found as detectDelimiter finds it. Raises KestrixError when the file cannot be
 // opened.
 RecordingInfo inspectRecording(platform::TextFiles& files, platform::SoundFiles& sounds, const std::string& strPath);
+
+// The column (from 1) to offer first for a text as inspected: the first one holding a number after a
+// first column of times (its heading names a time: "time (s)", "t", "sec", "時間"), else the first one
+// holding a number; 1 when none does.
+std::int32_t suggestedColumn(const RecordingInfo& info);
 
 // The choice that reads column lngColumn (from 1) of a text as inspected: one-column counts for the only
 // column of a text without headings (as the classic run and the batch read it), else that column of

@@ -30,7 +30,7 @@ double rmsOfValue(double dblValue, std::size_t lngLine, const SpectrumScale& sca
     case SpectrumUnits::Rms:
         return dblValue;
     case SpectrumUnits::DbV:
-        return dblValue <= dblDbvFloor ? 0.0 : std::pow(10.0, dblValue / 20.0);
+        return dblValue <= dblDbvFloor ? 0.0 : scale.dblDbReference * std::pow(10.0, dblValue / 20.0);
     case SpectrumUnits::Psd:
         return std::sqrt(std::max(dblValue, 0.0) * scale.dblNoiseBandwidth);
     case SpectrumUnits::Asd:
@@ -49,7 +49,7 @@ double valueOfRms(double dblRms, std::size_t lngLine, const SpectrumScale& scale
     case SpectrumUnits::Rms:
         return dblRms;
     case SpectrumUnits::DbV:
-        return dblRms > 0.0 ? std::max(20.0 * std::log10(dblRms), dblDbvFloor) : dblDbvFloor;
+        return dblRms > 0.0 ? std::max(20.0 * std::log10(dblRms / scale.dblDbReference), dblDbvFloor) : dblDbvFloor;
     case SpectrumUnits::Psd:
         return dblRms * dblRms / scale.dblNoiseBandwidth;
     case SpectrumUnits::Asd:

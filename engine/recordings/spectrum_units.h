@@ -21,10 +21,12 @@ struct SpectrumScale
     bool blnClassic = false;
     // Hz, > 0: the window's noise bandwidth in lines times the line spacing fs / N; used by the densities.
     double dblNoiseBandwidth = 1.0;
+    // What 0 dB stands for (> 0), in the unit the values are in (1 V for dBV; 20e-6 for dB re 20 µPa).
+    double dblDbReference = 1.0;
 };
 
-// The rms value in V of line lngLine (0 = 0 Hz) holding dblValue in scale's units. A dBV level at or
-// below dblDbvFloor is 0 V.
+// The rms value in V (or the unit of the dB reference) of line lngLine (0 = 0 Hz) holding dblValue in
+// scale's units. A dB level at or below dblDbvFloor is 0.
 double rmsOfValue(double dblValue, std::size_t lngLine, const SpectrumScale& scale);
 
 // The value in scale's units of an rms value of dblRms V (>= 0) on line lngLine; 0 V reads dblDbvFloor

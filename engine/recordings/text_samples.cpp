@@ -10,6 +10,8 @@ namespace kestrix::engine {
 
 namespace {
 
+using Kind = platform::RefusalFacts::Kind;
+
 constexpr std::size_t lngNone = std::string_view::npos;
 
 // A short quotation of a refused text for a message.
@@ -75,10 +77,21 @@ public:
     {
         return reader->shareRead();
     }
+    platform::RefusalFacts refusalFacts() const override
+    {
+        return facts;
+    }
 
 protected:
-    void refuse(std::string strWhy)
+    // Ends the stream with a refusal: strWhy in the batch's words, and its facts for the view to word.
+    void refuse(std::string strWhy, Kind kind, std::int64_t lngLine = 0, std::int32_t lngField = 0,
+                std::string strText = {})
     {
+        facts.kind = kind;
+        facts.lngLine = lngLine;
+        facts.lngField = lngField;
+        facts.blnDecimalComma = kind == Kind::NotANumber && isDecimalCommaNumber(strText);
+        facts.strText = kind == Kind::Other && strText.empty() ? strWhy : std::move(strText);
         strRefusal = std::move(strWhy);
         blnEnded = true;
         reader->close();
@@ -89,6 +102,7 @@ protected:
 
 private:
     std::string strRefusal;
+    platform::RefusalFacts facts;
 };
 
 class CountTextStream final : public TextSampleStream
@@ -108,22 +122,28 @@ public:
             ++lngLine;
             if (lngLine == 1 && !line.blnTooLong) {
                 if (std::string strWhy = encodingRefusal(line.strText); !strWhy.empty()) {
-                    refuse(std::move(strWhy));
+                    refuse(std::move(strWhy), Kind::Other);
                     break;
                 }
             }
             double dblValue = 0.0;
             if (!line.blnTooLong && readNumericText(line.strText, dblValue)) {
                 if (lngBlankLines > 0) {
-                    refuse("line " + std::to_string(lngLine - lngBlankLines) + " is blank");
+                    refuse("line " + std::to_string(lngLine - lngBlankLines) + " is blank", Kind::BlankLine,
+                           lngLine - lngBlankLines);
                     break;
                 }
                 dblCounts[lngDone++] = dblValue;
             } else if (!line.blnTooLong && isBlankLine(line.strText)) {
                 ++lngBlankLines;
             } else {
-                refuse("line " + std::to_string(lngLine) + " is not a number: " +
-                       (line.blnTooLong ? std::string("(a line too long)") : quoted(line.strText)));
+                if (line.blnTooLong) {
+                    refuse("line " + std::to_string(lngLine) + " is not a number: (a line too long)", Kind::LineTooLong,
+                           lngLine);
+                } else {
+                    refuse("line " + std::to_string(lngLine) + " is not a number: " + quoted(line.strText),
+                           Kind::NotANumber, lngLine, 0, std::string(trimBlanks(line.strText)));
+                }
                 break;
             }
         }
@@ -170,7 +190,7 @@ public:
         while (lngDone < dblCounts.size() && !blnEnded) {
             if (reader->atEndOfStream()) {
                 if (blnInHeadings && lngLine > 0) {
-                    refuse(noDataRefusal());
+                    refuseNoData();
                 }
                 blnEnded = true;
                 break;
@@ -179,7 +199,7 @@ public:
             ++lngLine;
             if (lngLine == 1 && !line.blnTooLong) {
                 if (std::string strWhy = encodingRefusal(line.strText); !strWhy.empty()) {
-                    refuse(std::move(strWhy));
+                    refuse(std::move(strWhy), Kind::Other);
                     break;
                 }
             }
@@ -219,7 +239,7 @@ private:
                 }
             }
             if (heading.strDecimalComma.empty() && delimiter != Delimiter::Comma &&
-                looksLikeDecimalComma(field->strField)) {
+                isDecimalCommaNumber(field->strField)) {
                 heading.strDecimalComma = field->strField;
             }
         }
@@ -236,8 +256,9 @@ private:
         HeadingLine heading = look(line.strText);
         if (heading.lngNamed > 1) {
             refuse("line " + std::to_string(lngLine) + " names a column " + quoted(column.strName) + " twice (fields " +
-                   std::to_string(heading.lngNamedFirst + 1) + " and " + std::to_string(heading.lngNamedSecond + 1) +
-                   ")");
+                       std::to_string(heading.lngNamedFirst + 1) + " and " +
+                       std::to_string(heading.lngNamedSecond + 1) + ")",
+                   Kind::Other);
             return false;
         }
         if (heading.lngNamed == 1) {
@@ -254,7 +275,7 @@ private:
             lngDecimalCommaLine = lngLine;
         }
         if (heading.blnAllNumbers && !heading.chosen) {
-            refuse(lineOfNumbersRefusal(heading));
+            refuseLineOfNumbers(heading);
             return false;
         }
         if (heading.chosen && readNumericText(heading.chosen->strField, dblValue)) {
@@ -286,13 +307,14 @@ private:
     bool takeData(const platform::TextLine& line, double& dblValue)
     {
         if (line.blnTooLong) {
-            refuse("line " + std::to_string(lngLine) + " is too long");
+            refuse("line " + std::to_string(lngLine) + " is too long", Kind::LineTooLong, lngLine);
             return false;
         }
         const std::optional<FieldScan> field = fieldAt(line.strText, delimiter, lngIndex);
         if (field && readNumericText(field->strField, dblValue)) {
             if (lngBlankLines > 0) {
-                refuse("line " + std::to_string(lngLine - lngBlankLines) + " is blank");
+                refuse("line " + std::to_string(lngLine - lngBlankLines) + " is blank", Kind::BlankLine,
+                       lngLine - lngBlankLines);
                 return false;
             }
             return true;
@@ -301,13 +323,15 @@ private:
             ++lngBlankLines;
         } else if (!field) {
             refuse("line " + std::to_string(lngLine) + " has " + fieldCount(look(line.strText).lngFields) +
-                   ", no field " + std::to_string(lngIndex + 1));
+                       ", no field " + std::to_string(lngIndex + 1),
+                   Kind::MissingField, lngLine, static_cast<std::int32_t>(lngIndex + 1));
         } else {
             refuse("line " + std::to_string(lngLine) + ": field " + std::to_string(lngIndex + 1) +
-                   " is not a number: " + quoted(fieldText(*field)) +
-                   std::string(delimiter != Delimiter::Comma && looksLikeDecimalComma(field->strField)
-                                   ? strDecimalPointHint
-                                   : ""));
+                       " is not a number: " + quoted(fieldText(*field)) +
+                       std::string(delimiter != Delimiter::Comma && isDecimalCommaNumber(field->strField)
+                                       ? strDecimalPointHint
+                                       : ""),
+                   Kind::NotANumber, lngLine, static_cast<std::int32_t>(lngIndex + 1), fieldText(*field));
         }
         return false;
     }
@@ -324,32 +348,35 @@ private:
     }
 
     // A line of numbers before the chosen column was found: the name not named yet, or too few fields.
-    std::string lineOfNumbersRefusal(const HeadingLine& heading) const
+    void refuseLineOfNumbers(const HeadingLine& heading)
     {
         if (lngIndex == lngNone) {
-            return "line " + std::to_string(lngLine) + " holds numbers, but no heading line before it names a column " +
-                   quoted(column.strName) + headingsNote();
+            refuse("line " + std::to_string(lngLine) + " holds numbers, but no heading line before it names a column " +
+                       quoted(column.strName) + headingsNote(),
+                   Kind::NoHeading, lngLine, 0, column.strName);
+            return;
         }
-        return "line " + std::to_string(lngLine) + " holds " + std::to_string(heading.lngFields) +
-               (heading.lngFields == 1 ? " column" : " columns") + " of numbers, no column " +
-               std::to_string(lngIndex + 1) + headingsNote();
+        refuse("line " + std::to_string(lngLine) + " holds " + std::to_string(heading.lngFields) +
+                   (heading.lngFields == 1 ? " column" : " columns") + " of numbers, no column " +
+                   std::to_string(lngIndex + 1) + headingsNote(),
+               Kind::MissingField, lngLine, static_cast<std::int32_t>(lngIndex + 1));
     }
 
     // The end came before any line held a number in the chosen column.
-    std::string noDataRefusal() const
+    void refuseNoData()
     {
-        std::string strWhy;
+        const std::string strHint = strDecimalComma.empty()
+                                        ? std::string()
+                                        : "; line " + std::to_string(lngDecimalCommaLine) + " holds " +
+                                              quoted(strDecimalComma) + std::string(strDecimalPointHint);
         if (lngIndex == lngNone) {
-            strWhy = "no heading line names a column " + quoted(column.strName) + headingsNote();
-        } else {
-            strWhy = "none of the " + std::to_string(lngLine) + " lines has a number in field " +
-                     std::to_string(lngIndex + 1);
+            refuse("no heading line names a column " + quoted(column.strName) + headingsNote() + strHint,
+                   Kind::NoHeading, 0, 0, column.strName);
+            return;
         }
-        if (!strDecimalComma.empty()) {
-            strWhy += "; line " + std::to_string(lngDecimalCommaLine) + " holds " + quoted(strDecimalComma) +
-                      std::string(strDecimalPointHint);
-        }
-        return strWhy;
+        refuse("none of the " + std::to_string(lngLine) + " lines has a number in field " +
+                   std::to_string(lngIndex + 1) + strHint,
+               Kind::NoNumbers, lngLine, static_cast<std::int32_t>(lngIndex + 1));
     }
 
     static constexpr std::string_view strDecimalPointHint =

@@ -254,10 +254,7 @@ std::vector<FigureRow> figureRows(const ToneFigures& figures)
     return rows;
 }
 
-namespace {
-
-// A figure's value as the files write numbers; infinities (no noise, no spur) as "inf" and "-inf".
-std::string figureText(double dblValue)
+std::string figureValueText(double dblValue)
 {
     if (std::isnan(dblValue)) {
         return "nan";
@@ -268,13 +265,11 @@ std::string figureText(double dblValue)
     return generalNumberText(dblValue);
 }
 
-} // namespace
-
 std::vector<FigureLine> figureTable(const ToneFigures& figures, const FigureSettings& measured)
 {
     std::vector<FigureLine> lines;
     for (const FigureRow& row : figureRows(figures)) {
-        lines.push_back({row.strName, figureText(row.dblValue), row.strUnit});
+        lines.push_back({row.strName, figureValueText(row.dblValue), row.strUnit});
     }
     const AverageSettings& settings = measured.settings;
     if (std::string strWarning = leakageWarning(figures, settings.window); !strWarning.empty()) {

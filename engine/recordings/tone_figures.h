@@ -123,6 +123,10 @@ struct FigureSettings
     std::int64_t lngSamples = 0;
 };
 
+// A figure's value as the files write numbers: the general number text; "nan", and "inf" and "-inf"
+// for infinities (no noise, no spur).
+std::string figureValueText(double dblValue);
+
 // One line of the figures' table as text.
 struct FigureLine
 {

@@ -131,9 +131,41 @@ std::optional<std::string> QtPlatformUi::chooseOpenFile(const OpenFileRequest& r
     return runFileDialog(dialog);
 }
 
+namespace {
+
+// A save dialog that asks about the name chosen before its own question about replacing a file.
+class CheckedSaveDialog final : public QFileDialog
+{
+public:
+    CheckedSaveDialog(QWidget* parent, const QString& strTitle, std::function<std::string(const std::string&)> refusal)
+        : QFileDialog(parent, strTitle), refusal(std::move(refusal))
+    {
+        // Only Qt's own dialog lets the name be looked at before it asks.
+        setOption(QFileDialog::DontUseNativeDialog, static_cast<bool>(this->refusal));
+    }
+
+    void accept() override
+    {
+        const QStringList strFiles = selectedFiles();
+        if (refusal && !strFiles.isEmpty()) {
+            const std::string strRefusal = refusal(QFile::encodeName(strFiles.constFirst()).toStdString());
+            if (!strRefusal.empty()) {
+                QMessageBox::warning(this, QStringLiteral("Kestrix"), QString::fromUtf8(strRefusal));
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    std::function<std::string(const std::string&)> refusal;
+};
+
+} // namespace
+
 std::optional<std::string> QtPlatformUi::chooseSaveFile(const SaveFileRequest& request)
 {
-    QFileDialog dialog(parentWindow, fromUtf8(request.strTitle));
+    CheckedSaveDialog dialog(parentWindow, fromUtf8(request.strTitle), request.refusal);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     const QString strFilters = qtFileFilter(request.strFilter);

@@ -16,8 +16,6 @@
 #include <limits>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kestrix::platform {
@@ -159,13 +157,10 @@ std::string encodingName(int intFormat)
 // Whether the file name ends in an extension of a container the library reads ("wav", "flac", ...).
 bool hasSoundExtension(std::string_view strPath)
 {
-    const auto lngDot = strPath.rfind('.');
-    if (lngDot == std::string_view::npos || strPath.find('/', lngDot) != std::string_view::npos) {
+    const std::string strExtension = lowerCaseExtension(strPath);
+    if (strExtension.empty()) {
         return false;
     }
-    std::string strExtension(strPath.substr(lngDot + 1));
-    std::transform(strExtension.begin(), strExtension.end(), strExtension.begin(),
-                   [](unsigned char chr) { return static_cast<char>(std::tolower(chr)); });
     int intCount = 0;
     sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &intCount, sizeof intCount);
     for (int i = 0; i < intCount; ++i) {
@@ -315,25 +310,12 @@ SoundOpening refused(std::string strWhy)
 
 // Opens strName for reading without waiting (a FIFO would wait for a writer): a folder and anything
 // that is not a regular file is refused as the text reader refuses it.
-std::unique_ptr<ByteSource> openForReading(const std::string& strName)
+std::unique_ptr<ByteSource> openFileSource(const std::string& strName)
 {
-    const int fd = ::open(strName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        raiseForErrno(errno, true, strName);
-    }
+    const OpenedFile opened = openForReading(strName, true);
     auto source = std::make_unique<ByteSource>();
-    source->fd = fd;
-    struct stat statFile
-    {
-    };
-    if (::fstat(fd, &statFile) != 0 || S_ISDIR(statFile.st_mode)) {
-        raiseForErrno(EISDIR, true, strName);
-    }
-    if (!S_ISREG(statFile.st_mode)) {
-        raiseFailure(err::lngPathFileAccess, strName + " is not a regular file");
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    source->lngSize = statFile.st_size;
+    source->fd = opened.fd;
+    source->lngSize = static_cast<sf_count_t>(opened.lngBytes);
     return source;
 }
 
@@ -400,7 +382,7 @@ SoundOpening openSource(std::unique_ptr<ByteSource> source, const std::string& s
 SoundOpening SndfileSoundFiles::openSound(std::string_view strPath, std::int32_t lngChannel)
 {
     const std::string strName(strPath);
-    return openSource(openForReading(strName), strName, lngChannel);
+    return openSource(openFileSource(strName), strName, lngChannel);
 }
 
 SoundOpening openSoundBytes(std::span<const std::uint8_t> bytData, std::string_view strName, std::int32_t lngChannel)

@@ -1,14 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "atomic_file.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kestrix::platform {
 
@@ -22,10 +19,10 @@ constexpr std::size_t lngBufferBytes = 16 * 1024;
 std::string temporaryNameBeside(const std::string& strPath, unsigned lngAttempt, std::string_view strSuffix)
 {
     static std::atomic<unsigned> lngCounter{0};
-    const auto lngSlash = strPath.rfind('/');
-    const std::string strFolder = lngSlash == std::string::npos ? std::string() : strPath.substr(0, lngSlash + 1);
-    const std::string strName = lngSlash == std::string::npos ? strPath : strPath.substr(lngSlash + 1);
-    return strFolder + "." + strName + "." + std::to_string(::getpid()) + "-" +
+    const auto itNameStart = std::find_if(strPath.rbegin(), strPath.rend(), isPathSeparator).base();
+    const std::string strFolder(strPath.begin(), itNameStart);
+    const std::string strName(itNameStart, strPath.end());
+    return strFolder + "." + strName + "." + std::to_string(processNumber()) + "-" +
            std::to_string(lngCounter.fetch_add(1) + lngAttempt) + std::string(strSuffix);
 }
 
@@ -35,10 +32,11 @@ namespace {
 std::string replacedFile(const std::string& strRequested)
 {
     std::error_code ec;
-    if (std::filesystem::is_symlink(strRequested, ec)) {
-        const std::filesystem::path resolved = std::filesystem::canonical(strRequested, ec);
+    const std::filesystem::path path = pathFromUtf8(strRequested);
+    if (std::filesystem::is_symlink(path, ec)) {
+        const std::filesystem::path resolved = std::filesystem::canonical(path, ec);
         if (!ec) {
-            return resolved.string();
+            return utf8FromPath(resolved);
         }
     }
     return strRequested;
@@ -49,27 +47,17 @@ std::string replacedFile(const std::string& strRequested)
 int openTemporaryBeside(const std::string& strTarget, const std::string& strRequested, std::string& strTemporary,
                         std::optional<TemporaryFileMark>& mark)
 {
-    struct stat statOld
-    {
-    };
-    if (::stat(strTarget.c_str(), &statOld) == 0) {
-        if (S_ISDIR(statOld.st_mode)) {
-            raiseForErrno(EISDIR, false, strRequested);
-        }
-        // A file its owner made read-only is not silently replaced.
-        if (::access(strTarget.c_str(), W_OK) != 0) {
-            raiseForErrno(errno, false, strRequested);
-        }
-    }
+    refuseUnreplaceable(strTarget, strRequested);
     for (unsigned lngAttempt = 0; lngAttempt < 100; ++lngAttempt) {
         strTemporary = temporaryNameBeside(strTarget, lngAttempt, ".tmp");
         mark.emplace(strTemporary);
-        const int fdNew = mark->create(O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        int intErrno = 0;
+        const int fdNew = mark->createNew(intErrno);
         if (fdNew >= 0) {
             return fdNew;
         }
-        if (errno != EEXIST) {
-            raiseForErrno(errno, false, strRequested);
+        if (intErrno != EEXIST) {
+            raiseForErrno(intErrno, false, strRequested);
         }
     }
     raiseForErrno(EEXIST, false, strRequested);
@@ -92,7 +80,7 @@ void AtomicFile::abandon()
 {
     if (!blnClosed) {
         fd.closeNow();
-        ::unlink(strTemporary.c_str());
+        removeFile(strTemporary);
         mark.reset();
         blnClosed = true;
     }
@@ -158,8 +146,8 @@ void AtomicFile::putInPlace()
     if (blnClosed) {
         return;
     }
-    if (::rename(strTemporary.c_str(), strTarget.c_str()) != 0) {
-        fail(errno);
+    if (const int intErrno = replaceFile(strTemporary, strTarget); intErrno != 0) {
+        fail(intErrno);
     }
     blnClosed = true;
     mark.reset();
@@ -168,7 +156,7 @@ void AtomicFile::putInPlace()
 void AtomicFile::fail(int intErrno)
 {
     fd.closeNow();
-    ::unlink(strTemporary.c_str());
+    removeFile(strTemporary);
     mark.reset();
     blnClosed = true;
     raiseForErrno(intErrno, false, strRequested);

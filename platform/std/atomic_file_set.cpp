@@ -1,13 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "atomic_file_set.h"
 
+#include "posix_file.h"
 #include "temporary_files.h"
 
 #include <cerrno>
 #include <string>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kestrix::platform {
 
@@ -47,32 +45,29 @@ struct KeptFile
 // Keeps the earlier file at kept.strTarget, if any, under a new name beside it.
 void keepEarlier(KeptFile& kept, const std::string& strRequested)
 {
-    struct stat statOld
-    {
-    };
-    if (::lstat(kept.strTarget.c_str(), &statOld) != 0) {
-        if (errno == ENOENT) {
-            return;
-        }
-        raiseForErrno(errno, false, strRequested);
-    }
-    if (S_ISDIR(statOld.st_mode)) {
+    switch (pathKind(kept.strTarget, strRequested)) {
+    case PathKind::Missing:
+        return;
+    case PathKind::Folder:
         raiseForErrno(EISDIR, false, strRequested); // a folder that took the name meanwhile
+    case PathKind::Other:
+        break;
     }
     for (unsigned lngAttempt = 0; lngAttempt < 100; ++lngAttempt) {
         const std::string strKept = temporaryNameBeside(kept.strTarget, lngAttempt, ".old");
-        if (::link(kept.strTarget.c_str(), strKept.c_str()) == 0) {
+        const int intErrno = linkFile(kept.strTarget, strKept);
+        if (intErrno == 0) {
             kept.strKept = strKept;
             return;
         }
-        if (errno == EEXIST) {
+        if (intErrno == EEXIST) {
             continue;
         }
-        if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK) {
-            raiseForErrno(errno, false, strRequested);
+        if (intErrno != EPERM && intErrno != EOPNOTSUPP && intErrno != EMLINK) {
+            raiseForErrno(intErrno, false, strRequested);
         }
-        if (::rename(kept.strTarget.c_str(), strKept.c_str()) != 0) {
-            raiseForErrno(errno, false, strRequested);
+        if (const int intMoveErrno = replaceFile(kept.strTarget, strKept); intMoveErrno != 0) {
+            raiseForErrno(intMoveErrno, false, strRequested);
         }
         kept.strKept = strKept;
         kept.blnMoved = true;
@@ -86,11 +81,11 @@ void undo(const std::vector<KeptFile>& kept)
 {
     for (auto it = kept.rbegin(); it != kept.rend(); ++it) {
         if (!it->strKept.empty() && (it->blnPlaced || it->blnMoved)) {
-            ::rename(it->strKept.c_str(), it->strTarget.c_str());
+            replaceFile(it->strKept, it->strTarget);
         } else if (!it->strKept.empty()) {
-            ::unlink(it->strKept.c_str());
+            removeFile(it->strKept);
         } else if (it->blnPlaced) {
-            ::unlink(it->strTarget.c_str());
+            removeFile(it->strTarget);
         }
     }
 }
@@ -138,7 +133,7 @@ void AtomicFileSet::commit()
     }
     for (const KeptFile& file : kept) {
         if (!file.strKept.empty()) {
-            ::unlink(file.strKept.c_str());
+            removeFile(file.strKept);
         }
     }
 }

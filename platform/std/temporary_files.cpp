@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "temporary_files.h"
 
+#include "posix_file.h"
+
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -9,7 +11,6 @@
 #include <cstring>
 #include <ctime>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace kestrix::platform {
@@ -85,7 +86,7 @@ void removeTemporaryFilesOnSignals()
     }
 }
 
-TemporaryFileMark::TemporaryFileMark(const std::string& strPath)
+TemporaryFileMark::TemporaryFileMark(const std::string& strPath) : strPath(strPath)
 {
     char* pchPath = ::strdup(strPath.c_str());
     if (pchPath == nullptr) {
@@ -101,12 +102,9 @@ TemporaryFileMark::TemporaryFileMark(const std::string& strPath)
     std::free(pchPath);
 }
 
-int TemporaryFileMark::create(int intFlags, unsigned lngMode) const
+int TemporaryFileMark::createNew(int& intErrno) const
 {
-    const char* pchPath = lngSlot >= 0 ? pchMarked[static_cast<std::size_t>(lngSlot)].load() : nullptr;
-    if (pchPath == nullptr) {
-        return -1; // strdup failed: errno says why
-    }
+    // Unmarked (no slot was free) the file is made all the same.
     // Counted before the flag is read: a handler that saw no creation under way set the flag first, so
     // a creation counted after that sees the flag and makes nothing.
     lngCreating.fetch_add(1);
@@ -114,18 +112,16 @@ int TemporaryFileMark::create(int intFlags, unsigned lngMode) const
         lngCreating.fetch_sub(1);
         waitForTheEnd();
     }
-    const int fd = ::open(pchPath, intFlags, static_cast<mode_t>(lngMode));
-    const int intErrno = errno;
+    const int fd = createNewFile(strPath, intErrno);
     if (blnRemoving.load()) {
         // The handler may have looked for the file before it was made.
         if (fd >= 0) {
-            ::unlink(pchPath);
+            ::unlink(strPath.c_str());
         }
         lngCreating.fetch_sub(1);
         waitForTheEnd();
     }
     lngCreating.fetch_sub(1);
-    errno = intErrno;
     return fd;
 }
 

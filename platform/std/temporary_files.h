@@ -5,7 +5,8 @@
 
 // The temporary files a process has open for writing, removed when SIGINT or SIGTERM ends it: a run
 // cut short leaves neither half a file under its final name (the writers rename only what is complete)
-// nor a temporary file beside it.
+// nor a temporary file beside it. (On Windows, which has no such signals, the marks and deferrals do
+// nothing: a console's Ctrl+C ends the process without a handler of ours.)
 namespace kestrix::platform {
 
 // Installs the handlers of SIGINT and SIGTERM (once, from main; without it the signals end the process
@@ -25,17 +26,18 @@ public:
     TemporaryFileMark(const TemporaryFileMark&) = delete;
     TemporaryFileMark& operator=(const TemporaryFileMark&) = delete;
 
-    // Creates the marked file: open(2) of the path with intFlags (O_CREAT among them) and mode; its
-    // descriptor, or -1 with errno set. A signal's handler waits for creations under way; once the
-    // process is ending nothing more is created, a file made meanwhile is removed at once, and the call
-    // never returns.
-    int create(int intFlags, unsigned lngMode) const;
+    // Creates the marked file, which must not exist yet, for writing (createNewFile of posix_file.h);
+    // its descriptor, or -1 with the errno in intErrno. A signal's handler waits for creations under
+    // way; once the process is ending nothing more is created, a file made meanwhile is removed at once,
+    // and the call never returns.
+    int createNew(int& intErrno) const;
 
     // The path is no temporary file any more (renamed into place, or removed).
     void release();
 
 private:
-    int lngSlot = -1;
+    std::string strPath;
+    int lngSlot = -1; // where the signal handler finds the path; -1 while unmarked
 };
 
 // Holds SIGINT and SIGTERM back for its lifetime, on every thread: a signal that comes meanwhile ends

@@ -37,25 +37,13 @@ LineScale scaleOf(const AveragedPower& average, SpectrumUnits units)
     return {units, dblSampFreq / lngNumSamp, average.figures.dblNoiseBandwidth, false};
 }
 
-// Gaussian white noise of dblSigma counts (standard deviation), not rounded: its variance is known.
-std::vector<double> whiteNoise(std::size_t lngSamples, double dblSigma, unsigned lngSeed)
-{
-    std::mt19937 random(lngSeed);
-    std::normal_distribution<double> noise(0.0, dblSigma);
-    std::vector<double> dblCounts(lngSamples);
-    for (double& dblCount : dblCounts) {
-        dblCount = noise(random);
-    }
-    return dblCounts;
-}
-
 // White noise of variance s^2 spreads it evenly over 0 .. fs / 2: a band of L lines df apart holds
 // s^2 L df / (fs / 2). Every window and every unit must give that share, once corrected.
 TEST(BandPower, WhiteNoiseBandHoldsItsShareOfTheVarianceInEveryWindowAndUnit)
 {
     constexpr double dblSigma = 300.0;             // counts
     constexpr std::size_t lngSamples = 200 * 1024; // about 400 segments at 50 % overlap
-    const std::vector<double> dblCounts = whiteNoise(lngSamples, dblSigma, 7);
+    const std::vector<double> dblCounts = testing::whiteNoise(lngSamples, dblSigma, 7);
     const double dblVariance = dblSigma * dblSigma * dblVoltsPerCount * dblVoltsPerCount; // V^2
     struct Band
     {
@@ -163,6 +151,38 @@ TEST(CursorDelta, LevelDifferenceAndBandRmsOfTwoTonesInEveryUnit)
     const CursorDelta unscaled = cursorDelta(dblFreq, dblPeak, 200, 50, std::nullopt);
     EXPECT_NEAR(unscaled.dblDeltaLevel, 20.0 * std::log10(2.0), 1e-9) << "values taken as amplitudes";
     EXPECT_FALSE(unscaled.dblBandRms.has_value());
+}
+
+// Cursors on two tones: the band between them counts each tone's line for 1 / B of its power (B the
+// window's noise bandwidth in lines, 1.5 under Hann), while the sum of the two lines read as tones is
+// the tones' own power in every window and unit.
+TEST(CursorDelta, TheToneSumOfTwoCursorsOnTonesIsTheirPowerInEveryWindowAndUnit)
+{
+    const std::vector<double> dblCounts = testing::toneSamples(8 * 1024, {{400.0, 2000.0, 0.0}, {1600.0, 1000.0, 0.5}});
+    const double dblExpectedRms = std::sqrt((2000.0 * 2000.0 + 1000.0 * 1000.0) / 2) * dblVoltsPerCount;
+    std::vector<double> dblFreq;
+    for (const WindowKind window : windowKinds) {
+        SCOPED_TRACE(windowName(window));
+        const AveragedPower average = averaged(dblCounts, window);
+        dblFreq.resize(average.dblPower.size());
+        for (std::size_t k = 0; k < dblFreq.size(); ++k) {
+            dblFreq[k] = static_cast<double>(k) * dblSampFreq / lngNumSamp;
+        }
+        for (const SpectrumUnits units : spectrumUnits) {
+            SCOPED_TRACE(unitsName(units));
+            const std::vector<double> dblValues = spectrumInUnits(average, units, dblSampFreq, dblVoltsPerCount);
+            const CursorDelta delta = cursorDelta(dblFreq, dblValues, 50, 200, scaleOf(average, units));
+            ASSERT_TRUE(delta.dblToneSumRms.has_value());
+            EXPECT_NEAR(*delta.dblToneSumRms / dblExpectedRms, 1.0, 1e-9);
+            const CursorDelta alone = cursorDelta(dblFreq, dblValues, 200, 200, scaleOf(average, units));
+            EXPECT_NEAR(*alone.dblToneSumRms / (1000.0 / std::sqrt(2.0) * dblVoltsPerCount), 1.0, 1e-9)
+                << "one line counted once";
+        }
+    }
+    const AveragedPower hann = averaged(dblCounts, WindowKind::Hann);
+    const std::vector<double> dblRms = spectrumInUnits(hann, SpectrumUnits::Rms, dblSampFreq, dblVoltsPerCount);
+    const CursorDelta tight = cursorDelta(dblFreq, dblRms, 50, 200, scaleOf(hann, SpectrumUnits::Rms));
+    EXPECT_LT(*tight.dblBandRms, 0.95 * *tight.dblToneSumRms) << "the band sum counts the end lines' lobes in half";
 }
 
 TEST(CursorDelta, LevelsOfNothingAreMinusInfinityNotAFiniteGuess)

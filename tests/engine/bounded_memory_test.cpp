@@ -3,6 +3,8 @@
 // generated recording streams through, and must never grow by more than a small multiple of the
 // N-point buffers, far below the recording's own size.
 #include "engine/recordings/average_analysis.h"
+#include "engine/recordings/octave_analysis.h"
+#include "engine/recordings/transfer_analysis.h"
 #include "engine/run/global_define.h"
 #include "platform/sndfile/sndfile_sound_files.h"
 #include "platform/std/std_text_files.h"
@@ -98,15 +100,6 @@ private:
     HeapWatch& watch;
 };
 
-class NoSounds final : public platform::SoundFiles
-{
-public:
-    platform::SoundOpening openSound(std::string_view, std::int32_t) override
-    {
-        return {};
-    }
-};
-
 constexpr std::size_t lngAllowedGrowth = 2 * 1024 * 1024; // bytes: the buffers are well under 1 MB
 
 TEST(BoundedMemory, AGeneratedTextRecordingStreamsThroughFixedBuffers)
@@ -117,7 +110,7 @@ TEST(BoundedMemory, AGeneratedTextRecordingStreamsThroughFixedBuffers)
     constexpr std::int64_t lngLines = 4'000'001; // a heading and 4 million samples: 32 MB as doubles
     HeapWatch watch;
     GeneratedFiles files(lngLines, watch);
-    NoSounds sounds;
+    testing::NoSoundFiles sounds;
     AverageRequest request;
     request.choice.column = ColumnChoice{2, {}};
     const AverageFileResult result = analyseAverage(request, "/gen/rec.csv", files, sounds, computePI(),
@@ -125,6 +118,75 @@ TEST(BoundedMemory, AGeneratedTextRecordingStreamsThroughFixedBuffers)
     ASSERT_TRUE(result.analysed()) << result.strRefusal;
     EXPECT_EQ(result.average.lngSamples, lngLines - 1);
     EXPECT_EQ(result.average.lngSegments, segmentCount(lngLines - 1, 1024, 50));
+    EXPECT_LT(watch.growth(), lngAllowedGrowth);
+}
+
+// Each analysis of recordings below reads a generated text recording (a heading and 4 million lines
+// of two columns) and must keep to the same bound.
+class LongTextRecording : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (heapInUse() == 0) {
+            GTEST_SKIP() << "the allocator does not report its use";
+        }
+    }
+
+    static constexpr std::int64_t lngLines = 4'000'001;
+    HeapWatch watch;
+    GeneratedFiles files{lngLines, watch};
+    testing::NoSoundFiles sounds;
+};
+
+// Both signals of a two-column recording read in step, each through its own stream.
+TEST_F(LongTextRecording, TheFrequencyResponseStreamsThroughFixedBuffers)
+{
+    TransferRequest request;
+    request.input = ColumnChoice{1, {}};
+    request.output = ColumnChoice{2, {}};
+    const TransferFileResult result =
+        analyseTransfer(request, "/gen/rec.csv", files, sounds, computePI(), [&](std::int64_t, auto) {
+            watch.sample();
+            return true;
+        });
+    ASSERT_TRUE(result.analysed()) << result.strRefusal;
+    EXPECT_EQ(result.spectra.lngSamples, lngLines - 1);
+    EXPECT_LT(watch.growth(), lngAllowedGrowth);
+}
+
+// The condition measures and the envelope (a narrow band: a filter of two thousand taps) ride along
+// the same pass within the same bound.
+TEST_F(LongTextRecording, LevelsAndTheEnvelopeStreamThroughFixedBuffers)
+{
+    AverageRequest request;
+    request.choice.column = ColumnChoice{2, {}};
+    request.blnLevels = true;
+    request.envelope = FrequencyBand{200.0, 210.0};
+    const AverageFileResult result = analyseAverage(request, "/gen/rec.csv", files, sounds, computePI(),
+                                                    [&](std::int64_t, std::span<const double>) { watch.sample(); });
+    ASSERT_TRUE(result.analysed()) << result.strRefusal;
+    ASSERT_TRUE(result.envelope);
+    EXPECT_GT(result.envelope->lngTaps, 2000);
+    EXPECT_EQ(result.levels->lngSamples, lngLines - 1);
+    EXPECT_EQ(result.envelope->average.lngSamples, lngLines - 1 - (result.envelope->lngTaps - 1));
+    EXPECT_LT(watch.growth(), lngAllowedGrowth);
+}
+
+TEST_F(LongTextRecording, TheOctaveAnalysisStreamsThroughFixedBuffers)
+{
+    OctaveRequest request;
+    request.choice.column = ColumnChoice{2, {}};
+    request.settings.weighting = FrequencyWeighting::A;
+    request.settings.timeWeighting = TimeWeighting::Fast;
+    OctaveHooks hooks;
+    hooks.onProgress = [&](std::int64_t, std::optional<double>) {
+        watch.sample();
+        return true;
+    };
+    const OctaveFileResult result = analyseOctaves(request, "/gen/rec.csv", files, sounds, hooks);
+    ASSERT_TRUE(result.analysed()) << result.strRefusal;
+    EXPECT_EQ(result.levels.overall.lngSamples, lngLines - 1);
     EXPECT_LT(watch.growth(), lngAllowedGrowth);
 }
 

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Every input form read through the sample streams: sound files through libsndfile (made here with
 // libsndfile itself, and with Kestrix's own Wave writer), one-column and delimited text.
+#include "engine/recordings/average_analysis.h"
 #include "engine/recordings/recording.h"
+#include "engine/recordings/recording_view.h"
 #include "engine/run/wave.h"
 #include "platform/sndfile/sndfile_sound_files.h"
 #include "platform/std/std_text_files.h"
@@ -17,6 +19,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <numbers>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -463,6 +466,107 @@ TEST(DelimiterDetection, TheDelimiterUnderWhichLinesSplitIntoNumbers)
         files.files["/f"] = c.strText;
         EXPECT_EQ(delimiterName(detectDelimiter(*files.openTextFile("/f"))), delimiterName(c.delimiter));
     }
+}
+
+} // namespace
+} // namespace kestrix::engine
+
+namespace kestrix::engine {
+namespace {
+
+// A refusal carries its facts for each front end to word: what kind, which line and field, the text,
+// and whether that text is a number written with a decimal comma.
+TEST_F(RecordingFixture, RefusalsCarryTheirFactsForEachFrontEndToWord)
+{
+    using Kind = platform::RefusalFacts::Kind;
+    struct Case
+    {
+        std::string strText;
+        std::optional<ColumnChoice> column;
+        platform::RefusalFacts expected;
+    };
+    const Case cases[] = {
+        {"1\r\n2\r\nn/a\r\n", std::nullopt, {Kind::NotANumber, 3, 0, "n/a", 0, 0, false}},
+        {"1\r\n2\r\n3,5\r\n", std::nullopt, {Kind::NotANumber, 3, 0, "3,5", 0, 0, true}},
+        {"1\r\n\r\n3\r\n", std::nullopt, {Kind::BlankLine, 2, 0, "", 0, 0, false}},
+        {"t;x\r\n0;1\r\n1;n/a\r\n", ColumnChoice{2, {}}, {Kind::NotANumber, 3, 2, "n/a", 0, 0, false}},
+        {"t;x\r\n0;1\r\n1\r\n", ColumnChoice{2, {}}, {Kind::MissingField, 3, 2, "", 0, 0, false}},
+        {"t;x\r\na;b\r\n", ColumnChoice{2, {}}, {Kind::NoNumbers, 2, 2, "", 0, 0, false}},
+        {"t;x\r\n0;1\r\n", ColumnChoice{0, "accel"}, {Kind::NoHeading, 2, 0, "accel", 0, 0, false}},
+        {"1\r\n2\r\n", std::nullopt, {Kind::None, 0, 0, "", 0, 0, false}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.strText);
+        RecordingOpening opening = open(text("facts.csv", c.strText), RecordingChoice{c.column, std::nullopt});
+        ASSERT_TRUE(opening.stream);
+        readAll(*opening.stream);
+        const platform::RefusalFacts facts = opening.stream->refusalFacts();
+        EXPECT_EQ(facts.kind, c.expected.kind);
+        EXPECT_EQ(facts.lngLine, c.expected.lngLine);
+        EXPECT_EQ(facts.lngField, c.expected.lngField);
+        EXPECT_EQ(facts.strText, c.expected.strText);
+        EXPECT_EQ(facts.blnDecimalComma, c.expected.blnDecimalComma);
+    }
+    // Too few samples for a segment: the counts found and needed.
+    AverageRequest request;
+    request.settings.lngNumSamp = 1024;
+    const AverageFileResult result =
+        averageRecording(request, text("short.csv", "1\r\n2\r\n3\r\n"), files, sounds, std::numbers::pi, {});
+    EXPECT_EQ(result.refusalFacts.kind, Kind::TooFewSamples);
+    EXPECT_EQ(result.refusalFacts.lngCount, 3);
+    EXPECT_EQ(result.refusalFacts.lngNeeded, 1024);
+    EXPECT_EQ(result.strRefusal, "too few samples for one segment: 3 found, 1024 needed") << "the batch's words stay";
+}
+
+TEST(DecimalComma, OnlyACommaBetweenDigitsInPlaceOfThePointReadsSo)
+{
+    const std::pair<const char*, bool> cases[] = {
+        {"1,5", true},    {" -0,25E-3 ", true}, {"12,345", true}, {"1.5", false}, {"1,5,6", false},
+        {"1.0,5", false}, {",5", false},        {"5,", false},    {"a,b", false}, {"1 , 5", false},
+    };
+    for (const auto& [strText, blnComma] : cases) {
+        SCOPED_TRACE(strText);
+        EXPECT_EQ(isDecimalCommaNumber(strText), blnComma);
+    }
+}
+
+// The column offered first: the data beside a time column, else the first that holds a number.
+TEST(SuggestedColumn, TheFirstNumberBesideATimeColumn)
+{
+    struct Case
+    {
+        std::vector<std::string> strHeadings;
+        std::vector<bool> blnNumbers;
+        std::int32_t lngExpected;
+    };
+    const Case cases[] = {
+        {{"time (s)", "accel"}, {true, true}, 2},
+        {{"Time", "label", "x"}, {true, false, true}, 3},
+        {{"t", "x"}, {true, true}, 2},
+        {{"時間 [s]", "x"}, {true, true}, 2},
+        {{"accel", "time"}, {true, true}, 1},
+        {{}, {true, true}, 1},
+        {{"name", "x"}, {false, true}, 2},
+        {{"a"}, {false}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.strHeadings.empty() ? std::string("(none)") : c.strHeadings.front());
+        RecordingInfo info;
+        info.lngColumns = static_cast<std::int32_t>(c.blnNumbers.size());
+        info.strHeadings = c.strHeadings;
+        info.blnNumbers = c.blnNumbers;
+        EXPECT_EQ(suggestedColumn(info), c.lngExpected);
+    }
+}
+
+// A decimal comma between semicolons is found when the recording is first looked at; commas between
+// whole numbers are columns, as before.
+TEST_F(RecordingFixture, AFirstLookFindsADecimalCommaBetweenSemicolons)
+{
+    EXPECT_EQ(inspectRecording(files, sounds, text("semi.csv", "time;value\r\n0,5;1,25\r\n")).strDecimalComma, "0,5");
+    EXPECT_EQ(inspectRecording(files, sounds, text("tab.csv", "1\t2,5\r\n")).strDecimalComma, "2,5");
+    EXPECT_EQ(inspectRecording(files, sounds, text("csv.csv", "1,25\r\n2,30\r\n")).strDecimalComma, "");
+    EXPECT_EQ(inspectRecording(files, sounds, text("plain.csv", "1;2.5\r\n")).strDecimalComma, "");
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/failure.h"
 #include "platform/platform_ui.h"
+#include "platform/sound_files.h"
 #include "platform/text_files.h"
 
 #include <deque>
@@ -57,12 +58,17 @@ public:
     {
         saveRequests.push_back(request);
         events.push_back("choose save");
-        std::optional<std::string> strChoice;
-        if (!saveChoices.empty()) {
-            strChoice = saveChoices.front();
+        // A refused name is said, and the dialog takes the next one, as the real one stays open.
+        while (!saveChoices.empty()) {
+            std::optional<std::string> strChoice = saveChoices.front();
             saveChoices.pop_front();
+            const std::string strRefusal = strChoice && request.refusal ? request.refusal(*strChoice) : std::string();
+            if (strRefusal.empty()) {
+                return strChoice;
+            }
+            showMessage(strRefusal, platform::MessageStyle::Exclamation);
         }
-        return strChoice;
+        return std::nullopt;
     }
 
     void setBusyPointer(bool blnBusy_) override
@@ -233,6 +239,16 @@ private:
         MemoryTextFiles& owner;
         std::string strPath;
     };
+};
+
+// Sound files that know no file: every recording is read as text.
+class NoSoundFiles final : public platform::SoundFiles
+{
+public:
+    platform::SoundOpening openSound(std::string_view, std::int32_t) override
+    {
+        return {};
+    }
 };
 
 // Answers the given readings in turn, then repeats the last.

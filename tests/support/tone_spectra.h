@@ -15,6 +15,18 @@
 
 namespace kestrix::testing {
 
+// Gaussian white noise of dblSigma counts (standard deviation), not rounded: its variance is known.
+inline std::vector<double> whiteNoise(std::size_t lngSamples, double dblSigma, unsigned lngSeed)
+{
+    std::mt19937 random(lngSeed);
+    std::normal_distribution<double> noise(0.0, dblSigma);
+    std::vector<double> dblCounts(lngSamples);
+    for (double& dblCount : dblCounts) {
+        dblCount = noise(random);
+    }
+    return dblCounts;
+}
+
 struct Tone
 {
     double dblLine = 0.0;  // frequency in lines, fractional for a tone between lines

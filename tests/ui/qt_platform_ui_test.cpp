@@ -3,6 +3,7 @@
 #include "platform/qt/qt_platform_ui.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -131,6 +132,54 @@ TEST(QtPlatformUi, FileDialogOffersExistingCsvFilesAndReportsCancel)
     // A cancel is no file, never a failure.
     whenOpen<QFileDialog>([](QFileDialog& dialog) { dialog.reject(); });
     EXPECT_EQ(ui.chooseOpenFile(request), std::nullopt);
+}
+
+// A name the caller refuses (the recording itself, for its averaged spectrum) is refused before the
+// dialog asks whether to replace the file: the user meets one message, the caller's, and the dialog
+// stays open for another name.
+TEST(QtPlatformUi, SaveDialogRefusesANameBeforeAskingToReplaceIt)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString strRecording = folder.filePath("motor.csv");
+    QFile file(strRecording);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    platform::SaveFileRequest request;
+    request.strTitle = "平均スペクトルを保存";
+    request.strFilter = "CSV ファイル (*.csv)|*.csv";
+    request.strInitialFileName = folder.filePath("motor_AVG.csv").toStdString();
+    request.refusal = [&](const std::string& strPath) {
+        return strPath == strRecording.toStdString() ? std::string("録音そのものには保存できません。") : std::string();
+    };
+    QtPlatformUi ui;
+    // Whatever modal window comes up: the dialog gets the recording's name, then is cancelled; a message
+    // box is read and closed.
+    QStringList strMessages;
+    int intDialogs = 0;
+    auto* timer = new QTimer(qApp);
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            strMessages << box->text();
+            box->reject();
+        } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            if (intDialogs++ == 0) {
+                dialog->selectFile(strRecording);
+                QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+            } else if (!strMessages.isEmpty() || intDialogs > 50) {
+                dialog->reject();
+            }
+        }
+    });
+    timer->start();
+    const std::optional<std::string> strChosen = ui.chooseSaveFile(request);
+    timer->stop();
+    delete timer;
+    EXPECT_EQ(strChosen, std::nullopt);
+    ASSERT_EQ(strMessages.size(), 1) << strMessages.join(QLatin1String(" / ")).toStdString();
+    EXPECT_EQ(strMessages.front(), QString::fromUtf8("録音そのものには保存できません。"));
 }
 
 } // namespace

@@ -192,8 +192,8 @@ TEST_F(ViewAnalysisTest, ABadRecordingIsRefusedAndChangesNothing)
         const char* strExpected;
     };
     const Case cases[] = {
-        {strBadLine, "line 5000"},
-        {strShort, "100 found, 1024 needed"},
+        {strBadLine, "5000 行目"},
+        {strShort, "サンプルが 100 個しかなく、1 区間（N = 1024 点）に足りません"},
         {strBrokenWave, "broken.wav"},
         {dir.file("missing.csv"), "missing.csv"},
     };

@@ -43,9 +43,11 @@ inline constexpr double dblVoltsPerCount = 5.0 / 32767; // the start-up range, +
 class ScriptedChooser final : public SourceChooser
 {
 public:
-    std::optional<int> chooseColumn(const QString&, int intColumns, const std::vector<QString>& strOffered) override
+    std::optional<int> chooseColumn(const QString&, int intColumns, const std::vector<QString>& strOffered,
+                                    int intFirst) override
     {
         intColumnsOffered = intColumns;
+        intSuggested = intFirst;
         strHeadings = strOffered;
         return intAnswer;
     }
@@ -57,6 +59,7 @@ public:
     }
     std::optional<int> intAnswer = 1;
     int intColumnsOffered = 0;
+    int intSuggested = 0;
     int intChannelsOffered = 0;
     int intRateShown = 0;
     std::vector<QString> strHeadings;
@@ -124,6 +127,13 @@ protected:
     {
         ASSERT_TRUE(panel.openRecording(strPath)) << (ui.messages.empty() ? "" : ui.messages.back().strText);
         waitForReading();
+    }
+    // A control of the view by its name.
+    template <typename Control> Control* control(const char* strName)
+    {
+        auto* found = panel.findChild<Control*>(QLatin1String(strName));
+        EXPECT_NE(found, nullptr) << strName;
+        return found;
     }
     // Chooses an entry of a list of the analysis group by its data, as a user picks it.
     void choose(const char* strCombo, const QVariant& value)

@@ -36,12 +36,6 @@ std::vector<double> converterCounts()
 class ViewMeasurementsTest : public ViewAnalysisTest
 {
 protected:
-    template <typename Control> Control* control(const char* strName)
-    {
-        auto* found = panel.findChild<Control*>(QLatin1String(strName));
-        EXPECT_NE(found, nullptr) << strName;
-        return found;
-    }
     MetricsPanel& metrics()
     {
         return *panel.findChild<MetricsPanel*>();

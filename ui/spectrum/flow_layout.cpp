@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "flow_layout.h"
 
+#include <QHBoxLayout>
 #include <QWidget>
 
 #include <algorithm>
@@ -105,6 +106,19 @@ int FlowLayout::arrange(const QRect& rect, bool blnMeasureOnly) const
         intRowHeight = std::max(intRowHeight, size.height());
     }
     return intY + intRowHeight - rect.y() + contentsMargins().bottom();
+}
+
+QWidget* FlowLayout::addGroup(QWidget& parent, const char* strName, const std::vector<QWidget*>& controls)
+{
+    auto* group = new QWidget(&parent);
+    group->setObjectName(QLatin1String(strName));
+    auto* layGroup = new QHBoxLayout(group);
+    layGroup->setContentsMargins(0, 0, 0, 0);
+    for (QWidget* control : controls) {
+        layGroup->addWidget(control);
+    }
+    addWidget(group);
+    return group;
 }
 
 } // namespace kestrix::ui

@@ -3,6 +3,9 @@
 
 #include <QLayout>
 #include <QList>
+#include <QWidget>
+
+#include <vector>
 
 namespace kestrix::ui {
 
@@ -26,6 +29,9 @@ public:
     QSize minimumSize() const override;
     QSize sizeHint() const override;
     void setGeometry(const QRect& rect) override;
+
+    // Adds controls side by side as one item, a widget of parent named strName: they wrap together.
+    QWidget* addGroup(QWidget& parent, const char* strName, const std::vector<QWidget*>& controls);
 
 private:
     // Places the items in rect (only measures when blnMeasureOnly) and returns the height used.

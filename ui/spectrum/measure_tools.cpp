@@ -4,6 +4,7 @@
 #include "spectrum_panel_text.h"
 #include "spectrum_plot.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -152,9 +153,12 @@ void MeasureTools::txtRunningSpeed_EditingFinished()
         speed = engine::parseRunningSpeed(strText.toStdString(), unit);
     }
     refreshSpeedField();
-    // A speed typed asks for orders; none, for Hz again.
-    const QSignalBlocker blockOrders(chkOrders);
-    chkOrders->setChecked(speed.has_value());
+    // A speed typed asks for orders, and none for Hz again; but where the field lost the focus to the
+    // orders' own box (its key Alt+O, a click on it), that box's click decides, not undone by it.
+    if (QApplication::focusWidget() != chkOrders || !speed) {
+        const QSignalBlocker blockOrders(chkOrders);
+        chkOrders->setChecked(speed.has_value());
+    }
     applyOrders();
 }
 

@@ -88,7 +88,10 @@ MetricsPanel::MetricsPanel(QWidget* parent) : QWidget(parent)
 
 void MetricsPanel::createControls()
 {
-    lblTitle = named(new QLabel(tr("変換器の指標"), this), "lblMetricsTitle", tr("変換器の指標"));
+    // The title and the status change with what is shown: screen readers read their text, so they carry
+    // no fixed name.
+    lblTitle = new QLabel(tr("変換器の指標"), this);
+    lblTitle->setObjectName(QStringLiteral("lblMetricsTitle"));
     lblTitle->setWordWrap(true);
     lblFundamental = named(new QLabel(tr("基本波 [Hz]"), this), "lblFundamental", tr("基本波の周波数"));
     txtFundamental = named(new QLineEdit(this), "txtFundamental", tr("基本波の周波数 [Hz]"));
@@ -104,7 +107,9 @@ void MetricsPanel::createControls()
     lblRoleLegend->setText(swatch(engine::LineRole::Fundamental, tr("基本波")) + QStringLiteral("&nbsp;&nbsp;") +
                            swatch(engine::LineRole::Harmonic, tr("高調波 2〜10")) + QStringLiteral("&nbsp;&nbsp;") +
                            swatch(engine::LineRole::Excluded, tr("除外（0 Hz）")));
-    lblStatus = named(new QLabel(this), "lblMetricsStatus", tr("指標の状態"));
+    lblStatus = new QLabel(this);
+    lblStatus->setObjectName(QStringLiteral("lblMetricsStatus"));
+    lblStatus->setAccessibleDescription(tr("指標の状態"));
     lblStatus->setWordWrap(true);
     tblMetrics = named(new QTableWidget(0, 2, this), "tblMetrics", tr("変換器の指標の表"));
     tblMetrics->setHorizontalHeaderLabels({tr("指標"), tr("値")});
@@ -172,6 +177,15 @@ void MetricsPanel::showAverage(const engine::AveragedPower& newAverage, std::int
     lngSampFreq = lngNewSampFreq;
     dblRange = dblNewRange;
     recompute();
+}
+
+void MetricsPanel::showEvent(QShowEvent* event)
+{
+    // Measured while hidden, the rows kept the height of a column as wide as nothing: fitted again now
+    // that the table has its width, so no value is cut as the panel first appears.
+    QWidget::showEvent(event);
+    tblMetrics->resizeColumnToContents(0);
+    tblMetrics->resizeRowsToContents();
 }
 
 void MetricsPanel::clear()

@@ -66,6 +66,9 @@ signals:
     // The figures or the shading changed: the plot's shading should follow shadedRoles.
     void shadingChanged();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void createControls();
     void arrangeControls();

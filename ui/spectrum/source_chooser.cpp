@@ -8,6 +8,8 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace kestrix::ui {
 
 namespace {
@@ -19,7 +21,7 @@ QString tr(const char* strText)
 
 // The index (from 1) of the entry chosen from the list, or nothing.
 std::optional<int> chooseEntry(QWidget* parent, const QString& strTitle, const QString& strLabel,
-                               const QStringList& strEntries)
+                               const QStringList& strEntries, int intSuggested = 1)
 {
     QDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("dlgRecordingPart"));
@@ -30,7 +32,7 @@ std::optional<int> chooseEntry(QWidget* parent, const QString& strTitle, const Q
     lstEntries->setObjectName(QStringLiteral("lstRecordingParts"));
     lstEntries->setAccessibleName(strTitle);
     lstEntries->addItems(strEntries);
-    lstEntries->setCurrentRow(0);
+    lstEntries->setCurrentRow(std::clamp(intSuggested, 1, static_cast<int>(strEntries.size())) - 1);
     lblQuestion->setBuddy(lstEntries);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
@@ -72,11 +74,11 @@ QStringList channelEntries(int intChannels)
 }
 
 std::optional<int> DialogSourceChooser::chooseColumn(const QString& strFileName, int intColumns,
-                                                     const std::vector<QString>& strHeadings)
+                                                     const std::vector<QString>& strHeadings, int intSuggested)
 {
     return chooseEntry(parent, tr("列を選ぶ"),
                        tr("「%1」には %2 列あります。解析する列を選んでください。").arg(strFileName).arg(intColumns),
-                       columnEntries(intColumns, strHeadings));
+                       columnEntries(intColumns, strHeadings), intSuggested);
 }
 
 std::optional<int> DialogSourceChooser::chooseChannel(const QString& strFileName, int intChannels, int intSampFreq)

@@ -18,9 +18,9 @@ public:
     virtual ~SourceChooser() = default;
 
     // The column (from 1) of a text of intColumns columns, strHeadings its heading line (empty when it
-    // has none); nothing when the user cancels.
+    // has none), intSuggested the one offered first; nothing when the user cancels.
     virtual std::optional<int> chooseColumn(const QString& strFileName, int intColumns,
-                                            const std::vector<QString>& strHeadings) = 0;
+                                            const std::vector<QString>& strHeadings, int intSuggested) = 0;
 
     // The channel (from 1) of a sound file of intChannels channels sampled at intSampFreq Hz; nothing
     // when the user cancels.
@@ -33,8 +33,8 @@ class DialogSourceChooser final : public SourceChooser
 public:
     explicit DialogSourceChooser(QWidget* parent) : parent(parent) {}
 
-    std::optional<int> chooseColumn(const QString& strFileName, int intColumns,
-                                    const std::vector<QString>& strHeadings) override;
+    std::optional<int> chooseColumn(const QString& strFileName, int intColumns, const std::vector<QString>& strHeadings,
+                                    int intSuggested) override;
     std::optional<int> chooseChannel(const QString& strFileName, int intChannels, int intSampFreq) override;
 
 private:

@@ -3,6 +3,7 @@
 
 #include "engine/recordings/spectrogram.h"
 #include "engine/view/spectrogram_image.h"
+#include "plot_frame.h"
 
 #include <QImage>
 #include <QPoint>
@@ -28,16 +29,17 @@ struct SpectrogramCell
     bool operator==(const SpectrogramCell&) const = default;
 };
 
-// A spectrogram drawn with QPainter: time across (s), frequency up (Hz), level as colour (the viridis
-// colour map over an adjustable dB range) with a colour bar in dBV. The picture is rendered once per
-// view, range and size, so the cursor and the readout redraw without it.
-// Mouse: moving shows time, frequency and level under the pointer; a click places the cursor on that
-// segment and line and picks the segment (segmentPicked); drag a box to zoom both axes, drag with the
-// right or middle button to pan, wheel to zoom the time (with Ctrl the frequency), double-click to see
-// all. Keys: Left/Right move the cursor one segment and pick it, Up/Down one line (with Shift ten),
-// Enter picks the cursor's segment again, Home shows all, + and - zoom the time. The view always lies
-// within the data. The frequency axis may be logarithmic (from the first line above 0 Hz).
-class SpectrogramPlot : public QWidget
+// A spectrogram on the view's plot frame: time across (s, its start and end labelled), frequency up
+// (Hz), level as colour (the viridis colour map over an adjustable dB range) with a colour bar in dBV
+// right of it. The picture is rendered once per view, range and size, so the cursor and the readout
+// redraw without it. The readout stands in a line above the picture, which it never hides.
+// Mouse (beside the frame's zoom and pan; the wheel zooms the time, with Ctrl the frequency): moving
+// shows time, frequency and level under the pointer; a click places the cursor on that segment and line
+// and picks the segment (segmentPicked). Keys: Left/Right move the cursor one segment and pick it,
+// Up/Down one line (with Shift ten), Enter picks the cursor's segment again, Home shows all, + and -
+// zoom the time. The view always lies within the data. The frequency axis may be logarithmic (from the
+// first line above 0 Hz).
+class SpectrogramPlot : public PlotFrame
 {
     Q_OBJECT
 
@@ -74,17 +76,21 @@ public:
     {
         return blnLogFreq;
     }
-    // The frequency axis's tick labels from the bottom up, as drawn.
-    std::vector<QString> frequencyTickLabels() const;
+    // The axes' tick labels as drawn: the frequencies from the bottom up, the times from the left.
+    std::vector<QString> frequencyTickLabels() const
+    {
+        return verticalTickLabels();
+    }
+    std::vector<QString> timeTickLabels() const
+    {
+        return horizontalTickLabels();
+    }
 
     // Everything in view.
     void resetView();
     // Shows a part of the plane, kept within the data (engine::viewWithin).
     void setView(const engine::SpectrogramView& newView);
-    const engine::SpectrogramView& view() const
-    {
-        return plotView;
-    }
+    engine::SpectrogramView view() const;
 
     // The cursor on a cell (clamped to the data), or none; no cursor without data.
     void setCursorCell(std::optional<SpectrogramCell> cell);
@@ -101,59 +107,52 @@ public:
     double timeAt(double dblX) const;
     double freqAt(double dblY) const;
     QPointF pointOf(double dblTime, double dblFreq) const;
-    // Where the spectrogram itself is drawn inside the widget.
-    QRect plotArea() const;
-
-    // Draws the whole plot (picture, axes, colour bar, cursor, readout) into area, for the screen or a file.
-    void paintPlot(QPainter& painter, const QRect& area) const;
-
-    // Saves the plot as shown, at least 640 x 400 pixels: SVG for a name ending in ".svg", else PNG.
-    // On failure strError says why and no file is left half written.
-    bool saveImage(const QString& strPath, QString& strError) const;
 
 signals:
-    // The user chose a segment (click, Left/Right, Enter): the panel shows its spectrum.
+    // The user chose a segment (click, Left/Right, Enter): the view shows its spectrum.
     void segmentPicked(std::int64_t lngSegment);
     void cursorMoved(std::int64_t lngSegment, std::size_t lngLine);
     void readoutChanged(const QString& strText);
-    void viewChanged();
     void levelRangeChanged(double dblFloor, double dblTop);
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void leaveEvent(QEvent* event) override;
+    // The picture and its colour bar on the frame.
+    void paintData(QPainter& painter, const FrameLayout& layout) const override;
+    int rightRoom(const QFontMetrics& metrics, const FrameView& shown, int intPlotHeight) const override;
+    void paintRightRoom(QPainter& painter, const FrameLayout& layout) const override;
+    bool hasData() const override;
+    QString emptyText() const override;
+    // Time across, frequency up; the view within the cells.
+    FrameAxis horizontalAxis() const override;
+    FrameAxis verticalAxis() const override;
+    FrameView fullView() const override;
+    FrameView limitView(const FrameView& wanted) const override;
+    // The cursor and the readout above the picture.
+    QStringList readoutLines() const override;
+    bool readoutAbove() const override
+    {
+        return true;
+    }
+    void plotClicked(const QPointF& point, Qt::KeyboardModifiers modifiers) override;
+    bool plotKey(QKeyEvent* event) override;
+    void pointerMoved(std::optional<QPointF> point) override;
+    double keyZoomCentre() const override;
 
 private:
     void setSpectrogram(std::shared_ptr<const engine::Spectrogram> spectrogram,
                         std::optional<engine::LevelRange> suggested);
-    struct Layout;
-    Layout layoutFor(const QRect& area, const QFontMetrics& metrics) const;
     const QImage& picture(const QSize& size, qreal dblRatio) const; // size in device pixels
     QString cellText(const SpectrogramCell& cell) const;
     std::optional<SpectrogramCell> cellAt(const QPointF& point) const;
-    void drawAxes(QPainter& painter, const Layout& layout) const;
-    void drawColourBar(QPainter& painter, const Layout& layout) const;
-    void drawCursor(QPainter& painter, const Layout& layout) const;
-    void drawReadout(QPainter& painter, const Layout& layout) const;
-    void zoomTime(double dblCentre, double dblFactor);
-    void zoomFreq(double dblCentre, double dblFactor);
+    FrameTicks levelTicks(const QFontMetrics& metrics, int intBarHeight) const;
+    void drawCursor(QPainter& painter, const FrameLayout& layout) const;
     void moveCursorBy(std::int64_t lngSegments, std::ptrdiff_t lngLines);
     void keepCursorInView();
     void pickCursorSegment();
-    void setHover(std::optional<QPointF> point);
-    double freqAxisOf(double dblFreq) const; // Hz, or its logarithm on the logarithmic axis
-    double freqOfAxis(double dblAxis) const;
 
     std::shared_ptr<const engine::Spectrogram> shownSpectrogram;
     std::optional<engine::LevelRange> suggestedLevels; // of shownSpectrogram, once worked out
     engine::LevelRange levels;
-    engine::SpectrogramView plotView;
     bool blnLogFreq = false;
     std::optional<SpectrogramCell> cursor;
     std::optional<SpectrogramCell> hover; // the cell under the pointer
@@ -169,12 +168,6 @@ private:
     };
     mutable QImage imgPicture;
     mutable std::optional<PictureKey> pictureKey;
-
-    enum class Drag { None, Box, Pan };
-    Drag drag = Drag::None;
-    QPoint ptDragStart;
-    QPoint ptDragNow;
-    engine::SpectrogramView dragStartView;
 };
 
 } // namespace kestrix::ui

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+// The spectrum plot's traces, its view and their limits, the cursors, and its own mouse and keys.
+
 #include "spectrum_plot.h"
 
 #include "engine/view/plot_axis.h"
-#include "spectrum_plot_layout.h"
 
-#include <QPainter>
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -13,8 +16,6 @@
 namespace kestrix::ui {
 namespace {
 
-constexpr std::size_t lngMaxXTicks = 10;    // the frequency labels are wider than the amplitude ones
-constexpr int intPixelsPerYTick = 40;       // px between amplitude labels at most
 constexpr double dblAmpHeadroom = 1.05;     // the highest line stays just below the top edge
 constexpr double dblDbHeadroom = 6.0;       // dB (a factor of 2) above and below the data
 constexpr double dblDbDepth = 240.0;        // dB: depth of the logarithmic axis below the highest line
@@ -24,30 +25,8 @@ constexpr double dblMinLinesAcross = 4.0;   // the deepest zoom still shows this
 constexpr double dblMinAmpSpanShare = 1e-6; // the deepest amplitude zoom, of the full span
 constexpr double dblMinDbSpan = 0.1;        // dB, the same on the logarithmic axis
 constexpr double dblLoneLineSpan = 1.0;     // Hz shown around a curve of a single line
-
-TickSet ticksOf(double dblLow, double dblHigh, std::size_t lngMaxTicks)
-{
-    TickSet ticks;
-    ticks.dblValues = engine::linearTicks(dblLow, dblHigh, lngMaxTicks);
-    const double dblStep = engine::niceStep(dblHigh - dblLow, lngMaxTicks);
-    for (const double dblValue : ticks.dblValues) {
-        ticks.strLabels.push_back(QString::fromStdString(engine::tickLabel(dblValue, dblStep)));
-    }
-    return ticks;
-}
-
-// The frequency axis's ticks, in Hz or in orders of dblUnitHz.
-TickSet frequencyTicksOf(double dblLow, double dblHigh, double dblUnitHz, bool blnLog, std::vector<double>& dblMinor)
-{
-    engine::AxisTicks ticks = engine::frequencyTicks(dblLow, dblHigh, lngMaxXTicks, dblUnitHz, blnLog);
-    TickSet set;
-    set.dblValues = std::move(ticks.dblValues);
-    for (const std::string& strLabel : ticks.strLabels) {
-        set.strLabels.push_back(QString::fromStdString(strLabel));
-    }
-    dblMinor = std::move(ticks.dblMinor);
-    return set;
-}
+constexpr double dblPickReach = 3.0;        // px each side of a click in which the highest line is read
+constexpr std::ptrdiff_t lngBigStep = 10;   // lines per Shift+arrow
 
 // The finest average line spacing of the curves (Hz); 0 when none has two lines.
 double finestSpacing(const std::vector<PlotTrace>& traces)
@@ -66,13 +45,44 @@ double finestSpacing(const std::vector<PlotTrace>& traces)
 
 } // namespace
 
-SpectrumPlot::SpectrumPlot(QWidget* parent) : QWidget(parent)
+SpectrumPlot::SpectrumPlot(QWidget* parent) : PlotFrame(parent)
 {
-    setFocusPolicy(Qt::StrongFocus);
-    setMouseTracking(false);
-    setMinimumSize(240, 160);
-    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMinimumSize(240, 220);
     ampAxis = {tr("振幅 [V]"), tr("振幅 [dBV]"), 20.0};
+    resetView();
+}
+
+FrameAxis SpectrumPlot::horizontalAxis() const
+{
+    return {frequencyAxisTitle(), blnLogFreq, true, speed ? speed->dblHz : 1.0, false};
+}
+
+FrameAxis SpectrumPlot::verticalAxis() const
+{
+    return {amplitudeAxisTitle(), false, false, 1.0, false};
+}
+
+bool SpectrumPlot::hasData() const
+{
+    return !plotTraces.empty();
+}
+
+QString SpectrumPlot::emptyText() const
+{
+    return tr("FFT を実行するか「録音を開く...」で録音を開くと、ここにスペクトルが表示されます。\n"
+              "参照スペクトルのファイルを開いて重ねることもできます。");
+}
+
+FrameView SpectrumPlot::fullView() const
+{
+    return {bounds.freq, bounds.amp};
+}
+
+FrameView SpectrumPlot::limitView(const FrameView& wanted) const
+{
+    return {blnLogFreq ? engine::limitLogRange(wanted.x, bounds.freq, bounds.dblMinFreqSpan)
+                       : engine::limitRange(wanted.x, bounds.freq, bounds.dblMinFreqSpan),
+            engine::limitRange(wanted.y, bounds.amp, bounds.dblMinAmpSpan)};
 }
 
 void SpectrumPlot::setAmplitudeAxis(const AmplitudeAxis& axis)
@@ -80,7 +90,6 @@ void SpectrumPlot::setAmplitudeAxis(const AmplitudeAxis& axis)
     const bool blnRescaled = axis.dblDbPerDecade != ampAxis.dblDbPerDecade;
     ampAxis = axis;
     if (blnRescaled && blnLogScale) {
-        updateBounds();
         resetView();
     }
     update();
@@ -88,6 +97,7 @@ void SpectrumPlot::setAmplitudeAxis(const AmplitudeAxis& axis)
 
 void SpectrumPlot::setTraces(std::vector<PlotTrace> traces)
 {
+    const bool blnWasFull = showsEverything();
     plotTraces = std::move(traces);
     const PlotTrace* trace = cursorTrace();
     if (!trace || !lngCursorLine || *lngCursorLine >= trace->dblFreq.size()) {
@@ -98,11 +108,11 @@ void SpectrumPlot::setTraces(std::vector<PlotTrace> traces)
         lngReferenceLine.reset();
     }
     updateLogFrequencies();
-    updateBounds();
-    if (blnFullView) {
+    if (blnWasFull) {
         resetView();
     } else {
-        applyView(plotView);
+        updateBounds();
+        applyFrameView(frameView());
     }
 }
 
@@ -135,24 +145,9 @@ void SpectrumPlot::setLogScale(bool blnLog)
     }
     blnLogScale = blnLog;
     updateBounds();
-    const engine::AxisRange fitted = fittedAmplitudes(plotView.dblLowFreq, plotView.dblHighFreq);
-    plotView.dblLowAmp = std::max(fitted.dblLow, bounds.amp.dblLow);
-    plotView.dblHighAmp = std::min(fitted.dblHigh, bounds.amp.dblHigh);
-    update();
-    emit viewChanged();
-}
-
-double SpectrumPlot::axisOf(double dblFreq) const
-{
-    if (!blnLogFreq) {
-        return dblFreq;
-    }
-    return dblFreq > 0.0 ? std::log10(dblFreq) : -std::numeric_limits<double>::infinity();
-}
-
-double SpectrumPlot::freqOfAxis(double dblAxis) const
-{
-    return blnLogFreq ? std::pow(10.0, dblAxis) : dblAxis;
+    const engine::AxisRange fitted = fittedAmplitudes(frameView().x.dblLow, frameView().x.dblHigh);
+    applyFrameView(
+        {frameView().x, {std::max(fitted.dblLow, bounds.amp.dblLow), std::min(fitted.dblHigh, bounds.amp.dblHigh)}});
 }
 
 double SpectrumPlot::ampOf(double dblVolts) const
@@ -162,11 +157,6 @@ double SpectrumPlot::ampOf(double dblVolts) const
     }
     // Zero lines (outside a band, or an exact zero) sit far below any view instead of at -infinity.
     return dblVolts > 0.0 ? ampAxis.dblDbPerDecade * std::log10(dblVolts) : dblZeroDb;
-}
-
-double SpectrumPlot::voltsOfAmp(double dblAmp) const
-{
-    return blnLogScale ? std::pow(10.0, dblAmp / ampAxis.dblDbPerDecade) : dblAmp;
 }
 
 engine::AxisRange SpectrumPlot::fittedAmplitudes(double dblLowFreq, double dblHighFreq) const
@@ -229,33 +219,18 @@ void SpectrumPlot::updateBounds()
 void SpectrumPlot::resetView()
 {
     updateBounds();
-    plotView = {bounds.freq.dblLow, bounds.freq.dblHigh, bounds.amp.dblLow, bounds.amp.dblHigh};
-    blnFullView = true;
-    update();
-    emit viewChanged();
+    resetFrameView();
 }
 
 void SpectrumPlot::setView(const PlotView& newView)
 {
-    if (!(newView.dblHighFreq > newView.dblLowFreq) || !(newView.dblHighAmp > newView.dblLowAmp)) {
-        return;
-    }
-    applyView(newView);
+    setFrameView({{newView.dblLowFreq, newView.dblHighFreq}, {newView.dblLowAmp, newView.dblHighAmp}});
 }
 
-void SpectrumPlot::applyView(const PlotView& newView)
+PlotView SpectrumPlot::view() const
 {
-    const engine::AxisRange freq =
-        blnLogFreq
-            ? engine::limitLogRange({newView.dblLowFreq, newView.dblHighFreq}, bounds.freq, bounds.dblMinFreqSpan)
-            : engine::limitRange({newView.dblLowFreq, newView.dblHighFreq}, bounds.freq, bounds.dblMinFreqSpan);
-    const engine::AxisRange amp =
-        engine::limitRange({newView.dblLowAmp, newView.dblHighAmp}, bounds.amp, bounds.dblMinAmpSpan);
-    plotView = {freq.dblLow, freq.dblHigh, amp.dblLow, amp.dblHigh};
-    blnFullView = freq.dblLow == bounds.freq.dblLow && freq.dblHigh == bounds.freq.dblHigh &&
-                  amp.dblLow == bounds.amp.dblLow && amp.dblHigh == bounds.amp.dblHigh;
-    update();
-    emit viewChanged();
+    const FrameView& shown = frameView();
+    return {shown.x.dblLow, shown.x.dblHigh, shown.y.dblLow, shown.y.dblHigh};
 }
 
 void SpectrumPlot::setCursorLine(std::optional<std::size_t> lngLine)
@@ -273,74 +248,243 @@ void SpectrumPlot::setCursorLine(std::optional<std::size_t> lngLine)
     emit cursorChanged();
 }
 
-QRect SpectrumPlot::plotArea() const
+void SpectrumPlot::setReferenceLine(std::optional<std::size_t> lngLine)
 {
-    return layoutFor(rect(), fontMetrics()).plot;
-}
-
-SpectrumPlot::Layout SpectrumPlot::layoutFor(const QRect& area, const QFontMetrics& metrics) const
-{
-    Layout layout;
-    layout.area = area;
-    const int intLine = metrics.height();
-    // The amplitude labels depend on the plot's height, which hardly depends on the label width:
-    // measure them once with an estimated height.
-    const int intPlotHeight = std::max(20, area.height() - 2 * intPad - 3 * intLine);
-    const auto lngMaxYTicks = static_cast<std::size_t>(std::max(2, intPlotHeight / intPixelsPerYTick));
-    layout.yTicks = ticksOf(plotView.dblLowAmp, plotView.dblHighAmp, lngMaxYTicks);
-    int intLabelWidth = metrics.horizontalAdvance(QStringLiteral("0.000"));
-    for (const QString& strLabel : layout.yTicks.strLabels) {
-        intLabelWidth = std::max(intLabelWidth, metrics.horizontalAdvance(strLabel));
+    const PlotTrace* trace = cursorTrace();
+    if (!trace || !lngLine) {
+        lngReferenceLine.reset();
+    } else {
+        lngReferenceLine = std::min(*lngLine, trace->dblFreq.size() - 1);
+        bringIntoView(trace->dblFreq[*lngReferenceLine]);
     }
-    const int intLeft = area.left() + intPad + intLine + intPad + intLabelWidth + intTickLength;
-    const int intRight = area.right() - intPad - metrics.horizontalAdvance(QStringLiteral("00000")) / 2;
-    const int intTop = area.top() + intPad + intLine / 2;
-    const int intBottom = area.bottom() - intPad - 2 * intLine - intTickLength;
-    layout.plot =
-        QRect(QPoint(intLeft, intTop), QPoint(std::max(intLeft + 10, intRight), std::max(intTop + 10, intBottom)));
-    layout.blnLogFreq = blnLogFreq;
-    layout.dblLowAxis = axisOf(plotView.dblLowFreq);
-    layout.dblHighAxis = axisOf(plotView.dblHighFreq);
-    layout.xTicks = frequencyTicksOf(plotView.dblLowFreq, plotView.dblHighFreq, speed ? speed->dblHz : 1.0, blnLogFreq,
-                                     layout.dblMinorX);
-    return layout;
+    update();
+    emit cursorChanged();
 }
 
-QString SpectrumPlot::amplitudeAxisTitle() const
+std::optional<std::size_t> SpectrumPlot::lineNear(double dblFreq) const
 {
-    return blnLogScale ? ampAxis.strLogTitle : ampAxis.strTitle;
+    const PlotTrace* trace = cursorTrace();
+    if (!trace || !std::isfinite(dblFreq)) {
+        return std::nullopt;
+    }
+    const std::vector<double>& dblFreqs = trace->dblFreq;
+    const double dblHalf = dblFreqs.size() > 1 ? (dblFreqs[1] - dblFreqs[0]) / 2.0 : dblLoneLineSpan / 2.0;
+    if (dblFreq < dblFreqs.front() - dblHalf || dblFreq > dblFreqs.back() + dblHalf) {
+        return std::nullopt;
+    }
+    return engine::nearestIndex(dblFreqs, dblFreq);
 }
 
-std::vector<QString> SpectrumPlot::amplitudeTickLabels() const
+void SpectrumPlot::setLogFrequency(bool blnLog)
 {
-    return layoutFor(rect(), fontMetrics()).yTicks.strLabels;
+    if (blnLog == blnLogFreq) {
+        return;
+    }
+    const bool blnWasFull = showsEverything();
+    blnLogFreq = blnLog;
+    updateLogFrequencies();
+    updateBounds();
+    if (blnWasFull) {
+        resetFrameView();
+    } else {
+        // A zoomed view keeps its upper end; its lower one moves off 0 Hz.
+        const FrameView& shown = frameView();
+        applyFrameView({{std::max(shown.x.dblLow, bounds.freq.dblLow), shown.x.dblHigh}, shown.y});
+    }
+}
+
+void SpectrumPlot::updateLogFrequencies()
+{
+    logFreqs.clear();
+    if (!blnLogFreq) {
+        return;
+    }
+    for (const PlotTrace& trace : plotTraces) {
+        LogFrequencies logs;
+        logs.lngFirst = static_cast<std::size_t>(std::upper_bound(trace.dblFreq.begin(), trace.dblFreq.end(), 0.0) -
+                                                 trace.dblFreq.begin());
+        logs.dblLogFreq.reserve(trace.dblFreq.size() - logs.lngFirst);
+        for (std::size_t i = logs.lngFirst; i < trace.dblFreq.size(); ++i) {
+            logs.dblLogFreq.push_back(std::log10(trace.dblFreq[i]));
+        }
+        logFreqs.push_back(std::move(logs));
+    }
+}
+
+std::span<const double> SpectrumPlot::drawnFrequencies(const PlotTrace& trace, std::span<const double>& dblValues) const
+{
+    // On the logarithmic axis a trace is drawn from its lines above 0 Hz against their logarithms.
+    dblValues = trace.dblVolts;
+    if (!blnLogFreq) {
+        return trace.dblFreq;
+    }
+    const LogFrequencies& logs = logFreqs[static_cast<std::size_t>(&trace - plotTraces.data())];
+    dblValues = dblValues.subspan(logs.lngFirst);
+    return logs.dblLogFreq;
+}
+
+void SpectrumPlot::bringIntoView(double dblFreq)
+{
+    const FrameView& shown = frameView();
+    if (dblFreq >= shown.x.dblLow && dblFreq <= shown.x.dblHigh) {
+        return;
+    }
+    const double dblEdge = dblFreq < shown.x.dblLow ? shown.x.dblLow : shown.x.dblHigh;
+    if (!blnLogFreq) {
+        const double dblShift = dblFreq - dblEdge;
+        applyFrameView({{shown.x.dblLow + dblShift, shown.x.dblHigh + dblShift}, shown.y});
+    } else if (dblFreq > 0.0) {
+        // 0 Hz has no place on the logarithmic axis: the view stays.
+        const double dblRatio = dblFreq / dblEdge;
+        applyFrameView({{shown.x.dblLow * dblRatio, shown.x.dblHigh * dblRatio}, shown.y});
+    }
 }
 
 double SpectrumPlot::freqAt(double dblX) const
 {
-    const QRect plot = plotArea();
-    const double dblLow = axisOf(plotView.dblLowFreq);
-    return freqOfAxis(dblLow + (dblX - plot.left()) / plot.width() * (axisOf(plotView.dblHighFreq) - dblLow));
+    return currentLayout().xAt(dblX);
 }
 
 double SpectrumPlot::voltsAt(double dblY) const
 {
-    return voltsOfAmp(ampAt(dblY));
-}
-
-double SpectrumPlot::ampAt(double dblY) const
-{
-    const QRect plot = plotArea();
-    return plotView.dblLowAmp + (plot.bottom() - dblY) / plot.height() * (plotView.dblHighAmp - plotView.dblLowAmp);
+    const double dblAmp = currentLayout().yAt(dblY);
+    return blnLogScale ? std::pow(10.0, dblAmp / ampAxis.dblDbPerDecade) : dblAmp;
 }
 
 QPointF SpectrumPlot::pointOf(double dblFreq, double dblVolts) const
 {
-    const Layout layout = layoutFor(rect(), fontMetrics());
-    const QRect& plot = layout.plot;
-    const double dblY = plot.bottom() - (ampOf(dblVolts) - plotView.dblLowAmp) /
-                                            (plotView.dblHighAmp - plotView.dblLowAmp) * plot.height();
-    return {layout.xOf(dblFreq), dblY};
+    const FrameLayout layout = currentLayout();
+    return {layout.xOf(dblFreq), layout.yOf(ampOf(dblVolts))};
+}
+
+std::optional<std::size_t> SpectrumPlot::lineAt(double dblX, bool& blnHighest) const
+{
+    const PlotTrace* trace = cursorTrace();
+    if (!trace) {
+        return std::nullopt;
+    }
+    // At 65536 points a pixel column holds about 39 lines: what is drawn where the click lands is the
+    // highest of them, not the one nearest by frequency.
+    const double dblReach = (freqAt(dblX + dblPickReach) - freqAt(dblX - dblPickReach)) / 2.0;
+    const engine::PickedLine picked = engine::pickLine(trace->dblFreq, trace->dblVolts, freqAt(dblX), dblReach);
+    blnHighest = picked.blnHighest;
+    return picked.lngIndex;
+}
+
+void SpectrumPlot::placeCursorAt(double dblX)
+{
+    bool blnHighest = false;
+    const std::optional<std::size_t> lngLine = lineAt(dblX, blnHighest);
+    if (!lngLine) {
+        return;
+    }
+    setCursorLine(lngLine);
+    blnCursorOnPeak = blnHighest;
+    emit cursorChanged();
+}
+
+void SpectrumPlot::plotClicked(const QPointF& point, Qt::KeyboardModifiers modifiers)
+{
+    if (modifiers & Qt::ShiftModifier) {
+        bool blnHighest = false;
+        setReferenceLine(lineAt(point.x(), blnHighest));
+    } else {
+        placeCursorAt(point.x());
+    }
+}
+
+void SpectrumPlot::plotPressed(quint64 lngTime)
+{
+    lngPressTime = lngTime;
+    lngCursorBeforePress = lngCursorLine;
+    blnPeakBeforePress = blnCursorOnPeak;
+}
+
+void SpectrumPlot::plotDoubleClicked(quint64 lngTime)
+{
+    // The first click of the two has moved the cursor: put it back, then show everything.
+    const auto lngInterval = static_cast<quint64>(QApplication::doubleClickInterval());
+    if (lngTime >= lngPressTime && lngTime - lngPressTime <= lngInterval) {
+        const bool blnPeak = blnPeakBeforePress;
+        setCursorLine(lngCursorBeforePress);
+        blnCursorOnPeak = blnPeak && lngCursorLine.has_value();
+        emit cursorChanged();
+    }
+    resetView();
+}
+
+double SpectrumPlot::keyZoomCentre() const
+{
+    const std::optional<double> dblCursor = cursorFrequency();
+    return dblCursor ? *dblCursor : PlotFrame::keyZoomCentre();
+}
+
+void SpectrumPlot::moveCursorBy(std::ptrdiff_t lngLines)
+{
+    const PlotTrace* trace = cursorTrace();
+    if (!trace) {
+        return;
+    }
+    const auto lngLast = static_cast<std::ptrdiff_t>(trace->dblFreq.size()) - 1;
+    const std::ptrdiff_t lngFrom =
+        lngCursorLine ? static_cast<std::ptrdiff_t>(*lngCursorLine)
+                      : static_cast<std::ptrdiff_t>(engine::nearestIndex(trace->dblFreq, PlotFrame::keyZoomCentre()));
+    setCursorLine(static_cast<std::size_t>(std::clamp<std::ptrdiff_t>(lngFrom + lngLines, 0, lngLast)));
+}
+
+void SpectrumPlot::moveReferenceBy(std::ptrdiff_t lngLines)
+{
+    const PlotTrace* trace = cursorTrace();
+    // Without a reference it starts from the cursor, as D would put it.
+    const std::optional<std::size_t> lngFrom = lngReferenceLine ? lngReferenceLine : lngCursorLine;
+    if (!trace || !lngFrom) {
+        return;
+    }
+    const auto lngLast = static_cast<std::ptrdiff_t>(trace->dblFreq.size()) - 1;
+    setReferenceLine(static_cast<std::size_t>(
+        std::clamp<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(*lngFrom) + lngLines, 0, lngLast)));
+}
+
+// The keys of the reference cursor and the readout; whether the key was one of them.
+bool SpectrumPlot::measureKey(QKeyEvent* event)
+{
+    const bool blnControl = event->modifiers() & Qt::ControlModifier;
+    const std::ptrdiff_t lngStep = (event->modifiers() & Qt::ShiftModifier) ? lngBigStep : 1;
+    if (event->matches(QKeySequence::Copy)) {
+        const QString strText = readoutText();
+        if (!strText.isEmpty()) {
+            QApplication::clipboard()->setText(strText);
+        }
+        return true;
+    }
+    if (event->key() == Qt::Key_D && !blnControl && !(event->modifiers() & Qt::AltModifier)) {
+        if (lngCursorLine) {
+            setReferenceLine(lngCursorLine);
+        }
+        return true;
+    }
+    if (event->key() == Qt::Key_Escape && lngReferenceLine) {
+        setReferenceLine(std::nullopt);
+        return true;
+    }
+    if (blnControl && (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
+        moveReferenceBy(event->key() == Qt::Key_Left ? -lngStep : lngStep);
+        return true;
+    }
+    return false;
+}
+
+bool SpectrumPlot::plotKey(QKeyEvent* event)
+{
+    if (measureKey(event)) {
+        return true;
+    }
+    const std::ptrdiff_t lngStep = (event->modifiers() & Qt::ShiftModifier) ? lngBigStep : 1;
+    if (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right) {
+        moveCursorBy(event->key() == Qt::Key_Left ? -lngStep : lngStep);
+        return true;
+    }
+    return false;
 }
 
 } // namespace kestrix::ui

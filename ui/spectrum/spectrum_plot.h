@@ -5,6 +5,7 @@
 #include "engine/recordings/tone_figures.h"
 #include "engine/view/orders.h"
 #include "engine/view/plot_view.h"
+#include "plot_frame.h"
 
 #include <QColor>
 #include <QPoint>
@@ -15,6 +16,7 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <span>
 #include <vector>
 
 class QPainter;
@@ -50,18 +52,18 @@ struct PlotView
     double dblHighAmp = 1.0;
 };
 
-// A spectrum plot drawn with QPainter. A trace with more lines than pixel columns is drawn as one bar
-// per column from its lowest to its highest line, so a redraw costs about the same for 401 lines as for
-// 25601, and a single line always looks like one.
-// Mouse: drag a box to zoom both axes, click to read the highest line within a few pixels (with Shift
-// to put the reference cursor there), drag with the right or middle button to pan, wheel to zoom the
-// frequencies (with Ctrl the amplitudes), double-click to see all (the cursor stays where it was).
-// Keys: Left/Right move the cursor one line (with Shift ten), D puts the reference cursor on the cursor's
-// line, Ctrl+Left/Right move the reference (with Shift ten), Escape removes it, Ctrl+C copies the
-// readout, Home shows all, + and - zoom. The view stays within the traces and at least a few lines wide.
-// With both cursors the plot shows the readout between them: both positions, the difference in
-// frequency and in level, and the RMS of the band from one to the other.
-class SpectrumPlot : public QWidget
+// A spectrum plot on the view's plot frame: a trace with more lines than pixel columns is drawn as one
+// bar per column from its lowest to its highest line, so a redraw costs about the same for 401 lines as
+// for 25601, and a single line always looks like one.
+// Mouse (beside the frame's zoom and pan): click to read the highest line within a few pixels (with
+// Shift to put the reference cursor there); a double click shows everything and leaves the cursor where
+// it was. Keys: Left/Right move the cursor one line (with Shift ten), D puts the reference cursor on the
+// cursor's line, Ctrl+Left/Right move the reference (with Shift ten), Escape removes it, Ctrl+C copies
+// the readout. The view stays within the traces and at least a few lines wide.
+// With both cursors the plot shows the readout between them where it hides the least of the curves:
+// both positions, the difference in frequency and in level, the RMS of the band from one to the other
+// and the sum of the two lines read as tones.
+class SpectrumPlot : public PlotFrame
 {
     Q_OBJECT
 
@@ -80,7 +82,7 @@ public:
 
     // The band shaded behind the curves, in Hz; none without a band.
     void setBand(std::optional<std::pair<double, double>> band);
-    // Vertical markers at these frequencies (Hz), labelled 1x, 2x, ...
+    // Vertical markers at these frequencies (Hz), labelled 1x, 2x, ... (labels thinned so none touches).
     void setHarmonics(std::vector<double> dblFreqs);
     const std::vector<double>& harmonics() const
     {
@@ -104,10 +106,7 @@ public:
     void resetView();
     // The view as asked, kept within the curves and at least a few lines wide.
     void setView(const PlotView& newView);
-    const PlotView& view() const
-    {
-        return plotView;
-    }
+    PlotView view() const;
 
     // The cursor on a line of the cursor trace (clamped to its last line), brought into view with the
     // span kept; or no cursor.
@@ -123,6 +122,12 @@ public:
     {
         return lngReferenceLine;
     }
+    // The frequencies (Hz) of the cursors' lines, none without them.
+    std::optional<double> cursorFrequency() const;
+    std::optional<double> referenceFrequency() const;
+    // The line of the cursor trace nearest dblFreq (Hz); none without a trace or where dblFreq lies
+    // beyond its first or last line by more than half a spacing.
+    std::optional<std::size_t> lineNear(double dblFreq) const;
     // How the cursor trace's values stand for power (their units, line spacing and window); without it
     // the readout gives no band RMS and takes the values for amplitudes in V.
     void setLineScale(std::optional<engine::LineScale> scale);
@@ -135,6 +140,8 @@ public:
     // The readout as drawn (readable numbers), then a line with the values as the files write them;
     // without a reference only the cursor's line, and empty without a cursor. Ctrl+C copies it.
     QString readoutText() const;
+    // Where the readout between the cursors is drawn; empty without it.
+    QRect readoutArea() const;
 
     // The frequency axis in orders of a running speed (its labels and the readout); none: in Hz.
     void setRunningSpeed(std::optional<engine::RunningSpeed> speed);
@@ -150,7 +157,10 @@ public:
     }
     // The frequency axis as the widget draws it: its title and its tick labels from the left.
     QString frequencyAxisTitle() const;
-    std::vector<QString> frequencyTickLabels() const;
+    std::vector<QString> frequencyTickLabels() const
+    {
+        return horizontalTickLabels();
+    }
 
     // Shades the lines of a spectrum dblDeltaFreq Hz apart (line k at k dblDeltaFreq) by what they were
     // counted as: the fundamental, the harmonics and the lines left out; the noise is not shaded. An
@@ -170,31 +180,36 @@ public:
     double voltsAt(double dblY) const;
     // The widget position of a frequency and an amplitude.
     QPointF pointOf(double dblFreq, double dblVolts) const;
-    // Where the axes and curves are drawn inside the widget.
-    QRect plotArea() const;
 
     // The amplitude axis as the widget draws it: its title, and its tick labels from the bottom up.
     QString amplitudeAxisTitle() const;
-    std::vector<QString> amplitudeTickLabels() const;
-
-    // Draws the whole plot (axes, curves, legend, markers, cursor) into area, for the screen or a file.
-    void paintPlot(QPainter& painter, const QRect& area) const;
+    std::vector<QString> amplitudeTickLabels() const
+    {
+        return verticalTickLabels();
+    }
 
 signals:
     void cursorChanged();
-    void viewChanged();
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
+    FrameAxis horizontalAxis() const override;
+    FrameAxis verticalAxis() const override;
+    bool hasData() const override;
+    QString emptyText() const override;
+    FrameView fullView() const override;
+    FrameView limitView(const FrameView& wanted) const override;
+    void paintBackdrop(QPainter& painter, const FrameLayout& layout) const override;
+    void paintData(QPainter& painter, const FrameLayout& layout) const override;
+    QStringList readoutLines() const override;
+    double hiddenData(const QRect& box, const FrameLayout& layout) const override;
+    std::vector<QRect> keptClear(const FrameLayout& layout, const QFontMetrics& metrics) const override;
+    void plotClicked(const QPointF& point, Qt::KeyboardModifiers modifiers) override;
+    void plotPressed(quint64 lngTime) override;
+    void plotDoubleClicked(quint64 lngTime) override;
+    bool plotKey(QKeyEvent* event) override;
+    double keyZoomCentre() const override;
 
 private:
-    struct Layout;
     struct Bounds
     {
         engine::AxisRange freq;
@@ -203,57 +218,39 @@ private:
         double dblMinAmpSpan = 0.0;
     };
 
-    // spectrum_plot.cpp: the view and its limits.
-    double axisOf(double dblFreq) const; // Hz, or its logarithm on the logarithmic axis
-    double freqOfAxis(double dblAxis) const;
+    // spectrum_plot.cpp: the traces, the view and its limits, the cursors and the keys.
     double ampOf(double dblVolts) const;
-    double voltsOfAmp(double dblAmp) const;
-    double ampAt(double dblY) const; // the amplitude axis's value (V or dBV) at a widget row
     engine::AxisRange fittedAmplitudes(double dblLowFreq, double dblHighFreq) const;
     void updateBounds();
-    void applyView(const PlotView& newView);
-    Layout layoutFor(const QRect& area, const QFontMetrics& metrics) const;
-
-    // spectrum_plot_input.cpp: the mouse and the keys.
-    void zoomFreq(double dblCentre, double dblFactor);
-    void zoomAmp(double dblCentre, double dblFactor);
     void moveCursorBy(std::ptrdiff_t lngLines);
     void moveReferenceBy(std::ptrdiff_t lngLines);
     std::optional<std::size_t> lineAt(double dblX, bool& blnHighest) const;
     void placeCursorAt(double dblX);
     bool measureKey(QKeyEvent* event);
-
-    // spectrum_plot_measure.cpp: the readout between the cursors, orders and the logarithmic axis.
-    QString valueText(double dblValue) const;
-    QString lineValueText(std::size_t lngLine) const;
-    QString lineExactText(std::size_t lngLine) const;
-    QStringList readoutLines() const; // readable: the positions, then the differences
-    QString frequencyText(double dblFreq) const;
     void bringIntoView(double dblFreq);
     void updateLogFrequencies();
+    std::span<const double> drawnFrequencies(const PlotTrace& trace, std::span<const double>& dblValues) const;
 
-    // spectrum_plot_paint.cpp: the drawing.
-    void drawGrid(QPainter& painter, const Layout& layout) const;
-    void drawAxisTitles(QPainter& painter, const Layout& layout) const;
-    void drawTraces(QPainter& painter, const Layout& layout) const;
-    void drawTrace(QPainter& painter, const Layout& layout, const PlotTrace& trace) const;
-    void drawCursor(QPainter& painter, const Layout& layout) const;
-    void drawReference(QPainter& painter, const Layout& layout) const;
-    void drawRoles(QPainter& painter, const Layout& layout) const;
-    void drawReadout(QPainter& painter, const Layout& layout) const;
-    void drawMarkers(QPainter& painter, const Layout& layout) const;
-    void drawMarkerLabels(QPainter& painter, const Layout& layout) const;
-    void drawLegend(QPainter& painter, const Layout& layout) const;
+    // spectrum_plot_paint.cpp: the drawing and the readout's texts.
+    void drawTrace(QPainter& painter, const FrameLayout& layout, const PlotTrace& trace) const;
+    void drawCursor(QPainter& painter, const FrameLayout& layout) const;
+    void drawReference(QPainter& painter, const FrameLayout& layout) const;
+    void drawRoles(QPainter& painter, const FrameLayout& layout) const;
+    void drawMarkers(QPainter& painter, const FrameLayout& layout) const;
+    void drawMarkerLabels(QPainter& painter, const FrameLayout& layout) const;
+    void drawLegend(QPainter& painter, const FrameLayout& layout) const;
     QRect legendBox(const QRect& plot, const QFontMetrics& metrics) const;
+    QStringList readableLines() const; // the positions, then the differences
+    QString lineValueText(std::size_t lngLine) const;
+    QString lineExactText(std::size_t lngLine) const;
+    QString frequencyText(double dblFreq) const;
 
     std::vector<PlotTrace> plotTraces;
     std::optional<std::pair<double, double>> bandLimits;
     std::vector<double> dblHarmonics;
     bool blnLogScale = false;
     AmplitudeAxis ampAxis;
-    PlotView plotView;
     Bounds bounds;
-    bool blnFullView = true; // the view shows everything, and follows the curves when they change
     std::optional<std::size_t> lngCursorLine;
     bool blnCursorOnPeak = false;
     std::optional<std::size_t> lngReferenceLine;
@@ -272,13 +269,7 @@ private:
     std::vector<LogFrequencies> logFreqs;
     std::vector<engine::LineRole> lineRoles;
     double dblRoleSpacing = 0.0;
-
-    enum class Drag { None, Box, Pan };
-    Drag drag = Drag::None;
-    QPoint ptDragStart;
-    QPoint ptDragNow;
-    PlotView dragStartView;
-    // The cursor before the press that may turn out to start a double-click, which leaves it there.
+    // The cursor before the press that may turn out to start a double click, which leaves it there.
     std::optional<std::size_t> lngCursorBeforePress;
     bool blnPeakBeforePress = false;
     quint64 lngPressTime = 0; // ms, the event's time stamp

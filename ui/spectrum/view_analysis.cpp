@@ -27,6 +27,7 @@ ViewReading runReading(const ViewRecording& recording, const engine::AverageRequ
             engine::averageRecording(request, recording.strPath, files, sounds, engine::computePI(), hooks);
         reading.blnCancelled = reading.average.blnCancelled;
         reading.strFailure = reading.average.strRefusal;
+        reading.refusal = reading.average.refusalFacts;
     } catch (const KestrixError& failure) {
         reading.strFailure = std::to_string(failure.number()) + ": " + failure.description();
     } catch (const std::bad_alloc&) {

@@ -55,6 +55,7 @@ struct ViewRecording
     std::int32_t lngNumSamp = 1024;   // segment length N
     double dblMaxVolt = 5.0;          // V, the converter's input range
     std::int64_t lngSamplesKnown = 0; // its length from an earlier reading, else 0 (lays out the spectrogram)
+    std::string strHeading;           // the heading of the column chosen, for the user; empty without one
 };
 
 // Whether two recordings are the same part of the same file read the same way.
@@ -74,6 +75,7 @@ struct ViewReading
     std::shared_ptr<const engine::Spectrogram> spectrogram; // of every segment (a whole reading only)
     engine::LevelRange levels;                              // the range suggested for its colours
     std::string strFailure;                                 // why nothing was read (a refusal or a failure), else empty
+    platform::RefusalFacts refusal;                         // a refusal's facts (None for a failure)
     bool blnCancelled = false;
 };
 

@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "averaged_spectrum.h"
+#include "engine/run/fft.h"
+#include "window_function.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+// The averaged auto- and cross-spectra of two channels recorded together, an input x and an output y
+// (Welch's method, as the averaged spectrum: the same segments, window, overlap and detrending, the
+// mean over the segments). A pure computation fed with both channels' converter counts chunk by chunk:
+// no files, no shared state, memory bounded by a few N-point buffers whatever the length.
+namespace kestrix::engine {
+
+// The outcome of a cross-spectral averaging. Per line k from 0 Hz to half the rate (N / 2 + 1 lines),
+// in counts^2, X and Y being the unscaled transforms of a windowed segment of x and of y: the means
+// over the segments of |X[k]|^2, |Y[k]|^2 and conj(X[k]) Y[k] (so a y that is x delayed has the phase
+// of a delay, as scipy.signal.csd(x, y) has it). All 0 without a segment.
+struct CrossSpectra
+{
+    AverageSettings settings;
+    std::int64_t lngSamples = 0;        // samples received per channel
+    std::int64_t lngSegments = 0;       // segments transformed: segmentCount(lngSamples, N, p)
+    WindowFigures figures;              // of the window used
+    std::vector<double> dblInputPower;  // mean |X[k]|^2
+    std::vector<double> dblOutputPower; // mean |Y[k]|^2
+    std::vector<double> dblCrossRe;     // real part of the mean conj(X[k]) Y[k]
+    std::vector<double> dblCrossIm;     // its imaginary part
+};
+
+// Averages two channels given chunk by chunk, in step. Each segment is transformed once: x as the real
+// and y as the imaginary part of one complex transform with the engine's FFT, parted by the
+// transform's symmetry. Before the transform y is scaled by a power of two that brings its size near
+// x's, and the part taken out is scaled back: exact in binary floating point, so a channel far
+// smaller than the other keeps its own relative precision instead of inheriting the larger one's
+// rounding. A segment of zeros only (a silent channel) has a transform of exact zeros.
+class CrossSpectrumAverager
+{
+public:
+    // settings must meet their ranges, with Averaging::Mean (the settings' blnToHalfRate is not used:
+    // the spectra always reach half the rate); dblPI is the program's pi (computePI).
+    CrossSpectrumAverager(const AverageSettings& settings, double dblPI);
+
+    // Takes the next samples of both channels, in counts: dblInput and dblOutput of one size (any,
+    // also none), sample i of one recorded with sample i of the other.
+    void addSamples(std::span<const double> dblInput, std::span<const double> dblOutput);
+
+    std::int64_t samplesReceived() const
+    {
+        return lngSamples;
+    }
+
+    // The averages. Call once, last.
+    CrossSpectra finish();
+
+private:
+    void segmentComplete();
+
+    AverageSettings settings;
+    FftPlan fft;
+    std::int32_t lngStep;
+    std::vector<double> dblWindow;
+    std::vector<double> dblInputRing; // the last N samples of each channel: sample s at s mod N
+    std::vector<double> dblOutputRing;
+    std::vector<double> dblR; // the windowed input segment, then the transform's real part
+    std::vector<double> dblI; // the windowed output segment, then the imaginary part
+    CrossSpectra sums;        // the sums so far
+    std::int64_t lngSamples = 0;
+    std::int64_t lngNextEnd; // the sample count at which the next segment is complete
+};
+
+} // namespace kestrix::engine

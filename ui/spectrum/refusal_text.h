@@ -1,0 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "platform/sample_stream.h"
+
+#include <QString>
+
+// The engine's refusals of a recording worded for the view's user, from their facts.
+namespace kestrix::ui {
+
+// Why a recording was refused, in the view's language: the line, the field and the text named, and a
+// decimal comma said so. A refusal without facts (the sound library's own reason) is quoted as given.
+QString refusalText(const platform::RefusalFacts& facts);
+
+} // namespace kestrix::ui
