@@ -56,6 +56,13 @@ std::string takeControl(BatchOptions& options, const std::string& strValue)
     return {};
 }
 
+// A switch: the member that Path leads to from the options (through a part of them) set to Value.
+template <auto Value, auto... Path> std::string takeSwitch(BatchOptions& options, const std::string&)
+{
+    (options.*....*Path) = Value;
+    return {};
+}
+
 std::string takePoints(BatchOptions& options, const std::string& strValue)
 {
     if (std::find(engine::strPointCounts.begin(), engine::strPointCounts.end(), strValue) ==
@@ -295,10 +302,7 @@ EntryCheck checkOutputDir(BatchOptions& options)
 const std::array optionDefs = {
     OptionDef{"--average", "", "", modesAll, "",
               "the averaged analysis of whole recordings (kestrix-batch --average --help)",
-              [](BatchOptions& options, const std::string&) {
-                  options.mode = Mode::Average;
-                  return std::string();
-              }},
+              &takeSwitch<Mode::Average, &BatchOptions::mode>},
     OptionDef{"--fs", "", "TEXT", modesAll, "",
               "sampling frequency in Hz (default 1024); with --average for text, a sound file states its own "
               "and one given must agree",
@@ -311,29 +315,17 @@ const std::array optionDefs = {
               "converter input range in volts, plus or minus (default 5): c counts are c x range / 32767 V",
               &takeControl<&engine::ControlContents::strMaxVolt>, &checkRange},
     OptionDef{"--band", "", "", modeClassic, "", "band-pass on (default)",
-              [](BatchOptions& options, const std::string&) {
-                  options.controls.intBand = 1;
-                  return std::string();
-              }},
+              &takeSwitch<1, &BatchOptions::controls, &engine::ControlContents::intBand>},
     OptionDef{"--no-band", "", "", modeClassic, "", "band-pass off",
-              [](BatchOptions& options, const std::string&) {
-                  options.controls.intBand = 0;
-                  return std::string();
-              }},
+              &takeSwitch<0, &BatchOptions::controls, &engine::ControlContents::intBand>},
     OptionDef{"--low", "", "TEXT", modeClassic, "", "lower band limit in Hz, exclusive (default 200)",
               &takeControl<&engine::ControlContents::strLowFreq>, &checkBand},
     OptionDef{"--high", "", "TEXT", modeClassic, "", "upper band limit in Hz, exclusive (default 800)",
               &takeControl<&engine::ControlContents::strHighFreq>},
     OptionDef{"--wave", "", "", modeClassic, "", "Wave file output on (default)",
-              [](BatchOptions& options, const std::string&) {
-                  options.controls.intWave = 1;
-                  return std::string();
-              }},
+              &takeSwitch<1, &BatchOptions::controls, &engine::ControlContents::intWave>},
     OptionDef{"--no-wave", "", "", modeClassic, "", "Wave file output off",
-              [](BatchOptions& options, const std::string&) {
-                  options.controls.intWave = 0;
-                  return std::string();
-              }},
+              &takeSwitch<0, &BatchOptions::controls, &engine::ControlContents::intWave>},
     OptionDef{"--window", "", "NAME", modeAverage, "",
               "rect, hann, hamming, blackmanharris, flattop or blackmanharris7 (default hann; with --metrics "
               "blackmanharris7)",
@@ -355,11 +347,7 @@ const std::array optionDefs = {
     OptionDef{"--metrics", "", "", modeAverage, "",
               "also the converter figures of the recorded tone (SNR, THD, SINAD, ENOB, SFDR, the noise floor and "
               "the harmonics) in NAME_METRICS.csv",
-              [](BatchOptions& options, const std::string&) {
-                  options.request.blnMetrics = true;
-                  return std::string();
-              },
-              &checkMetrics},
+              &takeSwitch<true, &BatchOptions::request, &engine::AverageRequest::blnMetrics>, &checkMetrics},
     OptionDef{"--fundamental", "", "HZ", modeAverage, "--metrics",
               "the tone's frequency for the figures (default: the highest line above 0 Hz)",
               &takeText<&BatchOptions::strFundamental>, &checkFundamental},
@@ -370,16 +358,8 @@ const std::array optionDefs = {
               "analyse N files at once (default 1; 0 for every core); the output is the same", &takeJobs},
     OptionDef{"--files-from", "", "LIST", modesAll, "",
               "also analyse the files listed in LIST, one path a line (\"-\": standard input)", &takeFilesFrom},
-    OptionDef{"--help", "", "", modesAll, "", "show this text",
-              [](BatchOptions& options, const std::string&) {
-                  options.blnHelp = true;
-                  return std::string();
-              }},
-    OptionDef{"--version", "", "", modesAll, "", "show the version",
-              [](BatchOptions& options, const std::string&) {
-                  options.blnVersion = true;
-                  return std::string();
-              }},
+    OptionDef{"--help", "", "", modesAll, "", "show this text", &takeSwitch<true, &BatchOptions::blnHelp>},
+    OptionDef{"--version", "", "", modesAll, "", "show the version", &takeSwitch<true, &BatchOptions::blnVersion>},
 };
 
 } // namespace

@@ -15,6 +15,7 @@
 #include "engine/run/analysis_parameters.h"
 #include "fuzz/fuzz_support.h"
 
+#include <algorithm>
 #include <charconv>
 #include <map>
 #include <optional>
@@ -33,6 +34,9 @@ struct ModelLine
     int intWave = 1;
     std::string strFailedAt; // the argument the model refuses, or empty
     bool blnFailed = false;
+    // The options before it, as typed and by their long names: the parser may refuse one of them first
+    // (a value not among its choices, an option of the other analysis).
+    std::vector<std::string> strOptionsBefore;
 };
 
 ModelLine modelOf(const std::vector<std::string>& strArgs)
@@ -66,6 +70,8 @@ ModelLine modelOf(const std::vector<std::string>& strArgs)
             model.strFailedAt = strName;
             return model;
         }
+        model.strOptionsBefore.push_back(strName);
+        model.strOptionsBefore.emplace_back(option->strName);
         const std::string strValue = option->strValue.empty() ? "" : strInline ? *strInline : strArgs[++i];
         const std::string strLong(option->strName);
         model.strLast[strLong] = strValue;
@@ -174,7 +180,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pbytData, std::size_t 
     std::optional<cli::BatchOptions> options = cli::parseOptions(strArgs, strError);
     if (!options) {
         require(!strError.empty(), "a refused line says why", strInput);
-        require(!model.blnFailed || strError.find(model.strFailedAt) != std::string::npos,
+        const bool blnOptionRefused =
+            std::any_of(model.strOptionsBefore.begin(), model.strOptionsBefore.end(),
+                        [&](const std::string& strName) { return strError.starts_with(strName + " "); });
+        const bool blnNoFile = !model.blnFailed && model.sources.empty() && strError == "no FILE given";
+        require((model.blnFailed && strError.find(model.strFailedAt) != std::string::npos) || blnOptionRefused ||
+                    blnNoFile,
                 "a refusal names the argument at fault", strError);
         return 0;
     }
