@@ -7,6 +7,7 @@
 #include "platform/sndfile/sndfile_sound_files.h"
 #include "platform/std/std_text_files.h"
 #include "support/csv_lines.h"
+#include "support/sound_file.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -217,15 +218,7 @@ TEST_F(AverageBatchFixture, PartsOfARecordingNameTheirFilesAndAFolderMayHoldThem
         EXPECT_NE(testing::readBytes(dir.file(strName)).find(strSource), std::string::npos);
     }
     const std::string strStereo = dir.file("rec.wav");
-    SF_INFO info{};
-    info.samplerate = 1024;
-    info.channels = 2;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* file = sf_open(strStereo.c_str(), SFM_WRITE, &info);
-    ASSERT_NE(file, nullptr);
-    const std::vector<short> intFrames(4096, 100);
-    sf_writef_short(file, intFrames.data(), 2048);
-    sf_close(file);
+    testing::writeSound(strStereo, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1024, 2, std::vector<short>(4096, 100));
     EXPECT_EQ(batch({"--average", "--channel", "2", strStereo}), cli::lngExitAnalysed);
     EXPECT_EQ(strOut.str(), dir.file("rec_ch2_AVG_SPC.csv") + "\n");
     EXPECT_EQ(batch({"--average", "--channel", "1", strStereo}), cli::lngExitAnalysed);
@@ -299,6 +292,18 @@ TEST_F(AverageBatchFixture, ValuesWhosePowersExceedTheDoubleRangeAreRefused)
     }
     EXPECT_EQ(strOut.str(), "");
     EXPECT_FALSE(std::filesystem::exists(dir.file("motor_AVG_SPC.csv")));
+
+    // A float64 sound file may hold 1e150 times full scale: finite, but its square is not.
+    std::vector<double> dblSamples(4096, 0.25);
+    dblSamples[600] = 1e150;
+    const std::string strWave = dir.file("huge.wav");
+    testing::writeSound(strWave, SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 1024, 1, dblSamples);
+    EXPECT_EQ(batch({"--average", "--metrics", strWave}), cli::lngExitRefused);
+    EXPECT_NE(strErr.str().find("refused: the recording's values are too large: their spectrum's power exceeds the "
+                                "largest number (sample 601 is "),
+              std::string::npos)
+        << strErr.str();
+    EXPECT_EQ(strOut.str(), "");
 }
 
 // With the figures the default window is the 7-term Blackman-Harris, whose leakage lies below any

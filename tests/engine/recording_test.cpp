@@ -9,6 +9,7 @@
 #include "platform/std/std_text_files.h"
 #include "support/expect_failure.h"
 #include "support/fakes.h"
+#include "support/sound_file.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -71,26 +72,12 @@ struct RecordingFixture : ::testing::Test
         testing::writeBytes(strPath, strContent);
         return strPath;
     }
-    // A sound file written by libsndfile: frames of interleaved samples as ints or floats.
+    // A sound file at 48 kHz: frames of interleaved samples as ints or floats.
     template <typename Sample>
     std::string sound(const std::string& strName, int intFormat, int intChannels, const std::vector<Sample>& samples)
     {
         const std::string strPath = dir.file(strName);
-        SF_INFO info{};
-        info.samplerate = 48000;
-        info.channels = intChannels;
-        info.format = intFormat;
-        SNDFILE* file = sf_open(strPath.c_str(), SFM_WRITE, &info);
-        EXPECT_NE(file, nullptr) << sf_strerror(nullptr);
-        const auto lngFrames = static_cast<sf_count_t>(samples.size()) / intChannels;
-        if constexpr (std::is_same_v<Sample, int>) {
-            EXPECT_EQ(sf_writef_int(file, samples.data(), lngFrames), lngFrames);
-        } else if constexpr (std::is_same_v<Sample, double>) {
-            EXPECT_EQ(sf_writef_double(file, samples.data(), lngFrames), lngFrames);
-        } else {
-            EXPECT_EQ(sf_writef_float(file, samples.data(), lngFrames), lngFrames);
-        }
-        sf_close(file);
+        testing::writeSound(strPath, intFormat, 48000, intChannels, samples);
         return strPath;
     }
 
