@@ -165,7 +165,11 @@ TEST_F(BatchFixture, RelativeNamesAndCollidingBasePaths)
 TEST_F(BatchFixture, APathThroughALinkIsTheFileTheSystemOpens)
 {
     std::filesystem::create_directories(dir.file("real/sub"));
-    std::filesystem::create_directory_symlink(dir.file("real/sub"), dir.file("link"));
+    std::error_code ec;
+    std::filesystem::create_directory_symlink(dir.file("real/sub"), dir.file("link"), ec);
+    if (ec) {
+        GTEST_SKIP() << "no symbolic links here: " << ec.message(); // Wine, Windows without the privilege
+    }
     writeSamples("real/rec.csv", 1024);
     testing::writeBytes(dir.file("rec.csv"), "not what was asked for\r\n");
     const std::string strThroughLink = dir.file("link/../rec.csv");
