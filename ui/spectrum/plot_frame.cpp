@@ -224,6 +224,31 @@ FrameTicks PlotFrame::ticksFor(const FrameAxis& axis, engine::AxisRange range, i
     }
 }
 
+std::pair<int, int> PlotFrame::plotRows(const QRect& area, const QFontMetrics& metrics) const
+{
+    const int intLine = metrics.height();
+    const int intHeader = readoutAbove() ? intLine + intPad / 2 : 0;
+    const int intTop = area.top() + intPad + intLine / 2 + intHeader;
+    // Beneath the plot: the ticks and, where they are drawn, their labels and the axis's title.
+    const int intBelow = blnHorizontalLabels ? intPad + 2 * intLine + intTickLength : intPad / 2 + intTickLength;
+    return {intTop, area.bottom() - intBelow};
+}
+
+int PlotFrame::labelWidth(const FrameTicks& ticks, const QFontMetrics& metrics)
+{
+    int intWidth = metrics.horizontalAdvance(QStringLiteral("0.000"));
+    for (const QString& strLabel : ticks.strLabels) {
+        intWidth = std::max(intWidth, metrics.horizontalAdvance(strLabel));
+    }
+    return intWidth;
+}
+
+int PlotFrame::labelWidthFor(const QRect& area, const QFontMetrics& metrics) const
+{
+    const auto [intTop, intBottom] = plotRows(area, metrics);
+    return labelWidth(ticksFor(verticalAxis(), view.y, std::max(20, intBottom - intTop), false, metrics), metrics);
+}
+
 FrameLayout PlotFrame::layoutFor(const QRect& area, const QFontMetrics& metrics) const
 {
     FrameLayout layout;
@@ -234,17 +259,11 @@ FrameLayout PlotFrame::layoutFor(const QRect& area, const QFontMetrics& metrics)
     layout.blnLogX = across.blnLog;
     layout.blnLogY = up.blnLog;
     layout.dblRowShift = blnBarsOnBottomRow ? 1.0 : 0.0;
-    const int intLine = metrics.height();
-    const int intHeader = readoutAbove() ? intLine + intPad / 2 : 0;
-    const int intTop = area.top() + intPad + intLine / 2 + intHeader;
-    const int intBottom = area.bottom() - intPad - 2 * intLine - intTickLength;
+    const auto [intTop, intBottom] = plotRows(area, metrics);
     const int intPlotHeight = std::max(20, intBottom - intTop);
     layout.yTicks = ticksFor(up, view.y, intPlotHeight, false, metrics);
-    int intLabelWidth = metrics.horizontalAdvance(QStringLiteral("0.000"));
-    for (const QString& strLabel : layout.yTicks.strLabels) {
-        intLabelWidth = std::max(intLabelWidth, metrics.horizontalAdvance(strLabel));
-    }
-    const int intLeft = area.left() + intPad + intLine + intPad + intLabelWidth + intTickLength;
+    const int intLabelWidth = verticalLabelRoom(metrics, labelWidth(layout.yTicks, metrics));
+    const int intLeft = area.left() + intPad + metrics.height() + intPad + intLabelWidth + intTickLength;
     const int intRight = area.right() - intPad - rightRoom(metrics, view, intPlotHeight);
     layout.plot =
         QRect(QPoint(intLeft, intTop), QPoint(std::max(intLeft + 10, intRight), std::max(intTop + 10, intBottom)));
@@ -306,6 +325,9 @@ void PlotFrame::drawAxes(QPainter& painter, const FrameLayout& layout) const
         }
         painter.setPen(clrAxis);
         painter.drawLine(QPointF(dblX, plot.bottom() + 1), QPointF(dblX, plot.bottom() + 1 + intTickLength));
+        if (!blnHorizontalLabels) {
+            continue;
+        }
         const QString& strLabel = layout.xTicks.strLabels[i];
         painter.drawText(QPointF(dblX - metrics.horizontalAdvance(strLabel) / 2.0,
                                  plot.bottom() + 1 + intTickLength + metrics.ascent() + 2),
@@ -327,10 +349,12 @@ void PlotFrame::drawAxes(QPainter& painter, const FrameLayout& layout) const
     painter.setPen(clrAxis);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(plot.adjusted(-1, -1, 0, 0));
-    const QString strAcross = horizontalAxis().strTitle;
-    painter.drawText(QPointF(plot.center().x() - metrics.horizontalAdvance(strAcross) / 2.0,
-                             layout.area.bottom() - intPad - metrics.descent()),
-                     strAcross);
+    if (blnHorizontalLabels) {
+        const QString strAcross = horizontalAxis().strTitle;
+        painter.drawText(QPointF(plot.center().x() - metrics.horizontalAdvance(strAcross) / 2.0,
+                                 layout.area.bottom() - intPad - metrics.descent()),
+                         strAcross);
+    }
     drawUpwards(painter, layout.area.left() + intPad + metrics.ascent(), plot.center().y(), verticalAxis().strTitle);
 }
 
@@ -444,13 +468,20 @@ bool PlotFrame::isPictureName(const QString& strPath)
 
 bool PlotFrame::saveImage(const QString& strPath, QString& strError) const
 {
+    return savePicture(
+        strPath, size().expandedTo(sizMinImage), accessibleName(), font(),
+        [this](QPainter& painter, const QSize& size) { paintPlot(painter, QRect(QPoint(0, 0), size)); }, strError);
+}
+
+bool PlotFrame::savePicture(const QString& strPath, const QSize& size, const QString& strTitle, const QFont& font,
+                            const std::function<void(QPainter&, const QSize&)>& paint, QString& strError)
+{
     if (!isPictureName(strPath)) {
         strError = tr("画像の形式は名前の拡張子で決まります。.png（PNG）、.jpg か .jpeg（JPEG）、"
                       ".svg（SVG）のどれかを付けてください。");
         return false;
     }
     const QString strSuffix = QFileInfo(strPath).suffix().toLower();
-    const QSize size = this->size().expandedTo(sizMinImage);
     QSaveFile file(strPath);
     bool blnWritten = file.open(QIODevice::WriteOnly);
     if (blnWritten && strSuffix == QLatin1String("svg")) {
@@ -458,16 +489,17 @@ bool PlotFrame::saveImage(const QString& strPath, QString& strError) const
         generator.setOutputDevice(&file);
         generator.setSize(size);
         generator.setViewBox(QRect(QPoint(0, 0), size));
-        generator.setTitle(QStringLiteral("Kestrix ") + accessibleName());
+        generator.setTitle(QStringLiteral("Kestrix ") + strTitle);
         QPainter painter(&generator);
-        painter.setFont(font());
-        paintPlot(painter, QRect(QPoint(0, 0), size));
+        painter.setFont(font);
+        paint(painter, size);
         painter.end();
     } else if (blnWritten) {
         QImage image(size, QImage::Format_RGB32);
+        image.fill(Qt::white);
         QPainter painter(&image);
-        painter.setFont(font());
-        paintPlot(painter, image.rect());
+        painter.setFont(font);
+        paint(painter, size);
         painter.end();
         blnWritten =
             strSuffix == QLatin1String("png") ? image.save(&file, "PNG") : image.save(&file, "JPEG", intJpegQuality);

@@ -77,7 +77,10 @@ std::optional<int> DialogSourceChooser::chooseColumn(const QString& strFileName,
                                                      const std::vector<QString>& strHeadings, int intSuggested)
 {
     return chooseEntry(parent, tr("列を選ぶ"),
-                       tr("「%1」には %2 列あります。解析する列を選んでください。").arg(strFileName).arg(intColumns),
+                       tr("「%1」には %2 列あります。解析する列を選んでください。\n"
+                          "（「2 チャンネル」のページでは、伝達関数の入力と出力の列をそのページで選びます）")
+                           .arg(strFileName)
+                           .arg(intColumns),
                        columnEntries(intColumns, strHeadings), intSuggested);
 }
 
@@ -85,7 +88,8 @@ std::optional<int> DialogSourceChooser::chooseChannel(const QString& strFileName
 {
     return chooseEntry(parent, tr("チャンネルを選ぶ"),
                        tr("「%1」には %2 チャンネルあります（サンプリング周波数 %3 Hz：ファイルの値）。\n"
-                          "解析するチャンネルを選んでください。")
+                          "解析するチャンネルを選んでください。\n"
+                          "（「2 チャンネル」のページでは、伝達関数の入力と出力のチャンネルをそのページで選びます）")
                            .arg(strFileName)
                            .arg(intChannels)
                            .arg(intSampFreq),

@@ -9,6 +9,7 @@
 #include "engine/run/global_define.h"
 #include "platform/failure.h"
 #include "spectrum_panel_text.h"
+#include "transfer_document.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -22,13 +23,23 @@ ViewDocument::ViewDocument(platform::PlatformUi& ui, platform::TextFiles& files,
     : QObject(parent), ui(ui), files(files), sounds(sounds), job(new AnalysisJob(this))
 {
     connect(job, &AnalysisJob::finished, this, &ViewDocument::readingFinished);
+    transferPart = new TransferDocument(*this, ui, files, sounds);
+    // The two channels' readings show in the recording's progress and end as its readings do.
+    connect(transferPart, &TransferDocument::readingStarted, this, &ViewDocument::recordingChanged);
+    connect(transferPart, &TransferDocument::readingEnded, this, [this] {
+        emit recordingChanged();
+        if (!analysing()) {
+            emit analysisFinished();
+        }
+    });
     refreshShown(true);
 }
 
-// The job's work reads the files and sound files the document was given: it is stopped and waited for
-// before anything else goes.
+// The jobs' works read the files and sound files the document was given: they are stopped and waited
+// for before anything else goes.
 ViewDocument::~ViewDocument()
 {
+    delete transferPart;
     delete job;
 }
 
@@ -98,12 +109,17 @@ void ViewDocument::setSettings(const ViewSettings& wanted)
 
 bool ViewDocument::analysing() const
 {
-    return pending.has_value() || blnSpectrogramDue;
+    return busy() || blnSpectrogramDue;
+}
+
+bool ViewDocument::busy() const
+{
+    return pending.has_value() || transferPart->busy();
 }
 
 double ViewDocument::progress() const
 {
-    return job->share();
+    return pending ? job->share() : transferPart->share();
 }
 
 void ViewDocument::cancelAnalysis()
@@ -111,6 +127,7 @@ void ViewDocument::cancelAnalysis()
     if (pending) {
         job->cancel();
     }
+    transferPart->cancel();
 }
 
 void ViewDocument::showSegment(std::int64_t lngSegment)

@@ -96,6 +96,7 @@ bool ViewDocument::choosePart(const std::string& strPath, ViewRecording& candida
                          "数値を読みます。表計算ソフトなどで小数点を「.」にして保存し直してください。")
                           .arg(fromUtf8(info.strDecimalComma)));
     }
+    candidate.parts = info;
     if (info.blnSound) {
         candidate.lngSampFreq = info.lngSampFreq.value_or(0);
         if (info.lngChannels > 1) {
@@ -193,7 +194,7 @@ void ViewDocument::readingFinished()
         }
     }
     emit recordingChanged();
-    if (!blnSpectrogramDue) {
+    if (!analysing()) {
         emit analysisFinished();
     }
 }
@@ -235,7 +236,7 @@ void ViewDocument::takeWholeReading(const PendingReading& done)
     QTimer::singleShot(0, this, [this] {
         blnSpectrogramDue = false;
         emit spectrogramChanged();
-        if (!pending) {
+        if (!analysing()) {
             emit analysisFinished(); // a reading started meanwhile tells of its own end
         }
     });
