@@ -33,7 +33,7 @@ constexpr std::uint64_t lngNoiseSeed = 0x4163636e6f697365ULL;
 constexpr double dblSampFreq = 2048.0; // Hz
 constexpr int lngSamples = 81920;      // 40 s
 constexpr double dblForceRms = 3000.0; // counts, before the band limits
-constexpr double dblModeGain = 4.0; // counts of acceleration per count of force at a mode's peak
+constexpr double dblModeGain = 4.0;    // counts of acceleration per count of force at a mode's peak
 constexpr int lngDelaySamples = 3;
 constexpr double dblNoiseRms = 250.0; // counts
 

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 namespace kestrix::ui {
@@ -38,8 +39,33 @@ double valueOfAxis(double dblAxis, bool blnLog)
     return blnLog ? std::pow(10.0, dblAxis) : dblAxis;
 }
 
+// The preferred ticks in view, every stride-th one for at most lngMaxTicks intervals; none where fewer
+// than two lie in view.
+FrameTicks preferredTicks(const std::vector<double>& dblPreferred, engine::AxisRange range, std::size_t lngMaxTicks)
+{
+    std::vector<double> dblInView;
+    std::copy_if(dblPreferred.begin(), dblPreferred.end(), std::back_inserter(dblInView),
+                 [&range](double dblValue) { return dblValue >= range.dblLow && dblValue <= range.dblHigh; });
+    FrameTicks ticks;
+    if (dblInView.size() < 2) {
+        return ticks;
+    }
+    std::size_t lngStride = 1;
+    while ((dblInView.size() - 1) / lngStride > std::max<std::size_t>(lngMaxTicks, 1)) {
+        lngStride *= 2;
+    }
+    for (std::size_t i = 0; i < dblInView.size(); i += lngStride) {
+        ticks.dblValues.push_back(dblInView[i]);
+        const double dblStep = i + lngStride < dblInView.size() ? dblInView[i + lngStride] - dblInView[i]
+                                                                : dblInView[i] - dblInView[i - lngStride];
+        ticks.strLabels.push_back(QString::fromStdString(engine::tickLabel(dblInView[i], dblStep)));
+    }
+    return ticks;
+}
+
 // The ticks of an axis for at most lngMaxTicks intervals, before any thinning.
-FrameTicks rawTicks(const FrameAxis& axis, engine::AxisRange range, std::size_t lngMaxTicks)
+FrameTicks rawTicks(const FrameAxis& axis, engine::AxisRange range, std::size_t lngMaxTicks,
+                    const std::vector<double>& dblPreferred)
 {
     FrameTicks ticks;
     if (axis.blnFrequency || axis.blnLog) {
@@ -51,6 +77,9 @@ FrameTicks rawTicks(const FrameAxis& axis, engine::AxisRange range, std::size_t 
         }
         ticks.dblMinor = std::move(found.dblMinor);
         return ticks;
+    }
+    if (FrameTicks preferred = preferredTicks(dblPreferred, range, lngMaxTicks); !preferred.dblValues.empty()) {
+        return preferred;
     }
     ticks.dblValues = engine::linearTicks(range.dblLow, range.dblHigh, lngMaxTicks);
     const double dblStep = engine::niceStep(range.dblHigh - range.dblLow, lngMaxTicks);
@@ -192,7 +221,7 @@ int PlotFrame::rightRoom(const QFontMetrics& metrics, const FrameView& /*view*/,
 }
 
 FrameTicks PlotFrame::ticksFor(const FrameAxis& axis, engine::AxisRange range, int intLength, bool blnHorizontal,
-                               const QFontMetrics& metrics) const
+                               const QFontMetrics& metrics, const std::vector<double>& dblPreferred) const
 {
     if (!(range.dblHigh > range.dblLow)) {
         return {};
@@ -209,7 +238,7 @@ FrameTicks PlotFrame::ticksFor(const FrameAxis& axis, engine::AxisRange range, i
         lngMax = std::min(lngMax, lngMostAcross);
     }
     for (;; --lngMax) {
-        FrameTicks ticks = rawTicks(axis, range, lngMax);
+        FrameTicks ticks = rawTicks(axis, range, lngMax, dblPreferred);
         if (axis.blnLabelEnds && !axis.blnFrequency && !axis.blnLog) {
             clearTheEnds(ticks, labelSpans(ticks, axis, range, intLength, blnHorizontal, metrics), intGap);
         }
@@ -246,7 +275,8 @@ int PlotFrame::labelWidth(const FrameTicks& ticks, const QFontMetrics& metrics)
 int PlotFrame::labelWidthFor(const QRect& area, const QFontMetrics& metrics) const
 {
     const auto [intTop, intBottom] = plotRows(area, metrics);
-    return labelWidth(ticksFor(verticalAxis(), view.y, std::max(20, intBottom - intTop), false, metrics), metrics);
+    return labelWidth(
+        ticksFor(verticalAxis(), view.y, std::max(20, intBottom - intTop), false, metrics, dblVerticalTicks), metrics);
 }
 
 FrameLayout PlotFrame::layoutFor(const QRect& area, const QFontMetrics& metrics) const
@@ -261,7 +291,7 @@ FrameLayout PlotFrame::layoutFor(const QRect& area, const QFontMetrics& metrics)
     layout.dblRowShift = blnBarsOnBottomRow ? 1.0 : 0.0;
     const auto [intTop, intBottom] = plotRows(area, metrics);
     const int intPlotHeight = std::max(20, intBottom - intTop);
-    layout.yTicks = ticksFor(up, view.y, intPlotHeight, false, metrics);
+    layout.yTicks = ticksFor(up, view.y, intPlotHeight, false, metrics, dblVerticalTicks);
     const int intLabelWidth = verticalLabelRoom(metrics, labelWidth(layout.yTicks, metrics));
     const int intLeft = area.left() + intPad + metrics.height() + intPad + intLabelWidth + intTickLength;
     const int intRight = area.right() - intPad - rightRoom(metrics, view, intPlotHeight);

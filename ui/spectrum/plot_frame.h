@@ -178,9 +178,11 @@ protected:
     int labelWidthFor(const QRect& area, const QFontMetrics& metrics) const;
     void zoomHorizontal(double dblCentre, double dblFactor);
     void zoomVertical(double dblCentre, double dblFactor);
-    // The labelled ticks of an axis intLength px long, as many as fit without two labels touching.
+    // The labelled ticks of an axis intLength px long, as many as fit without two labels touching; a
+    // linear one at dblPreferred (ascending; every second, fourth ... one where they would touch) while
+    // two or more of them lie in view.
     FrameTicks ticksFor(const FrameAxis& axis, engine::AxisRange range, int intLength, bool blnHorizontal,
-                        const QFontMetrics& metrics) const;
+                        const QFontMetrics& metrics, const std::vector<double>& dblPreferred = {}) const;
     // The readout's box as it would be drawn, for tests of where it lands; empty without a readout.
     QRect readoutBox(const FrameLayout& layout, const QFontMetrics& metrics, QStringList& strLines) const;
 
@@ -193,11 +195,12 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
-    bool blnGrid = true;             // grid lines across the plot at the ticks
-    bool blnHorizontalLabels = true; // the horizontal axis's labels and title drawn (else its ticks alone)
-    bool blnBarsOnBottomRow = true;  // the vertical axis's low end on the bottom row (else cells tile the plot)
-    QColor clrBox;                   // the zoom box's outline
-    QColor clrBoxFill;               // and its fill
+    bool blnGrid = true;                  // grid lines across the plot at the ticks
+    bool blnHorizontalLabels = true;      // the horizontal axis's labels and title drawn (else its ticks alone)
+    std::vector<double> dblVerticalTicks; // the values the vertical axis is best labelled at (ticksFor)
+    bool blnBarsOnBottomRow = true;       // the vertical axis's low end on the bottom row (else cells tile the plot)
+    QColor clrBox;                        // the zoom box's outline
+    QColor clrBoxFill;                    // and its fill
 
 private:
     std::pair<int, int> plotRows(const QRect& area, const QFontMetrics& metrics) const; // its top and bottom

@@ -129,7 +129,7 @@ void TransferPage::createPlots()
     pltMagnitude->setLeastHeight(200);
     pltPhase->setLeastHeight(150);
     pltCoherence->setLeastHeight(150);
-    pltCoherence->setValueAxis(tr("コヒーレンス"), engine::AxisRange{0.0, 1.05});
+    pltCoherence->setValueAxis(tr("コヒーレンス"), engine::AxisRange{0.0, 1.05}, {0.0, 0.25, 0.5, 0.75, 1.0});
 }
 
 void TransferPage::arrangeControls()

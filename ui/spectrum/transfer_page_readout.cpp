@@ -71,8 +71,11 @@ void TransferPage::showCurves(const TransferShown* shown)
     const QString strUnit = unitText();
     pltMagnitude->setValueAxis(
         chkTransferDb->isChecked() ? tr("|H| [dB re 1 %1]").arg(strUnit) : tr("|H| [%1]").arg(strUnit), std::nullopt);
-    pltPhase->setValueAxis(
-        tr("位相 [°]"), chkUnwrapped->isChecked() ? std::nullopt : std::optional<engine::AxisRange>({-180.0, 180.0}));
+    if (chkUnwrapped->isChecked()) {
+        pltPhase->setValueAxis(tr("位相 [°]"), std::nullopt);
+    } else {
+        pltPhase->setValueAxis(tr("位相 [°]"), engine::AxisRange{-180.0, 180.0}, {-180.0, -90.0, 0.0, 90.0, 180.0});
+    }
     pltCoherence->setGuide(transfer.threshold());
     const QString strEmpty = transfer.note().isEmpty() ? tr("解析すると、ここに伝達関数を表示します") : transfer.note();
     for (TransferPlot* plot : {pltMagnitude, pltPhase}) {

@@ -64,8 +64,10 @@ void TransferPlot::setCurves(double dblDeltaFreq, std::vector<TransferCurve> cur
     update();
 }
 
-void TransferPlot::setValueAxis(const QString& strTitle, std::optional<engine::AxisRange> fixed)
+void TransferPlot::setValueAxis(const QString& strTitle, std::optional<engine::AxisRange> fixed,
+                                std::vector<double> dblTicks)
 {
+    dblVerticalTicks = std::move(dblTicks);
     const bool blnRefit = fixed.has_value() != fixedValues.has_value() ||
                           (fixed && (fixed->dblLow != fixedValues->dblLow || fixed->dblHigh != fixedValues->dblHigh));
     strValueTitle = strTitle;

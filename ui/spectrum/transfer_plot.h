@@ -53,8 +53,10 @@ public:
     {
         return dblSpacing;
     }
-    // The vertical axis: its title, and its fixed range (none: fitted to the curves).
-    void setValueAxis(const QString& strTitle, std::optional<engine::AxisRange> fixed);
+    // The vertical axis: its title, its fixed range (none: fitted to the curves) and the values it is
+    // best labelled at (none: steps of 1, 2 or 5).
+    void setValueAxis(const QString& strTitle, std::optional<engine::AxisRange> fixed,
+                      std::vector<double> dblTicks = {});
     // The least height of the plot (px), more where its vertical title needs more.
     void setLeastHeight(int intHeight);
     // A dashed line across the plot at this value; none without.
