@@ -223,11 +223,12 @@ protected:
 class FirstColumnOfNumbers final : public ui::SourceChooser
 {
 public:
-    std::optional<int> chooseColumn(const QString&, int, const std::vector<QString>&, int intSuggested) override
+    std::optional<int> chooseColumn(const QString&, int, const std::vector<QString>&, int intSuggested,
+                                    ui::SignalPair&) override
     {
         return intSuggested;
     }
-    std::optional<int> chooseChannel(const QString&, int, int) override
+    std::optional<int> chooseChannel(const QString&, int, int, ui::SignalPair&) override
     {
         return 1;
     }

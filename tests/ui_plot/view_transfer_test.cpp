@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QTimer>
 
 #include <complex>
 #include <functional>
@@ -151,6 +152,14 @@ TEST_F(ViewTransferTest, TheResponseOfAKnownFilterIsReadAtTheCursor)
         EXPECT_NEAR(captured(strText, QStringLiteral("位相 (-?[0-9.]+)°")),
                     std::arg(response) * 180.0 / std::numbers::pi, 2.0);
         EXPECT_GT(captured(strText, QStringLiteral("γ² ([0-9.]+)")), 0.99);
+        // The exact line is the engine's line under the cursor, not a neighbour's.
+        const engine::TransferEstimates& est = transferShown().result.estimates;
+        EXPECT_EQ(captured(strText, QStringLiteral("\\n([0-9.]+) Hz, ")), static_cast<double>(k));
+        EXPECT_EQ(dblExactH1, std::stod(engine::generalNumberText(est.dblH1Magnitude[k])));
+        EXPECT_EQ(captured(strText, QStringLiteral(", γ² ([-0-9.eE+]+)")),
+                  std::stod(engine::generalNumberText(est.dblCoherence[k])));
+        EXPECT_EQ(captured(strText, QStringLiteral(", 連続 ([-0-9.eE+]+)°")),
+                  std::stod(engine::generalNumberText(est.dblUnwrappedDeg[k])));
         EXPECT_EQ(page().phasePlot().cursorLine(), page().magnitudePlot().cursorLine());
         EXPECT_EQ(page().coherencePlot().cursorLine(), page().magnitudePlot().cursorLine());
     }
@@ -345,6 +354,69 @@ TEST_F(ViewTransferTest, ARecordingOfOneSignalHasNoPair)
     ASSERT_NE(transfer().shown(), nullptr) << "read as the page is shown";
     EXPECT_EQ(page().findChild<QComboBox*>("cboInput")->count(), 3);
     EXPECT_TRUE(ui.messages.empty());
+}
+
+// The pair is chosen as the recording is opened: the force and the column after it offered, the pair
+// chosen read and shown on the page; opened again, the pair then chosen stands over the page's own.
+TEST_F(ViewTransferTest, ThePairIsChosenAsTheRecordingIsOpened)
+{
+    const std::vector<double> dblInput = noise(8192, 3000.0, 12);
+    const std::string strPath = writePair("chosen.csv", dblInput, filtered(dblInput));
+    chooser.pairAnswer = SignalPair{3, 2};
+    open(strPath);
+    EXPECT_EQ(chooser.pairOffered, (SignalPair{2, 3}));
+    showPage();
+    ASSERT_NE(transfer().shown(), nullptr) << transfer().note().toStdString();
+    EXPECT_EQ(transferShown().source.intInput, 3);
+    EXPECT_EQ(transferShown().source.intOutput, 2);
+    EXPECT_EQ(page().findChild<QComboBox*>("cboInput")->currentText(), QStringLiteral("3: accel"));
+    EXPECT_EQ(page().findChild<QComboBox*>("cboOutput")->currentText(), QStringLiteral("2: force"));
+
+    page().findChild<QComboBox*>("cboOutput")->setCurrentIndex(0); // the time column, on the page
+    waitForReading();
+    chooser.pairAnswer = SignalPair{2, 3};
+    open(strPath);
+    waitForReading();
+    EXPECT_EQ(page().findChild<QComboBox*>("cboOutput")->currentText(), QStringLiteral("3: accel"));
+    ASSERT_NE(transfer().shown(), nullptr) << transfer().note().toStdString();
+    EXPECT_EQ(transferShown().source.intInput, 2);
+    EXPECT_EQ(transferShown().source.intOutput, 3);
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+// The dialog asks for the pair beneath the part the spectrum shows, and a keyboard alone answers it:
+// the parts' list first, Tab to the input and the output.
+TEST_F(ViewTransferTest, TheOpeningDialogAsksForThePairToo)
+{
+    DialogSourceChooser dialogs(&panel);
+    SignalPair pair{2, 3};
+    QTimer::singleShot(0, [] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_EQ(dialog->objectName(), QStringLiteral("dlgRecordingPart"));
+        auto* cboInput = dialog->findChild<QComboBox*>("cboPairInput");
+        auto* cboOutput = dialog->findChild<QComboBox*>("cboPairOutput");
+        ASSERT_NE(cboOutput, nullptr);
+        EXPECT_EQ(cboInput->currentText(), QStringLiteral("2: force"));
+        EXPECT_EQ(cboOutput->currentText(), QStringLiteral("3: accel"));
+        QTest::keyClick(dialog->focusWidget(), Qt::Key_Down); // the spectrum's column: 3
+        QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(dialog->focusWidget(), cboInput);
+        QTest::keyClick(cboInput, Qt::Key_Down); // the input: 3
+        QTest::keyClick(cboInput, Qt::Key_Tab);
+        EXPECT_EQ(dialog->focusWidget(), cboOutput);
+        QTest::keyClick(cboOutput, Qt::Key_Up); // the output: 2
+        QTest::keyClick(cboOutput, Qt::Key_Return);
+    });
+    const std::optional<int> intColumn =
+        dialogs.chooseColumn(QStringLiteral("pair.csv"), 3, {"time (s)", "force", "accel"}, 2, pair);
+    EXPECT_EQ(intColumn, std::optional<int>(3));
+    EXPECT_EQ(pair, (SignalPair{3, 2}));
+
+    QTimer::singleShot(0, [] { QTest::keyClick(QApplication::activeModalWidget()->focusWidget(), Qt::Key_Escape); });
+    SignalPair kept{1, 2};
+    EXPECT_EQ(dialogs.chooseChannel(QStringLiteral("pair.wav"), 2, 48000, kept), std::nullopt);
+    EXPECT_EQ(kept, (SignalPair{1, 2})) << "a cancel changes nothing";
 }
 
 // A reading cancelled leaves the page as it was and is not made again until the page is shown again;

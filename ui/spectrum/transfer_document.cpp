@@ -34,13 +34,6 @@ bool sameUnit(const engine::EngineeringUnit& a, const engine::EngineeringUnit& b
     return a.strUnit == b.strUnit && a.dblVoltsPerUnit == b.dblVoltsPerUnit;
 }
 
-// Whether signal intSignal (from 1) of a recording so inspected holds numbers.
-bool holdsNumbers(const engine::RecordingInfo& info, int intSignal)
-{
-    const auto lngIndex = static_cast<std::size_t>(intSignal - 1);
-    return info.blnSound || lngIndex >= info.blnNumbers.size() || info.blnNumbers[lngIndex];
-}
-
 } // namespace
 
 bool sameSource(const TransferSource& a, const TransferSource& b)
@@ -161,7 +154,8 @@ void TransferDocument::follow()
     }
 }
 
-// The signals of another recording, and the pair first offered; the response of the last one goes.
+// The signals of another recording, and the pair chosen as it was opened; the response of the last one
+// goes.
 void TransferDocument::takeRecording(const std::optional<ViewRecording>& recording)
 {
     const bool blnSame = recording.has_value() == recordingSeen.has_value() &&
@@ -179,27 +173,10 @@ void TransferDocument::takeRecording(const std::optional<ViewRecording>& recordi
     intInput = 1;
     intOutput = 2;
     if (recording && recording->parts) {
-        const engine::RecordingInfo& info = *recording->parts;
-        strEntries = info.blnSound ? channelEntries(info.lngChannels) : columnEntries(info.lngColumns, [&info] {
-            std::vector<QString> strHeadings;
-            for (const std::string& strHeading : info.strHeadings) {
-                strHeadings.push_back(fromUtf8(strHeading));
-            }
-            return strHeadings;
-        }());
-        const auto lngSignals = static_cast<int>(strEntries.size());
-        intInput = info.blnSound ? 1 : engine::suggestedColumn(info);
-        // The next signal of numbers after the input, else the first other one that holds numbers.
-        intOutput = 0;
-        for (int intSignal = intInput + 1; intSignal <= lngSignals && intOutput == 0; ++intSignal) {
-            intOutput = holdsNumbers(info, intSignal) ? intSignal : 0;
-        }
-        for (int intSignal = 1; intSignal <= lngSignals && intOutput == 0; ++intSignal) {
-            intOutput = intSignal != intInput && holdsNumbers(info, intSignal) ? intSignal : 0;
-        }
-        if (intOutput == 0) {
-            intOutput = intInput == 1 ? 2 : 1;
-        }
+        strEntries = ui::signalEntries(*recording->parts);
+        const SignalPair pair = recording->pair.value_or(offeredPair(*recording->parts));
+        intInput = pair.intInput;
+        intOutput = pair.intOutput;
     }
     emit signalsChanged();
     emit transferChanged();

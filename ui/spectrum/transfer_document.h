@@ -42,9 +42,8 @@ struct TransferShown
     engine::TransferFileResult result;
 };
 
-// The document's two channels: which signals of its recording are the input and the output (offered
-// from the recording's columns or channels as it is opened: the first column of numbers after a time
-// column as the input, the next one of numbers as the output; channels 1 and 2 of a sound file), the
+// The document's two channels: which signals of its recording are the input and the output (chosen
+// from its columns or channels as it is opened, else those offeredPair offers; then on the page), the
 // sensitivity of each, the coherence threshold, and the frequency response of the pair. The response
 // is read off the window's thread while a page wants it: when the page is shown, and whenever the
 // recording, the pair or the analysis settings (N, window, overlap, detrending; always the mean) change

@@ -10,6 +10,7 @@
 #include "engine/view/spectrogram_image.h"
 #include "platform/sound_files.h"
 #include "platform/text_files.h"
+#include "source_chooser.h"
 
 #include <cstdint>
 #include <functional>
@@ -61,6 +62,7 @@ struct ViewRecording
     std::string strHeading;           // the heading of the column chosen, for the user; empty without one
     // Its columns or channels as seen when it was opened in the view; none for the run's recording.
     std::optional<engine::RecordingInfo> parts;
+    std::optional<SignalPair> pair; // the two-channel page's input and output chosen as it was opened
 };
 
 // Whether two recordings are the same part of the same file read the same way.
