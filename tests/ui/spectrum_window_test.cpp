@@ -14,6 +14,7 @@
 #include "window_fixture.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QFile>
 #include <QFileDialog>
@@ -290,12 +291,20 @@ TEST_F(KestrixWindowSize, TheTwoChannelPageFitsAndItsLabelsKeepApart)
     QFile file(strPath);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("time (s),force,accel\r\n");
+    // The response of a filter three samples late: an unwrapped phase of more than a turn.
+    constexpr int intLate = 3;
+    std::vector<double> dblForce(16384);
+    std::vector<double> dblResponse(dblForce.size());
     double dblPrevious = 0.0;
-    for (int n = 0; n < 16384; ++n) {
-        const double dblForce = 3000.0 * std::sin(0.37 * n * n); // broadband enough for a response
-        dblPrevious = 0.6 * dblForce + 0.5 * dblPrevious;
-        file.write(QByteArray::number(n) + ',' + QByteArray::number(std::lround(dblForce)) + ',' +
-                   QByteArray::number(std::lround(dblPrevious)) + "\r\n");
+    for (std::size_t n = 0; n < dblForce.size(); ++n) {
+        const auto dblN = static_cast<double>(n);
+        dblForce[n] = 3000.0 * std::sin(0.37 * dblN * dblN); // broadband enough for a response
+        dblPrevious = 0.6 * (n >= intLate ? dblForce[n - intLate] : 0.0) + 0.5 * dblPrevious;
+        dblResponse[n] = dblPrevious;
+    }
+    for (std::size_t n = 0; n < dblForce.size(); ++n) {
+        file.write(QByteArray::number(n) + ',' + QByteArray::number(std::lround(dblForce[n])) + ',' +
+                   QByteArray::number(std::lround(dblResponse[n])) + "\r\n");
     }
     file.close();
     FirstColumnOfNumbers chooser;
@@ -308,18 +317,24 @@ TEST_F(KestrixWindowSize, TheTwoChannelPageFitsAndItsLabelsKeepApart)
     ASSERT_NE(panel().document().transfer().shown(), nullptr)
         << page->findChild<QLabel*>("lblTransferNote")->text().toStdString();
     expectReachedAt1024By700();
-    for (const ui::TransferPlot* plot : {&page->magnitudePlot(), &page->phasePlot(), &page->coherencePlot()}) {
-        SCOPED_TRACE(plot->objectName().toStdString());
-        const QFontMetrics metrics = plot->fontMetrics();
-        const std::vector<QString> strValues = plot->valueTickLabels();
-        ASSERT_GE(strValues.size(), 2u);
+    const auto expectLabelsApart = [](const ui::TransferPlot& plot) {
+        SCOPED_TRACE(plot.objectName().toStdString());
+        const QFontMetrics metrics = plot.fontMetrics();
+        const std::vector<QString> strValues = plot.valueTickLabels();
+        ASSERT_GE(strValues.size(), 2u) << plot.valueView().dblLow << " .. " << plot.valueView().dblHigh;
         double dblAboveLast = 1e9;
         for (const QString& strLabel : strValues) { // from the bottom up
-            const double dblY = plot->pointOf(100.0, strLabel.toDouble()).y();
+            const double dblY = plot.pointOf(100.0, strLabel.toDouble()).y();
             EXPECT_LT(dblY + metrics.height() / 2.0, dblAboveLast) << strLabel.toStdString();
             dblAboveLast = dblY - metrics.height() / 2.0;
         }
+    };
+    for (const ui::TransferPlot* plot : {&page->magnitudePlot(), &page->phasePlot(), &page->coherencePlot()}) {
+        expectLabelsApart(*plot);
     }
+    page->findChild<QCheckBox*>("chkUnwrapped")->setChecked(true);
+    ASSERT_LT(page->phasePlot().valueView().dblLow, -360.0);
+    expectLabelsApart(page->phasePlot());
     const ui::TransferPlot& lowest = page->coherencePlot();
     const std::vector<QString> strFreqs = lowest.frequencyTickLabels();
     ASSERT_GE(strFreqs.size(), 3u);

@@ -236,8 +236,9 @@ TEST_F(ViewTransferTest, LinesOfLowCoherenceAreDrawnFaded)
     QSignalSpy started(&transfer(), &TransferDocument::readingStarted);
     page().findChild<QDoubleSpinBox*>("spnCoherenceThreshold")->setValue(0.95);
     EXPECT_EQ(started.count(), 0) << "a threshold needs no new reading";
-    EXPECT_EQ(page().magnitudePlot().fadedLines(), lowCoherenceLines());
-    EXPECT_GT(std::count(lowCoherenceLines().begin(), lowCoherenceLines().end(), true), lngFaded);
+    const std::vector<bool> blnLower = lowCoherenceLines();
+    EXPECT_EQ(page().magnitudePlot().fadedLines(), blnLower);
+    EXPECT_GT(std::count(blnLower.begin(), blnLower.end(), true), lngFaded);
     EXPECT_NE(transferShown().result.strHeading.find("coherence threshold=0.95"), std::string::npos);
 }
 
@@ -417,6 +418,40 @@ TEST_F(ViewTransferTest, TheOpeningDialogAsksForThePairToo)
     SignalPair kept{1, 2};
     EXPECT_EQ(dialogs.chooseChannel(QStringLiteral("pair.wav"), 2, 48000, kept), std::nullopt);
     EXPECT_EQ(kept, (SignalPair{1, 2})) << "a cancel changes nothing";
+}
+
+// A plot as short as the phase's keeps two labels or more on a fitted axis, none touching, whatever the
+// range its curve spans (a coarse step left one alone: -463 .. 399 in steps of 500).
+TEST(TransferPlotAxis, AShortPlotKeepsTwoLabelsApartOnAFittedAxis)
+{
+    struct Case
+    {
+        double dblLow;
+        double dblHigh;
+        int intHeight;
+    };
+    for (const Case& row : {Case{-440.0, 380.0, 150}, Case{-463.0, 399.0, 110}, Case{-90.0, 80.0, 110},
+                            Case{-2900.0, 4100.0, 130}, Case{0.02, 0.07, 120}, Case{-7.0, 7.0, 300}}) {
+        SCOPED_TRACE(::testing::Message() << row.dblLow << " .. " << row.dblHigh << ", " << row.intHeight << " px");
+        TransferPlot plot; // as the phase's, its frequencies labelled beneath another
+        plot.setFrequencyLabels(false);
+        plot.setMinimumHeight(0);
+        plot.resize(600, row.intHeight);
+        std::vector<double> dblValues(101);
+        for (std::size_t k = 0; k < dblValues.size(); ++k) {
+            dblValues[k] = row.dblLow + (row.dblHigh - row.dblLow) * static_cast<double>(k) / 100.0;
+        }
+        plot.setValueAxis(QStringLiteral("φ"), std::nullopt);
+        plot.setCurves(1.0, {{QStringLiteral("φ"), Qt::blue, dblValues, false}}, {});
+        const std::vector<QString> strLabels = plot.valueTickLabels();
+        ASSERT_GE(strLabels.size(), 2u);
+        const double dblLabelHeight = plot.fontMetrics().height();
+        for (std::size_t i = 1; i < strLabels.size(); ++i) {
+            const double dblBelow = plot.pointOf(0.0, strLabels[i - 1].toDouble()).y();
+            const double dblAbove = plot.pointOf(0.0, strLabels[i].toDouble()).y();
+            EXPECT_GE(dblBelow - dblAbove, dblLabelHeight) << strLabels[i].toStdString();
+        }
+    }
 }
 
 // A reading cancelled leaves the page as it was and is not made again until the page is shown again;

@@ -237,17 +237,34 @@ FrameTicks PlotFrame::ticksFor(const FrameAxis& axis, engine::AxisRange range, i
     if (blnHorizontal) {
         lngMax = std::min(lngMax, lngMostAcross);
     }
-    for (;; --lngMax) {
-        FrameTicks ticks = rawTicks(axis, range, lngMax, dblPreferred);
+    const auto ticksAt = [&](std::size_t lngIntervals) {
+        FrameTicks ticks = rawTicks(axis, range, lngIntervals, dblPreferred);
         if (axis.blnLabelEnds && !axis.blnFrequency && !axis.blnLog) {
             clearTheEnds(ticks, labelSpans(ticks, axis, range, intLength, blnHorizontal, metrics), intGap);
         }
+        return ticks;
+    };
+    const auto apart = [&](const FrameTicks& ticks) {
         const auto spans = labelSpans(ticks, axis, range, intLength, blnHorizontal, metrics);
-        bool blnApart = true;
-        for (std::size_t i = 1; i < spans.size() && blnApart; ++i) {
-            blnApart = spans[i - 1].second + intGap <= spans[i].first;
+        for (std::size_t i = 1; i < spans.size(); ++i) {
+            if (spans[i - 1].second + intGap > spans[i].first) {
+                return false;
+            }
         }
-        if (blnApart || lngMax <= 1) {
+        return true;
+    };
+    for (;; --lngMax) {
+        FrameTicks ticks = ticksAt(lngMax);
+        if (apart(ticks) || lngMax <= 1) {
+            // A step as coarse as the room asks for may leave one label alone in view (-463 .. 399 in steps
+            // of 500): finer steps are taken while their labels keep apart.
+            for (std::size_t lngFiner = lngMax + 1; ticks.dblValues.size() < 2 && lngFiner <= 4 * lngMax; ++lngFiner) {
+                FrameTicks finer = ticksAt(lngFiner);
+                if (!apart(finer)) {
+                    break;
+                }
+                ticks = std::move(finer);
+            }
             return ticks;
         }
     }
