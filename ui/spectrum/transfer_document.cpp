@@ -326,11 +326,7 @@ bool TransferDocument::saveFile(const std::string& strPath)
     try {
         engine::writeTransferFile(files, strPath, lastShown->result);
     } catch (const KestrixError& failure) {
-        ui.showMessage(tr("伝達関数を保存できませんでした。\n%1\n%2: %3")
-                           .arg(fromUtf8(strPath))
-                           .arg(failure.number())
-                           .arg(fromUtf8(failure.description()))
-                           .toStdString(),
+        ui.showMessage(saveFailureText(tr("伝達関数を保存できませんでした。"), strPath, failure).toStdString(),
                        platform::MessageStyle::Exclamation);
         return false;
     }

@@ -12,7 +12,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -308,13 +307,9 @@ void TransferPage::savePicture()
     if (transfer.shown() == nullptr) {
         return;
     }
-    platform::SaveFileRequest request;
-    request.strTitle = tr("伝達関数の画像を保存").toStdString();
-    request.strFilter =
-        tr("PNG 画像 (*.png)|*.png|JPEG 画像 (*.jpg *.jpeg)|*.jpg *.jpeg|SVG 画像 (*.svg)|*.svg").toStdString();
-    request.strInitialFileName = QFile::encodeName(document.proposedPictureName(QStringLiteral("FRF"))).toStdString();
-    if (const std::optional<std::string> strPath = ui.chooseSaveFile(request)) {
-        saveImage(QFile::decodeName(QByteArray::fromStdString(*strPath)));
+    if (const std::optional<QString> strPath =
+            askPictureName(ui, tr("伝達関数の画像を保存"), document.proposedPictureName(QStringLiteral("FRF")))) {
+        saveImage(*strPath);
     }
 }
 
@@ -339,11 +334,7 @@ bool TransferPage::saveImage(const QString& strPath)
             }
         },
         strError);
-    if (!blnSaved) {
-        ui.showMessage(tr("画像を保存できませんでした。\n%1\n%2").arg(strPath, strError).toStdString(),
-                       platform::MessageStyle::Exclamation);
-    }
-    return blnSaved;
+    return blnSaved || pictureNotSaved(ui, strPath, strError);
 }
 
 void TransferPage::saveFileDialog()

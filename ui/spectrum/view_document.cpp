@@ -8,6 +8,7 @@
 #include "engine/recordings/average_analysis.h"
 #include "engine/run/global_define.h"
 #include "platform/failure.h"
+#include "refusal_text.h"
 #include "spectrum_panel_text.h"
 #include "transfer_document.h"
 
@@ -262,11 +263,7 @@ bool ViewDocument::saveAverage(const std::string& strPath)
     try {
         engine::writeAverageSpectrum(files, strPath, result);
     } catch (const KestrixError& failure) {
-        ui.showMessage(tr("平均スペクトルを保存できませんでした。\n%1\n%2: %3")
-                           .arg(fromUtf8(strPath))
-                           .arg(failure.number())
-                           .arg(fromUtf8(failure.description()))
-                           .toStdString(),
+        ui.showMessage(saveFailureText(tr("平均スペクトルを保存できませんでした。"), strPath, failure).toStdString(),
                        platform::MessageStyle::Exclamation);
         return false;
     }
