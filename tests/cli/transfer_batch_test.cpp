@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // kestrix-batch --transfer on real files in a temporary folder: the options reaching the analysis, the
 // refusals naming their option, a file refused or warned about among others.
+#include "batch_files_fixture.h"
 #include "cli/batch.h"
 #include "engine/recordings/transfer_analysis.h"
 #include "engine/run/global_define.h"
@@ -21,8 +22,6 @@
 namespace kestrix {
 namespace {
 
-using testing::TempDir;
-
 // Field intField (from 0) of every line after the heading of a frequency response file.
 std::vector<std::string> fieldOfLines(const std::string& strPath, int intField)
 {
@@ -38,15 +37,8 @@ std::vector<std::string> fieldOfLines(const std::string& strPath, int intField)
     return strFields;
 }
 
-struct TransferBatchFixture : ::testing::Test
+struct TransferBatchFixture : testing::BatchFilesFixture
 {
-    int batch(std::vector<std::string> strArgs)
-    {
-        strOut.str("");
-        strErr.str("");
-        std::istringstream strNoInput;
-        return cli::runBatchCommand(strArgs, cli::BatchStreams{strNoInput, strOut, strErr, false}, files, sounds);
-    }
     // White noise in whole counts and its copy through y[n] = 0.5 x[n - 2] + 0.4 y[n - 1].
     static std::pair<std::vector<int>, std::vector<int>> pair(std::size_t lngSamples)
     {
@@ -68,19 +60,13 @@ struct TransferBatchFixture : ::testing::Test
         const auto [intInput, intOutput] = pair(lngSamples);
         std::string strText = "time (s),force,accel\r\n";
         for (std::size_t n = 0; n < lngSamples; ++n) {
-            strText += engine::generalNumberText(static_cast<double>(n) / 2048.0) + "," +
-                       std::to_string(intInput[n]) + "," + std::to_string(intOutput[n]) + "\r\n";
+            strText += engine::generalNumberText(static_cast<double>(n) / 2048.0) + "," + std::to_string(intInput[n]) +
+                       "," + std::to_string(intOutput[n]) + "\r\n";
         }
         const std::string strPath = dir.file(strName);
         testing::writeBytes(strPath, strText);
         return strPath;
     }
-
-    TempDir dir;
-    platform::StdTextFiles files;
-    platform::SndfileSoundFiles sounds;
-    std::ostringstream strOut;
-    std::ostringstream strErr;
 };
 
 // Every setting typed reaches the file: it is the engine's own for the same request, byte for byte,
@@ -88,9 +74,29 @@ struct TransferBatchFixture : ::testing::Test
 TEST_F(TransferBatchFixture, TheFileIsTheEnginesForTheSettingsTyped)
 {
     const std::string strIn = writePair("shaker.csv", 30000);
-    ASSERT_EQ(batch({"--transfer", "--input", "force", "--output", "3", "--input-sensitivity", "22.5 mV/N",
-                     "--output-sensitivity=100 mV/g", "--points", "2048", "--fs", "2048", "--window", "hamming",
-                     "--overlap", "75%", "--detrend", "mean", "--range", "10", "--coherence-threshold", "0.9", strIn}),
+    ASSERT_EQ(batch({"--transfer",
+                     "--input",
+                     "force",
+                     "--output",
+                     "3",
+                     "--input-sensitivity",
+                     "22.5 mV/N",
+                     "--output-sensitivity=100 mV/g",
+                     "--points",
+                     "2048",
+                     "--fs",
+                     "2048",
+                     "--window",
+                     "hamming",
+                     "--overlap",
+                     "75%",
+                     "--detrend",
+                     "mean",
+                     "--range",
+                     "10",
+                     "--coherence-threshold",
+                     "0.9",
+                     strIn}),
               cli::lngExitAnalysed)
         << strErr.str();
     const std::string strFrf = dir.file("shaker_FRF.csv");
@@ -118,9 +124,9 @@ TEST_F(TransferBatchFixture, TheFileIsTheEnginesForTheSettingsTyped)
 
     const std::vector<std::string> strLines = testing::splitCrLfLines(strWritten);
     ASSERT_EQ(strLines.size(), 802u) << "0 Hz to fs / 2.56 in lines 1 Hz apart, and the heading";
-    for (const std::string strField : {"|H1| (g/N)", "input=column 2 (force)", "output=column 3 (accel)",
-                                       "window=hamming", "N=2048", "overlap=75%", "segments=55", "fs=2048 Hz",
-                                       "coherence threshold=0.9"}) {
+    for (const std::string strField :
+         {"|H1| (g/N)", "input=column 2 (force)", "output=column 3 (accel)", "window=hamming", "N=2048", "overlap=75%",
+          "segments=55", "fs=2048 Hz", "coherence threshold=0.9"}) {
         EXPECT_NE(strLines[0].find(strField), std::string::npos) << strField << " in " << strLines[0];
     }
 }
@@ -222,9 +228,9 @@ TEST_F(TransferBatchFixture, OneFileRefusedOrWarnedAboutAmongOthers)
     EXPECT_EQ(strSaid.find(strLong), std::string::npos) << strSaid;
     const std::vector<std::string> strCoherence = fieldOfLines(dir.file("short_FRF.csv"), 5);
     ASSERT_EQ(strCoherence.size(), 401u);
-    EXPECT_TRUE(std::all_of(strCoherence.begin(), strCoherence.end(),
-                            [](const std::string& strField) { return strField.empty(); }))
-        << "one segment: no coherence at all, never 1";
+    EXPECT_TRUE(std::all_of(strCoherence.begin(), strCoherence.end(), [](const std::string& strField) {
+        return strField.empty();
+    })) << "one segment: no coherence at all, never 1";
     EXPECT_FALSE(fieldOfLines(dir.file("short_FRF.csv"), 1)[100].empty()) << "H1 stands";
     EXPECT_GT(std::stod(fieldOfLines(dir.file("long_FRF.csv"), 5)[100]), 0.99);
 
