@@ -25,8 +25,7 @@ std::vector<std::string> TransferAnalysis::outputsOf(const std::string& strFile)
 int TransferAnalysis::analyse(const FileJob& job, std::ostream& strOut, std::ostream& strErr) const
 {
     return trapFailures(job.strGiven, strErr, [&] {
-        const engine::TransferFileResult result =
-            engine::analyseTransfer(request, job.strFile, files, sounds, dblPI);
+        const engine::TransferFileResult result = engine::analyseTransfer(request, job.strFile, files, sounds, dblPI);
         if (!result.analysed()) {
             strErr << strProgram << ": " << job.strGiven << ": refused: " << result.strRefusal << '\n';
             return static_cast<int>(lngExitRefused);
