@@ -6,6 +6,7 @@
 #include "classic_command.h"
 #include "file_runner.h"
 #include "kestrix_version.h"
+#include "transfer_command.h"
 
 #include <algorithm>
 #include <memory>
@@ -28,12 +29,20 @@ public:
     }
 };
 
-// Whether the arguments ask for the averaged analysis: --average before any "--" (for the usage
-// error's hint, when the arguments could not be parsed).
-bool asksForAverage(std::span<const std::string> strArgs)
+// The analysis the arguments ask for, by its option before any "--" (for the usage error's hint, when
+// the arguments could not be parsed): the last one typed.
+Mode askedMode(std::span<const std::string> strArgs)
 {
-    const auto itEnd = std::find(strArgs.begin(), strArgs.end(), "--");
-    return std::find(strArgs.begin(), itEnd, "--average") != itEnd;
+    Mode mode = Mode::Classic;
+    for (const std::string& strArg : strArgs) {
+        if (strArg == "--") {
+            break;
+        }
+        for (const Mode asked : {Mode::Average, Mode::Transfer}) {
+            mode = strArg == modeOption(asked) ? asked : mode;
+        }
+    }
+    return mode;
 }
 
 // The analysis the checked options ask for.
@@ -42,6 +51,9 @@ std::unique_ptr<FileAnalysis> analysisOf(BatchOptions& options, platform::TextFi
 {
     if (options.mode == Mode::Average) {
         return std::make_unique<AverageAnalysis>(options.request, files, sounds);
+    }
+    if (options.mode == Mode::Transfer) {
+        return std::make_unique<TransferAnalysis>(options.transfer, files, sounds);
     }
     const engine::ParameterReading reading = engine::readAnalysisParameters(options.controls);
     return std::make_unique<ClassicAnalysis>(reading.params, files);
@@ -57,13 +69,14 @@ int runBatchCommand(std::span<const std::string> strArgs, const BatchStreams& st
     std::string strError;
     auto options = parseOptions(strArgs, strError);
     if (!options) {
-        strErr << strProgram << ": " << strError << "\nTry 'kestrix-batch "
-               << (asksForAverage(strArgs) ? "--average " : "") << "--help'.\n";
+        const std::string_view strMode = modeOption(askedMode(strArgs));
+        strErr << strProgram << ": " << strError << "\nTry 'kestrix-batch " << strMode << (strMode.empty() ? "" : " ")
+               << "--help'.\n";
         return lngExitUsage;
     }
     if (options->blnHelp) {
         strOut << usageText(options->mode);
-        if (options->mode == Mode::Average) {
+        if (options->mode != Mode::Classic) {
             strOut << '\n' << windowTable();
         }
         return lngExitAnalysed;

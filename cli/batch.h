@@ -29,8 +29,9 @@ struct BatchStreams
 };
 
 // The batch front end on its arguments (without the program name): the options parsed, the entries
-// checked once, then every FILE analysed (the classic run, or with --average the averaged analysis),
-// -j of them at once with the output of one at a time. Returns the highest exit status met.
+// checked once, then every FILE analysed (the classic run, with --average the averaged analysis, with
+// --transfer the frequency response), -j of them at once with the output of one at a time. Returns the highest exit
+// status met.
 int runBatchCommand(std::span<const std::string> strArgs, const BatchStreams& streams, platform::TextFiles& files,
                     platform::SoundFiles& sounds);
 

@@ -21,7 +21,8 @@ Options (defaults are the window's start-up state):
 
 constexpr std::string_view strClassicEnd = R"(
 With --average each FILE (text or a sound file) is analysed whole, its segments' spectra averaged,
-into NAME_AVG_SPC.csv; see kestrix-batch --average --help.
+into NAME_AVG_SPC.csv; see kestrix-batch --average --help. With --transfer the frequency response
+between two of its signals goes into NAME_FRF.csv; see kestrix-batch --transfer --help.
 
 Each file written is printed on standard output, one path a line, in FILE order. Exit status: 0 all
 analysed, 1 an entry or a file refused, 2 usage error, 3 a failure; the highest met.
@@ -37,6 +38,24 @@ settings and the number of segments, then one line "frequency,value" per line fr
 A FILE is a sound file (WAV, FLAC, AIFF, ...: integer PCM of 8 to 32 bits or floating point, its
 sampling frequency from the file), one-column text of converter counts, or, with --column, one column
 of delimited text (comma, semicolon, tab or blanks, found from the file; heading lines allowed).
+
+Options:
+)";
+
+constexpr std::string_view strTransferIntro =
+    R"(Usage: kestrix-batch --transfer --input N|NAME --output N|NAME [OPTIONS] FILE...
+
+Analyses two signals of each FILE, an input and an output (two columns of delimited text, by number
+from 1 or by heading; two channels of a sound file, by number), cut into the same overlapping segments
+of N samples, windowed and averaged by the mean: their spectra Gxx and Gyy, the cross-spectrum Gxy, the
+frequency responses H1 = Gxy / Gxx and H2 = Gyy / Gyx, the coherence |Gxy|^2 / (Gxx Gyy) and the delay
+of the output from the peak of their cross-correlation. With a sensitivity for each, H is in output EU
+per input EU. Writes NAME_FRF.csv beside it: a heading line naming the signals, window, N, overlap,
+segments, fs, units and the delay in seconds; then one line per line from 0 Hz to fs / 2.56:
+  frequency,|H1|,phase of H1 (deg, wrapped),phase unwrapped where the coherence reaches the threshold,
+  |H2|,coherence,Gxx,Gyy,|Gxy|
+An empty field is a value that does not exist on its line; with one segment the coherence would be 1
+on every line whatever the signals hold, so its column is left empty (and a warning says so).
 
 Options:
 )";
@@ -85,11 +104,25 @@ std::string applicabilityError(const BatchOptions& options)
     for (const GivenOption& given : options.given) {
         const OptionDef& option = *given.option;
         if (!appliesTo(option.modes, options.mode)) {
-            return options.mode == Mode::Average ? given.strTyped + " does not apply to --average"
-                                                 : given.strTyped + " applies only with --average";
+            if (options.mode != Mode::Classic) {
+                return given.strTyped + " does not apply to " + std::string(modeOption(options.mode));
+            }
+            std::string strModes;
+            for (const Mode mode : {Mode::Average, Mode::Transfer}) {
+                if (appliesTo(option.modes, mode)) {
+                    strModes += (strModes.empty() ? "" : " or ") + std::string(modeOption(mode));
+                }
+            }
+            return given.strTyped + " applies only with " + strModes;
         }
         if (!option.strNeeds.empty() && !options.wasGiven(option.strNeeds)) {
             return given.strTyped + " needs " + std::string(option.strNeeds);
+        }
+    }
+    // The two signals are what a frequency response is between: there is no default for them.
+    for (const std::string_view strSignal : {"--input", "--output"}) {
+        if (options.mode == Mode::Transfer && !options.wasGiven(strSignal)) {
+            return "--transfer needs " + std::string(strSignal);
         }
     }
     return {};
@@ -218,15 +251,22 @@ EntryReport checkEntries(BatchOptions& options)
 
 std::string usageText(Mode mode)
 {
-    std::string strText(mode == Mode::Average ? strAverageIntro : strClassicIntro);
+    std::string strText(mode == Mode::Average    ? strAverageIntro
+                        : mode == Mode::Transfer ? strTransferIntro
+                                                 : strClassicIntro);
     for (const OptionDef& option : optionTable()) {
-        // The switch that chooses the averaged analysis is its own usage line.
-        if (appliesTo(option.modes, mode) && !(mode == Mode::Average && option.strName == "--average")) {
+        // The switch that chooses the analysis is its own usage line.
+        if (appliesTo(option.modes, mode) && option.strName != modeOption(mode)) {
             strText += optionHelpLine(option);
         }
     }
-    strText += mode == Mode::Average ? strAverageEnd : strClassicEnd;
+    strText += mode == Mode::Classic ? strClassicEnd : strAverageEnd;
     return strText;
+}
+
+std::string_view modeOption(Mode mode)
+{
+    return mode == Mode::Average ? "--average" : mode == Mode::Transfer ? "--transfer" : "";
 }
 
 std::string typedText(std::string_view strText)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/recordings/average_analysis.h"
+#include "engine/recordings/transfer_analysis.h"
 #include "engine/run/analysis_parameters.h"
 
 #include <optional>
@@ -14,11 +15,13 @@ namespace kestrix::cli {
 
 // The analyses the batch runs. An option applies to some of them; a set of them is a bit mask.
 enum class Mode : unsigned {
-    Classic = 1, // the window's run on the first N samples of each FILE
-    Average = 2, // --average: the averaged analysis of whole recordings
+    Classic = 1,  // the window's run on the first N samples of each FILE
+    Average = 2,  // --average: the averaged analysis of whole recordings
+    Transfer = 4, // --transfer: the frequency response between two signals of each recording
 };
 using Modes = unsigned;
-inline constexpr Modes modesAll = static_cast<unsigned>(Mode::Classic) | static_cast<unsigned>(Mode::Average);
+inline constexpr Modes modesAll =
+    static_cast<unsigned>(Mode::Classic) | static_cast<unsigned>(Mode::Average) | static_cast<unsigned>(Mode::Transfer);
 
 inline constexpr bool appliesTo(Modes modes, Mode mode)
 {
@@ -56,6 +59,14 @@ struct BatchOptions
     std::optional<std::string> strChannel;
     std::optional<std::string> strFundamental;
     std::optional<std::string> strOutputDir;
+    // The frequency response: its signals, their sensitivities and the coherence threshold as typed, then
+    // checked into transfer (which takes N, window, overlap, detrending, fs and range from request).
+    std::optional<std::string> strInput;
+    std::optional<std::string> strOutput;
+    std::optional<std::string> strInputSensitivity;
+    std::optional<std::string> strOutputSensitivity;
+    std::optional<std::string> strThreshold;
+    engine::TransferRequest transfer;
     std::vector<FileSourceArg> sources;
     int lngJobs = 1; // files analysed at once; 0 for every core
     bool blnHelp = false;
@@ -86,6 +97,9 @@ EntryReport checkEntries(BatchOptions& options);
 
 // The help text of a mode: its introduction, then every option that applies to it.
 std::string usageText(Mode mode);
+
+// The option that chooses an analysis ("--average", "--transfer"); empty for the classic run.
+std::string_view modeOption(Mode mode);
 
 // The text typed for an option in a message: quoted when it is empty or holds blanks or quotes.
 std::string typedText(std::string_view strText);

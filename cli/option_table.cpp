@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "option_table.h"
 
+#include "engine/recordings/engineering_unit.h"
 #include "engine/run/field_checks.h"
 #include "engine/run/number_text.h"
 #include "platform/utf8_path.h"
@@ -19,6 +20,8 @@ namespace {
 
 constexpr Modes modeClassic = static_cast<Modes>(Mode::Classic);
 constexpr Modes modeAverage = static_cast<Modes>(Mode::Average);
+constexpr Modes modeTransfer = static_cast<Modes>(Mode::Transfer);
+constexpr Modes modeSegments = modeAverage | modeTransfer; // the analyses of overlapping windowed segments
 
 // The most files analysed at once that -j takes: far beyond any machine's cores, and a bound on the
 // threads a typing error can ask for.
@@ -229,19 +232,29 @@ EntryCheck checkOverlap(BatchOptions& options)
     return {};
 }
 
+// A column (or a signal) as typed: by its number from 1 (digits only), else by its heading; nothing for
+// an empty text or a number out of range.
+std::optional<engine::ColumnChoice> columnChoice(const std::string& strColumn)
+{
+    const bool blnNumber = !strColumn.empty() && strColumn.find_first_not_of("0123456789") == std::string::npos;
+    const std::optional<double> dblNumber = blnNumber ? engine::numericValue(strColumn) : std::nullopt;
+    if (strColumn.empty() || (blnNumber && !(*dblNumber >= 1 && *dblNumber <= dblMaxColumn))) {
+        return std::nullopt;
+    }
+    return blnNumber ? engine::ColumnChoice{static_cast<std::int32_t>(*dblNumber), {}}
+                     : engine::ColumnChoice{0, strColumn};
+}
+
 EntryCheck checkColumn(BatchOptions& options)
 {
     if (!options.strColumn) {
         return {};
     }
-    const std::string& strColumn = *options.strColumn;
-    const bool blnNumber = !strColumn.empty() && strColumn.find_first_not_of("0123456789") == std::string::npos;
-    const std::optional<double> dblNumber = blnNumber ? engine::numericValue(strColumn) : std::nullopt;
-    if (strColumn.empty() || (blnNumber && !(*dblNumber >= 1 && *dblNumber <= dblMaxColumn))) {
+    const std::optional<engine::ColumnChoice> choice = columnChoice(*options.strColumn);
+    if (!choice) {
         return refusal("a column is chosen by its number from 1 or by its heading");
     }
-    options.request.choice.column = blnNumber ? engine::ColumnChoice{static_cast<std::int32_t>(*dblNumber), {}}
-                                              : engine::ColumnChoice{0, strColumn};
+    options.request.choice.column = *choice;
     return {};
 }
 
@@ -299,18 +312,82 @@ EntryCheck checkOutputDir(BatchOptions& options)
     return {};
 }
 
+// The frequency response's own entries, after the settings it shares with the averaged analysis.
+// --input and --output: a column of text by number or heading, a channel of a sound file by number.
+template <std::optional<std::string> BatchOptions::*Text, engine::ColumnChoice engine::TransferRequest::*Signal>
+EntryCheck checkSignal(BatchOptions& options)
+{
+    const std::optional<engine::ColumnChoice> choice = columnChoice((options.*Text).value_or(""));
+    if (!choice) {
+        return refusal("a signal is a column chosen by its number from 1 or by its heading, or a channel by its "
+                       "number from 1");
+    }
+    options.transfer.*Signal = *choice;
+    const engine::ColumnChoice& input = options.transfer.input;
+    if (Signal == &engine::TransferRequest::output && input.lngNumber == choice->lngNumber &&
+        input.strName == choice->strName) {
+        return EntryCheck{"the input and the output are the same signal",
+                          "--input " + typedText(*options.strInput) + ", --output " + typedText(*options.strOutput),
+                          {}};
+    }
+    return {};
+}
+
+// --input-sensitivity and --output-sensitivity: "100 mV/g" and the like; none keeps the signal in volts.
+template <std::optional<std::string> BatchOptions::*Text, engine::EngineeringUnit engine::TransferRequest::*Unit>
+EntryCheck checkSensitivity(BatchOptions& options)
+{
+    if (!(options.*Text)) {
+        return {};
+    }
+    const engine::SensitivityReading reading = engine::parseSensitivity(*(options.*Text));
+    if (reading.refusal) {
+        return refusal(engine::unitTextRefusalText("sensitivity", *(options.*Text), *reading.refusal));
+    }
+    options.transfer.*Unit = reading.unit;
+    return {};
+}
+
+// The last of the frequency response's entries: the threshold, and the settings shared with the
+// averaged analysis (checked before it) taken over.
+EntryCheck checkThreshold(BatchOptions& options)
+{
+    engine::TransferRequest& transfer = options.transfer;
+    if (options.strThreshold) {
+        const std::optional<double> dblThreshold = engine::numericValue(*options.strThreshold);
+        if (!dblThreshold || !(*dblThreshold >= 0.0 && *dblThreshold <= 1.0)) {
+            return refusal("the coherence threshold is a number from 0 to 1");
+        }
+        transfer.dblCoherenceThreshold = *dblThreshold;
+    }
+    if (options.request.settings.averaging != engine::Averaging::Mean) {
+        return EntryCheck{"a cross-spectrum is averaged by the mean: peak hold has no phase to keep",
+                          "--averaging " + typedText("peak"),
+                          {}};
+    }
+    transfer.settings = options.request.settings;
+    transfer.lngSampFreq = options.request.lngSampFreq;
+    transfer.blnSampFreqGiven = options.request.blnSampFreqGiven;
+    transfer.dblMaxVolt = options.request.dblMaxVolt;
+    return {};
+}
+
 const std::array optionDefs = {
-    OptionDef{"--average", "", "", modesAll, "",
+    OptionDef{"--average", "", "", modeClassic | modeAverage, "",
               "the averaged analysis of whole recordings (kestrix-batch --average --help)",
               &takeSwitch<Mode::Average, &BatchOptions::mode>},
+    OptionDef{"--transfer", "", "", modeClassic | modeTransfer, "",
+              "the frequency response between two signals of each recording (kestrix-batch --transfer --help)",
+              &takeSwitch<Mode::Transfer, &BatchOptions::mode>},
     OptionDef{"--fs", "", "TEXT", modesAll, "",
-              "sampling frequency in Hz (default 1024); with --average for text, a sound file states its own "
-              "and one given must agree",
+              "sampling frequency in Hz (default 1024); with --average or --transfer for text, a sound file "
+              "states its own and one given must agree",
               &takeControl<&engine::ControlContents::strSampFreq>, &checkSampFreq},
-    OptionDef{"--points", "", "N", modesAll, "",
-              "FFT points (with --average the segment length N): 1024, 2048, 4096, 8192, 16384, 32768 or 65536 "
-              "(default 1024)",
-              &takePoints},
+    OptionDef{
+        "--points", "", "N", modesAll, "",
+        "FFT points (with --average or --transfer the segment length N): 1024, 2048, 4096, 8192, 16384, 32768 or 65536 "
+        "(default 1024)",
+        &takePoints},
     OptionDef{"--range", "", "TEXT", modesAll, "",
               "converter input range in volts, plus or minus (default 5): c counts are c x range / 32767 V",
               &takeControl<&engine::ControlContents::strMaxVolt>, &checkRange},
@@ -326,16 +403,16 @@ const std::array optionDefs = {
               &takeSwitch<1, &BatchOptions::controls, &engine::ControlContents::intWave>},
     OptionDef{"--no-wave", "", "", modeClassic, "", "Wave file output off",
               &takeSwitch<0, &BatchOptions::controls, &engine::ControlContents::intWave>},
-    OptionDef{"--window", "", "NAME", modeAverage, "",
+    OptionDef{"--window", "", "NAME", modeSegments, "",
               "rect, hann, hamming, blackmanharris, flattop or blackmanharris7 (default hann; with --metrics "
               "blackmanharris7)",
               &takeWindow},
-    OptionDef{"--overlap", "", "P", modeAverage, "",
+    OptionDef{"--overlap", "", "P", modeSegments, "",
               "percent of a segment shared with the next, 0 <= P < 100, with or without a % sign (default 50)",
               &takeText<&BatchOptions::strOverlap>, &checkOverlap},
-    OptionDef{"--averaging", "", "NAME", modeAverage, "",
+    OptionDef{"--averaging", "", "NAME", modeSegments, "",
               "mean (power average) or peak (largest per line) (default mean)", &takeAveraging},
-    OptionDef{"--detrend", "", "NAME", modeAverage, "", "none or mean (each segment's mean removed) (default none)",
+    OptionDef{"--detrend", "", "NAME", modeSegments, "", "none or mean (each segment's mean removed) (default none)",
               &takeDetrend},
     OptionDef{"--units", "", "NAME", modeAverage, "",
               "pp, peak, rms, dbv (dB re 1 V rms), psd (V^2/Hz) or asd (V/sqrt(Hz)) (default rms)", &takeUnits},
@@ -354,6 +431,25 @@ const std::array optionDefs = {
     OptionDef{"--output-dir", "", "DIR", modeAverage, "",
               "write the outputs into the folder DIR (which must exist) instead of beside each FILE",
               &takeText<&BatchOptions::strOutputDir>, &checkOutputDir},
+    OptionDef{"--input", "", "N|NAME", modeTransfer, "",
+              "the input: a column of delimited text by number from 1 or by heading, or a channel of a sound file "
+              "by number",
+              &takeText<&BatchOptions::strInput>,
+              &checkSignal<&BatchOptions::strInput, &engine::TransferRequest::input>},
+    OptionDef{"--output", "", "N|NAME", modeTransfer, "", "the output, as the input",
+              &takeText<&BatchOptions::strOutput>,
+              &checkSignal<&BatchOptions::strOutput, &engine::TransferRequest::output>},
+    OptionDef{"--input-sensitivity", "", "TEXT", modeTransfer, "",
+              "the input sensor's sensitivity, \"22.5 mV/N\": the input in that unit (default volts)",
+              &takeText<&BatchOptions::strInputSensitivity>,
+              &checkSensitivity<&BatchOptions::strInputSensitivity, &engine::TransferRequest::inputUnit>},
+    OptionDef{"--output-sensitivity", "", "TEXT", modeTransfer, "",
+              "the output sensor's sensitivity, \"100 mV/g\": H then in g/N (default volts)",
+              &takeText<&BatchOptions::strOutputSensitivity>,
+              &checkSensitivity<&BatchOptions::strOutputSensitivity, &engine::TransferRequest::outputUnit>},
+    OptionDef{"--coherence-threshold", "", "G", modeTransfer, "",
+              "the coherence from which a line's phase is trusted and unwrapped, 0 to 1 (default 0.5)",
+              &takeText<&BatchOptions::strThreshold>, &checkThreshold},
     OptionDef{"--jobs", "-j", "N", modesAll, "",
               "analyse N files at once (default 1; 0 for every core); the output is the same", &takeJobs},
     OptionDef{"--files-from", "", "LIST", modesAll, "",

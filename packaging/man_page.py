@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 """The manual page of kestrix-batch, made from what the program itself says: its --help, its
---average --help and its --version. Writes the page (to standard output or --output), or with --check
+--average --help, its --transfer --help and its --version. Writes the page (to standard output or --output), or with --check
 compares it with a committed page and says how to renew that page when they differ."""
 import argparse
 import re
@@ -84,11 +84,16 @@ def page(batch):
         ".SH SYNOPSIS",
         ".B kestrix\\-batch", "[\\fIOPTIONS\\fR] \\fIFILE\\fR...", ".br",
         ".B kestrix\\-batch \\-\\-average", "[\\fIOPTIONS\\fR] \\fIFILE\\fR...",
+        ".br",
+        ".B kestrix\\-batch \\-\\-transfer", "\\-\\-input \\fIN\\fR|\\fINAME\\fR \\-\\-output \\fIN\\fR|\\fINAME\\fR",
+        "[\\fIOPTIONS\\fR] \\fIFILE\\fR...",
         ".SH DESCRIPTION",
     ]
     lines += roff_of_help(said("--help"), "SH")
     lines += [".SH \"AVERAGED SPECTRA (\\-\\-average)\""]
     lines += roff_of_help(said("--average", "--help"), "SS")
+    lines += [".SH \"FREQUENCY RESPONSE (\\-\\-transfer)\""]
+    lines += roff_of_help(said("--transfer", "--help"), "SS")
     lines += [".SH SEE ALSO", ".BR kestrix (1)",
               ".SH COPYRIGHT", "Kestrix is free software under the GNU General Public License, version 3 or later."]
     return "\n".join(lines) + "\n"

@@ -6,9 +6,11 @@
 # recording's single block as the FFT run writes it (docs/view-single.png) and its average over the
 # whole recording (docs/view-average.png), both at 4096 points on the logarithmic axis; the converter
 # figures of a generated converter test tone (docs/view-metrics.png); the readout between two cursors
-# on the bundled recording in orders of 1500 rpm (docs/view-delta.png). Needs Xvfb and xdotool; the
+# on the bundled recording in orders of 1500 rpm (docs/view-delta.png); the two-channel page of a
+# generated shaker test, its pair chosen as it is opened, the cursor on a line (docs/view-transfer.png).
+# Needs Xvfb and xdotool; the
 # pictures are taken with kestrix_screen_grab (no other grabbing tool needed).
-# Usage: scripts/view_screenshots.sh [BUILD_DIR] [OUTPUT_DIR]
+# Usage: [DISPLAY_NUMBER=N] scripts/view_screenshots.sh [BUILD_DIR] [OUTPUT_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,7 +19,8 @@ output=${2:-docs}
 program="$build_dir/app/kestrix"
 grab="$build_dir/tools/kestrix_screen_grab"
 make_tone="$build_dir/examples/kestrix_make_converter_tone"
-for tool in "$program" "$grab" "$make_tone"; do
+make_shaker="$build_dir/examples/kestrix_make_shaker"
+for tool in "$program" "$grab" "$make_tone" "$make_shaker"; do
     if [ ! -x "$tool" ]; then
         echo "view_screenshots: $tool not found; build first (make build)" >&2
         exit 1
@@ -27,7 +30,7 @@ for command in Xvfb xdotool; do
     command -v "$command" >/dev/null 2>&1 || { echo "view_screenshots: $command is needed" >&2; exit 1; }
 done
 
-display_number=99
+display_number=${DISPLAY_NUMBER:-99} # the first one tried
 while [ -e "/tmp/.X11-unix/X$display_number" ] || [ -e "/tmp/.X$display_number-lock" ]; do
     display_number=$((display_number + 1))
 done
@@ -49,6 +52,7 @@ done
 
 cp examples/motor.csv examples/runup.wav "$work/"
 "$make_tone" "$work/adc_tone.wav"
+"$make_shaker" "$work/shaker.csv"
 window=""
 geometry=""
 start_app() {
@@ -172,4 +176,28 @@ keys d
 click 949 300
 xdotool mousemove --window "$window" 1200 700
 shot view-delta.png
+stop_app
+
+# The shaker test at its 2048 Hz (typed into the sampling frequency, the first field), opened with
+# Ctrl+R: Enter takes the column and the pair offered (force in, acceleration out). The two-channel page
+# (Ctrl+PgDown twice) with H2 (Alt+H) and the cursor on the line of the first mode.
+start_app
+click 250 28
+keys ctrl+a
+xdotool type --delay 10 2048
+keys Tab
+keys ctrl+r
+sleep 1.5
+xdotool type --delay 10 "$work/shaker.csv"
+keys Return
+sleep 1.5
+keys Return
+sleep 2
+refocus
+keys ctrl+Next ctrl+Next
+sleep 3
+keys alt+h
+click 592 300
+xdotool mousemove --window "$window" 1200 700
+shot view-transfer.png
 stop_app

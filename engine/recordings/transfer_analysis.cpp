@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <tuple>
 
 namespace kestrix::engine {
 
@@ -21,10 +22,10 @@ namespace {
 // Samples of each channel handed from the streams to the averager at a time.
 constexpr std::size_t lngChunkSamples = 32 * 1024;
 
-// Reads both streams in step into the averager: the refusal met on the way (naming the signal), if
-// any; blnCancelled when the progress handler stopped it.
-std::string averageBoth(platform::SampleStream& input, platform::SampleStream& output, CrossSpectrumAverager& averager,
-                        const ReadProgress& onProgress, bool& blnCancelled)
+// Reads both streams in step into the averager: the refusal met on the way is put in result (naming
+// the signal), if any; result.blnCancelled is set when the progress handler stopped it.
+void averageBoth(platform::SampleStream& input, platform::SampleStream& output, CrossSpectrumAverager& averager,
+                 const ReadProgress& onProgress, TransferFileResult& result)
 {
     std::vector<double> dblInput(lngChunkSamples);
     std::vector<double> dblOutput(lngChunkSamples);
@@ -34,20 +35,31 @@ std::string averageBoth(platform::SampleStream& input, platform::SampleStream& o
         averager.addSamples(std::span<const double>(dblInput).first(lngGot),
                             std::span<const double>(dblOutput).first(lngGot));
         if (onProgress && !onProgress(averager.samplesReceived(), input.shareRead())) {
-            blnCancelled = true;
-            return {};
+            result.blnCancelled = true;
+            return;
         }
         if (lngGot < lngChunkSamples) {
             // One of them stopped; the other stops on the same line, unless it was this one's refusal.
-            if (const std::string strWhy = input.refusal(); !strWhy.empty()) {
-                return "input: " + strWhy;
+            for (const auto& [stream, signal, strName] : {std::tuple{&input, TransferSignal::Input, "input: "},
+                                                          std::tuple{&output, TransferSignal::Output, "output: "}}) {
+                if (const std::string strWhy = stream->refusal(); !strWhy.empty()) {
+                    result.strRefusal = strName + strWhy;
+                    result.refusalFacts = stream->refusalFacts();
+                    result.refusedSignal = signal;
+                    return;
+                }
             }
-            if (const std::string strWhy = output.refusal(); !strWhy.empty()) {
-                return "output: " + strWhy;
-            }
-            return {};
+            return;
         }
     }
+}
+
+// A refusal without facts of its own, about one signal or the whole.
+void refuse(TransferFileResult& result, std::string strRefusal, TransferSignal signal = TransferSignal::Both)
+{
+    result.refusalFacts = {platform::RefusalFacts::Kind::Other, 0, 0, strRefusal, 0, 0, false};
+    result.strRefusal = std::move(strRefusal);
+    result.refusedSignal = signal;
 }
 
 // The unit of a product or quotient of the two signals' units: "V/V", "g/N", "V^2/Hz", "N*g/Hz".
@@ -125,47 +137,65 @@ TransferFileResult transferRecording(const TransferRequest& request, const std::
 {
     TransferFileResult result;
     if (request.settings.averaging != Averaging::Mean) {
-        result.strRefusal = "peak hold does not apply to a frequency response: its spectra are averaged by the mean";
+        refuse(result, "peak hold does not apply to a frequency response: its spectra are averaged by the mean");
         return result;
     }
     RecordingOpening input = openSignal(files, sounds, strFileName, request.input);
     if (!input.stream) {
-        result.strRefusal = "input: " + input.strRefusal;
+        refuse(result, "input: " + input.strRefusal, TransferSignal::Input);
         return result;
     }
     RecordingOpening output = openSignal(files, sounds, strFileName, request.output);
     if (!output.stream) {
-        result.strRefusal = "output: " + output.strRefusal;
+        refuse(result, "output: " + output.strRefusal, TransferSignal::Output);
         return result;
     }
-    result.strRefusal =
-        sampFreqOfStream(*input.stream, request.lngSampFreq, request.blnSampFreqGiven, result.lngSampFreq);
-    if (!result.strRefusal.empty()) {
+    if (std::string strWhy =
+            sampFreqOfStream(*input.stream, request.lngSampFreq, request.blnSampFreqGiven, result.lngSampFreq);
+        !strWhy.empty()) {
+        refuse(result, std::move(strWhy));
         return result;
     }
     CrossSpectrumAverager averager(request.settings, dblPI);
-    result.strRefusal = averageBoth(*input.stream, *output.stream, averager, onProgress, result.blnCancelled);
+    averageBoth(*input.stream, *output.stream, averager, onProgress, result);
     if (!result.strRefusal.empty() || result.blnCancelled) {
         return result;
     }
     result.spectra = averager.finish();
     if (result.spectra.lngSegments == 0) {
         result.strRefusal = tooFewSamplesRefusal(result.spectra.lngSamples, request.settings.lngNumSamp);
+        result.refusalFacts = {platform::RefusalFacts::Kind::TooFewSamples,
+                               0,
+                               0,
+                               {},
+                               result.spectra.lngSamples,
+                               request.settings.lngNumSamp,
+                               false};
         return result;
     }
     result.dblDeltaFreq = averagedLineSpacing(result.lngSampFreq, request.settings.lngNumSamp);
-    const double dblVoltsPerCount = request.dblMaxVolt / dblFullScaleCount;
-    const TransferScale scale{static_cast<double>(result.lngSampFreq),
-                              dblVoltsPerCount / request.inputUnit.dblVoltsPerUnit,
-                              dblVoltsPerCount / request.outputUnit.dblVoltsPerUnit, request.dblCoherenceThreshold};
-    const auto lngLines = static_cast<std::size_t>(spectrumLineCount(request.settings.lngNumSamp));
-    result.estimates = transferEstimates(result.spectra, scale, lngLines, dblPI);
     result.delay = channelDelay(result.spectra, result.lngSampFreq, dblPI);
     result.strInputSource = input.stream->sourceDescription();
     result.strOutputSource = output.stream->sourceDescription();
     result.strSource = sourceName(files, strFileName, {});
-    result.strHeading = transferHeading(request, result);
+    estimateTransfer(request, result, dblPI);
     return result;
+}
+
+void estimateTransfer(const TransferRequest& request, TransferFileResult& result, double dblPI)
+{
+    const double dblVoltsPerCount = request.dblMaxVolt / dblFullScaleCount;
+    const TransferScale scale{static_cast<double>(result.lngSampFreq),
+                              dblVoltsPerCount / request.inputUnit.dblVoltsPerUnit,
+                              dblVoltsPerCount / request.outputUnit.dblVoltsPerUnit, request.dblCoherenceThreshold};
+    const auto lngLines = static_cast<std::size_t>(spectrumLineCount(result.spectra.settings.lngNumSamp));
+    result.estimates = transferEstimates(result.spectra, scale, lngLines, dblPI);
+    result.strHeading = transferHeading(request, result);
+}
+
+std::string responseUnit(const TransferRequest& request)
+{
+    return quotientUnit(request.outputUnit, request.inputUnit);
 }
 
 void writeTransferFile(platform::TextFiles& files, const std::string& strPath, const TransferFileResult& result)

@@ -37,9 +37,20 @@ struct TransferRequest
     double dblCoherenceThreshold = dblDefaultCoherenceThreshold; // 0 to 1: lines trusted for the phase
 };
 
+// Which signal a refusal is about.
+enum class TransferSignal {
+    Both, // the recording or the request as a whole
+    Input,
+    Output,
+};
+
 struct TransferFileResult
 {
     std::string strRefusal; // why the recording was not analysed, else empty
+    // The same as facts, for a front end to word (Other with strRefusal where there are none), and the
+    // signal it is about.
+    platform::RefusalFacts refusalFacts;
+    TransferSignal refusedSignal = TransferSignal::Both;
     std::string strWritten; // the file written
     CrossSpectra spectra;   // in counts^2, lines to half the rate (for a caller that wants more)
     // The lines 0 .. fs / 2.56 (spectrumLineCount(N)), as the file holds them. With one segment
@@ -75,6 +86,14 @@ std::string transferOutputName(platform::TextFiles& files, const std::string& st
 TransferFileResult transferRecording(const TransferRequest& request, const std::string& strFileName,
                                      platform::TextFiles& files, platform::SoundFiles& sounds, double dblPI,
                                      const ReadProgress& onProgress = {});
+
+// The estimates of an analysed result worked out anew from its spectra for request's units and
+// coherence threshold, and its heading with them: what transferRecording gives with that request,
+// without reading the recording again.
+void estimateTransfer(const TransferRequest& request, TransferFileResult& result, double dblPI);
+
+// The unit of H: output EU per input EU ("g/N", "V/V").
+std::string responseUnit(const TransferRequest& request);
 
 // Writes an analysed result's frequency response file at strPath, replaced at once: the heading line,
 // then per line from 0 Hz to fs / 2.56 (CR LF)

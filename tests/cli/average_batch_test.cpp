@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // kestrix-batch --average on real files in a temporary folder.
+#include "batch_files_fixture.h"
 #include "cli/average_command.h"
 #include "cli/batch.h"
 #include "cli/batch_options.h"
@@ -26,17 +27,8 @@
 namespace kestrix {
 namespace {
 
-using testing::TempDir;
-
-struct AverageBatchFixture : ::testing::Test
+struct AverageBatchFixture : testing::BatchFilesFixture
 {
-    int batch(std::vector<std::string> strArgs)
-    {
-        strOut.str("");
-        strErr.str("");
-        std::istringstream strNoInput;
-        return cli::runBatchCommand(strArgs, cli::BatchStreams{strNoInput, strOut, strErr, false}, files, sounds);
-    }
     // A tone of peak 3000 counts at 100 Hz (fs 1024) with an offset of 12 counts, as text.
     std::string writeTone(const std::string& strName, int lngLines)
     {
@@ -83,12 +75,6 @@ struct AverageBatchFixture : ::testing::Test
         testing::writeBytes(strPath, std::string(bytWave.begin(), bytWave.end()));
         return strPath;
     }
-
-    TempDir dir;
-    platform::StdTextFiles files;
-    platform::SndfileSoundFiles sounds;
-    std::ostringstream strOut;
-    std::ostringstream strErr;
 };
 
 // The file states what it holds in its first line; its frequencies are the classic spectrum file's,

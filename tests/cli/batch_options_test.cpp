@@ -18,17 +18,28 @@ using cli::Mode;
 std::vector<std::string> lineWith(const cli::OptionDef& option, Mode mode)
 {
     std::vector<std::string> strArgs;
-    if (mode == Mode::Average && option.strName != "--average") {
-        strArgs.push_back("--average");
+    if (mode != Mode::Classic && option.strName != cli::modeOption(mode)) {
+        strArgs.emplace_back(cli::modeOption(mode));
     }
     strArgs.emplace_back(option.strName);
     if (!option.strValue.empty()) {
         // A value each option takes; a number for the rest.
-        const std::map<std::string_view, std::string> strValues = {{"--points", "2048"},  {"--jobs", "2"},
-                                                                   {"--window", "hann"},  {"--averaging", "peak"},
-                                                                   {"--detrend", "mean"}, {"--units", "psd"}};
+        const std::map<std::string_view, std::string> strValues = {{"--points", "2048"},
+                                                                   {"--jobs", "2"},
+                                                                   {"--window", "hann"},
+                                                                   {"--averaging", "peak"},
+                                                                   {"--detrend", "mean"},
+                                                                   {"--units", "psd"},
+                                                                   {"--input-sensitivity", "100 mV/g"},
+                                                                   {"--output-sensitivity", "22.5 mV/N"}};
         const auto value = strValues.find(option.strName);
         strArgs.push_back(value == strValues.end() ? "1" : value->second);
+    }
+    // The frequency response is between two signals, always named.
+    for (const auto& [strSignal, strNumber] : {std::pair{"--input", "2"}, std::pair{"--output", "3"}}) {
+        if (mode == Mode::Transfer && option.strName != strSignal) {
+            strArgs.insert(strArgs.end(), {strSignal, strNumber});
+        }
     }
     if (!option.strNeeds.empty()) {
         strArgs.emplace_back(option.strNeeds);
@@ -57,26 +68,42 @@ TEST(OptionTable, NamesAreUniqueAndEachIsFoundByItsNameAndAlias)
 // listed in exactly their help.
 TEST(OptionTable, AnOptionIsTakenWhereItAppliesAndRefusedAlikeElsewhere)
 {
+    const std::map<std::string_view, std::string> strOnlyWith = {{"--average", ""},
+                                                                 {"--transfer", ""}, // they choose the analysis
+                                                                 {"--window", "--average or --transfer"},
+                                                                 {"--overlap", "--average or --transfer"},
+                                                                 {"--averaging", "--average or --transfer"},
+                                                                 {"--detrend", "--average or --transfer"},
+                                                                 {"--input", "--transfer"},
+                                                                 {"--output", "--transfer"},
+                                                                 {"--input-sensitivity", "--transfer"},
+                                                                 {"--output-sensitivity", "--transfer"},
+                                                                 {"--coherence-threshold", "--transfer"}};
     for (const cli::OptionDef& option : cli::optionTable()) {
-        for (const Mode mode : {Mode::Classic, Mode::Average}) {
-            if (option.strName == "--average") {
-                continue; // it chooses the analysis
+        for (const Mode mode : {Mode::Classic, Mode::Average, Mode::Transfer}) {
+            const auto onlyWith = strOnlyWith.find(option.strName);
+            if (onlyWith != strOnlyWith.end() && onlyWith->second.empty()) {
+                continue;
             }
-            SCOPED_TRACE(std::string(option.strName) + (mode == Mode::Average ? " with --average" : ""));
+            SCOPED_TRACE(std::string(option.strName) + " " + std::string(cli::modeOption(mode)));
             std::string strError;
             const std::vector<std::string> strArgs = lineWith(option, mode);
             const std::optional<cli::BatchOptions> options = cli::parseOptions(strArgs, strError);
             const std::string strHelp = cli::usageText(mode);
-            const bool blnListed = strHelp.find("  " + std::string(option.strName)) != std::string::npos ||
-                                   strHelp.find(", " + std::string(option.strName)) != std::string::npos;
+            // Its line: the name after the indent (or after a short name) and a blank; "--output" is not
+            // "--output-dir".
+            const bool blnListed = strHelp.find("\n  " + std::string(option.strName) + " ") != std::string::npos ||
+                                   strHelp.find(", " + std::string(option.strName) + " ") != std::string::npos;
             if (cli::appliesTo(option.modes, mode)) {
                 EXPECT_TRUE(options.has_value()) << strError;
                 EXPECT_TRUE(blnListed);
             } else {
                 EXPECT_FALSE(options.has_value());
+                const std::string strOthers = onlyWith != strOnlyWith.end() ? onlyWith->second : "--average";
                 EXPECT_EQ(strError,
-                          std::string(option.strName) + (mode == Mode::Average ? " does not apply to --average"
-                                                                               : " applies only with --average"));
+                          std::string(option.strName) +
+                              (mode == Mode::Classic ? " applies only with " + strOthers
+                                                     : " does not apply to " + std::string(cli::modeOption(mode))));
                 EXPECT_FALSE(blnListed);
             }
         }

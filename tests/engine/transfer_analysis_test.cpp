@@ -171,25 +171,27 @@ TEST_F(TransferFixture, RefusalsNameTheSignalAndTheReason)
         std::function<void(TransferRequest&)> change;
         std::string strPath;
         std::string strRefusal; // the refusal, or its start when it ends with "..."
+        TransferSignal signal = TransferSignal::Both;
     } cases[] = {
         {"a bad line in the output", [](TransferRequest&) {}, strText,
-         "output: line 7: field 3 is not a number: \"n/a\""},
+         "output: line 7: field 3 is not a number: \"n/a\"", TransferSignal::Output},
         {"a column the text lacks",
          [](TransferRequest& r) {
              r.input = ColumnChoice{0, "speed"};
          },
-         strText, "input: ..."},
+         strText, "input: ...", TransferSignal::Input},
         {"a channel by name",
          [](TransferRequest& r) {
              r.output = ColumnChoice{1, {}};
          },
-         strSound, "input: the channels of a sound file are chosen by number, not by name (\"force, N\")"},
+         strSound, "input: the channels of a sound file are chosen by number, not by name (\"force, N\")",
+         TransferSignal::Input},
         {"a channel the file lacks",
          [](TransferRequest& r) {
              r.input = ColumnChoice{2, {}};
              r.output = ColumnChoice{3, {}};
          },
-         strSound, "output: ..."},
+         strSound, "output: ...", TransferSignal::Output},
         {"another rate given",
          [](TransferRequest& r) {
              r.input = ColumnChoice{2, {}};
@@ -213,9 +215,57 @@ TEST_F(TransferFixture, RefusalsNameTheSignalAndTheReason)
         } else {
             EXPECT_EQ(result.strRefusal, c.strRefusal);
         }
+        EXPECT_EQ(result.refusedSignal, c.signal);
+        // Every refusal carries facts a front end can word; Other ones repeat the reason.
+        EXPECT_NE(result.refusalFacts.kind, platform::RefusalFacts::Kind::None);
+        if (result.refusalFacts.kind == platform::RefusalFacts::Kind::Other) {
+            EXPECT_EQ(result.refusalFacts.strText, result.strRefusal);
+        }
         EXPECT_FALSE(std::filesystem::exists(dir.file("rec_FRF.csv")));
         EXPECT_FALSE(std::filesystem::exists(dir.file("short_FRF.csv")));
     }
+}
+
+// The facts of the refusals a front end words itself: the line, the field and the text of a bad
+// value, and the counts of a recording too short.
+TEST_F(TransferFixture, RefusalsOfTheStreamsAndOfTheLengthComeWithTheirFacts)
+{
+    using Kind = platform::RefusalFacts::Kind;
+    const TransferFileResult bad =
+        transferRecording(request, textRecording(1000, false, 7), files, sounds, computePI());
+    EXPECT_EQ(bad.refusalFacts.kind, Kind::NotANumber);
+    EXPECT_EQ(bad.refusalFacts.lngLine, 7);
+    EXPECT_EQ(bad.refusalFacts.lngField, 3);
+    EXPECT_EQ(bad.refusalFacts.strText, "n/a");
+
+    request.settings.lngNumSamp = 2048;
+    const TransferFileResult shortOne =
+        transferRecording(request, textRecording(1000, false, 0, "short.csv"), files, sounds, computePI());
+    EXPECT_EQ(shortOne.refusalFacts.kind, Kind::TooFewSamples);
+    EXPECT_EQ(shortOne.refusalFacts.lngCount, 1000);
+    EXPECT_EQ(shortOne.refusalFacts.lngNeeded, 2048);
+    EXPECT_EQ(shortOne.refusedSignal, TransferSignal::Both);
+}
+
+// Other units and another threshold worked out from the spectra kept give what a new reading with
+// them gives: the same heading and the same file.
+TEST_F(TransferFixture, EstimatesWorkedOutAnewMatchANewReading)
+{
+    const std::string strPath = textRecording(1000);
+    TransferFileResult kept = transferRecording(request, strPath, files, sounds, computePI());
+    ASSERT_TRUE(kept.analysed());
+    TransferRequest changed = request;
+    changed.outputUnit = EngineeringUnit{"m/s²", 0.0102};
+    changed.dblCoherenceThreshold = 0.95;
+    estimateTransfer(changed, kept, computePI());
+    const TransferFileResult fresh = transferRecording(changed, strPath, files, sounds, computePI());
+    EXPECT_EQ(kept.strHeading, fresh.strHeading);
+    EXPECT_NE(kept.strHeading.find("coherence threshold=0.95"), std::string::npos);
+    EXPECT_EQ(responseUnit(changed), "m/s²/N");
+    writeTransferFile(files, dir.file("kept.csv"), kept);
+    writeTransferFile(files, dir.file("fresh.csv"), fresh);
+    EXPECT_EQ(testing::readBytes(dir.file("kept.csv")), testing::readBytes(dir.file("fresh.csv")));
+    EXPECT_NEAR(kept.estimates.dblH1Magnitude[10], 0.5 * 0.0225 / 0.0102, 0.01);
 }
 
 // A silent output: H1 is 0, while H2, the phase and the coherence do not exist and are left empty

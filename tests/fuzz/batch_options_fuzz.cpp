@@ -6,7 +6,7 @@
 //   for, and the FILEs and lists in their order; the line written back from what was accepted is
 //   accepted again with the same settings;
 // - a refused line is refused for a reason: an unknown option, a value missing, given to a switch or
-//   not understood, an option of the other analysis or without the one it needs, or no FILE; the
+//   not understood, an option of another analysis or without the one it needs, or no FILE; the
 //   message names the argument at fault;
 // - the entries' checks of an accepted line name the option they refuse.
 
@@ -100,6 +100,11 @@ std::optional<std::optional<std::string>> settingOf(const cli::BatchOptions& opt
         {"--channel", options.strChannel},
         {"--fundamental", options.strFundamental},
         {"--output-dir", options.strOutputDir},
+        {"--input", options.strInput},
+        {"--output", options.strOutput},
+        {"--input-sensitivity", options.strInputSensitivity},
+        {"--output-sensitivity", options.strOutputSensitivity},
+        {"--coherence-threshold", options.strThreshold},
         {"--window", std::string(engine::windowName(request.settings.window))},
         {"--units", std::string(engine::unitsName(request.units))},
         {"--averaging", request.settings.averaging == engine::Averaging::Mean ? "mean" : "peak"},
@@ -129,6 +134,8 @@ void checkAccepted(const cli::BatchOptions& options, const ModelLine& model, std
             "the last of each pair of switches counts", strSubject);
     require((options.mode == cli::Mode::Average) == model.strLast.contains("--average"),
             "--average chooses the averaged analysis", strSubject);
+    require((options.mode == cli::Mode::Transfer) == model.strLast.contains("--transfer"),
+            "--transfer chooses the frequency response", strSubject);
     require(options.request.blnMetrics == model.strLast.contains("--metrics"), "--metrics asks for the figures",
             strSubject);
     require(options.sources.size() == model.sources.size(), "every FILE and list is kept", strSubject);

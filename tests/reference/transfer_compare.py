@@ -1,12 +1,12 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 """An independent check of the frequency response analysis: two-channel recordings (text columns and sound
-file channels) analysed by the engine (through the test program kestrix_frf_tool, which writes BASE_FRF.csv)
-and by scipy.signal.welch, csd and coherence with the same window, segment length, overlap and detrending.
-Gxx, Gyy, Gxy, H1, H2 and the coherence are compared line by line. Prints the largest relative difference of
-each case and fails when any exceeds the bound. Exits 77 (skipped) without numpy and scipy.
+file channels) analysed by kestrix-batch --transfer (which writes BASE_FRF.csv) and by scipy.signal.welch, csd
+and coherence with the same window, segment length, overlap and detrending. Gxx, Gyy, Gxy, H1, H2 and the
+coherence are compared line by line. Prints the largest relative difference of each case and fails when any
+exceeds the bound. Exits 77 (skipped) without numpy and scipy.
 
-usage: transfer_compare.py PATH/TO/kestrix_frf_tool
+usage: transfer_compare.py PATH/TO/kestrix-batch
 """
 import math
 import os
@@ -40,7 +40,7 @@ def channels(samples, seed, output_noise):
 
 
 def write_recording(folder, case, x, y):
-    """The file and the tool's options that choose its two signals."""
+    """The file and the batch's options that choose its two signals."""
     if case["form"] == "wav":
         path = os.path.join(folder, "rec.wav")
         # Channel 1 holds the output, 2 the input, 3 a bystander: the numbers must be honoured.
@@ -77,9 +77,9 @@ def run_case(tool, folder, case):
     path, options = write_recording(folder, case, x, y)
     (x_unit, x_volts), (y_unit, y_volts) = case["units"]
     options += ["--points", str(case["points"]), "--window", case["window"], "--overlap", str(case["overlap"]),
-                "--detrend", case["detrend"], "--input-unit", f"{x_unit}:{x_volts}",
-                "--output-unit", f"{y_unit}:{y_volts}"]
-    subprocess.run([tool, *options, path], check=True, stdout=subprocess.DEVNULL)
+                "--detrend", case["detrend"], "--input-sensitivity", f"{x_volts} V/({x_unit})",
+                "--output-sensitivity", f"{y_volts} V/({y_unit})"]
+    subprocess.run([tool, "--transfer", *options, path], check=True, stdout=subprocess.DEVNULL)
     frf = os.path.splitext(path)[0] + "_FRF.csv"
     with open(frf, "rb") as raw:
         content = raw.read()

@@ -4,11 +4,17 @@
 
 #include "ui/kestrix_window.h"
 #include "ui/qt_translations.h"
+#include "ui/spectrum/source_chooser.h"
 #include "ui/spectrum/spectrum_panel.h"
 #include "ui/spectrum/spectrum_plot.h"
+#include "ui/spectrum/transfer_document.h"
+#include "ui/spectrum/transfer_page.h"
+#include "ui/spectrum/transfer_plot.h"
+#include "ui/spectrum/view_document.h"
 #include "window_fixture.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QFile>
 #include <QFileDialog>
@@ -186,6 +192,47 @@ protected:
         }
         EXPECT_LE(intColumns, table.viewport()->width()) << "no column lost off the edge";
     }
+    // At 1024 x 700, or what the screen has, every control shown stands within the view's width.
+    void expectReachedAt1024By700()
+    {
+        const QSize sizFrame(16, 48); // a title bar and borders
+        const QRect available = window->screen()->availableGeometry();
+        window->resize(std::min(1024, available.width()) - sizFrame.width(),
+                       std::min(700, available.height()) - sizFrame.height());
+        QApplication::processEvents();
+        auto* scroller = find<QScrollArea>("scrSpectrum");
+        ASSERT_NE(scroller, nullptr);
+        EXPECT_EQ(scroller->horizontalScrollBar()->maximum(), 0) << "the view is wider than its room";
+        int lngControls = 0;
+        for (QWidget* control : panel().findChildren<QWidget*>()) {
+            if (!control->isVisibleTo(&panel()) || (control->focusPolicy() & Qt::TabFocus) == 0 ||
+                control->window() != window.get() || qobject_cast<QScrollBar*>(control) != nullptr) {
+                continue;
+            }
+            SCOPED_TRACE(control->objectName().toStdString());
+            const QPoint ptLeft = control->mapTo(scroller->viewport(), QPoint(0, 0));
+            EXPECT_GE(ptLeft.x(), 0);
+            EXPECT_LE(ptLeft.x() + control->width(), scroller->viewport()->width());
+            ++lngControls;
+        }
+        EXPECT_GE(lngControls, 20);
+        expectNothingClipped();
+    }
+};
+
+// Answers the column question with the first column of numbers after the time column.
+class FirstColumnOfNumbers final : public ui::SourceChooser
+{
+public:
+    std::optional<int> chooseColumn(const QString&, int, const std::vector<QString>&, int intSuggested,
+                                    ui::SignalPair&) override
+    {
+        return intSuggested;
+    }
+    std::optional<int> chooseChannel(const QString&, int, int, ui::SignalPair&) override
+    {
+        return 1;
+    }
 };
 
 TEST_F(KestrixWindowSize, OpensWithinTheScreensFreeAreaAndShrinksWithoutClipping)
@@ -233,28 +280,72 @@ TEST_F(KestrixWindowSize, EveryControlIsReachedWithoutAHorizontalScrollBar)
 {
     runTones();
     QTRY_VERIFY(!panel().analysing());
-    const QSize sizFrame(16, 48); // a title bar and borders
-    const QRect available = window->screen()->availableGeometry();
-    window->resize(std::min(1024, available.width()) - sizFrame.width(),
-                   std::min(700, available.height()) - sizFrame.height());
-    QApplication::processEvents();
-    auto* scroller = find<QScrollArea>("scrSpectrum");
-    ASSERT_NE(scroller, nullptr);
-    EXPECT_EQ(scroller->horizontalScrollBar()->maximum(), 0) << "the view is wider than its room";
-    int lngControls = 0;
-    for (QWidget* control : panel().findChildren<QWidget*>()) {
-        if (!control->isVisibleTo(&panel()) || (control->focusPolicy() & Qt::TabFocus) == 0 ||
-            control->window() != window.get() || qobject_cast<QScrollBar*>(control) != nullptr) {
-            continue;
-        }
-        SCOPED_TRACE(control->objectName().toStdString());
-        const QPoint ptLeft = control->mapTo(scroller->viewport(), QPoint(0, 0));
-        EXPECT_GE(ptLeft.x(), 0);
-        EXPECT_LE(ptLeft.x() + control->width(), scroller->viewport()->width());
-        ++lngControls;
+    expectReachedAt1024By700();
+}
+
+// The two-channel page of a two-column recording at the same size: its controls reached without a
+// horizontal scroll bar, and no two tick labels of its plots touch.
+TEST_F(KestrixWindowSize, TheTwoChannelPageFitsAndItsLabelsKeepApart)
+{
+    const QString strPath = folder.filePath(QStringLiteral("pair.csv"));
+    QFile file(strPath);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("time (s),force,accel\r\n");
+    // The response of a filter three samples late: an unwrapped phase of more than a turn.
+    constexpr int intLate = 3;
+    std::vector<double> dblForce(16384);
+    std::vector<double> dblResponse(dblForce.size());
+    double dblPrevious = 0.0;
+    for (std::size_t n = 0; n < dblForce.size(); ++n) {
+        const auto dblN = static_cast<double>(n);
+        dblForce[n] = 3000.0 * std::sin(0.37 * dblN * dblN); // broadband enough for a response
+        dblPrevious = 0.6 * (n >= intLate ? dblForce[n - intLate] : 0.0) + 0.5 * dblPrevious;
+        dblResponse[n] = dblPrevious;
     }
-    EXPECT_GE(lngControls, 20);
-    expectNothingClipped();
+    for (std::size_t n = 0; n < dblForce.size(); ++n) {
+        file.write(QByteArray::number(n) + ',' + QByteArray::number(std::lround(dblForce[n])) + ',' +
+                   QByteArray::number(std::lround(dblResponse[n])) + "\r\n");
+    }
+    file.close();
+    FirstColumnOfNumbers chooser;
+    panel().setSourceChooser(chooser);
+    ASSERT_TRUE(panel().openRecording(strPath.toStdString()));
+    auto* page = panel().findChild<ui::TransferPage*>();
+    ASSERT_NE(page, nullptr);
+    panel().pages().setCurrentWidget(page);
+    QTRY_VERIFY(!panel().analysing());
+    ASSERT_NE(panel().document().transfer().shown(), nullptr)
+        << page->findChild<QLabel*>("lblTransferNote")->text().toStdString();
+    expectReachedAt1024By700();
+    const auto expectLabelsApart = [](const ui::TransferPlot& plot) {
+        SCOPED_TRACE(plot.objectName().toStdString());
+        const QFontMetrics metrics = plot.fontMetrics();
+        const std::vector<QString> strValues = plot.valueTickLabels();
+        ASSERT_GE(strValues.size(), 2u) << plot.valueView().dblLow << " .. " << plot.valueView().dblHigh;
+        double dblAboveLast = 1e9;
+        for (const QString& strLabel : strValues) { // from the bottom up
+            const double dblY = plot.pointOf(100.0, strLabel.toDouble()).y();
+            EXPECT_LT(dblY + metrics.height() / 2.0, dblAboveLast) << strLabel.toStdString();
+            dblAboveLast = dblY - metrics.height() / 2.0;
+        }
+    };
+    for (const ui::TransferPlot* plot : {&page->magnitudePlot(), &page->phasePlot(), &page->coherencePlot()}) {
+        expectLabelsApart(*plot);
+    }
+    page->findChild<QCheckBox*>("chkUnwrapped")->setChecked(true);
+    ASSERT_LT(page->phasePlot().valueView().dblLow, -360.0);
+    expectLabelsApart(page->phasePlot());
+    const ui::TransferPlot& lowest = page->coherencePlot();
+    const std::vector<QString> strFreqs = lowest.frequencyTickLabels();
+    ASSERT_GE(strFreqs.size(), 3u);
+    double dblRightOfLast = -1e9;
+    for (const QString& strLabel : strFreqs) {
+        const double dblX = lowest.pointOf(strLabel.toDouble(), 0.5).x();
+        const double dblHalf = lowest.fontMetrics().horizontalAdvance(strLabel) / 2.0;
+        EXPECT_GT(dblX - dblHalf, dblRightOfLast) << strLabel.toStdString();
+        dblRightOfLast = dblX + dblHalf;
+    }
+    EXPECT_TRUE(fakeUi.messages.empty());
 }
 
 TEST(QtTranslations, QtsDialogsSpeakTheUsersLanguageOrStayEnglish)

@@ -44,20 +44,28 @@ class ScriptedChooser final : public SourceChooser
 {
 public:
     std::optional<int> chooseColumn(const QString&, int intColumns, const std::vector<QString>& strOffered,
-                                    int intFirst) override
+                                    int intFirst, SignalPair& pair) override
     {
         intColumnsOffered = intColumns;
         intSuggested = intFirst;
         strHeadings = strOffered;
-        return intAnswer;
+        return answer(pair);
     }
-    std::optional<int> chooseChannel(const QString&, int intChannels, int intSampFreq) override
+    std::optional<int> chooseChannel(const QString&, int intChannels, int intSampFreq, SignalPair& pair) override
     {
         intChannelsOffered = intChannels;
         intRateShown = intSampFreq;
+        return answer(pair);
+    }
+    std::optional<int> answer(SignalPair& pair)
+    {
+        pairOffered = pair;
+        pair = pairAnswer.value_or(pair);
         return intAnswer;
     }
     std::optional<int> intAnswer = 1;
+    std::optional<SignalPair> pairAnswer; // none: the pair offered is taken
+    SignalPair pairOffered;
     int intColumnsOffered = 0;
     int intSuggested = 0;
     int intChannelsOffered = 0;

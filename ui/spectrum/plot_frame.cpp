@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 namespace kestrix::ui {
@@ -38,8 +39,33 @@ double valueOfAxis(double dblAxis, bool blnLog)
     return blnLog ? std::pow(10.0, dblAxis) : dblAxis;
 }
 
+// The preferred ticks in view, every stride-th one for at most lngMaxTicks intervals; none where fewer
+// than two lie in view.
+FrameTicks preferredTicks(const std::vector<double>& dblPreferred, engine::AxisRange range, std::size_t lngMaxTicks)
+{
+    std::vector<double> dblInView;
+    std::copy_if(dblPreferred.begin(), dblPreferred.end(), std::back_inserter(dblInView),
+                 [&range](double dblValue) { return dblValue >= range.dblLow && dblValue <= range.dblHigh; });
+    FrameTicks ticks;
+    if (dblInView.size() < 2) {
+        return ticks;
+    }
+    std::size_t lngStride = 1;
+    while ((dblInView.size() - 1) / lngStride > std::max<std::size_t>(lngMaxTicks, 1)) {
+        lngStride *= 2;
+    }
+    for (std::size_t i = 0; i < dblInView.size(); i += lngStride) {
+        ticks.dblValues.push_back(dblInView[i]);
+        const double dblStep = i + lngStride < dblInView.size() ? dblInView[i + lngStride] - dblInView[i]
+                                                                : dblInView[i] - dblInView[i - lngStride];
+        ticks.strLabels.push_back(QString::fromStdString(engine::tickLabel(dblInView[i], dblStep)));
+    }
+    return ticks;
+}
+
 // The ticks of an axis for at most lngMaxTicks intervals, before any thinning.
-FrameTicks rawTicks(const FrameAxis& axis, engine::AxisRange range, std::size_t lngMaxTicks)
+FrameTicks rawTicks(const FrameAxis& axis, engine::AxisRange range, std::size_t lngMaxTicks,
+                    const std::vector<double>& dblPreferred)
 {
     FrameTicks ticks;
     if (axis.blnFrequency || axis.blnLog) {
@@ -51,6 +77,9 @@ FrameTicks rawTicks(const FrameAxis& axis, engine::AxisRange range, std::size_t 
         }
         ticks.dblMinor = std::move(found.dblMinor);
         return ticks;
+    }
+    if (FrameTicks preferred = preferredTicks(dblPreferred, range, lngMaxTicks); !preferred.dblValues.empty()) {
+        return preferred;
     }
     ticks.dblValues = engine::linearTicks(range.dblLow, range.dblHigh, lngMaxTicks);
     const double dblStep = engine::niceStep(range.dblHigh - range.dblLow, lngMaxTicks);
@@ -192,7 +221,7 @@ int PlotFrame::rightRoom(const QFontMetrics& metrics, const FrameView& /*view*/,
 }
 
 FrameTicks PlotFrame::ticksFor(const FrameAxis& axis, engine::AxisRange range, int intLength, bool blnHorizontal,
-                               const QFontMetrics& metrics) const
+                               const QFontMetrics& metrics, const std::vector<double>& dblPreferred) const
 {
     if (!(range.dblHigh > range.dblLow)) {
         return {};
@@ -208,20 +237,63 @@ FrameTicks PlotFrame::ticksFor(const FrameAxis& axis, engine::AxisRange range, i
     if (blnHorizontal) {
         lngMax = std::min(lngMax, lngMostAcross);
     }
-    for (;; --lngMax) {
-        FrameTicks ticks = rawTicks(axis, range, lngMax);
+    const auto ticksAt = [&](std::size_t lngIntervals) {
+        FrameTicks ticks = rawTicks(axis, range, lngIntervals, dblPreferred);
         if (axis.blnLabelEnds && !axis.blnFrequency && !axis.blnLog) {
             clearTheEnds(ticks, labelSpans(ticks, axis, range, intLength, blnHorizontal, metrics), intGap);
         }
+        return ticks;
+    };
+    const auto apart = [&](const FrameTicks& ticks) {
         const auto spans = labelSpans(ticks, axis, range, intLength, blnHorizontal, metrics);
-        bool blnApart = true;
-        for (std::size_t i = 1; i < spans.size() && blnApart; ++i) {
-            blnApart = spans[i - 1].second + intGap <= spans[i].first;
+        for (std::size_t i = 1; i < spans.size(); ++i) {
+            if (spans[i - 1].second + intGap > spans[i].first) {
+                return false;
+            }
         }
-        if (blnApart || lngMax <= 1) {
+        return true;
+    };
+    for (;; --lngMax) {
+        FrameTicks ticks = ticksAt(lngMax);
+        if (apart(ticks) || lngMax <= 1) {
+            // A step as coarse as the room asks for may leave one label alone in view (-463 .. 399 in steps
+            // of 500): finer steps are taken while their labels keep apart.
+            for (std::size_t lngFiner = lngMax + 1; ticks.dblValues.size() < 2 && lngFiner <= 4 * lngMax; ++lngFiner) {
+                FrameTicks finer = ticksAt(lngFiner);
+                if (!apart(finer)) {
+                    break;
+                }
+                ticks = std::move(finer);
+            }
             return ticks;
         }
     }
+}
+
+std::pair<int, int> PlotFrame::plotRows(const QRect& area, const QFontMetrics& metrics) const
+{
+    const int intLine = metrics.height();
+    const int intHeader = readoutAbove() ? intLine + intPad / 2 : 0;
+    const int intTop = area.top() + intPad + intLine / 2 + intHeader;
+    // Beneath the plot: the ticks and, where they are drawn, their labels and the axis's title.
+    const int intBelow = blnHorizontalLabels ? intPad + 2 * intLine + intTickLength : intPad / 2 + intTickLength;
+    return {intTop, area.bottom() - intBelow};
+}
+
+int PlotFrame::labelWidth(const FrameTicks& ticks, const QFontMetrics& metrics)
+{
+    int intWidth = metrics.horizontalAdvance(QStringLiteral("0.000"));
+    for (const QString& strLabel : ticks.strLabels) {
+        intWidth = std::max(intWidth, metrics.horizontalAdvance(strLabel));
+    }
+    return intWidth;
+}
+
+int PlotFrame::labelWidthFor(const QRect& area, const QFontMetrics& metrics) const
+{
+    const auto [intTop, intBottom] = plotRows(area, metrics);
+    return labelWidth(
+        ticksFor(verticalAxis(), view.y, std::max(20, intBottom - intTop), false, metrics, dblVerticalTicks), metrics);
 }
 
 FrameLayout PlotFrame::layoutFor(const QRect& area, const QFontMetrics& metrics) const
@@ -234,17 +306,11 @@ FrameLayout PlotFrame::layoutFor(const QRect& area, const QFontMetrics& metrics)
     layout.blnLogX = across.blnLog;
     layout.blnLogY = up.blnLog;
     layout.dblRowShift = blnBarsOnBottomRow ? 1.0 : 0.0;
-    const int intLine = metrics.height();
-    const int intHeader = readoutAbove() ? intLine + intPad / 2 : 0;
-    const int intTop = area.top() + intPad + intLine / 2 + intHeader;
-    const int intBottom = area.bottom() - intPad - 2 * intLine - intTickLength;
+    const auto [intTop, intBottom] = plotRows(area, metrics);
     const int intPlotHeight = std::max(20, intBottom - intTop);
-    layout.yTicks = ticksFor(up, view.y, intPlotHeight, false, metrics);
-    int intLabelWidth = metrics.horizontalAdvance(QStringLiteral("0.000"));
-    for (const QString& strLabel : layout.yTicks.strLabels) {
-        intLabelWidth = std::max(intLabelWidth, metrics.horizontalAdvance(strLabel));
-    }
-    const int intLeft = area.left() + intPad + intLine + intPad + intLabelWidth + intTickLength;
+    layout.yTicks = ticksFor(up, view.y, intPlotHeight, false, metrics, dblVerticalTicks);
+    const int intLabelWidth = verticalLabelRoom(metrics, labelWidth(layout.yTicks, metrics));
+    const int intLeft = area.left() + intPad + metrics.height() + intPad + intLabelWidth + intTickLength;
     const int intRight = area.right() - intPad - rightRoom(metrics, view, intPlotHeight);
     layout.plot =
         QRect(QPoint(intLeft, intTop), QPoint(std::max(intLeft + 10, intRight), std::max(intTop + 10, intBottom)));
@@ -306,6 +372,9 @@ void PlotFrame::drawAxes(QPainter& painter, const FrameLayout& layout) const
         }
         painter.setPen(clrAxis);
         painter.drawLine(QPointF(dblX, plot.bottom() + 1), QPointF(dblX, plot.bottom() + 1 + intTickLength));
+        if (!blnHorizontalLabels) {
+            continue;
+        }
         const QString& strLabel = layout.xTicks.strLabels[i];
         painter.drawText(QPointF(dblX - metrics.horizontalAdvance(strLabel) / 2.0,
                                  plot.bottom() + 1 + intTickLength + metrics.ascent() + 2),
@@ -327,10 +396,12 @@ void PlotFrame::drawAxes(QPainter& painter, const FrameLayout& layout) const
     painter.setPen(clrAxis);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(plot.adjusted(-1, -1, 0, 0));
-    const QString strAcross = horizontalAxis().strTitle;
-    painter.drawText(QPointF(plot.center().x() - metrics.horizontalAdvance(strAcross) / 2.0,
-                             layout.area.bottom() - intPad - metrics.descent()),
-                     strAcross);
+    if (blnHorizontalLabels) {
+        const QString strAcross = horizontalAxis().strTitle;
+        painter.drawText(QPointF(plot.center().x() - metrics.horizontalAdvance(strAcross) / 2.0,
+                                 layout.area.bottom() - intPad - metrics.descent()),
+                         strAcross);
+    }
     drawUpwards(painter, layout.area.left() + intPad + metrics.ascent(), plot.center().y(), verticalAxis().strTitle);
 }
 
@@ -444,13 +515,20 @@ bool PlotFrame::isPictureName(const QString& strPath)
 
 bool PlotFrame::saveImage(const QString& strPath, QString& strError) const
 {
+    return savePicture(
+        strPath, size().expandedTo(sizMinImage), accessibleName(), font(),
+        [this](QPainter& painter, const QSize& size) { paintPlot(painter, QRect(QPoint(0, 0), size)); }, strError);
+}
+
+bool PlotFrame::savePicture(const QString& strPath, const QSize& size, const QString& strTitle, const QFont& font,
+                            const std::function<void(QPainter&, const QSize&)>& paint, QString& strError)
+{
     if (!isPictureName(strPath)) {
         strError = tr("画像の形式は名前の拡張子で決まります。.png（PNG）、.jpg か .jpeg（JPEG）、"
                       ".svg（SVG）のどれかを付けてください。");
         return false;
     }
     const QString strSuffix = QFileInfo(strPath).suffix().toLower();
-    const QSize size = this->size().expandedTo(sizMinImage);
     QSaveFile file(strPath);
     bool blnWritten = file.open(QIODevice::WriteOnly);
     if (blnWritten && strSuffix == QLatin1String("svg")) {
@@ -458,16 +536,17 @@ bool PlotFrame::saveImage(const QString& strPath, QString& strError) const
         generator.setOutputDevice(&file);
         generator.setSize(size);
         generator.setViewBox(QRect(QPoint(0, 0), size));
-        generator.setTitle(QStringLiteral("Kestrix ") + accessibleName());
+        generator.setTitle(QStringLiteral("Kestrix ") + strTitle);
         QPainter painter(&generator);
-        painter.setFont(font());
-        paintPlot(painter, QRect(QPoint(0, 0), size));
+        painter.setFont(font);
+        paint(painter, size);
         painter.end();
     } else if (blnWritten) {
         QImage image(size, QImage::Format_RGB32);
+        image.fill(Qt::white);
         QPainter painter(&image);
-        painter.setFont(font());
-        paintPlot(painter, image.rect());
+        painter.setFont(font);
+        paint(painter, size);
         painter.end();
         blnWritten =
             strSuffix == QLatin1String("png") ? image.save(&file, "PNG") : image.save(&file, "JPEG", intJpegQuality);

@@ -10,7 +10,9 @@
 #include <QWidget>
 
 #include <cstddef>
+#include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class QPainter;
@@ -90,6 +92,10 @@ public:
     bool saveImage(const QString& strPath, QString& strError) const;
     // Whether a name asks for one of those formats.
     static bool isPictureName(const QString& strPath);
+    // Saves a picture of size px painted by paint (given the painter, its font set to font, and the
+    // size) as saveImage does; strTitle names it in an SVG file.
+    static bool savePicture(const QString& strPath, const QSize& size, const QString& strTitle, const QFont& font,
+                            const std::function<void(QPainter&, const QSize&)>& paint, QString& strError);
 
     // The tick labels as drawn from the left and from the bottom up.
     std::vector<QString> horizontalTickLabels() const;
@@ -146,6 +152,12 @@ protected:
     virtual void pointerMoved(std::optional<QPointF> /*point*/) {}
     // The value + and - zoom the horizontal axis about.
     virtual double keyZoomCentre() const;
+    // The room left of the plot for the vertical axis's labels, given the widest one it draws itself
+    // (plots stacked over one horizontal axis take the widest of them all, so that they line up).
+    virtual int verticalLabelRoom(const QFontMetrics& /*metrics*/, int intOwnWidth) const
+    {
+        return intOwnWidth;
+    }
 
     const FrameView& frameView() const
     {
@@ -162,11 +174,15 @@ protected:
     {
         return layoutFor(rect(), fontMetrics());
     }
+    // The width of the widest vertical label the layout for area draws itself.
+    int labelWidthFor(const QRect& area, const QFontMetrics& metrics) const;
     void zoomHorizontal(double dblCentre, double dblFactor);
     void zoomVertical(double dblCentre, double dblFactor);
-    // The labelled ticks of an axis intLength px long, as many as fit without two labels touching.
+    // The labelled ticks of an axis intLength px long, as many as fit without two labels touching; a
+    // linear one at dblPreferred (ascending; every second, fourth ... one where they would touch) while
+    // two or more of them lie in view.
     FrameTicks ticksFor(const FrameAxis& axis, engine::AxisRange range, int intLength, bool blnHorizontal,
-                        const QFontMetrics& metrics) const;
+                        const QFontMetrics& metrics, const std::vector<double>& dblPreferred = {}) const;
     // The readout's box as it would be drawn, for tests of where it lands; empty without a readout.
     QRect readoutBox(const FrameLayout& layout, const QFontMetrics& metrics, QStringList& strLines) const;
 
@@ -179,12 +195,16 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
-    bool blnGrid = true;            // grid lines across the plot at the ticks
-    bool blnBarsOnBottomRow = true; // the vertical axis's low end on the bottom row (else cells tile the plot)
-    QColor clrBox;                  // the zoom box's outline
-    QColor clrBoxFill;              // and its fill
+    bool blnGrid = true;                  // grid lines across the plot at the ticks
+    bool blnHorizontalLabels = true;      // the horizontal axis's labels and title drawn (else its ticks alone)
+    std::vector<double> dblVerticalTicks; // the values the vertical axis is best labelled at (ticksFor)
+    bool blnBarsOnBottomRow = true;       // the vertical axis's low end on the bottom row (else cells tile the plot)
+    QColor clrBox;                        // the zoom box's outline
+    QColor clrBoxFill;                    // and its fill
 
 private:
+    std::pair<int, int> plotRows(const QRect& area, const QFontMetrics& metrics) const; // its top and bottom
+    static int labelWidth(const FrameTicks& ticks, const QFontMetrics& metrics);
     void drawAxes(QPainter& painter, const FrameLayout& layout) const;
     void drawReadout(QPainter& painter, const FrameLayout& layout) const;
 

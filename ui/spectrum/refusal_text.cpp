@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "refusal_text.h"
 
+#include "platform/failure.h"
 #include "spectrum_panel_text.h"
 
 #include <QCoreApplication>
@@ -60,6 +61,14 @@ QString refusalText(const platform::RefusalFacts& facts)
         break;
     }
     return tr("読み込めません（%1）。").arg(fromUtf8(facts.strText));
+}
+
+QString saveFailureText(const QString& strHeadline, const std::string& strPath, const KestrixError& failure)
+{
+    return QStringLiteral("%1\n%2\n%3: %4")
+        .arg(strHeadline, QString::fromStdString(strPath))
+        .arg(failure.number())
+        .arg(QString::fromStdString(failure.description()));
 }
 
 } // namespace kestrix::ui

@@ -9,7 +9,6 @@
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QEvent>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -201,13 +200,9 @@ void SpectrogramPage::savePicture()
     if (pltSpectrogram->spectrogram() == nullptr) {
         return;
     }
-    platform::SaveFileRequest request;
-    request.strTitle = tr("スペクトログラムの画像を保存").toStdString();
-    request.strFilter =
-        tr("PNG 画像 (*.png)|*.png|JPEG 画像 (*.jpg *.jpeg)|*.jpg *.jpeg|SVG 画像 (*.svg)|*.svg").toStdString();
-    request.strInitialFileName = QFile::encodeName(document.proposedPictureName(QStringLiteral("SGRAM"))).toStdString();
-    if (const std::optional<std::string> strPath = ui.chooseSaveFile(request)) {
-        saveImage(QFile::decodeName(QByteArray::fromStdString(*strPath)));
+    if (const std::optional<QString> strPath = askPictureName(ui, tr("スペクトログラムの画像を保存"),
+                                                              document.proposedPictureName(QStringLiteral("SGRAM")))) {
+        saveImage(*strPath);
     }
 }
 
@@ -217,9 +212,7 @@ bool SpectrogramPage::saveImage(const QString& strPath)
     if (pltSpectrogram->saveImage(strPath, strError)) {
         return true;
     }
-    ui.showMessage(tr("画像を保存できませんでした。\n%1\n%2").arg(strPath, strError).toStdString(),
-                   platform::MessageStyle::Exclamation);
-    return false;
+    return pictureNotSaved(ui, strPath, strError);
 }
 
 bool SpectrogramPage::eventFilter(QObject* watched, QEvent* event)

@@ -12,7 +12,6 @@
 #include "view_document.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 
@@ -218,9 +217,7 @@ bool SpectrumPage::savePlotImage(const QString& strPath)
     if (pltSpectrum->saveImage(strPath, strError)) {
         return true;
     }
-    ui.showMessage(tr("画像を保存できませんでした。\n%1\n%2").arg(strPath, strError).toStdString(),
-                   platform::MessageStyle::Exclamation);
-    return false;
+    return pictureNotSaved(ui, strPath, strError);
 }
 
 void SpectrumPage::savePicture()
@@ -229,13 +226,8 @@ void SpectrumPage::savePicture()
     if (pltSpectrum->traces().empty()) {
         return;
     }
-    platform::SaveFileRequest request;
-    request.strTitle = tr("画像を保存").toStdString();
-    request.strFilter =
-        tr("PNG 画像 (*.png)|*.png|JPEG 画像 (*.jpg *.jpeg)|*.jpg *.jpeg|SVG 画像 (*.svg)|*.svg").toStdString();
-    request.strInitialFileName = QFile::encodeName(proposedImageName()).toStdString();
-    if (const std::optional<std::string> strPath = ui.chooseSaveFile(request)) {
-        savePlotImage(QFile::decodeName(QByteArray::fromStdString(*strPath)));
+    if (const std::optional<QString> strPath = askPictureName(ui, tr("画像を保存"), proposedImageName())) {
+        savePlotImage(*strPath);
     }
 }
 

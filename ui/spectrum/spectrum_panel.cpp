@@ -8,6 +8,7 @@
 #include "spectrogram_plot.h"
 #include "spectrum_page.h"
 #include "spectrum_plot.h"
+#include "transfer_page.h"
 #include "view_document.h"
 
 #include <QAction>
@@ -76,6 +77,7 @@ void SpectrumPanel::initialise(platform::PlatformUi& ui, platform::TextFiles& fi
     addPage(pgSpectrum, tr("スペクトル"));
     pgSpectrogram = new SpectrogramPage(*viewDocument, ui, tabPages);
     addPage(pgSpectrogram, tr("スペクトログラム"));
+    addPage(new TransferPage(*viewDocument, ui, tabPages), tr("2 チャンネル"));
     pnlAnalysis = new AnalysisPanel(*viewDocument, ui, this);
     createShortcuts();
     arrange();
@@ -170,9 +172,12 @@ std::vector<QWidget*> SpectrumPanel::focusOrder() const
 {
     // The spectrum page's controls, the analysis settings', then the page tabs and the other pages'.
     std::vector<QWidget*> controls = pgSpectrum->focusOrder();
-    for (const auto& more :
-         {pnlAnalysis->focusOrder(), std::vector<QWidget*>{tabPages->tabBar()}, pgSpectrogram->focusOrder()}) {
-        controls.insert(controls.end(), more.begin(), more.end());
+    std::vector<std::vector<QWidget*>> more{pnlAnalysis->focusOrder(), {tabPages->tabBar()}};
+    for (int intPage = 1; intPage < tabPages->count(); ++intPage) {
+        more.push_back(static_cast<ViewPage*>(tabPages->widget(intPage))->focusOrder());
+    }
+    for (const std::vector<QWidget*>& controlsMore : more) {
+        controls.insert(controls.end(), controlsMore.begin(), controlsMore.end());
     }
     return controls;
 }

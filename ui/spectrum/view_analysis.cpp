@@ -22,18 +22,14 @@ ViewReading runReading(const ViewRecording& recording, const engine::AverageRequ
     hooks.onProgress = [&](std::int64_t, std::optional<double> dblShare) {
         return progress.report(dblShare.value_or(-1.0));
     };
-    try {
+    reading.strFailure = caughtFailure([&] {
         reading.average =
             engine::averageRecording(request, recording.strPath, files, sounds, engine::computePI(), hooks);
         reading.blnCancelled = reading.average.blnCancelled;
-        reading.strFailure = reading.average.strRefusal;
         reading.refusal = reading.average.refusalFacts;
-    } catch (const KestrixError& failure) {
-        reading.strFailure = std::to_string(failure.number()) + ": " + failure.description();
-    } catch (const std::bad_alloc&) {
-        reading.strFailure = std::string(standardDescription(err::lngOutOfMemory));
-    } catch (const std::exception& failure) {
-        reading.strFailure = failure.what();
+    });
+    if (reading.strFailure.empty()) {
+        reading.strFailure = reading.average.strRefusal;
     }
     return reading;
 }
@@ -52,6 +48,20 @@ engine::AveragedPower firstBlockPower(std::span<const double> dblBlock, std::int
 }
 
 } // namespace
+
+std::string caughtFailure(const std::function<void()>& work)
+{
+    try {
+        work();
+    } catch (const KestrixError& failure) {
+        return std::to_string(failure.number()) + ": " + failure.description();
+    } catch (const std::bad_alloc&) {
+        return std::string(standardDescription(err::lngOutOfMemory));
+    } catch (const std::exception& failure) {
+        return failure.what();
+    }
+    return {};
+}
 
 bool sameRecording(const ViewRecording& a, const ViewRecording& b)
 {

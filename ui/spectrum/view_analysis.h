@@ -5,13 +5,17 @@
 #include "engine/recordings/average_analysis.h"
 #include "engine/recordings/averaged_spectrum.h"
 #include "engine/recordings/recording.h"
+#include "engine/recordings/recording_view.h"
 #include "engine/recordings/spectrogram.h"
 #include "engine/view/spectrogram_image.h"
 #include "platform/sound_files.h"
 #include "platform/text_files.h"
+#include "source_chooser.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,6 +60,9 @@ struct ViewRecording
     double dblMaxVolt = 5.0;          // V, the converter's input range
     std::int64_t lngSamplesKnown = 0; // its length from an earlier reading, else 0 (lays out the spectrogram)
     std::string strHeading;           // the heading of the column chosen, for the user; empty without one
+    // Its columns or channels as seen when it was opened in the view; none for the run's recording.
+    std::optional<engine::RecordingInfo> parts;
+    std::optional<SignalPair> pair; // the two-channel page's input and output chosen as it was opened
 };
 
 // Whether two recordings are the same part of the same file read the same way.
@@ -64,6 +71,10 @@ bool sameRecording(const ViewRecording& a, const ViewRecording& b);
 // The request of the averaged analysis for these settings (mean in single-block mode, which reads the
 // same segments).
 engine::AverageRequest averageRequest(const ViewRecording& recording, const ViewSettings& settings);
+
+// Runs work on a job's thread, where nothing may escape: what it raises (a failure, memory run out,
+// any other exception) comes back as the text returned, empty when it returned.
+std::string caughtFailure(const std::function<void()>& work);
 
 // One reading of a recording, for the whole view: its average, its first block, its spectrogram, and
 // the reason it stopped early.

@@ -8,7 +8,9 @@
 #include "engine/recordings/average_analysis.h"
 #include "engine/run/global_define.h"
 #include "platform/failure.h"
+#include "refusal_text.h"
 #include "spectrum_panel_text.h"
+#include "transfer_document.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -22,13 +24,23 @@ ViewDocument::ViewDocument(platform::PlatformUi& ui, platform::TextFiles& files,
     : QObject(parent), ui(ui), files(files), sounds(sounds), job(new AnalysisJob(this))
 {
     connect(job, &AnalysisJob::finished, this, &ViewDocument::readingFinished);
+    transferPart = new TransferDocument(*this, ui, files, sounds);
+    // The two channels' readings show in the recording's progress and end as its readings do.
+    connect(transferPart, &TransferDocument::readingStarted, this, &ViewDocument::recordingChanged);
+    connect(transferPart, &TransferDocument::readingEnded, this, [this] {
+        emit recordingChanged();
+        if (!analysing()) {
+            emit analysisFinished();
+        }
+    });
     refreshShown(true);
 }
 
-// The job's work reads the files and sound files the document was given: it is stopped and waited for
-// before anything else goes.
+// The jobs' works read the files and sound files the document was given: they are stopped and waited
+// for before anything else goes.
 ViewDocument::~ViewDocument()
 {
+    delete transferPart;
     delete job;
 }
 
@@ -98,12 +110,17 @@ void ViewDocument::setSettings(const ViewSettings& wanted)
 
 bool ViewDocument::analysing() const
 {
-    return pending.has_value() || blnSpectrogramDue;
+    return busy() || blnSpectrogramDue;
+}
+
+bool ViewDocument::busy() const
+{
+    return pending.has_value() || transferPart->busy();
 }
 
 double ViewDocument::progress() const
 {
-    return job->share();
+    return pending ? job->share() : transferPart->share();
 }
 
 void ViewDocument::cancelAnalysis()
@@ -111,6 +128,7 @@ void ViewDocument::cancelAnalysis()
     if (pending) {
         job->cancel();
     }
+    transferPart->cancel();
 }
 
 void ViewDocument::showSegment(std::int64_t lngSegment)
@@ -246,11 +264,7 @@ bool ViewDocument::saveAverage(const std::string& strPath)
     try {
         engine::writeAverageSpectrum(files, strPath, result);
     } catch (const KestrixError& failure) {
-        ui.showMessage(tr("平均スペクトルを保存できませんでした。\n%1\n%2: %3")
-                           .arg(fromUtf8(strPath))
-                           .arg(failure.number())
-                           .arg(fromUtf8(failure.description()))
-                           .toStdString(),
+        ui.showMessage(saveFailureText(tr("平均スペクトルを保存できませんでした。"), strPath, failure).toStdString(),
                        platform::MessageStyle::Exclamation);
         return false;
     }

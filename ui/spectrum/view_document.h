@@ -23,6 +23,7 @@ namespace kestrix::ui {
 
 class AnalysisJob;
 class SourceChooser;
+class TransferDocument;
 
 // What the view is about, in one place: the recording (the run's file, or one opened in the view: its
 // path, column or channel, rate and point count), the settings it is analysed with, what the readings
@@ -85,14 +86,17 @@ public:
     }
     void setSettings(const ViewSettings& settings);
 
-    // A reading under way, or its spectrogram still to be shown; its share done (negative: not known).
+    // A reading under way (of the recording or of its two channels), or its spectrogram still to be
+    // shown; its share done (negative: not known).
     bool analysing() const;
-    bool busy() const
-    {
-        return pending.has_value();
-    }
+    bool busy() const;
     double progress() const;
     void cancelAnalysis();
+    // The recording's two channels: their pair, units and frequency response.
+    TransferDocument& transfer() const
+    {
+        return *transferPart;
+    }
 
     // The spectrum shown, in the units shown; the segment picked instead of the average, if any.
     const ShownSpectrum& shown() const
@@ -199,6 +203,7 @@ private:
     std::optional<double> dblReferenceHz;
     std::optional<engine::RunningSpeed> speed;
     AnalysisJob* job = nullptr;
+    TransferDocument* transferPart = nullptr;
 };
 
 } // namespace kestrix::ui

@@ -10,6 +10,7 @@
 #include "refusal_text.h"
 #include "source_chooser.h"
 #include "spectrum_panel_text.h"
+#include "transfer_document.h"
 #include "view_document.h"
 
 #include <QCoreApplication>
@@ -56,6 +57,11 @@ bool ViewDocument::openRecording(const std::string& strPath)
     strReadingNote.clear();
     startReading({candidate, wanted, std::nullopt, nullptr});
     emit recordingChanged();
+    if (candidate.pair) {
+        // The file opened again is a recording the two channels have seen, whose pair they keep as the
+        // page last set it: the pair just chosen is the one that stands.
+        transferPart->setSignals(candidate.pair->intInput, candidate.pair->intOutput);
+    }
     return true;
 }
 
@@ -96,15 +102,18 @@ bool ViewDocument::choosePart(const std::string& strPath, ViewRecording& candida
                          "数値を読みます。表計算ソフトなどで小数点を「.」にして保存し直してください。")
                           .arg(fromUtf8(info.strDecimalComma)));
     }
+    candidate.parts = info;
+    SignalPair pair = offeredPair(info);
     if (info.blnSound) {
         candidate.lngSampFreq = info.lngSampFreq.value_or(0);
         if (info.lngChannels > 1) {
             const std::optional<int> intChannel =
-                chooser->chooseChannel(strName, info.lngChannels, candidate.lngSampFreq);
+                chooser->chooseChannel(strName, info.lngChannels, candidate.lngSampFreq, pair);
             if (!intChannel) {
                 return false;
             }
             candidate.choice.lngChannel = *intChannel;
+            candidate.pair = pair;
         }
         return true;
     }
@@ -115,11 +124,12 @@ bool ViewDocument::choosePart(const std::string& strPath, ViewRecording& candida
             strHeadings.push_back(fromUtf8(strHeading));
         }
         const std::optional<int> intChosen =
-            chooser->chooseColumn(strName, info.lngColumns, strHeadings, engine::suggestedColumn(info));
+            chooser->chooseColumn(strName, info.lngColumns, strHeadings, engine::suggestedColumn(info), pair);
         if (!intChosen) {
             return false;
         }
         intColumn = *intChosen;
+        candidate.pair = pair;
     }
     candidate.choice = engine::textChoice(info, intColumn);
     const auto lngIndex = static_cast<std::size_t>(intColumn - 1);
@@ -193,7 +203,7 @@ void ViewDocument::readingFinished()
         }
     }
     emit recordingChanged();
-    if (!blnSpectrogramDue) {
+    if (!analysing()) {
         emit analysisFinished();
     }
 }
@@ -235,7 +245,7 @@ void ViewDocument::takeWholeReading(const PendingReading& done)
     QTimer::singleShot(0, this, [this] {
         blnSpectrogramDue = false;
         emit spectrogramChanged();
-        if (!pending) {
+        if (!analysing()) {
             emit analysisFinished(); // a reading started meanwhile tells of its own end
         }
     });

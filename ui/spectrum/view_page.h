@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/platform_ui.h"
+
+#include <QString>
 #include <QWidget>
 
+#include <optional>
 #include <vector>
 
 namespace kestrix::ui {
@@ -23,6 +27,14 @@ public:
     virtual void savePicture() = 0;
     // Ctrl+0: everything of the page's plot in view.
     virtual void showEverything() = 0;
+
+protected:
+    // A picture's name asked through the save dialog under strTitle (PNG, JPEG or SVG), strProposed
+    // offered; nothing when the user cancels.
+    static std::optional<QString> askPictureName(platform::PlatformUi& ui, const QString& strTitle,
+                                                 const QString& strProposed);
+    // Says that the picture strPath could not be saved, and why; false, for the caller to return.
+    static bool pictureNotSaved(platform::PlatformUi& ui, const QString& strPath, const QString& strError);
 };
 
 } // namespace kestrix::ui
