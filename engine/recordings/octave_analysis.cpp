@@ -96,7 +96,11 @@ OctaveFileResult octaveRecording(const OctaveRequest& request, const std::string
                                                       request.blnSampFreqGiven);
     result.strRefusal = opening.strRefusal;
     result.lngSampFreq = opening.lngSampFreq;
+    const auto otherRefusal = [&result] {
+        result.refusalFacts = {platform::RefusalFacts::Kind::Other, 0, 0, result.strRefusal, 0, 0, false};
+    };
     if (!opening.stream) {
+        otherRefusal();
         return result;
     }
     const double dblVoltsPerCount = request.dblMaxVolt / dblFullScaleCount;
@@ -112,17 +116,20 @@ OctaveFileResult octaveRecording(const OctaveRequest& request, const std::string
         result.strRefusal = "no " + bandwidthName(request.settings.lngBandsPerOctave) + " band lies between " +
                             generalNumberText(request.settings.dblFromHz) + " Hz and half the sampling frequency (" +
                             generalNumberText(result.lngSampFreq / 2.0) + " Hz)";
+        otherRefusal();
         return result;
     }
     const auto analyse = [&](std::span<const double> dblTaken) { analyser.addSamples(dblTaken); };
     result.strRefusal =
         readRecordingPart(*opening.stream, request.part, analyse, hooks.onProgress, result.blnCancelled);
     if (!result.strRefusal.empty() || result.blnCancelled) {
+        result.refusalFacts = opening.stream->refusalFacts();
         return result;
     }
     result.levels = analyser.levels();
     if (result.levels.overall.lngSamples == 0) {
         result.strRefusal = "the recording holds no sample";
+        result.refusalFacts = {platform::RefusalFacts::Kind::TooFewSamples, 0, 0, {}, 0, 1, false};
         return result;
     }
     result.bands = bandReadings(result.levels, dblVoltsPerCount, request.unit);

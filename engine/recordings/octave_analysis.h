@@ -39,15 +39,17 @@ struct OctaveHooks
 
 struct OctaveFileResult
 {
-    std::string strRefusal;         // why the recording was not analysed, else empty
-    std::string strWritten;         // the octave-band file written (analyseOctaves)
-    OctaveLevels levels;            // in counts
-    std::int32_t lngSampFreq = 0;   // Hz, as analysed
-    std::vector<BandReading> bands; // in the EU, from the lowest band up
-    std::vector<LevelRow> overall;  // the overall levels (overallLevelRows)
-    std::string strHeading;         // the octave-band file's first line
-    std::string strSource;          // what was read, as the heading's source field names it
-    bool blnCancelled = false;      // stopped by the progress handler: nothing else is filled
+    std::string strRefusal;              // why the recording was not analysed, else empty
+    platform::RefusalFacts refusalFacts; // the same as facts, for a front end to word (TooFewSamples with
+                                         // no sample for an empty recording)
+    std::string strWritten;              // the octave-band file written (analyseOctaves)
+    OctaveLevels levels;                 // in counts
+    std::int32_t lngSampFreq = 0;        // Hz, as analysed
+    std::vector<BandReading> bands;      // in the EU, from the lowest band up
+    std::vector<LevelRow> overall;       // the overall levels (overallLevelRows)
+    std::string strHeading;              // the octave-band file's first line
+    std::string strSource;               // what was read, as the heading's source field names it
+    bool blnCancelled = false;           // stopped by the progress handler: nothing else is filled
 
     bool analysed() const
     {

@@ -4,8 +4,10 @@
 
 #include "ui/kestrix_window.h"
 #include "ui/qt_translations.h"
+#include "ui/spectrum/octave_document.h"
 #include "ui/spectrum/spectrum_panel.h"
 #include "ui/spectrum/spectrum_plot.h"
+#include "ui/spectrum/view_document.h"
 #include "window_fixture.h"
 
 #include <QAbstractButton>
@@ -227,8 +229,8 @@ TEST_F(KestrixWindowSize, ThePeakTablesColumnsFillAWideWindow)
 }
 
 // At 1024 x 700 (and, run at twice the scale, in the 800 x 500 a 1600 x 1000 screen then has) every
-// control of the view lies within the view's width: only a vertical scroll bar may be needed to reach
-// it, and none is cut.
+// control of every page of the view lies within the view's width: only a vertical scroll bar may be
+// needed to reach it, and none is cut.
 TEST_F(KestrixWindowSize, EveryControlIsReachedWithoutAHorizontalScrollBar)
 {
     runTones();
@@ -240,21 +242,28 @@ TEST_F(KestrixWindowSize, EveryControlIsReachedWithoutAHorizontalScrollBar)
     QApplication::processEvents();
     auto* scroller = find<QScrollArea>("scrSpectrum");
     ASSERT_NE(scroller, nullptr);
-    EXPECT_EQ(scroller->horizontalScrollBar()->maximum(), 0) << "the view is wider than its room";
-    int lngControls = 0;
-    for (QWidget* control : panel().findChildren<QWidget*>()) {
-        if (!control->isVisibleTo(&panel()) || (control->focusPolicy() & Qt::TabFocus) == 0 ||
-            control->window() != window.get() || qobject_cast<QScrollBar*>(control) != nullptr) {
-            continue;
+    for (int intPage = 0; intPage < panel().pages().count(); ++intPage) {
+        SCOPED_TRACE(panel().pages().tabText(intPage).toStdString());
+        panel().pages().setCurrentIndex(intPage);
+        // The page's own analysis (the octave bands) done, so its tables hold what they show.
+        QTRY_VERIFY(!panel().analysing() && !panel().document().octave().analysing());
+        QApplication::processEvents();
+        EXPECT_EQ(scroller->horizontalScrollBar()->maximum(), 0) << "the view is wider than its room";
+        int lngControls = 0;
+        for (QWidget* control : panel().findChildren<QWidget*>()) {
+            if (!control->isVisibleTo(&panel()) || (control->focusPolicy() & Qt::TabFocus) == 0 ||
+                control->window() != window.get() || qobject_cast<QScrollBar*>(control) != nullptr) {
+                continue;
+            }
+            SCOPED_TRACE(control->objectName().toStdString());
+            const QPoint ptLeft = control->mapTo(scroller->viewport(), QPoint(0, 0));
+            EXPECT_GE(ptLeft.x(), 0);
+            EXPECT_LE(ptLeft.x() + control->width(), scroller->viewport()->width());
+            ++lngControls;
         }
-        SCOPED_TRACE(control->objectName().toStdString());
-        const QPoint ptLeft = control->mapTo(scroller->viewport(), QPoint(0, 0));
-        EXPECT_GE(ptLeft.x(), 0);
-        EXPECT_LE(ptLeft.x() + control->width(), scroller->viewport()->width());
-        ++lngControls;
+        EXPECT_GE(lngControls, intPage == 0 ? 20 : 10);
+        expectNothingClipped();
     }
-    EXPECT_GE(lngControls, 20);
-    expectNothingClipped();
 }
 
 TEST(QtTranslations, QtsDialogsSpeakTheUsersLanguageOrStayEnglish)

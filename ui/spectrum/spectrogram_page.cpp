@@ -9,7 +9,6 @@
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QEvent>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -198,28 +197,15 @@ void SpectrogramPage::showEverything()
 
 void SpectrogramPage::savePicture()
 {
-    if (pltSpectrogram->spectrogram() == nullptr) {
-        return;
-    }
-    platform::SaveFileRequest request;
-    request.strTitle = tr("スペクトログラムの画像を保存").toStdString();
-    request.strFilter =
-        tr("PNG 画像 (*.png)|*.png|JPEG 画像 (*.jpg *.jpeg)|*.jpg *.jpeg|SVG 画像 (*.svg)|*.svg").toStdString();
-    request.strInitialFileName = QFile::encodeName(document.proposedPictureName(QStringLiteral("SGRAM"))).toStdString();
-    if (const std::optional<std::string> strPath = ui.chooseSaveFile(request)) {
-        saveImage(QFile::decodeName(QByteArray::fromStdString(*strPath)));
+    if (pltSpectrogram->spectrogram() != nullptr) {
+        savePlotPicture(*pltSpectrogram, ui, tr("スペクトログラムの画像を保存"),
+                        document.proposedPictureName(QStringLiteral("SGRAM")));
     }
 }
 
 bool SpectrogramPage::saveImage(const QString& strPath)
 {
-    QString strError;
-    if (pltSpectrogram->saveImage(strPath, strError)) {
-        return true;
-    }
-    ui.showMessage(tr("画像を保存できませんでした。\n%1\n%2").arg(strPath, strError).toStdString(),
-                   platform::MessageStyle::Exclamation);
-    return false;
+    return writePlotPicture(*pltSpectrogram, ui, strPath);
 }
 
 bool SpectrogramPage::eventFilter(QObject* watched, QEvent* event)

@@ -2,6 +2,7 @@
 #include "spectrum_panel.h"
 
 #include "analysis_panel.h"
+#include "octave_page.h"
 #include "platform/sndfile/sndfile_sound_files.h"
 #include "source_chooser.h"
 #include "spectrogram_page.h"
@@ -76,6 +77,7 @@ void SpectrumPanel::initialise(platform::PlatformUi& ui, platform::TextFiles& fi
     addPage(pgSpectrum, tr("スペクトル"));
     pgSpectrogram = new SpectrogramPage(*viewDocument, ui, tabPages);
     addPage(pgSpectrogram, tr("スペクトログラム"));
+    addPage(new OctavePage(*viewDocument, ui, tabPages), tr("オクターブ"));
     pnlAnalysis = new AnalysisPanel(*viewDocument, ui, this);
     createShortcuts();
     arrange();
@@ -170,9 +172,13 @@ std::vector<QWidget*> SpectrumPanel::focusOrder() const
 {
     // The spectrum page's controls, the analysis settings', then the page tabs and the other pages'.
     std::vector<QWidget*> controls = pgSpectrum->focusOrder();
-    for (const auto& more :
-         {pnlAnalysis->focusOrder(), std::vector<QWidget*>{tabPages->tabBar()}, pgSpectrogram->focusOrder()}) {
+    const auto append = [&controls](const std::vector<QWidget*>& more) {
         controls.insert(controls.end(), more.begin(), more.end());
+    };
+    append(pnlAnalysis->focusOrder());
+    append({tabPages->tabBar()});
+    for (int intPage = 1; intPage < tabPages->count(); ++intPage) {
+        append(static_cast<const ViewPage*>(tabPages->widget(intPage))->focusOrder());
     }
     return controls;
 }
