@@ -9,6 +9,7 @@
 #include "engine/run/number_text.h"
 #include "kestrix_version.h"
 #include "platform/failure.h"
+#include "platform/utf8_path.h"
 
 #include <algorithm>
 #include <charconv>
@@ -357,8 +358,8 @@ int runAverageBatch(std::span<const std::string> strArgs, std::ostream& strOut, 
     for (const std::string& strGiven : options->strFiles) {
         // The output lies beside the input: a bare name must name a file in the working folder.
         std::error_code ec;
-        const std::filesystem::path pathAbsolute = std::filesystem::absolute(strGiven, ec);
-        const std::string strFile = ec ? strGiven : pathAbsolute.lexically_normal().string();
+        const std::filesystem::path pathAbsolute = std::filesystem::absolute(platform::pathFromUtf8(strGiven), ec);
+        const std::string strFile = ec ? strGiven : platform::utf8FromPath(pathAbsolute.lexically_normal());
         const std::string strOutput = engine::averageOutputName(files, strFile);
         if (const auto earlier = strFileOfOutput.find(strOutput); earlier != strFileOfOutput.end()) {
             strErr << strProgram << ": " << strGiven << ": refused: its output file " << strOutput

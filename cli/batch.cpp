@@ -10,6 +10,7 @@
 #include "kestrix_version.h"
 #include "ordered_jobs.h"
 #include "platform/failure.h"
+#include "platform/utf8_path.h"
 #include "progress_line.h"
 
 #include <algorithm>
@@ -79,8 +80,8 @@ struct FileJob
 FileJob makeJob(const std::string& strGiven)
 {
     std::error_code ec;
-    const std::filesystem::path pathAbsolute = std::filesystem::absolute(strGiven, ec);
-    return FileJob{strGiven, ec ? strGiven : pathAbsolute.lexically_normal().string()};
+    const std::filesystem::path pathAbsolute = std::filesystem::absolute(platform::pathFromUtf8(strGiven), ec);
+    return FileJob{strGiven, ec ? strGiven : platform::utf8FromPath(pathAbsolute.lexically_normal())};
 }
 
 // The base paths taken by the FILEs so far: a later FILE whose outputs would replace an earlier one's
@@ -135,7 +136,7 @@ int reportListError(std::ostream& strErr, const std::string& strError, int lngSt
 std::string_view nonRegularKind(const std::string& strFile)
 {
     std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(strFile, ec);
+    const std::filesystem::file_status status = std::filesystem::status(platform::pathFromUtf8(strFile), ec);
     if (ec || !std::filesystem::exists(status) || std::filesystem::is_regular_file(status)) {
         return {}; // a missing file is reported by the analysis, as the window reports it
     }

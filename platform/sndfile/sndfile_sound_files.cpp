@@ -7,13 +7,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kestrix::platform {
 
@@ -60,13 +54,10 @@ std::string encodingName(int intFormat)
 // Whether the file name ends in an extension of a container the library reads ("wav", "flac", ...).
 bool hasSoundExtension(std::string_view strPath)
 {
-    const auto lngDot = strPath.rfind('.');
-    if (lngDot == std::string_view::npos || strPath.find('/', lngDot) != std::string_view::npos) {
+    const std::string strExtension = lowerCaseExtension(strPath);
+    if (strExtension.empty()) {
         return false;
     }
-    std::string strExtension(strPath.substr(lngDot + 1));
-    std::transform(strExtension.begin(), strExtension.end(), strExtension.begin(),
-                   [](unsigned char chr) { return static_cast<char>(std::tolower(chr)); });
     int intCount = 0;
     sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &intCount, sizeof intCount);
     for (int i = 0; i < intCount; ++i) {
@@ -94,8 +85,7 @@ public:
     }
     ~SndfileStream() override
     {
-        sf_close(sndFile);
-        ::close(fd);
+        sf_close(sndFile); // before the descriptor it reads closes with its member
     }
     SndfileStream(const SndfileStream&) = delete;
     SndfileStream& operator=(const SndfileStream&) = delete;
@@ -164,7 +154,7 @@ private:
         return lngGot;
     }
 
-    int fd;
+    FileDescriptor fd;
     SNDFILE* sndFile;
     SF_INFO info;
     std::int32_t lngChannel;
@@ -182,42 +172,20 @@ SoundOpening refused(std::string strWhy)
     return opening;
 }
 
-int openForReading(const std::string& strName)
-{
-    // Opened without waiting: a FIFO would otherwise block here until some writer came along.
-    const int fd = ::open(strName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        raiseForErrno(errno, true, strName);
-    }
-    struct stat statFile
-    {
-    };
-    if (::fstat(fd, &statFile) != 0 || S_ISDIR(statFile.st_mode)) {
-        ::close(fd);
-        raiseForErrno(EISDIR, true, strName);
-    }
-    // Only a regular file has an end that comes: a FIFO, a device or a socket may be read for ever.
-    if (!S_ISREG(statFile.st_mode)) {
-        ::close(fd);
-        raiseFailure(err::lngPathFileAccess, strName + " is not a regular file");
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return fd;
-}
-
 } // namespace
 
 SoundOpening SndfileSoundFiles::openSound(std::string_view strPath, std::int32_t lngChannel)
 {
     const std::string strName(strPath);
-    const int fd = openForReading(strName);
+    // Only a regular file has an end that comes: a FIFO, a device or a socket may be read for ever.
+    const int fd = openForReading(strName, true).fd;
     SF_INFO info{};
     // The descriptor stays ours: closed here on every way out, by the stream once it is made.
     SNDFILE* sndFile = sf_open_fd(fd, SFM_READ, &info, SF_FALSE);
     if (sndFile == nullptr) {
         const int intError = sf_error(nullptr);
         std::string strReason = sf_strerror(nullptr);
-        ::close(fd);
+        FileDescriptor(fd).closeNow();
         if (intError == SF_ERR_UNRECOGNISED_FORMAT && !hasSoundExtension(strPath)) {
             return {};
         }
@@ -225,7 +193,7 @@ SoundOpening SndfileSoundFiles::openSound(std::string_view strPath, std::int32_t
     }
     const auto reject = [&](std::string strWhy) {
         sf_close(sndFile);
-        ::close(fd);
+        FileDescriptor(fd).closeNow();
         return refused(std::move(strWhy));
     };
     if (!isExactEncoding(info.format)) {

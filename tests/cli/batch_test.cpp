@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/batch.h"
 #include "platform/std/std_text_files.h"
+#include "support/fifo.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <sstream>
-
-#include <sys/stat.h>
 
 namespace kestrix {
 namespace {
@@ -162,7 +161,9 @@ TEST_F(BatchFixture, EveryMessageAboutAFileNamesIt)
 TEST_F(BatchFixture, AFifoOrAFolderIsRefusedAtOnceInsteadOfAwaited)
 {
     const std::string strFifo = dir.file("pipe.csv");
-    ASSERT_EQ(::mkfifo(strFifo.c_str(), 0600), 0);
+    if (!testing::makeFifo(strFifo)) {
+        GTEST_SKIP() << "no FIFOs in this system's file system";
+    }
     const std::string strFolder = dir.file("folder.csv");
     std::filesystem::create_directory(strFolder);
     const std::string strGood = writeSamples("good.csv", 1024);
