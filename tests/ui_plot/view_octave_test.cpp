@@ -339,6 +339,37 @@ TEST_F(ViewOctaveTest, ACancelKeepsTheAnalysisShownAndSaysSo)
     EXPECT_TRUE(ui.messages.empty());
 }
 
+// The overall levels are read whole at any width: every row in view and every name and value uncut,
+// beside the bars where the page leaves the bars room (the window's start-up width among them), below
+// them in a narrow view; the bars keep a useful width either way.
+TEST_F(ViewOctaveTest, TheOverallLevelsAreShownWholeBesideOrBelowTheBars)
+{
+    openOnOctavePage(writeBurst("tone.wav", 1000.0, 0.0, 2.0, 0.0));
+    const QTableWidget& table = page().levelTable();
+    ASSERT_EQ(table.rowCount(), 8);
+    for (const int intWidth : {1600, 1431, 1200, 900, 700, 500}) {
+        SCOPED_TRACE(std::to_string(intWidth) + " px");
+        panel.resize(intWidth, 800);
+        QApplication::processEvents();
+        const QRect plot = page().plot().geometry();
+        const QRect levels = table.geometry();
+        const bool blnBeside = levels.left() > plot.right();
+        if (page().width() >= 680) {
+            EXPECT_TRUE(blnBeside) << "page " << page().width() << " px";
+        }
+        EXPECT_GE(page().plot().width(), blnBeside ? 380 : page().width() - 20);
+        const QRect shown = table.viewport()->rect();
+        for (int intRow = 0; intRow < table.rowCount(); ++intRow) {
+            for (int intColumn = 0; intColumn < 2; ++intColumn) {
+                const QRect cell = table.visualRect(table.model()->index(intRow, intColumn));
+                const QString& strText = table.item(intRow, intColumn)->text();
+                EXPECT_TRUE(shown.contains(cell)) << strText.toStdString();
+                EXPECT_GE(cell.width(), table.fontMetrics().horizontalAdvance(strText) + 6) << strText.toStdString();
+            }
+        }
+    }
+}
+
 // A recording whose half rate leaves no band above 20 Hz is said so on the page, without a message box.
 TEST_F(ViewOctaveTest, ARecordingWithoutABandIsSaidSoOnThePage)
 {

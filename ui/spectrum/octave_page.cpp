@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QSplitter>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -24,7 +25,7 @@
 namespace kestrix::ui {
 namespace {
 
-constexpr int intSideBySide = 760; // px: narrower, the overall levels go below the bars
+constexpr int intBarsWidth = 380; // px: the least width the bars keep beside the overall levels
 constexpr int intProgressSteps = 1000;
 constexpr int intProgressPeriod = 50; // ms between looks at the analysis's progress
 
@@ -188,8 +189,8 @@ void OctavePage::arrangeControls()
     splOctave->setChildrenCollapsible(false);
     splOctave->addWidget(pltOctave);
     splOctave->addWidget(tblOverallLevels);
-    splOctave->setStretchFactor(0, 3);
-    splOctave->setStretchFactor(1, 1);
+    splOctave->setStretchFactor(0, 1);
+    splOctave->setStretchFactor(1, 0);
     auto* layPage = new QVBoxLayout(this);
     layPage->setContentsMargins(0, 0, 0, 0);
     layPage->addLayout(layTools);
@@ -239,11 +240,42 @@ void OctavePage::hideEvent(QHideEvent* event)
 
 void OctavePage::resizeEvent(QResizeEvent* event)
 {
-    const Qt::Orientation orientation = event->size().width() >= intSideBySide ? Qt::Horizontal : Qt::Vertical;
-    if (splOctave->orientation() != orientation) {
+    arrangeLevels(event->size().width());
+    ViewPage::resizeEvent(event);
+}
+
+// The size the overall levels' table needs to show every row and every name and value uncut (room for
+// a scroll bar kept, should the bars beside it be lower than its rows).
+QSize OctavePage::levelTableSize() const
+{
+    QHeaderView& header = *tblOverallLevels->horizontalHeader();
+    header.setStretchLastSection(false);
+    tblOverallLevels->resizeColumnsToContents();
+    const int intFrame = 2 * tblOverallLevels->frameWidth();
+    const int intWidth = tblOverallLevels->columnWidth(0) + tblOverallLevels->columnWidth(1) + intFrame +
+                         tblOverallLevels->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, tblOverallLevels);
+    header.setStretchLastSection(true);
+    return {intWidth, header.sizeHint().height() + tblOverallLevels->verticalHeader()->length() + intFrame};
+}
+
+// The overall levels beside the bars where the page leaves the bars their width, below them in a narrow
+// view; either way the table gets the room its rows need, the bars the rest.
+void OctavePage::arrangeLevels(int intPageWidth)
+{
+    const QSize table = levelTableSize();
+    const bool blnBeside = intPageWidth - table.width() - splOctave->handleWidth() >= intBarsWidth;
+    const Qt::Orientation orientation = blnBeside ? Qt::Horizontal : Qt::Vertical;
+    const bool blnTurned = splOctave->orientation() != orientation;
+    if (blnTurned) {
         splOctave->setOrientation(orientation);
     }
-    ViewPage::resizeEvent(event);
+    const QSize minimum = blnBeside ? QSize(table.width(), 0) : QSize(0, table.height());
+    if (blnTurned || tblOverallLevels->minimumSize() != minimum) {
+        tblOverallLevels->setMinimumSize(minimum);
+        const int intLength = blnBeside ? intPageWidth : splOctave->height();
+        const int intTable = blnBeside ? table.width() : table.height();
+        splOctave->setSizes({std::max(0, intLength - intTable), intTable});
+    }
 }
 
 void OctavePage::showSettings()
@@ -302,7 +334,7 @@ void OctavePage::showLevels()
         tblOverallLevels->setItem(static_cast<int>(i), 0, itmName);
         tblOverallLevels->setItem(static_cast<int>(i), 1, itmValue);
     }
-    tblOverallLevels->resizeColumnsToContents();
+    arrangeLevels(width());
 }
 
 void OctavePage::showBand()

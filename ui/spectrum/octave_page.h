@@ -68,6 +68,8 @@ private:
     void showSettings();
     void showReading();
     void showLevels();
+    QSize levelTableSize() const;
+    void arrangeLevels(int intPageWidth);
     void showBand();
     void showState();
     void combo_Changed();
