@@ -6,8 +6,10 @@
 # recording's single block as the FFT run writes it (docs/view-single.png) and its average over the
 # whole recording (docs/view-average.png), both at 4096 points on the logarithmic axis; the converter
 # figures of a generated converter test tone (docs/view-metrics.png); the readout between two cursors
-# on the bundled recording in orders of 1500 rpm (docs/view-delta.png). Needs Xvfb and xdotool; the
-# pictures are taken with kestrix_screen_grab (no other grabbing tool needed).
+# on the bundled recording in orders of 1500 rpm (docs/view-delta.png); a generated pass-by recording
+# in A-weighted third-octave bands with the cursor on its whine's band (docs/view-octave.png). Needs
+# Xvfb and xdotool; the pictures are taken with kestrix_screen_grab (no other grabbing tool needed).
+# The virtual display is the first free one from :99 (from :$VIEW_SCREENSHOTS_DISPLAY when set).
 # Usage: scripts/view_screenshots.sh [BUILD_DIR] [OUTPUT_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,7 +19,8 @@ output=${2:-docs}
 program="$build_dir/app/kestrix"
 grab="$build_dir/tools/kestrix_screen_grab"
 make_tone="$build_dir/examples/kestrix_make_converter_tone"
-for tool in "$program" "$grab" "$make_tone"; do
+make_pass_by="$build_dir/examples/kestrix_make_pass_by"
+for tool in "$program" "$grab" "$make_tone" "$make_pass_by"; do
     if [ ! -x "$tool" ]; then
         echo "view_screenshots: $tool not found; build first (make build)" >&2
         exit 1
@@ -27,7 +30,7 @@ for command in Xvfb xdotool; do
     command -v "$command" >/dev/null 2>&1 || { echo "view_screenshots: $command is needed" >&2; exit 1; }
 done
 
-display_number=99
+display_number=${VIEW_SCREENSHOTS_DISPLAY:-99}
 while [ -e "/tmp/.X11-unix/X$display_number" ] || [ -e "/tmp/.X$display_number-lock" ]; do
     display_number=$((display_number + 1))
 done
@@ -49,6 +52,7 @@ done
 
 cp examples/motor.csv examples/runup.wav "$work/"
 "$make_tone" "$work/adc_tone.wav"
+"$make_pass_by" "$work/pass_by.wav"
 window=""
 geometry=""
 start_app() {
@@ -172,4 +176,20 @@ keys d
 click 949 300
 xdotool mousemove --window "$window" 1200 700
 shot view-delta.png
+stop_app
+
+# The pass-by recording on the octave page (Ctrl+PageDown twice), A weighting through the list's Alt+G
+# (two entries up from Z), the band cursor put on the 2500 Hz band by the keys: five Tabs lead from the
+# weighting to the bars, and the first Right puts the cursor on the lowest band, the 20 Hz one.
+start_app
+open_recording "$work/pass_by.wav" 2
+keys ctrl+Next ctrl+Next
+sleep 2
+keys alt+g Up Up
+sleep 3
+keys Tab Tab Tab Tab Tab
+for _ in $(seq 22); do
+    xdotool key Right
+done
+shot view-octave.png
 stop_app

@@ -422,5 +422,36 @@ TEST(OctavePlotTicks, BandNamesNeverTouchAtAnyWidth)
     }
 }
 
+// The band cursor's readout inside the plot never hides where a bar ends (its level) while there is a
+// place that hides none: third-octave bands of an A-weighted machine noise (rising 50 dB from 20 Hz to
+// 1 kHz, a hum and a whine standing out), the cursor on each band in turn, a narrow and a wide plot.
+TEST(OctavePlotReadout, NeverHidesTheLevelOfABar)
+{
+    std::vector<engine::BandReading> readings;
+    for (const engine::OctaveBand& band : engine::analysedBands(3, 20.0, 48000.0)) {
+        const double dblStandingOut = band.strNominal == "125" ? 14.0 : band.strNominal == "2500" ? 9.0 : 0.0;
+        readings.push_back({band, 1.0, -33.0 + analyticWeightingDb('A', band.dblMidband) + dblStandingOut});
+    }
+    OctavePlot plot;
+    plot.setBands(readings, 3, QStringLiteral("LAeq"), {});
+    plot.show();
+    for (const QSize size : {QSize(450, 300), QSize(800, 360)}) {
+        plot.resize(size);
+        for (std::size_t lngCursor = 0; lngCursor < readings.size(); ++lngCursor) {
+            SCOPED_TRACE(std::to_string(size.width()) + " px, cursor on " + readings[lngCursor].band.strNominal);
+            plot.setCursorBand(lngCursor);
+            const QRect box = plot.readoutArea();
+            ASSERT_FALSE(box.isEmpty());
+            for (const engine::BandReading& reading : readings) {
+                const QPointF ptLeft = plot.pointOf(reading.band.dblLower, reading.dblLeqDb);
+                const QPointF ptRight = plot.pointOf(reading.band.dblUpper, reading.dblLeqDb);
+                const bool blnUnder = ptRight.x() > box.left() && ptLeft.x() < box.right();
+                EXPECT_FALSE(blnUnder && ptLeft.y() >= box.top() && ptLeft.y() <= box.bottom() + 1)
+                    << "the " << reading.band.strNominal << " Hz band's level is hidden";
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace kestrix::ui

@@ -168,14 +168,29 @@ QStringList OctavePlot::readoutLines() const
     return cursorLines();
 }
 
+// A bar's top is its level: a readout over it hides what the bar says, one over its body only where the
+// bar stands. So hiding a top costs as much as hiding a bar's body the whole height of the plot over a
+// thousand times its width, and the readout goes where it hides the fewest tops, then the least body.
 double OctavePlot::hiddenData(const QRect& box, const FrameLayout& layout) const
 {
+    constexpr double dblTopWeight = 1000.0;
+    const QRectF area(box);
     double dblHidden = 0.0;
     for (std::size_t i = 0; i < bandReadings.size(); ++i) {
-        const QRectF hidden = barRect(i, layout).intersected(QRectF(box));
+        const QRectF bar = barRect(i, layout);
+        const QRectF hidden = bar.intersected(area);
         dblHidden += hidden.width() * hidden.height();
+        if (hidden.width() > 0.0 && bar.top() >= area.top() && bar.top() <= area.bottom() + 1.0) {
+            dblHidden += dblTopWeight * layout.plot.height() * hidden.width();
+        }
     }
     return dblHidden;
+}
+
+QRect OctavePlot::readoutArea() const
+{
+    QStringList strLines;
+    return readoutBox(currentLayout(), fontMetrics(), strLines);
 }
 
 void OctavePlot::setCursorBand(std::optional<std::size_t> lngBand)

@@ -45,6 +45,8 @@ public:
     }
     // The cursor's band as the readout gives it, one line a fact; empty without a cursor.
     QStringList cursorLines() const;
+    // Where the readout is drawn in the plot; empty without a cursor.
+    QRect readoutArea() const;
 
     void resetView();
     // The frequency ticks as drawn (values in Hz, the bands' names).
