@@ -75,8 +75,9 @@ int main(int argc, char** argv)
         const double dblGain = 1.0 / std::sqrt(1.0 + dblFromClosest * dblFromClosest);
         double dblMachine = dblMachineNoise * machine.next();
         for (std::size_t k = 0; k < std::size(dblHumPeaks); ++k) {
-            dblMachine += dblHumPeaks[k] * std::sin(2.0 * std::numbers::pi * dblHumHz * static_cast<double>(k + 1) *
-                                                    dblTime + 0.7 * static_cast<double>(k));
+            dblMachine +=
+                dblHumPeaks[k] * std::sin(2.0 * std::numbers::pi * dblHumHz * static_cast<double>(k + 1) * dblTime +
+                                          0.7 * static_cast<double>(k));
         }
         dblMachine += dblWhinePeak * std::sin(2.0 * std::numbers::pi * dblWhineHz * dblTime);
         dblCounts[n] = dblGain * dblMachine + dblBackground * background.next();
