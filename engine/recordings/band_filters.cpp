@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "band_filters.h"
 
+#include "engine/run/fft.h"
 #include "octave_filter_bank.h"
 
 #include <algorithm>
@@ -100,11 +101,7 @@ bool bankLanesAvailable(BankLanes lanes)
     case BankLanes::Two:
         return true;
     case BankLanes::Four:
-#if defined(__x86_64__)
-        return __builtin_cpu_supports("avx2");
-#else
-        return false;
-#endif
+        return processorHasAvx2();
     }
     return false;
 }

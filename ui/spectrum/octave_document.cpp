@@ -223,10 +223,8 @@ bool OctaveDocument::saveTable(const std::string& strPath)
     try {
         engine::writeOctaveBands(files, strPath, shownReading->result);
     } catch (const KestrixError& failure) {
-        ui.showMessage(tr("オクターブ分析の表を保存できませんでした。\n%1\n%2: %3")
-                           .arg(fromUtf8(strPath))
-                           .arg(failure.number())
-                           .arg(fromUtf8(failure.description()))
+        ui.showMessage(tr("オクターブ分析の表を保存できませんでした。\n%1\n%2")
+                           .arg(fromUtf8(strPath), failureText(failure))
                            .toStdString(),
                        platform::MessageStyle::Exclamation);
         return false;

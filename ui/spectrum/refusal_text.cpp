@@ -62,4 +62,9 @@ QString refusalText(const platform::RefusalFacts& facts)
     return tr("読み込めません（%1）。").arg(fromUtf8(facts.strText));
 }
 
+QString failureText(const KestrixError& failure)
+{
+    return QStringLiteral("%1: %2").arg(failure.number()).arg(fromUtf8(failure.description()));
+}
+
 } // namespace kestrix::ui

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/failure.h"
 #include "platform/sample_stream.h"
 
 #include <QString>
@@ -11,5 +12,8 @@ namespace kestrix::ui {
 // Why a recording was refused, in the view's language: the line, the field and the text named, and a
 // decimal comma said so. A refusal without facts (the sound library's own reason) is quoted as given.
 QString refusalText(const platform::RefusalFacts& facts);
+
+// A failure as the view shows it below what failed: its number and its description ("75: ...").
+QString failureText(const KestrixError& failure);
 
 } // namespace kestrix::ui
