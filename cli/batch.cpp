@@ -6,6 +6,7 @@
 #include "classic_command.h"
 #include "file_runner.h"
 #include "kestrix_version.h"
+#include "octave_command.h"
 
 #include <algorithm>
 #include <memory>
@@ -28,12 +29,20 @@ public:
     }
 };
 
-// Whether the arguments ask for the averaged analysis: --average before any "--" (for the usage
-// error's hint, when the arguments could not be parsed).
-bool asksForAverage(std::span<const std::string> strArgs)
+// The help that the arguments ask for: --average's or --octave's before any "--", else the classic
+// run's (for the usage error's hint, when the arguments could not be parsed).
+std::string_view helpAskedFor(std::span<const std::string> strArgs)
 {
     const auto itEnd = std::find(strArgs.begin(), strArgs.end(), "--");
-    return std::find(strArgs.begin(), itEnd, "--average") != itEnd;
+    for (auto it = strArgs.begin(); it != itEnd; ++it) {
+        if (*it == "--average") {
+            return "--average --help";
+        }
+        if (*it == "--octave" || it->starts_with("--octave=")) {
+            return "--octave 3 --help";
+        }
+    }
+    return "--help";
 }
 
 // The analysis the checked options ask for.
@@ -42,6 +51,15 @@ std::unique_ptr<FileAnalysis> analysisOf(BatchOptions& options, platform::TextFi
 {
     if (options.mode == Mode::Average) {
         return std::make_unique<AverageAnalysis>(options.request, files, sounds);
+    }
+    if (options.mode == Mode::Octave) {
+        // The recording's rate, range and choice are checked into the averaged analysis's request.
+        engine::OctaveRequest request = options.octave;
+        request.lngSampFreq = options.request.lngSampFreq;
+        request.blnSampFreqGiven = options.request.blnSampFreqGiven;
+        request.dblMaxVolt = options.request.dblMaxVolt;
+        request.choice = options.request.choice;
+        return std::make_unique<OctaveAnalysis>(request, files, sounds);
     }
     const engine::ParameterReading reading = engine::readAnalysisParameters(options.controls);
     return std::make_unique<ClassicAnalysis>(reading.params, files);
@@ -57,8 +75,7 @@ int runBatchCommand(std::span<const std::string> strArgs, const BatchStreams& st
     std::string strError;
     auto options = parseOptions(strArgs, strError);
     if (!options) {
-        strErr << strProgram << ": " << strError << "\nTry 'kestrix-batch "
-               << (asksForAverage(strArgs) ? "--average " : "") << "--help'.\n";
+        strErr << strProgram << ": " << strError << "\nTry 'kestrix-batch " << helpAskedFor(strArgs) << "'.\n";
         return lngExitUsage;
     }
     if (options->blnHelp) {

@@ -21,7 +21,8 @@ Options (defaults are the window's start-up state):
 
 constexpr std::string_view strClassicEnd = R"(
 With --average each FILE (text or a sound file) is analysed whole, its segments' spectra averaged,
-into NAME_AVG_SPC.csv; see kestrix-batch --average --help.
+into NAME_AVG_SPC.csv; see kestrix-batch --average --help. With --octave B it is analysed whole in
+fractional-octave bands, into NAME_OCT.csv; see kestrix-batch --octave 3 --help.
 
 Each file written is printed on standard output, one path a line, in FILE order. Exit status: 0 all
 analysed, 1 an entry or a file refused, 2 usage error, 3 a failure; the highest met.
@@ -44,6 +45,21 @@ Options:
 constexpr std::string_view strAverageEnd = R"(
 Each file written is printed on standard output, one path a line, in FILE order. Exit status: 0 all
 analysed, 1 an entry or a file refused, 2 usage error, 3 a failure; the highest met.
+)";
+
+constexpr std::string_view strOctaveIntro =
+    R"(Usage: kestrix-batch --octave B [OPTIONS] FILE...
+
+Analyses each FILE whole in fractional-octave bands of IEC 61260-1 (base ten, B bands an octave: 1, 3,
+6, 12 or 24), each band a 12-pole Butterworth band-pass meeting class 1, after the frequency weighting
+of IEC 61672-1. Writes NAME_OCT.csv beside it: a heading line stating the columns and the settings,
+then one line a band "nominal,midband,lower edge,upper edge,Leq (dB),rms" from the lowest band whose
+upper edge lies above the lower limit to the highest below fs / 2. Levels are in dB re 1 V.
+
+A FILE is a sound file (WAV, FLAC, AIFF, ...: its sampling frequency from the file), one-column text of
+converter counts, or, with --column, one column of delimited text.
+
+Options:
 )";
 
 // Help lines are wrapped to this width, continued under the help's first column.
@@ -79,14 +95,23 @@ std::string optionHelpLine(const OptionDef& option)
     return strLine + "\n";
 }
 
+// The switch that chooses an analysis other than the classic run.
+std::string modeSwitch(Mode mode)
+{
+    return mode == Mode::Octave ? "--octave" : "--average";
+}
+
 // The usage error of an option typed for an analysis it does not apply to, or one it needs missing.
 std::string applicabilityError(const BatchOptions& options)
 {
     for (const GivenOption& given : options.given) {
         const OptionDef& option = *given.option;
         if (!appliesTo(option.modes, options.mode)) {
-            return options.mode == Mode::Average ? given.strTyped + " does not apply to --average"
-                                                 : given.strTyped + " applies only with --average";
+            if (options.mode != Mode::Classic) {
+                return given.strTyped + " does not apply to " + modeSwitch(options.mode);
+            }
+            return given.strTyped + " applies only with " +
+                   modeSwitch(appliesTo(option.modes, Mode::Average) ? Mode::Average : Mode::Octave);
         }
         if (!option.strNeeds.empty() && !options.wasGiven(option.strNeeds)) {
             return given.strTyped + " needs " + std::string(option.strNeeds);
@@ -218,14 +243,16 @@ EntryReport checkEntries(BatchOptions& options)
 
 std::string usageText(Mode mode)
 {
-    std::string strText(mode == Mode::Average ? strAverageIntro : strClassicIntro);
+    const std::string_view strIntro[] = {strClassicIntro, strAverageIntro, strOctaveIntro};
+    const std::size_t lngMode = mode == Mode::Classic ? 0 : mode == Mode::Average ? 1 : 2;
+    std::string strText(strIntro[lngMode]);
     for (const OptionDef& option : optionTable()) {
-        // The switch that chooses the averaged analysis is its own usage line.
-        if (appliesTo(option.modes, mode) && !(mode == Mode::Average && option.strName == "--average")) {
+        // The switch that chooses the analysis is its own usage line.
+        if (appliesTo(option.modes, mode) && !(mode != Mode::Classic && option.strName == modeSwitch(mode))) {
             strText += optionHelpLine(option);
         }
     }
-    strText += mode == Mode::Average ? strAverageEnd : strClassicEnd;
+    strText += mode == Mode::Classic ? strClassicEnd : strAverageEnd;
     return strText;
 }
 

@@ -21,12 +21,16 @@ std::vector<std::string> lineWith(const cli::OptionDef& option, Mode mode)
     if (mode == Mode::Average && option.strName != "--average") {
         strArgs.push_back("--average");
     }
+    if (mode == Mode::Octave && option.strName != "--octave") {
+        strArgs.insert(strArgs.end(), {"--octave", "3"});
+    }
     strArgs.emplace_back(option.strName);
     if (!option.strValue.empty()) {
         // A value each option takes; a number for the rest.
-        const std::map<std::string_view, std::string> strValues = {{"--points", "2048"},  {"--jobs", "2"},
-                                                                   {"--window", "hann"},  {"--averaging", "peak"},
-                                                                   {"--detrend", "mean"}, {"--units", "psd"}};
+        const std::map<std::string_view, std::string> strValues = {
+            {"--points", "2048"},    {"--jobs", "2"},           {"--window", "hann"},
+            {"--averaging", "peak"}, {"--detrend", "mean"},     {"--units", "psd"},
+            {"--weighting", "A"},    {"--time-weighting", "F"}, {"--octave", "3"}};
         const auto value = strValues.find(option.strName);
         strArgs.push_back(value == strValues.end() ? "1" : value->second);
     }
@@ -58,11 +62,12 @@ TEST(OptionTable, NamesAreUniqueAndEachIsFoundByItsNameAndAlias)
 TEST(OptionTable, AnOptionIsTakenWhereItAppliesAndRefusedAlikeElsewhere)
 {
     for (const cli::OptionDef& option : cli::optionTable()) {
-        for (const Mode mode : {Mode::Classic, Mode::Average}) {
-            if (option.strName == "--average") {
-                continue; // it chooses the analysis
+        for (const Mode mode : {Mode::Classic, Mode::Average, Mode::Octave}) {
+            if (option.strName == "--average" || option.strName == "--octave") {
+                continue; // they choose the analysis
             }
-            SCOPED_TRACE(std::string(option.strName) + (mode == Mode::Average ? " with --average" : ""));
+            const std::string strSwitch = mode == Mode::Average ? "--average" : "--octave";
+            SCOPED_TRACE(std::string(option.strName) + (mode == Mode::Classic ? "" : " with " + strSwitch));
             std::string strError;
             const std::vector<std::string> strArgs = lineWith(option, mode);
             const std::optional<cli::BatchOptions> options = cli::parseOptions(strArgs, strError);
@@ -74,9 +79,10 @@ TEST(OptionTable, AnOptionIsTakenWhereItAppliesAndRefusedAlikeElsewhere)
                 EXPECT_TRUE(blnListed);
             } else {
                 EXPECT_FALSE(options.has_value());
+                const std::string strOnly = cli::appliesTo(option.modes, Mode::Average) ? "--average" : "--octave";
                 EXPECT_EQ(strError,
-                          std::string(option.strName) + (mode == Mode::Average ? " does not apply to --average"
-                                                                               : " applies only with --average"));
+                          std::string(option.strName) + (mode == Mode::Classic ? " applies only with " + strOnly
+                                                                               : " does not apply to " + strSwitch));
                 EXPECT_FALSE(blnListed);
             }
         }
