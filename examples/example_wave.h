@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <initializer_list>
 #include <span>
 #include <vector>
@@ -44,6 +45,19 @@ inline std::vector<unsigned char> monoWaveFile(std::span<const double> dblCounts
         putLe(static_cast<std::uint32_t>(static_cast<std::int32_t>(dblKept)) & 0xffffU, 2);
     }
     return bytFile;
+}
+
+// Writes a generator's file at strPath; the exit status of the generator (0, or 1 with the reason on
+// standard error).
+inline int writeExampleFile(const char* strPath, const std::vector<unsigned char>& bytFile)
+{
+    std::FILE* file = std::fopen(strPath, "wb");
+    if (file == nullptr) {
+        std::perror(strPath);
+        return 1;
+    }
+    const bool blnWritten = std::fwrite(bytFile.data(), 1, bytFile.size(), file) == bytFile.size();
+    return std::fclose(file) == 0 && blnWritten ? 0 : 1;
 }
 
 } // namespace kestrix::examples

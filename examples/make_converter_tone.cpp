@@ -60,11 +60,5 @@ int main(int argc, char** argv)
         dblCounts[n] = dblValue;
     }
     const std::vector<unsigned char> bytFile = kestrix::examples::monoWaveFile(dblCounts, lngSampFreq);
-    std::FILE* file = std::fopen(argv[1], "wb");
-    if (file == nullptr) {
-        std::perror(argv[1]);
-        return 1;
-    }
-    const bool blnWritten = std::fwrite(bytFile.data(), 1, bytFile.size(), file) == bytFile.size();
-    return std::fclose(file) == 0 && blnWritten ? 0 : 1;
+    return kestrix::examples::writeExampleFile(argv[1], bytFile);
 }
