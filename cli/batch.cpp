@@ -6,6 +6,7 @@
 #include "classic_command.h"
 #include "file_runner.h"
 #include "kestrix_version.h"
+#include "octave_command.h"
 #include "transfer_command.h"
 
 #include <algorithm>
@@ -38,8 +39,11 @@ Mode askedMode(std::span<const std::string> strArgs)
         if (strArg == "--") {
             break;
         }
-        for (const Mode asked : {Mode::Average, Mode::Transfer}) {
-            mode = strArg == modeOption(asked) ? asked : mode;
+        for (const Mode asked : {Mode::Average, Mode::Transfer, Mode::Octave}) {
+            const std::string_view strOption = modeOption(asked);
+            if (strArg == strOption || (strArg.starts_with(strOption) && strArg[strOption.size()] == '=')) {
+                mode = asked;
+            }
         }
     }
     return mode;
@@ -55,6 +59,15 @@ std::unique_ptr<FileAnalysis> analysisOf(BatchOptions& options, platform::TextFi
     if (options.mode == Mode::Transfer) {
         return std::make_unique<TransferAnalysis>(options.transfer, files, sounds);
     }
+    if (options.mode == Mode::Octave) {
+        // The recording's rate, range and choice are checked into the averaged analysis's request.
+        engine::OctaveRequest request = options.octave;
+        request.lngSampFreq = options.request.lngSampFreq;
+        request.blnSampFreqGiven = options.request.blnSampFreqGiven;
+        request.dblMaxVolt = options.request.dblMaxVolt;
+        request.choice = options.request.choice;
+        return std::make_unique<OctaveAnalysis>(request, files, sounds);
+    }
     const engine::ParameterReading reading = engine::readAnalysisParameters(options.controls);
     return std::make_unique<ClassicAnalysis>(reading.params, files);
 }
@@ -69,7 +82,9 @@ int runBatchCommand(std::span<const std::string> strArgs, const BatchStreams& st
     std::string strError;
     auto options = parseOptions(strArgs, strError);
     if (!options) {
-        const std::string_view strMode = modeOption(askedMode(strArgs));
+        const Mode asked = askedMode(strArgs);
+        // --octave takes its bands before the help can be asked for.
+        const std::string strMode = asked == Mode::Octave ? "--octave 3" : std::string(modeOption(asked));
         strErr << strProgram << ": " << strError << "\nTry 'kestrix-batch " << strMode << (strMode.empty() ? "" : " ")
                << "--help'.\n";
         return lngExitUsage;

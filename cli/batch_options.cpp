@@ -22,7 +22,8 @@ Options (defaults are the window's start-up state):
 constexpr std::string_view strClassicEnd = R"(
 With --average each FILE (text or a sound file) is analysed whole, its segments' spectra averaged,
 into NAME_AVG_SPC.csv; see kestrix-batch --average --help. With --transfer the frequency response
-between two of its signals goes into NAME_FRF.csv; see kestrix-batch --transfer --help.
+between two of its signals goes into NAME_FRF.csv; see kestrix-batch --transfer --help. With --octave B
+it is analysed whole in fractional-octave bands, into NAME_OCT.csv; see kestrix-batch --octave 3 --help.
 
 Each file written is printed on standard output, one path a line, in FILE order. Exit status: 0 all
 analysed, 1 an entry or a file refused, 2 usage error, 3 a failure; the highest met.
@@ -63,6 +64,21 @@ Options:
 constexpr std::string_view strAverageEnd = R"(
 Each file written is printed on standard output, one path a line, in FILE order. Exit status: 0 all
 analysed, 1 an entry or a file refused, 2 usage error, 3 a failure; the highest met.
+)";
+
+constexpr std::string_view strOctaveIntro =
+    R"(Usage: kestrix-batch --octave B [OPTIONS] FILE...
+
+Analyses each FILE whole in fractional-octave bands of IEC 61260-1 (base ten, B bands an octave: 1, 3,
+6, 12 or 24), each band a 12-pole Butterworth band-pass meeting class 1, after the frequency weighting
+of IEC 61672-1. Writes NAME_OCT.csv beside it: a heading line stating the columns and the settings,
+then one line a band "nominal,midband,lower edge,upper edge,Leq (dB),rms" from the lowest band whose
+upper edge lies above the lower limit to the highest below fs / 2. Levels are in dB re 1 V.
+
+A FILE is a sound file (WAV, FLAC, AIFF, ...: its sampling frequency from the file), one-column text of
+converter counts, or, with --column, one column of delimited text.
+
+Options:
 )";
 
 // Help lines are wrapped to this width, continued under the help's first column.
@@ -108,7 +124,7 @@ std::string applicabilityError(const BatchOptions& options)
                 return given.strTyped + " does not apply to " + std::string(modeOption(options.mode));
             }
             std::string strModes;
-            for (const Mode mode : {Mode::Average, Mode::Transfer}) {
+            for (const Mode mode : {Mode::Average, Mode::Transfer, Mode::Octave}) {
                 if (appliesTo(option.modes, mode)) {
                     strModes += (strModes.empty() ? "" : " or ") + std::string(modeOption(mode));
                 }
@@ -253,6 +269,7 @@ std::string usageText(Mode mode)
 {
     std::string strText(mode == Mode::Average    ? strAverageIntro
                         : mode == Mode::Transfer ? strTransferIntro
+                        : mode == Mode::Octave   ? strOctaveIntro
                                                  : strClassicIntro);
     for (const OptionDef& option : optionTable()) {
         // The switch that chooses the analysis is its own usage line.
@@ -266,7 +283,10 @@ std::string usageText(Mode mode)
 
 std::string_view modeOption(Mode mode)
 {
-    return mode == Mode::Average ? "--average" : mode == Mode::Transfer ? "--transfer" : "";
+    return mode == Mode::Average    ? "--average"
+           : mode == Mode::Transfer ? "--transfer"
+           : mode == Mode::Octave   ? "--octave"
+                                    : "";
 }
 
 std::string typedText(std::string_view strText)

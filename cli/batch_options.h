@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/recordings/average_analysis.h"
+#include "engine/recordings/octave_analysis.h"
 #include "engine/recordings/transfer_analysis.h"
 #include "engine/run/analysis_parameters.h"
 
@@ -18,10 +19,11 @@ enum class Mode : unsigned {
     Classic = 1,  // the window's run on the first N samples of each FILE
     Average = 2,  // --average: the averaged analysis of whole recordings
     Transfer = 4, // --transfer: the frequency response between two signals of each recording
+    Octave = 8,   // --octave B: whole recordings in fractional-octave bands, with their overall levels
 };
 using Modes = unsigned;
-inline constexpr Modes modesAll =
-    static_cast<unsigned>(Mode::Classic) | static_cast<unsigned>(Mode::Average) | static_cast<unsigned>(Mode::Transfer);
+inline constexpr Modes modesAll = static_cast<unsigned>(Mode::Classic) | static_cast<unsigned>(Mode::Average) |
+                                  static_cast<unsigned>(Mode::Transfer) | static_cast<unsigned>(Mode::Octave);
 
 inline constexpr bool appliesTo(Modes modes, Mode mode)
 {
@@ -54,7 +56,11 @@ struct BatchOptions
     Mode mode = Mode::Classic;
     engine::ControlContents controls; // --fs, --points, --range; the classic run's band and Wave switches
     engine::AverageRequest request;   // the averaged analysis: its choices, then its checked entries
-    std::string strOverlap = "50";    // --overlap as typed
+    // The octave analysis: its own choices (the recording's rate, range and choice are checked into
+    // request and copied when it runs).
+    engine::OctaveRequest octave;
+    std::string strFrom = "20";    // --from as typed
+    std::string strOverlap = "50"; // --overlap as typed
     std::optional<std::string> strColumn;
     std::optional<std::string> strChannel;
     std::optional<std::string> strFundamental;

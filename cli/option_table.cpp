@@ -22,6 +22,9 @@ constexpr Modes modeClassic = static_cast<Modes>(Mode::Classic);
 constexpr Modes modeAverage = static_cast<Modes>(Mode::Average);
 constexpr Modes modeTransfer = static_cast<Modes>(Mode::Transfer);
 constexpr Modes modeSegments = modeAverage | modeTransfer; // the analyses of overlapping windowed segments
+constexpr Modes modeOctave = static_cast<Modes>(Mode::Octave);
+// The analyses of whole recordings, which read every form of recording.
+constexpr Modes modesWhole = modeAverage | modeOctave;
 
 // The most files analysed at once that -j takes: far beyond any machine's cores, and a bound on the
 // threads a typing error can ask for.
@@ -64,6 +67,38 @@ template <auto Value, auto... Path> std::string takeSwitch(BatchOptions& options
 {
     (options.*....*Path) = Value;
     return {};
+}
+
+std::string takeOctave(BatchOptions& options, const std::string& strValue)
+{
+    for (const std::int32_t lngBands : engine::lngBandsPerOctaveChoices) {
+        if (strValue == std::to_string(lngBands)) {
+            options.mode = Mode::Octave;
+            options.octave.settings.lngBandsPerOctave = lngBands;
+            return {};
+        }
+    }
+    return "not one of 1, 3, 6, 12, 24";
+}
+
+std::string takeWeighting(BatchOptions& options, const std::string& strValue)
+{
+    using engine::FrequencyWeighting;
+    const std::pair<std::string_view, FrequencyWeighting> names[] = {
+        {"A", FrequencyWeighting::A}, {"C", FrequencyWeighting::C}, {"Z", FrequencyWeighting::Z}};
+    return takeChoice(strValue, names, options.octave.settings.weighting);
+}
+
+std::string takeTimeWeighting(BatchOptions& options, const std::string& strValue)
+{
+    using engine::TimeWeighting;
+    const std::pair<std::string_view, TimeWeighting> names[] = {{"F", TimeWeighting::Fast}, {"S", TimeWeighting::Slow}};
+    TimeWeighting chosen = TimeWeighting::Fast;
+    std::string strReason = takeChoice(strValue, names, chosen);
+    if (strReason.empty()) {
+        options.octave.settings.timeWeighting = chosen;
+    }
+    return strReason;
 }
 
 std::string takePoints(BatchOptions& options, const std::string& strValue)
@@ -295,6 +330,17 @@ EntryCheck checkFundamental(BatchOptions& options)
     return {};
 }
 
+// The lower limit of the bands analysed: a frequency above 0 Hz.
+EntryCheck checkFrom(BatchOptions& options)
+{
+    const std::optional<double> dblFrom = engine::numericValue(options.strFrom);
+    if (!dblFrom || !(*dblFrom > 0.0) || !std::isfinite(*dblFrom)) {
+        return refusal("the lower limit must be a frequency in Hz above 0");
+    }
+    options.octave.settings.dblFromHz = *dblFrom;
+    return {};
+}
+
 // The folder must be there: a mistyped name would otherwise scatter outputs into a new folder.
 EntryCheck checkOutputDir(BatchOptions& options)
 {
@@ -379,15 +425,18 @@ const std::array optionDefs = {
     OptionDef{"--transfer", "", "", modeClassic | modeTransfer, "",
               "the frequency response between two signals of each recording (kestrix-batch --transfer --help)",
               &takeSwitch<Mode::Transfer, &BatchOptions::mode>},
+    OptionDef{"--octave", "", "B", modeClassic | modeOctave, "",
+              "whole recordings in fractional-octave bands, B bands an octave: 1, 3, 6, 12 or 24 "
+              "(kestrix-batch --octave 3 --help)",
+              &takeOctave},
     OptionDef{"--fs", "", "TEXT", modesAll, "",
-              "sampling frequency in Hz (default 1024); with --average or --transfer for text, a sound file "
-              "states its own and one given must agree",
+              "sampling frequency in Hz (default 1024); with --average, --transfer or --octave for text, a sound "
+              "file states its own and one given must agree",
               &takeControl<&engine::ControlContents::strSampFreq>, &checkSampFreq},
-    OptionDef{
-        "--points", "", "N", modesAll, "",
-        "FFT points (with --average or --transfer the segment length N): 1024, 2048, 4096, 8192, 16384, 32768 or 65536 "
-        "(default 1024)",
-        &takePoints},
+    OptionDef{"--points", "", "N", modeClassic | modeSegments, "",
+              "FFT points (with --average or --transfer the segment length N): 1024, 2048, 4096, 8192, 16384, "
+              "32768 or 65536 (default 1024)",
+              &takePoints},
     OptionDef{"--range", "", "TEXT", modesAll, "",
               "converter input range in volts, plus or minus (default 5): c counts are c x range / 32767 V",
               &takeControl<&engine::ControlContents::strMaxVolt>, &checkRange},
@@ -416,10 +465,22 @@ const std::array optionDefs = {
               &takeDetrend},
     OptionDef{"--units", "", "NAME", modeAverage, "",
               "pp, peak, rms, dbv (dB re 1 V rms), psd (V^2/Hz) or asd (V/sqrt(Hz)) (default rms)", &takeUnits},
-    OptionDef{"--column", "", "N|NAME", modeAverage, "",
+    OptionDef{"--weighting", "", "A|C|Z", modeOctave, "",
+              "the frequency weighting of IEC 61672-1 applied before the bands and the levels: A, C or Z (flat) "
+              "(default Z)",
+              &takeWeighting},
+    OptionDef{"--time-weighting", "", "F|S", modeOctave, "",
+              "with F (125 ms) or S (1 s) the overall levels gain Lmax and Lmin (default none)", &takeTimeWeighting},
+    OptionDef{"--from", "", "HZ", modeOctave, "", "the bands whose upper edge lies above HZ, up to fs / 2 (default 20)",
+              &takeText<&BatchOptions::strFrom>, &checkFrom},
+    OptionDef{"--levels", "", "", modeOctave, "",
+              "also the overall levels (LZeq, LZE, LZpeak, with a time weighting LZFmax and LZFmin ..., named by "
+              "the weighting's letter) as \"name,value,unit\" lines in NAME_LEVELS.csv",
+              &takeSwitch<true, &BatchOptions::octave, &engine::OctaveRequest::blnLevels>},
+    OptionDef{"--column", "", "N|NAME", modesWhole, "",
               "the column of delimited text, by number from 1 or by its heading", &takeText<&BatchOptions::strColumn>,
               &checkColumn},
-    OptionDef{"--channel", "", "N", modeAverage, "", "the channel of a sound file, from 1 (default 1)",
+    OptionDef{"--channel", "", "N", modesWhole, "", "the channel of a sound file, from 1 (default 1)",
               &takeText<&BatchOptions::strChannel>, &checkChannel},
     OptionDef{"--metrics", "", "", modeAverage, "",
               "also the converter figures of the recorded tone (SNR, THD, SINAD, ENOB, SFDR, the noise floor and "

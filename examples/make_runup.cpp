@@ -11,6 +11,7 @@
 // mesh and the resonance lighting up where an order crosses it.
 
 #include "example_noise.h"
+#include "example_wave.h"
 
 #include <array>
 #include <cmath>
@@ -61,54 +62,15 @@ double sampleAt(std::int32_t n, Noise& noise)
     return dblValue;
 }
 
-void putLe16(std::vector<unsigned char>& bytOut, std::uint32_t lngValue)
-{
-    bytOut.push_back(static_cast<unsigned char>(lngValue & 0xFF));
-    bytOut.push_back(static_cast<unsigned char>((lngValue >> 8) & 0xFF));
-}
-
-void putLe32(std::vector<unsigned char>& bytOut, std::uint32_t lngValue)
-{
-    putLe16(bytOut, lngValue & 0xFFFF);
-    putLe16(bytOut, lngValue >> 16);
-}
-
-void putText(std::vector<unsigned char>& bytOut, const char* strText)
-{
-    for (const char* pch = strText; *pch != '\0'; ++pch) {
-        bytOut.push_back(static_cast<unsigned char>(*pch));
-    }
-}
-
-// The 44-byte header of a mono 16-bit PCM Wave file of lngCount samples, field by field.
-std::vector<unsigned char> waveHeader(std::uint32_t lngCount)
-{
-    const std::uint32_t lngDataBytes = 2 * lngCount;
-    std::vector<unsigned char> bytHeader;
-    putText(bytHeader, "RIFF");
-    putLe32(bytHeader, 36 + lngDataBytes);
-    putText(bytHeader, "WAVEfmt ");
-    putLe32(bytHeader, 16);              // format chunk size
-    putLe16(bytHeader, 1);               // PCM
-    putLe16(bytHeader, 1);               // one channel
-    putLe32(bytHeader, lngSampFreq);     // samples per second
-    putLe32(bytHeader, 2 * lngSampFreq); // bytes per second
-    putLe16(bytHeader, 2);               // block align
-    putLe16(bytHeader, 16);              // bits per sample
-    putText(bytHeader, "data");
-    putLe32(bytHeader, lngDataBytes);
-    return bytHeader;
-}
-
 } // namespace
 
 int main()
 {
-    std::vector<unsigned char> bytFile = waveHeader(lngSamples);
+    std::vector<double> dblCounts(lngSamples);
     Noise noise(lngNoiseSeed);
     for (std::int32_t n = 0; n < lngSamples; ++n) {
-        const long lngCount = std::lround(std::fmin(32767.0, std::fmax(-32768.0, sampleAt(n, noise))));
-        putLe16(bytFile, static_cast<std::uint32_t>(static_cast<std::uint16_t>(static_cast<std::int16_t>(lngCount))));
+        dblCounts[static_cast<std::size_t>(n)] = sampleAt(n, noise);
     }
+    const std::vector<unsigned char> bytFile = kestrix::examples::monoWaveFile(dblCounts, lngSampFreq);
     return std::fwrite(bytFile.data(), 1, bytFile.size(), stdout) == bytFile.size() ? 0 : 1;
 }

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 """The manual page of kestrix-batch, made from what the program itself says: its --help, its
---average --help, its --transfer --help and its --version. Writes the page (to standard output or --output), or with --check
-compares it with a committed page and says how to renew that page when they differ."""
+--average --help, its --transfer --help, its --octave 3 --help and its --version. Writes the page (to
+standard output or --output), or with --check compares it with a committed page and says how to renew
+that page when they differ."""
 import argparse
 import re
 import subprocess
@@ -87,6 +88,7 @@ def page(batch):
         ".br",
         ".B kestrix\\-batch \\-\\-transfer", "\\-\\-input \\fIN\\fR|\\fINAME\\fR \\-\\-output \\fIN\\fR|\\fINAME\\fR",
         "[\\fIOPTIONS\\fR] \\fIFILE\\fR...",
+        ".B kestrix\\-batch \\-\\-octave \\fIB\\fR", "[\\fIOPTIONS\\fR] \\fIFILE\\fR...",
         ".SH DESCRIPTION",
     ]
     lines += roff_of_help(said("--help"), "SH")
@@ -94,6 +96,8 @@ def page(batch):
     lines += roff_of_help(said("--average", "--help"), "SS")
     lines += [".SH \"FREQUENCY RESPONSE (\\-\\-transfer)\""]
     lines += roff_of_help(said("--transfer", "--help"), "SS")
+    lines += [".SH \"OCTAVE BANDS (\\-\\-octave)\""]
+    lines += roff_of_help(said("--octave", "3", "--help"), "SS")
     lines += [".SH SEE ALSO", ".BR kestrix (1)",
               ".SH COPYRIGHT", "Kestrix is free software under the GNU General Public License, version 3 or later."]
     return "\n".join(lines) + "\n"

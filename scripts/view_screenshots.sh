@@ -6,11 +6,13 @@
 # recording's single block as the FFT run writes it (docs/view-single.png) and its average over the
 # whole recording (docs/view-average.png), both at 4096 points on the logarithmic axis; the converter
 # figures of a generated converter test tone (docs/view-metrics.png); the readout between two cursors
-# on the bundled recording in orders of 1500 rpm (docs/view-delta.png); the two-channel page of a
-# generated shaker test, its pair chosen as it is opened, the cursor on a line (docs/view-transfer.png).
-# Needs Xvfb and xdotool; the
-# pictures are taken with kestrix_screen_grab (no other grabbing tool needed).
-# Usage: [DISPLAY_NUMBER=N] scripts/view_screenshots.sh [BUILD_DIR] [OUTPUT_DIR]
+# on the bundled recording in orders of 1500 rpm (docs/view-delta.png); a generated pass-by recording
+# in A-weighted third-octave bands with the cursor on its whine's band (docs/view-octave.png); the
+# two-channel page of a generated shaker test, its pair chosen as it is opened, the cursor on a line
+# (docs/view-transfer.png). Needs Xvfb and xdotool; the pictures are taken with kestrix_screen_grab (no
+# other grabbing tool needed). The virtual display is the first free one from :99 (from
+# :$VIEW_SCREENSHOTS_DISPLAY when set).
+# Usage: scripts/view_screenshots.sh [BUILD_DIR] [OUTPUT_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,8 +21,9 @@ output=${2:-docs}
 program="$build_dir/app/kestrix"
 grab="$build_dir/tools/kestrix_screen_grab"
 make_tone="$build_dir/examples/kestrix_make_converter_tone"
+make_pass_by="$build_dir/examples/kestrix_make_pass_by"
 make_shaker="$build_dir/examples/kestrix_make_shaker"
-for tool in "$program" "$grab" "$make_tone" "$make_shaker"; do
+for tool in "$program" "$grab" "$make_tone" "$make_pass_by" "$make_shaker"; do
     if [ ! -x "$tool" ]; then
         echo "view_screenshots: $tool not found; build first (make build)" >&2
         exit 1
@@ -30,7 +33,7 @@ for command in Xvfb xdotool; do
     command -v "$command" >/dev/null 2>&1 || { echo "view_screenshots: $command is needed" >&2; exit 1; }
 done
 
-display_number=${DISPLAY_NUMBER:-99} # the first one tried
+display_number=${VIEW_SCREENSHOTS_DISPLAY:-99}
 while [ -e "/tmp/.X11-unix/X$display_number" ] || [ -e "/tmp/.X$display_number-lock" ]; do
     display_number=$((display_number + 1))
 done
@@ -52,6 +55,7 @@ done
 
 cp examples/motor.csv examples/runup.wav "$work/"
 "$make_tone" "$work/adc_tone.wav"
+"$make_pass_by" "$work/pass_by.wav"
 "$make_shaker" "$work/shaker.csv"
 window=""
 geometry=""
@@ -178,9 +182,24 @@ xdotool mousemove --window "$window" 1200 700
 shot view-delta.png
 stop_app
 
+# The pass-by recording on the octave page (Ctrl+PageDown twice), A weighting through the list's Alt+G
+# (two entries up from Z), the band cursor put on the 2500 Hz band by the keys: five Tabs lead from the
+# weighting to the bars, and the first Right puts the cursor on the lowest band, the 20 Hz one.
+start_app
+open_recording "$work/pass_by.wav" 2
+keys ctrl+Next ctrl+Next
+sleep 2
+keys alt+g Up Up
+sleep 3
+keys Tab Tab Tab Tab Tab
+for _ in $(seq 22); do
+    xdotool key Right
+done
+shot view-octave.png
+
 # The shaker test at its 2048 Hz (typed into the sampling frequency, the first field), opened with
 # Ctrl+R: Enter takes the column and the pair offered (force in, acceleration out). The two-channel page
-# (Ctrl+PgDown twice) with H2 (Alt+H) and the cursor on the line of the first mode.
+# (Ctrl+PgDown three times) with H2 (Alt+H) and the cursor on the line of the first mode.
 start_app
 click 250 28
 keys ctrl+a
@@ -194,7 +213,7 @@ sleep 1.5
 keys Return
 sleep 2
 refocus
-keys ctrl+Next ctrl+Next
+keys ctrl+Next ctrl+Next ctrl+Next
 sleep 3
 keys alt+h
 click 592 300

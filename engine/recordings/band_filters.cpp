@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "band_filters.h"
 
+#include "engine/run/fft.h"
+#include "octave_filter_bank.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 namespace kestrix::engine {
@@ -91,88 +95,133 @@ std::vector<Biquad> butterworthBandPass(std::int32_t lngOrder, double dblLowerHz
     return sections;
 }
 
-BandPassBank::BandPassBank(const std::vector<std::vector<Biquad>>& designs)
-    : lngBands(designs.size()), lngSections(designs.empty() ? 0 : designs.front().size()),
-      lngGroups((designs.size() + lngLaneWidth - 1) / lngLaneWidth)
+bool bankLanesAvailable(BankLanes lanes)
 {
-    dblA1.assign(lngGroups * lngSections, Lanes{});
-    dblA2.assign(lngGroups * lngSections, Lanes{});
-    dblY1.assign(lngGroups * lngSections, Lanes{});
-    dblY2.assign(lngGroups * lngSections, Lanes{});
-    dblIn.assign(lngGroups * (lngSections + 1), Lanes{});
-    dblBack2.assign(lngGroups * (lngSections + 1), Lanes{});
-    lngPrimingLeft = lngSections > 0 ? static_cast<std::int64_t>(lngSections) - 1 : 0;
-    dblSums.assign(lngGroups, Lanes{});
-    dblGainSquare.assign(lngBands, 0.0);
-    for (std::size_t lngBand = 0; lngBand < lngBands; ++lngBand) {
-        const std::vector<Biquad>& design = designs[lngBand];
-        assert(design.size() == lngSections);
-        const std::size_t lngGroup = lngBand / lngLaneWidth;
-        const std::size_t lngLane = lngBand % lngLaneWidth;
-        double dblGain = 1.0;
-        for (std::size_t s = 0; s < lngSections; ++s) {
-            assert(design[s].b1 == 0.0 && design[s].b2 == -design[s].b0);
-            dblA1[lngGroup * lngSections + s][lngLane] = design[s].a1;
-            dblA2[lngGroup * lngSections + s][lngLane] = design[s].a2;
-            dblGain *= design[s].b0;
-        }
-        dblGainSquare[lngBand] = dblGain * dblGain;
+    switch (lanes) {
+    case BankLanes::Two:
+        return true;
+    case BankLanes::Four:
+        return processorHasAvx2();
     }
+    return false;
 }
+
+namespace {
 
 // The sections run skewed: in the step that takes input sample n, section s works on sample n - s, fed
 // with what section s - 1 gave in the step before. The sections of one step then do not wait on each
 // other, only on their own previous outputs, and the processor overlaps them; the last section's
-// output lags the input by S - 1 samples. S sections known at compile time keep the state in
-// registers; S = 0 takes lngSectionCount at run time.
-template <std::size_t S>
-void BandPassBank::processGroup(std::size_t lngGroup, std::size_t lngSectionCount, std::span<const double> dblInput)
+// output lags the input by S - 1 samples. A section's numerator 1 - z^-2 needs its input x[m] - x[m - 2]
+// only: section s - 1 leaves that difference for section s as it computes its output, so each section
+// carries three values from step to step (y[m-1], y[m-2] and the difference). W bands side by side, a
+// lane each; S sections known at compile time let the compiler unroll them (S = 0: the state's count at
+// run time). The state is held in local registers over the block and written back at its end.
+template <std::size_t W, std::size_t S>
+[[gnu::always_inline]] inline void runGroup(BandPassBank::KernelState& state, std::size_t lngGroup,
+                                            std::span<const double> dblInput)
 {
-    const std::size_t lngCount = S > 0 ? S : lngSectionCount;
-    const std::size_t lngOffset = lngGroup * lngCount;
-    const Lanes* const a1 = dblA1.data() + lngOffset;
-    const Lanes* const a2 = dblA2.data() + lngOffset;
-    constexpr std::size_t lngLocal = S > 0 ? S : 1;
-    Lanes y1Local[lngLocal];
-    Lanes y2Local[lngLocal];
-    Lanes inLocal[lngLocal + 1];
-    Lanes back2Local[lngLocal + 1];
-    const bool blnLocal = S > 0;
-    Lanes* const y1 = blnLocal ? y1Local : dblY1.data() + lngOffset;
-    Lanes* const y2 = blnLocal ? y2Local : dblY2.data() + lngOffset;
-    // in[s], back2[s]: section s's input x[m] and x[m - 2] for this step; in[S] is the cascade's output.
-    Lanes* const in = blnLocal ? inLocal : dblIn.data() + lngGroup * (lngCount + 1);
-    Lanes* const back2 = blnLocal ? back2Local : dblBack2.data() + lngGroup * (lngCount + 1);
-    if (blnLocal) {
-        std::copy_n(dblY1.data() + lngOffset, lngCount, y1);
-        std::copy_n(dblY2.data() + lngOffset, lngCount, y2);
-        std::copy_n(dblIn.data() + lngGroup * (lngCount + 1), lngCount + 1, in);
-        std::copy_n(dblBack2.data() + lngGroup * (lngCount + 1), lngCount + 1, back2);
-    }
-    Lanes sum = dblSums[lngGroup];
-    double dblPrev1 = dblX1;
-    double dblPrev2 = dblX2;
+    // A typedef: GCC drops the attribute from an alias declaration whose size depends on W.
+    typedef double Vector __attribute__((vector_size(W * sizeof(double))));
+    static_assert(sizeof(Vector) == W * sizeof(double));
+    const std::size_t lngCount = S > 0 ? S : state.lngSections;
+    constexpr std::size_t lngLocal = S > 0 ? S : BandPassBank::lngMaxSections;
+    const std::size_t lngAt = lngGroup * lngCount * W;
+    const std::size_t lngBytes = lngCount * sizeof(Vector);
+    Vector a1[lngLocal];
+    Vector a2[lngLocal];
+    Vector y1[lngLocal];
+    Vector y2[lngLocal];
+    Vector diff[lngLocal]; // diff[s]: section s's input x[m] - x[m - 2] for this step
+    std::memcpy(a1, state.dblA1.data() + lngAt, lngBytes);
+    std::memcpy(a2, state.dblA2.data() + lngAt, lngBytes);
+    std::memcpy(y1, state.dblY1.data() + lngAt, lngBytes);
+    std::memcpy(y2, state.dblY2.data() + lngAt, lngBytes);
+    std::memcpy(diff, state.dblDiff.data() + lngAt, lngBytes);
+    Vector sum;
+    std::memcpy(&sum, state.dblSums.data() + lngGroup * W, sizeof(Vector));
+    double dblPrev1 = state.dblX1;
+    double dblPrev2 = state.dblX2;
     for (const double dblX : dblInput) {
-        in[0] = Lanes{} + dblX;
-        back2[0] = Lanes{} + dblPrev2;
-        // From the last section down, so each reads its input before the section above replaces it.
-        for (std::size_t s = lngCount; s-- > 0;) {
-            const Lanes y = (in[s] - back2[s]) - (a2[s] * y2[s] + a1[s] * y1[s]);
-            back2[s + 1] = y2[s];
+        diff[0] = Vector{} + (dblX - dblPrev2);
+        // The last section first: its output is the cascade's.
+        Vector y = diff[lngCount - 1] - (a2[lngCount - 1] * y2[lngCount - 1] + a1[lngCount - 1] * y1[lngCount - 1]);
+        y2[lngCount - 1] = y1[lngCount - 1];
+        y1[lngCount - 1] = y;
+        sum += y * y;
+        // Then down, so each reads its input before the section above replaces it.
+        for (std::size_t s = lngCount - 1; s-- > 0;) {
+            y = diff[s] - (a2[s] * y2[s] + a1[s] * y1[s]);
+            diff[s + 1] = y - y2[s];
             y2[s] = y1[s];
             y1[s] = y;
-            in[s + 1] = y;
         }
-        sum += in[lngCount] * in[lngCount];
         dblPrev2 = dblPrev1;
         dblPrev1 = dblX;
     }
-    dblSums[lngGroup] = sum;
-    if (blnLocal) {
-        std::copy_n(y1, lngCount, dblY1.data() + lngOffset);
-        std::copy_n(y2, lngCount, dblY2.data() + lngOffset);
-        std::copy_n(in, lngCount + 1, dblIn.data() + lngGroup * (lngCount + 1));
-        std::copy_n(back2, lngCount + 1, dblBack2.data() + lngGroup * (lngCount + 1));
+    std::memcpy(state.dblSums.data() + lngGroup * W, &sum, sizeof(Vector));
+    std::memcpy(state.dblY1.data() + lngAt, y1, lngBytes);
+    std::memcpy(state.dblY2.data() + lngAt, y2, lngBytes);
+    std::memcpy(state.dblDiff.data() + lngAt, diff, lngBytes);
+}
+
+template <std::size_t W>
+[[gnu::always_inline]] inline void runGroups(BandPassBank::KernelState& state, std::span<const double> dblInput)
+{
+    for (std::size_t g = 0; g < state.lngGroups; ++g) {
+        if (state.lngSections == lngBandOrder) {
+            runGroup<W, lngBandOrder>(state, g, dblInput);
+        } else {
+            runGroup<W, 0>(state, g, dblInput);
+        }
+    }
+}
+
+void runTwoLanes(BandPassBank::KernelState& state, std::span<const double> dblInput)
+{
+    runGroups<2>(state, dblInput);
+}
+
+#if defined(__x86_64__)
+[[gnu::target("avx2")]] void runFourLanes(BandPassBank::KernelState& state, std::span<const double> dblInput)
+{
+    runGroups<4>(state, dblInput);
+}
+#endif
+
+} // namespace
+
+BandPassBank::BandPassBank(const std::vector<std::vector<Biquad>>& designs, std::optional<BankLanes> lanes_)
+    : lngBands(designs.size()),
+      lanes(lanes_.value_or(bankLanesAvailable(BankLanes::Four) ? BankLanes::Four : BankLanes::Two))
+{
+    assert(bankLanesAvailable(lanes));
+    state.lngWidth = lanes == BankLanes::Four ? 4 : 2;
+    state.lngSections = designs.empty() ? 0 : designs.front().size();
+    state.lngGroups = (lngBands + state.lngWidth - 1) / state.lngWidth;
+    assert(state.lngSections <= lngMaxSections);
+    const std::size_t lngEntries = state.lngGroups * state.lngSections * state.lngWidth;
+    state.dblA1.assign(lngEntries, 0.0);
+    state.dblA2.assign(lngEntries, 0.0);
+    state.dblY1.assign(lngEntries, 0.0);
+    state.dblY2.assign(lngEntries, 0.0);
+    state.dblDiff.assign(lngEntries, 0.0);
+    state.dblSums.assign(state.lngGroups * state.lngWidth, 0.0);
+    lngPrimingLeft = state.lngSections > 0 ? static_cast<std::int64_t>(state.lngSections) - 1 : 0;
+    dblGainSquare.assign(lngBands, 0.0);
+    for (std::size_t lngBand = 0; lngBand < lngBands; ++lngBand) {
+        const std::vector<Biquad>& design = designs[lngBand];
+        assert(design.size() == state.lngSections);
+        const std::size_t lngGroup = lngBand / state.lngWidth;
+        const std::size_t lngLane = lngBand % state.lngWidth;
+        double dblGain = 1.0;
+        for (std::size_t s = 0; s < state.lngSections; ++s) {
+            assert(design[s].b1 == 0.0 && design[s].b2 == -design[s].b0);
+            const std::size_t lngEntry = (lngGroup * state.lngSections + s) * state.lngWidth + lngLane;
+            state.dblA1[lngEntry] = design[s].a1;
+            state.dblA2[lngEntry] = design[s].a2;
+            dblGain *= design[s].b0;
+        }
+        dblGainSquare[lngBand] = dblGain * dblGain;
     }
 }
 
@@ -181,15 +230,17 @@ void BandPassBank::process(std::span<const double> dblInput)
     if (dblInput.empty()) {
         return;
     }
-    for (std::size_t g = 0; g < lngGroups; ++g) {
-        if (lngSections == 6) {
-            processGroup<6>(g, lngSections, dblInput);
-        } else {
-            processGroup<0>(g, lngSections, dblInput);
-        }
+#if defined(__x86_64__)
+    if (lanes == BankLanes::Four) {
+        runFourLanes(state, dblInput);
+    } else {
+        runTwoLanes(state, dblInput);
     }
-    dblX2 = dblInput.size() >= 2 ? dblInput[dblInput.size() - 2] : dblX1;
-    dblX1 = dblInput.back();
+#else
+    runTwoLanes(state, dblInput);
+#endif
+    state.dblX2 = dblInput.size() >= 2 ? dblInput[dblInput.size() - 2] : state.dblX1;
+    state.dblX1 = dblInput.back();
     // The first S - 1 outputs summed are the zeros of the cascade's start, not of a sample.
     const auto lngSteps = static_cast<std::int64_t>(dblInput.size());
     const std::int64_t lngPriming = std::min(lngPrimingLeft, lngSteps);
@@ -201,14 +252,14 @@ std::vector<double> BandPassBank::sumsOfSquares() const
 {
     std::vector<double> dblOut(lngBands);
     for (std::size_t b = 0; b < lngBands; ++b) {
-        dblOut[b] = dblSums[b / lngLaneWidth][b % lngLaneWidth] * dblGainSquare[b];
+        dblOut[b] = state.dblSums[b] * dblGainSquare[b];
     }
     return dblOut;
 }
 
 void BandPassBank::restartSums()
 {
-    std::fill(dblSums.begin(), dblSums.end(), Lanes{});
+    std::fill(state.dblSums.begin(), state.dblSums.end(), 0.0);
     lngSummed = 0;
 }
 

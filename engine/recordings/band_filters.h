@@ -4,6 +4,7 @@
 #include <complex>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -33,17 +34,30 @@ std::complex<double> cascadeResponse(std::span<const Biquad> sections, double db
 std::vector<Biquad> butterworthBandPass(std::int32_t lngOrder, double dblLowerHz, double dblUpperHz,
                                         double dblSampFreq);
 
+// The register widths the band-pass bank's kernel comes in: two doubles (SSE2, NEON: always there) and,
+// on x86-64 processors that have AVX2, four. Each lane's arithmetic is the same in both, so both give
+// the same sums to the last bit; four lanes do the work of two in about the same time.
+enum class BankLanes {
+    Two,
+    Four,
+};
+bool bankLanesAvailable(BankLanes lanes);
+
 // Band-pass filters of one order and one rate fed with the same signal, each output's sum of squares
 // accumulated. The sections must have butterworthBandPass's form (numerator b0 (1 - z^-2)); each
 // section then costs two multiplications and three subtractions, the gains being applied to the sums.
-// The bands run side by side, two to a 128-bit vector register (SSE2, NEON), and the sections of a
-// cascade skewed by a sample each, so that the recursions overlap instead of waiting on each other.
-// The output (and so what is summed) lags the input by one sample a section after the first.
+// The bands run side by side, two or four to a vector register, and the sections of a cascade skewed
+// by a sample each, so that the recursions overlap instead of waiting on each other. The output (and
+// so what is summed) lags the input by one sample a section after the first.
 class BandPassBank
 {
 public:
-    // designs: one cascade a band, all of the same number of sections.
-    explicit BandPassBank(const std::vector<std::vector<Biquad>>& designs);
+    // designs: one cascade a band, all of the same number of sections (at most lngMaxSections); lanes:
+    // the kernel's width (one that bankLanesAvailable accepts), by default the widest there is.
+    explicit BandPassBank(const std::vector<std::vector<Biquad>>& designs,
+                          std::optional<BankLanes> lanes = std::nullopt);
+
+    static constexpr std::size_t lngMaxSections = 16;
 
     // Filters the next input samples (any number).
     void process(std::span<const double> dblInput);
@@ -65,27 +79,30 @@ public:
         return lngBands;
     }
 
-private:
-    using Lanes = double __attribute__((vector_size(2 * sizeof(double))));
-    static constexpr std::size_t lngLaneWidth = 2;
-    template <std::size_t S>
-    void processGroup(std::size_t lngGroup, std::size_t lngSections, std::span<const double> dblInput);
+    // What the kernel works on (public only for the kernel's functions): per group of lngWidth bands,
+    // lane by lane within each entry.
+    struct KernelState
+    {
+        std::size_t lngWidth = 2;
+        std::size_t lngSections = 0;
+        std::size_t lngGroups = 0;
+        // Per group, section by section: a1, a2, y[m-1], y[m-2]
+        std::vector<double> dblA1;
+        std::vector<double> dblA2;
+        std::vector<double> dblY1;
+        std::vector<double> dblY2;
+        std::vector<double> dblDiff; // and the section's input x[m] - x[m - 2]
+        std::vector<double> dblSums; // per group, without the gains
+        double dblX1 = 0.0;          // the input one and two samples back
+        double dblX2 = 0.0;
+    };
 
+private:
     std::size_t lngBands = 0;
-    std::size_t lngSections = 0;
-    std::size_t lngGroups = 0;
-    // Per group of lanes, section by section: a1, a2, y[n-1], y[n-2].
-    std::vector<Lanes> dblA1;
-    std::vector<Lanes> dblA2;
-    std::vector<Lanes> dblY1;
-    std::vector<Lanes> dblY2;
-    std::vector<Lanes> dblIn;    // per group, sections + 1: the skewed inputs x[m] (processGroup)
-    std::vector<Lanes> dblBack2; // and x[m - 2]
+    KernelState state;
+    BankLanes lanes;
     std::int64_t lngPrimingLeft = 0;
-    std::vector<Lanes> dblSums;        // per group, without the gains
     std::vector<double> dblGainSquare; // per band: the product of the sections' b0, squared
-    double dblX1 = 0.0;                // the input one and two samples back
-    double dblX2 = 0.0;
     std::int64_t lngSummed = 0;
 };
 

@@ -24,7 +24,8 @@ struct OctaveRequest
     bool blnSampFreqGiven = false;   // given by the user: a sound file stating another one is refused
     double dblMaxVolt = 5.0;         // V (> 0): a count c is c * dblMaxVolt / 32767 V
     RecordingChoice choice;
-    RecordingPart part; // the whole recording by default
+    RecordingPart part;     // the whole recording by default
+    bool blnLevels = false; // analyseOctaves: also the overall levels, in the levels file
 };
 
 // What an analysis tells its caller while it runs (each may be empty), on the analysing thread.
@@ -39,15 +40,18 @@ struct OctaveHooks
 
 struct OctaveFileResult
 {
-    std::string strRefusal;         // why the recording was not analysed, else empty
-    std::string strWritten;         // the octave-band file written (analyseOctaves)
-    OctaveLevels levels;            // in counts
-    std::int32_t lngSampFreq = 0;   // Hz, as analysed
-    std::vector<BandReading> bands; // in the EU, from the lowest band up
-    std::vector<LevelRow> overall;  // the overall levels (overallLevelRows)
-    std::string strHeading;         // the octave-band file's first line
-    std::string strSource;          // what was read, as the heading's source field names it
-    bool blnCancelled = false;      // stopped by the progress handler: nothing else is filled
+    std::string strRefusal;              // why the recording was not analysed, else empty
+    platform::RefusalFacts refusalFacts; // the same as facts, for a front end to word (TooFewSamples with
+                                         // no sample for an empty recording)
+    std::string strWritten;              // the octave-band file written (analyseOctaves)
+    std::string strLevelsWritten;        // and the levels file, when asked for
+    OctaveLevels levels;                 // in counts
+    std::int32_t lngSampFreq = 0;        // Hz, as analysed
+    std::vector<BandReading> bands;      // in the EU, from the lowest band up
+    std::vector<LevelRow> overall;       // the overall levels (overallLevelRows)
+    std::string strHeading;              // the octave-band file's first line
+    std::string strSource;               // what was read, as the heading's source field names it
+    bool blnCancelled = false;           // stopped by the progress handler: nothing else is filled
 
     bool analysed() const
     {
@@ -89,8 +93,10 @@ std::vector<std::string> levelRowLines(const std::vector<LevelRow>& rows);
 // the file replaced at once. Raises KestrixError for a file that cannot be written.
 void writeOctaveBands(platform::TextFiles& files, const std::string& strPath, const OctaveFileResult& result);
 
-// octaveRecording, then the octave-band file written at octaveOutputName beside the input. Raises
-// KestrixError 75, before reading, when that file would replace the input.
+// octaveRecording, then the octave-band file written at octaveOutputName beside the input and, with
+// blnLevels, the levels file at levelsOutputName: a heading line "name,value,unit" followed by the
+// octave file's settings, then levelRowLines of the overall levels. The two are put in place together.
+// Raises KestrixError 75, before reading, when a file would replace the input.
 OctaveFileResult analyseOctaves(const OctaveRequest& request, const std::string& strFileName,
                                 platform::TextFiles& files, platform::SoundFiles& sounds,
                                 const OctaveHooks& hooks = {});

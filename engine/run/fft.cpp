@@ -357,13 +357,18 @@ bool fftLoopsAvailable(FftLoops loops)
     case FftLoops::Baseline:
         return true;
     case FftLoops::Avx2:
-#if defined(__x86_64__)
-        return __builtin_cpu_supports("avx2");
-#else
-        return false;
-#endif
+        return processorHasAvx2();
     }
     return false;
+}
+
+bool processorHasAvx2()
+{
+#if defined(__x86_64__)
+    return __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
 }
 
 void fftWithLoops([[maybe_unused]] FftLoops loops, std::int32_t lngNumSamp, double dblTheta,

@@ -23,6 +23,9 @@ enum class FftLoops {
     Avx2,
 };
 bool fftLoopsAvailable(FftLoops loops);
+// Whether the processor running this has AVX2 (never off x86-64): the kernels that have a variant for
+// it choose that variant by this, at run time.
+bool processorHasAvx2();
 
 // FFT with the given build of its loops, which must be available (for the tests that compare them).
 void fftWithLoops(FftLoops loops, std::int32_t lngNumSamp, double dblTheta, std::span<double> dblR_SPCData,

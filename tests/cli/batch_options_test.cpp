@@ -18,7 +18,9 @@ using cli::Mode;
 std::vector<std::string> lineWith(const cli::OptionDef& option, Mode mode)
 {
     std::vector<std::string> strArgs;
-    if (mode != Mode::Classic && option.strName != cli::modeOption(mode)) {
+    if (mode == Mode::Octave && option.strName != "--octave") {
+        strArgs.insert(strArgs.end(), {"--octave", "3"}); // it takes its bands
+    } else if (mode != Mode::Classic && mode != Mode::Octave && option.strName != cli::modeOption(mode)) {
         strArgs.emplace_back(cli::modeOption(mode));
     }
     strArgs.emplace_back(option.strName);
@@ -30,6 +32,9 @@ std::vector<std::string> lineWith(const cli::OptionDef& option, Mode mode)
                                                                    {"--averaging", "peak"},
                                                                    {"--detrend", "mean"},
                                                                    {"--units", "psd"},
+                                                                   {"--weighting", "A"},
+                                                                   {"--time-weighting", "F"},
+                                                                   {"--octave", "3"},
                                                                    {"--input-sensitivity", "100 mV/g"},
                                                                    {"--output-sensitivity", "22.5 mV/N"}};
         const auto value = strValues.find(option.strName);
@@ -68,22 +73,10 @@ TEST(OptionTable, NamesAreUniqueAndEachIsFoundByItsNameAndAlias)
 // listed in exactly their help.
 TEST(OptionTable, AnOptionIsTakenWhereItAppliesAndRefusedAlikeElsewhere)
 {
-    const std::map<std::string_view, std::string> strOnlyWith = {{"--average", ""},
-                                                                 {"--transfer", ""}, // they choose the analysis
-                                                                 {"--window", "--average or --transfer"},
-                                                                 {"--overlap", "--average or --transfer"},
-                                                                 {"--averaging", "--average or --transfer"},
-                                                                 {"--detrend", "--average or --transfer"},
-                                                                 {"--input", "--transfer"},
-                                                                 {"--output", "--transfer"},
-                                                                 {"--input-sensitivity", "--transfer"},
-                                                                 {"--output-sensitivity", "--transfer"},
-                                                                 {"--coherence-threshold", "--transfer"}};
     for (const cli::OptionDef& option : cli::optionTable()) {
-        for (const Mode mode : {Mode::Classic, Mode::Average, Mode::Transfer}) {
-            const auto onlyWith = strOnlyWith.find(option.strName);
-            if (onlyWith != strOnlyWith.end() && onlyWith->second.empty()) {
-                continue;
+        for (const Mode mode : {Mode::Classic, Mode::Average, Mode::Transfer, Mode::Octave}) {
+            if (option.strName == "--average" || option.strName == "--transfer" || option.strName == "--octave") {
+                continue; // they choose the analysis
             }
             SCOPED_TRACE(std::string(option.strName) + " " + std::string(cli::modeOption(mode)));
             std::string strError;
@@ -99,7 +92,12 @@ TEST(OptionTable, AnOptionIsTakenWhereItAppliesAndRefusedAlikeElsewhere)
                 EXPECT_TRUE(blnListed);
             } else {
                 EXPECT_FALSE(options.has_value());
-                const std::string strOthers = onlyWith != strOnlyWith.end() ? onlyWith->second : "--average";
+                std::string strOthers; // the analyses it applies to, as the refusal lists them
+                for (const Mode other : {Mode::Average, Mode::Transfer, Mode::Octave}) {
+                    if (cli::appliesTo(option.modes, other)) {
+                        strOthers += (strOthers.empty() ? "" : " or ") + std::string(cli::modeOption(other));
+                    }
+                }
                 EXPECT_EQ(strError,
                           std::string(option.strName) +
                               (mode == Mode::Classic ? " applies only with " + strOthers

@@ -162,8 +162,16 @@ TEST(OctaveAnalysis, RefusesWhatItCannotAnalyse)
     files.files["/m/ok.txt"] = countText(1024, 100.0);
     testing::NoSoundFiles sounds;
     OctaveRequest request;
-    EXPECT_EQ(octaveRecording(request, "/m/empty.txt", files, sounds).strRefusal, "the recording holds no sample");
-    EXPECT_NE(octaveRecording(request, "/m/bad.txt", files, sounds).strRefusal.find("line 2"), std::string::npos);
+    const OctaveFileResult empty = octaveRecording(request, "/m/empty.txt", files, sounds);
+    EXPECT_EQ(empty.strRefusal, "the recording holds no sample");
+    EXPECT_EQ(empty.refusalFacts.kind, platform::RefusalFacts::Kind::TooFewSamples);
+    EXPECT_EQ(empty.refusalFacts.lngCount, 0);
+    const OctaveFileResult bad = octaveRecording(request, "/m/bad.txt", files, sounds);
+    EXPECT_NE(bad.strRefusal.find("line 2"), std::string::npos);
+    // The same as facts, for a front end to word in its own language.
+    EXPECT_EQ(bad.refusalFacts.kind, platform::RefusalFacts::Kind::NotANumber);
+    EXPECT_EQ(bad.refusalFacts.lngLine, 2);
+    EXPECT_EQ(bad.refusalFacts.strText, "abc");
     request.settings.dblFromHz = 600.0; // above every band below 512 Hz
     EXPECT_EQ(octaveRecording(request, "/m/ok.txt", files, sounds).strRefusal,
               "no 1/3 octave band lies between 600 Hz and half the sampling frequency (512 Hz)");

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "plot_frame.h"
 
+#include "engine/view/octave_view.h"
 #include "engine/view/plot_axis.h"
 
 #include <QFileInfo>
@@ -111,6 +112,36 @@ std::vector<std::pair<double, double>> labelSpans(const FrameTicks& ticks, const
         spans.emplace_back(dblAt - dblHalf, dblAt + dblHalf);
     }
     return spans;
+}
+
+bool labelsApart(const std::vector<std::pair<double, double>>& spans, int intGap)
+{
+    for (std::size_t i = 1; i < spans.size(); ++i) {
+        if (spans[i - 1].second + intGap > spans[i].first) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The names of a band axis in view, thinned by the first of its strides that keeps them apart.
+FrameTicks namedTicks(const FrameAxis& axis, engine::AxisRange range, int intLength, bool blnHorizontal,
+                      const QFontMetrics& metrics, int intGap)
+{
+    FrameTicks ticks;
+    for (const std::size_t lngStride : axis.lngStrides) {
+        ticks = {};
+        for (const std::size_t i : engine::namesAtStride(axis.dblNamed.size(), axis.lngAnchor, lngStride)) {
+            if (axis.dblNamed[i] >= range.dblLow && axis.dblNamed[i] <= range.dblHigh) {
+                ticks.dblValues.push_back(axis.dblNamed[i]);
+                ticks.strLabels.push_back(axis.strNames[i]);
+            }
+        }
+        if (labelsApart(labelSpans(ticks, axis, range, intLength, blnHorizontal, metrics), intGap)) {
+            break;
+        }
+    }
+    return ticks;
 }
 
 // Drops the labelled ticks between the two ends whose labels would touch an end's label.
@@ -233,6 +264,9 @@ FrameTicks PlotFrame::ticksFor(const FrameAxis& axis, engine::AxisRange range, i
     const int intGap = blnHorizontal ? metrics.horizontalAdvance(QStringLiteral("  ")) : metrics.height() / 3;
     const int intLabel = blnHorizontal ? metrics.horizontalAdvance(QStringLiteral("0000")) + intGap
                                        : std::max(intPixelsPerTickUp, metrics.height() + intGap);
+    if (!axis.dblNamed.empty()) {
+        return namedTicks(axis, range, intLength, blnHorizontal, metrics, intGap);
+    }
     auto lngMax = static_cast<std::size_t>(std::max(1, intLength / std::max(1, intLabel)));
     if (blnHorizontal) {
         lngMax = std::min(lngMax, lngMostAcross);
@@ -245,13 +279,7 @@ FrameTicks PlotFrame::ticksFor(const FrameAxis& axis, engine::AxisRange range, i
         return ticks;
     };
     const auto apart = [&](const FrameTicks& ticks) {
-        const auto spans = labelSpans(ticks, axis, range, intLength, blnHorizontal, metrics);
-        for (std::size_t i = 1; i < spans.size(); ++i) {
-            if (spans[i - 1].second + intGap > spans[i].first) {
-                return false;
-            }
-        }
-        return true;
+        return labelsApart(labelSpans(ticks, axis, range, intLength, blnHorizontal, metrics), intGap);
     };
     for (;; --lngMax) {
         FrameTicks ticks = ticksAt(lngMax);

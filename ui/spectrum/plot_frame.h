@@ -27,6 +27,12 @@ struct FrameAxis
     bool blnFrequency = false; // a frequency axis (Hz): ticks in units of dblUnit, decades when logarithmic
     double dblUnit = 1.0;      // Hz of one labelled unit: 1 for Hz, a running speed for orders
     bool blnLabelEnds = false; // the view's two ends labelled as well (a time axis shows where it starts)
+    // Names at given values instead of computed ticks (a band axis), ascending. Where not all fit, every
+    // k-th is kept, counted from lngAnchor, k the first of lngStrides that keeps the names apart.
+    std::vector<double> dblNamed{};
+    std::vector<QString> strNames{};
+    std::size_t lngAnchor = 0;
+    std::vector<std::size_t> lngStrides{};
 };
 
 // The part of the data a frame shows, in the axes' own units.

@@ -71,4 +71,9 @@ QString saveFailureText(const QString& strHeadline, const std::string& strPath, 
         .arg(QString::fromStdString(failure.description()));
 }
 
+QString failureText(const KestrixError& failure)
+{
+    return QStringLiteral("%1: %2").arg(failure.number()).arg(fromUtf8(failure.description()));
+}
+
 } // namespace kestrix::ui

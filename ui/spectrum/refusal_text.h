@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/failure.h"
 #include "platform/sample_stream.h"
 
 #include <QString>
@@ -18,5 +19,7 @@ QString refusalText(const platform::RefusalFacts& facts);
 
 // A file that could not be written: strHeadline, the path, then the failure's number and description.
 QString saveFailureText(const QString& strHeadline, const std::string& strPath, const KestrixError& failure);
+// A failure as the view shows it below what failed: its number and its description ("75: ...").
+QString failureText(const KestrixError& failure);
 
 } // namespace kestrix::ui

@@ -197,22 +197,15 @@ void SpectrogramPage::showEverything()
 
 void SpectrogramPage::savePicture()
 {
-    if (pltSpectrogram->spectrogram() == nullptr) {
-        return;
-    }
-    if (const std::optional<QString> strPath = askPictureName(ui, tr("スペクトログラムの画像を保存"),
-                                                              document.proposedPictureName(QStringLiteral("SGRAM")))) {
-        saveImage(*strPath);
+    if (pltSpectrogram->spectrogram() != nullptr) {
+        savePlotPicture(*pltSpectrogram, ui, tr("スペクトログラムの画像を保存"),
+                        document.proposedPictureName(QStringLiteral("SGRAM")));
     }
 }
 
 bool SpectrogramPage::saveImage(const QString& strPath)
 {
-    QString strError;
-    if (pltSpectrogram->saveImage(strPath, strError)) {
-        return true;
-    }
-    return pictureNotSaved(ui, strPath, strError);
+    return writePlotPicture(*pltSpectrogram, ui, strPath);
 }
 
 bool SpectrogramPage::eventFilter(QObject* watched, QEvent* event)

@@ -2,6 +2,7 @@
 #include "spectrum_panel.h"
 
 #include "analysis_panel.h"
+#include "octave_page.h"
 #include "platform/sndfile/sndfile_sound_files.h"
 #include "source_chooser.h"
 #include "spectrogram_page.h"
@@ -77,6 +78,7 @@ void SpectrumPanel::initialise(platform::PlatformUi& ui, platform::TextFiles& fi
     addPage(pgSpectrum, tr("スペクトル"));
     pgSpectrogram = new SpectrogramPage(*viewDocument, ui, tabPages);
     addPage(pgSpectrogram, tr("スペクトログラム"));
+    addPage(new OctavePage(*viewDocument, ui, tabPages), tr("オクターブ"));
     addPage(new TransferPage(*viewDocument, ui, tabPages), tr("2 チャンネル"));
     pnlAnalysis = new AnalysisPanel(*viewDocument, ui, this);
     createShortcuts();
@@ -172,12 +174,13 @@ std::vector<QWidget*> SpectrumPanel::focusOrder() const
 {
     // The spectrum page's controls, the analysis settings', then the page tabs and the other pages'.
     std::vector<QWidget*> controls = pgSpectrum->focusOrder();
-    std::vector<std::vector<QWidget*>> more{pnlAnalysis->focusOrder(), {tabPages->tabBar()}};
+    const auto append = [&controls](const std::vector<QWidget*>& more) {
+        controls.insert(controls.end(), more.begin(), more.end());
+    };
+    append(pnlAnalysis->focusOrder());
+    append({tabPages->tabBar()});
     for (int intPage = 1; intPage < tabPages->count(); ++intPage) {
-        more.push_back(static_cast<ViewPage*>(tabPages->widget(intPage))->focusOrder());
-    }
-    for (const std::vector<QWidget*>& controlsMore : more) {
-        controls.insert(controls.end(), controlsMore.begin(), controlsMore.end());
+        append(static_cast<const ViewPage*>(tabPages->widget(intPage))->focusOrder());
     }
     return controls;
 }

@@ -7,6 +7,7 @@
 #include "analysis_job.h"
 #include "engine/recordings/average_analysis.h"
 #include "engine/run/global_define.h"
+#include "octave_document.h"
 #include "platform/failure.h"
 #include "refusal_text.h"
 #include "spectrum_panel_text.h"
@@ -21,7 +22,8 @@ namespace kestrix::ui {
 
 ViewDocument::ViewDocument(platform::PlatformUi& ui, platform::TextFiles& files, platform::SoundFiles& sounds,
                            QObject* parent)
-    : QObject(parent), ui(ui), files(files), sounds(sounds), job(new AnalysisJob(this))
+    : QObject(parent), ui(ui), files(files), sounds(sounds), job(new AnalysisJob(this)),
+      octaveSide(new OctaveDocument(*this, ui, files, sounds, this))
 {
     connect(job, &AnalysisJob::finished, this, &ViewDocument::readingFinished);
     transferPart = new TransferDocument(*this, ui, files, sounds);
@@ -41,6 +43,7 @@ ViewDocument::ViewDocument(platform::PlatformUi& ui, platform::TextFiles& files,
 ViewDocument::~ViewDocument()
 {
     delete transferPart;
+    delete octaveSide;
     delete job;
 }
 
@@ -235,7 +238,12 @@ std::string ViewDocument::averageRefusal(const std::string& strPath) const
         return tr("保存できる平均スペクトルがありません。「平均」か「ピークホールド」で表示してください。")
             .toStdString();
     }
-    if (strPath == viewRecording->strPath || files.sameFile(strPath, viewRecording->strPath)) {
+    return overRecordingRefusal(strPath, viewRecording->strPath);
+}
+
+std::string ViewDocument::overRecordingRefusal(const std::string& strPath, const std::string& strRecording) const
+{
+    if (strPath == strRecording || files.sameFile(strPath, strRecording)) {
         return tr("録音そのものには保存できません。別の名前を選んでください。\n%1")
             .arg(fromUtf8(strPath))
             .toStdString();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "engine/recordings/engineering_unit.h"
 #include "engine/run/analysis.h"
 #include "engine/run/analysis_parameters.h"
 #include "engine/view/orders.h"
@@ -22,6 +23,7 @@
 namespace kestrix::ui {
 
 class AnalysisJob;
+class OctaveDocument;
 class SourceChooser;
 class TransferDocument;
 
@@ -112,6 +114,16 @@ public:
     void showSegment(std::int64_t lngSegment);
     // The units of everything shown (the label, the axis titles, the readouts' words).
     UnitsTexts units() const;
+    // The engineering unit levels are given in and referred to: volts, dB re 1 V, without a sensitivity.
+    engine::EngineeringUnit engineeringUnit() const
+    {
+        return {};
+    }
+    // The fractional-octave side: its settings, analysis and job.
+    OctaveDocument& octave() const
+    {
+        return *octaveSide;
+    }
     // The power average the converter figures are taken from (to half the rate), with its sampling
     // frequency; null where there is none.
     const engine::AveragedPower* figuresPower(std::int32_t& lngSampFreq) const;
@@ -139,6 +151,8 @@ public:
     // whether the file was written. averageRefusal is the refusal for a name, empty where it is fine.
     bool saveAverage(const std::string& strPath);
     std::string averageRefusal(const std::string& strPath) const;
+    // The refusal of a file to save at strPath when that is the recording strRecording itself, else empty.
+    std::string overRecordingRefusal(const std::string& strPath, const std::string& strRecording) const;
     bool averageSaveable() const;
     std::string proposedAverageName() const;
     // A name for a picture of the page pageName shows ("SPC", "SGRAM"): beside the recording shown,
@@ -204,6 +218,7 @@ private:
     std::optional<engine::RunningSpeed> speed;
     AnalysisJob* job = nullptr;
     TransferDocument* transferPart = nullptr;
+    OctaveDocument* octaveSide = nullptr;
 };
 
 } // namespace kestrix::ui

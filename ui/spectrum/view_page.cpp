@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "view_page.h"
 
+#include "plot_frame.h"
+
 #include <QFile>
 
 namespace kestrix::ui {
@@ -22,6 +24,21 @@ bool ViewPage::pictureNotSaved(platform::PlatformUi& ui, const QString& strPath,
     ui.showMessage(tr("画像を保存できませんでした。\n%1\n%2").arg(strPath, strError).toStdString(),
                    platform::MessageStyle::Exclamation);
     return false;
+}
+
+bool ViewPage::savePlotPicture(const PlotFrame& plot, platform::PlatformUi& ui, const QString& strTitle,
+                               const QString& strProposed)
+{
+    if (const std::optional<QString> strPath = askPictureName(ui, strTitle, strProposed)) {
+        return writePlotPicture(plot, ui, *strPath);
+    }
+    return false;
+}
+
+bool ViewPage::writePlotPicture(const PlotFrame& plot, platform::PlatformUi& ui, const QString& strPath)
+{
+    QString strError;
+    return plot.saveImage(strPath, strError) || pictureNotSaved(ui, strPath, strError);
 }
 
 } // namespace kestrix::ui
