@@ -71,18 +71,22 @@ TEST_F(SpectrumWindowTest, TabWalksTheViewOnceLeavesThePeakTableAndComesBackToFf
         pressTab(); // through the window's own controls
     }
     // The measurements' controls stand in the tool row (taking the cursor's line as the running speed is
-    // off without a cursor; the converter figures beside the plot are hidden until asked for).
-    const QStringList strView = {"chkLogScale", "chkLogFrequency",  "cmdResetZoom", "cmdOpenReference", "cboReferences",
-                                 "cmdSavePlot", "txtRunningSpeed",  "cboSpeedUnit", "chkOrders",        "chkMetrics",
-                                 "pltSpectrum", "spnPeakThreshold", "cmdCopyPeaks", "chkHarmonics",     "tblPeaks"};
+    // off without a cursor; the converter figures and the condition measures beside the plot are hidden
+    // until asked for).
+    const QStringList strView = {"chkLogScale",   "chkLogFrequency", "cmdResetZoom",    "cmdOpenReference",
+                                 "cboReferences", "cmdSavePlot",     "txtRunningSpeed", "cboSpeedUnit",
+                                 "chkOrders",     "chkEnvelope",     "txtEnvelopeLow",  "txtEnvelopeHigh",
+                                 "chkMetrics",    "chkLevels",       "pltSpectrum",     "spnPeakThreshold",
+                                 "cmdCopyPeaks",  "chkHarmonics",    "tblPeaks"};
     for (const QString& strExpected : strView) {
         EXPECT_EQ(focusName(), strExpected);
         pressTab();
     }
-    // Then the analysis group (saving an average and cancelling are off in the run's single block),
-    // and the page tabs.
-    const QStringList strAnalysis = {"cboWindow", "cboAveraging",     "cboOverlap", "cboDetrend",
-                                     "cboUnits",  "cmdOpenRecording", "tabPagesBar"};
+    // Then the analysis group (saving an average and cancelling are off in the run's single block, the
+    // high-pass is off as recorded), and the page tabs.
+    const QStringList strAnalysis = {"cboWindow",   "cboAveraging",   "cboOverlap",          "cboDetrend",
+                                     "cboUnits",    "txtSensitivity", "txtCalibrationLevel", "cmdCalibrate",
+                                     "cboQuantity", "txtDbReference", "cmdOpenRecording",    "tabPagesBar"};
     EXPECT_EQ(focusName(), strAnalysis.front()) << "Tab leaves the table";
     for (const QString& strExpected : strAnalysis) {
         EXPECT_EQ(focusName(), strExpected);

@@ -161,7 +161,8 @@ void PeakPanel::refresh()
     const ShownSpectrum& shown = document.shown();
     spectrumPeaks = shownPeaks(shown, spnPeakThreshold->value());
     const int intDecimals = estimateDecimals(shown.dblDeltaFreq);
-    const QString strUnit = QLatin1Char(' ') + document.units().strFile;
+    const UnitsTexts texts = document.units();
+    const QString strUnit = QLatin1Char(' ') + texts.strFile;
     const QSignalBlocker blocker(tblPeaks);
     tblPeaks->setRowCount(static_cast<int>(spectrumPeaks.size()));
     for (int intRow = 0; intRow < tblPeaks->rowCount(); ++intRow) {
@@ -174,7 +175,7 @@ void PeakPanel::refresh()
                                    fromUtf8(engine::lineFrequencyText(peak.dblFreq, shown.dblDeltaFreq)),
                                    generalText(peak.dblFreq) + QStringLiteral(" Hz")));
         tblPeaks->setItem(intRow, 2,
-                          peakCell(generalText(peak.dblVolts), valueText(peak.dblVolts, shown.scale),
+                          peakCell(generalText(peak.dblVolts), valueText(peak.dblVolts, shown.scale, texts),
                                    generalText(peak.dblVolts) + strUnit));
         // The estimates copied as exactly as the lines' values, shown to what they resolve.
         tblPeaks->setItem(intRow, 3,
@@ -182,7 +183,8 @@ void PeakPanel::refresh()
                                    QString::number(peak.dblEstimatedFreq, 'f', intDecimals),
                                    generalText(peak.dblEstimatedFreq) + QStringLiteral(" Hz")));
         tblPeaks->setItem(intRow, 4,
-                          peakCell(generalText(peak.dblEstimatedVolts), valueText(peak.dblEstimatedVolts, shown.scale),
+                          peakCell(generalText(peak.dblEstimatedVolts),
+                                   valueText(peak.dblEstimatedVolts, shown.scale, texts),
                                    generalText(peak.dblEstimatedVolts) + strUnit));
     }
     tblPeaks->clearSelection();

@@ -108,6 +108,20 @@ public:
     void showSegment(std::int64_t lngSegment);
     // The units of everything shown (the label, the axis titles, the readouts' words).
     UnitsTexts units() const;
+    // Whether the spectrum shown is the envelope's (its band in the settings shown).
+    bool envelopeShown() const;
+    // The condition measures of every sample of the recording read, in the sensor's unit (volts without
+    // one); none without a reading.
+    std::optional<engine::ConditionLevels> conditionLevels() const;
+    // The files and sound files the document reads recordings through.
+    platform::TextFiles& textFiles() const
+    {
+        return files;
+    }
+    platform::SoundFiles& soundFiles() const
+    {
+        return sounds;
+    }
     // The power average the converter figures are taken from (to half the rate), with its sampling
     // frequency; null where there is none.
     const engine::AveragedPower* figuresPower(std::int32_t& lngSampFreq) const;
@@ -130,8 +144,9 @@ public:
     }
     void setOrderSpeed(std::optional<engine::RunningSpeed> newSpeed);
 
-    // Saves the averaged spectrum shown as kestrix-batch --average writes it; refused with a message in
-    // single-block mode, without an averaged spectrum, or over the recording itself. The result says
+    // Saves the averaged spectrum shown as kestrix-batch --average writes it (the envelope's spectrum
+    // while it is shown, as the batch's --envelope writes it); refused with a message in single-block
+    // mode, without an averaged spectrum, or over the recording itself. The result says
     // whether the file was written. averageRefusal is the refusal for a name, empty where it is fine.
     bool saveAverage(const std::string& strPath);
     std::string averageRefusal(const std::string& strPath) const;

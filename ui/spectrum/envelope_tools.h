@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "engine/recordings/measured_quantity.h"
+#include "platform/platform_ui.h"
+
+#include <QObject>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QWidget;
+
+namespace kestrix::ui {
+
+class ViewDocument;
+
+// The spectrum page's envelope mode: "包絡線" and a band LO..HI Hz. On, the page shows the averaged
+// spectrum of the recording's envelope in that band (the band-passed recording's analytic signal's
+// magnitude, read in the same pass as the spectrum) instead of the spectrum, so the peaks, the cursors,
+// the harmonic markers and the picture work on it alike: a bearing's defect rate ringing a resonance
+// shows as a line at that rate with its harmonics. A band the recording cannot give an envelope in (not
+// above 0 Hz, not below fs / 2, too narrow for the filter, or a recording too short for one segment of
+// the envelope) turns the fields red and is refused with its reason, in a message where the mode was
+// asked for. The controls belong to the given parent, which places them.
+class EnvelopeTools final : public QObject
+{
+    Q_OBJECT
+
+public:
+    EnvelopeTools(ViewDocument& document, platform::PlatformUi& ui, QWidget& parent);
+
+    // The controls in their focus order.
+    std::vector<QWidget*> controls() const;
+
+private:
+    void createControls(QWidget& parent);
+    void connectSignals();
+    void showSettings();
+    std::optional<engine::FrequencyBand> typedBand(QString& strRefusal) const;
+    void markFields(const QString& strRefusal);
+    void apply(bool blnAsked);
+
+    void chkEnvelope_Toggled(bool blnChecked);
+    void txtEnvelopeBand_EditingFinished();
+
+    ViewDocument& document;
+    platform::PlatformUi& ui;
+    QString strBandHelp;
+
+    QCheckBox* chkEnvelope = nullptr;
+    QLineEdit* txtEnvelopeLow = nullptr;
+    QLabel* lblEnvelopeTo = nullptr;
+    QLineEdit* txtEnvelopeHigh = nullptr;
+    QLabel* lblEnvelopeHz = nullptr;
+};
+
+} // namespace kestrix::ui
