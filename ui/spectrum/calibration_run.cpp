@@ -23,8 +23,7 @@ CalibrationRun::~CalibrationRun()
     delete job;
 }
 
-void CalibrationRun::start(const ViewRecording& recording, const ViewSettings& settings,
-                           const engine::UnitValue& level)
+void CalibrationRun::start(const ViewRecording& recording, const ViewSettings& settings, const engine::UnitValue& level)
 {
     auto outcome = std::make_shared<Outcome>();
     pendingOutcome = outcome;
@@ -37,8 +36,8 @@ void CalibrationRun::start(const ViewRecording& recording, const ViewSettings& s
             return progress.report(dblShare.value_or(-1.0));
         };
         try {
-            outcome->calibration = engine::calibrateRecording(request, level, strPath, readFiles, readSounds,
-                                                              engine::computePI(), hooks);
+            outcome->calibration =
+                engine::calibrateRecording(request, level, strPath, readFiles, readSounds, engine::computePI(), hooks);
         } catch (const KestrixError& failure) {
             outcome->strFailure = std::to_string(failure.number()) + ": " + failure.description();
         } catch (const std::exception& failure) {

@@ -31,7 +31,8 @@ QString designRefusalText(const engine::EnvelopeRefusal& refusal)
     case engine::EnvelopeRefusal::Kind::LowNotPositive:
         return EnvelopeTools::tr("包絡線の帯域の下限（%1 Hz）は 0 Hz より大きくしてください。").arg(strLow);
     case engine::EnvelopeRefusal::Kind::HighNotAboveLow:
-        return EnvelopeTools::tr("包絡線の帯域の上限（%1 Hz）は下限（%2 Hz）より大きくしてください。").arg(strHigh, strLow);
+        return EnvelopeTools::tr("包絡線の帯域の上限（%1 Hz）は下限（%2 Hz）より大きくしてください。")
+            .arg(strHigh, strLow);
     case engine::EnvelopeRefusal::Kind::HighAboveRange:
         return EnvelopeTools::tr("包絡線の帯域の上限（%1 Hz）は fs/2（%2 Hz）未満にしてください。")
             .arg(strHigh, generalText(refusal.dblSampFreq / 2.0));
@@ -126,12 +127,13 @@ std::optional<engine::FrequencyBand> EnvelopeTools::typedBand(QString& strRefusa
     // The filter takes its length less one of the recording's samples: what is left must fill a segment.
     const std::int64_t lngEnvelopeSamples = recording->lngSamplesKnown - (design.lngTaps - 1);
     if (recording->lngSamplesKnown > 0 && lngEnvelopeSamples < recording->lngNumSamp) {
-        strRefusal = tr("録音が短すぎます：この帯域のフィルタ（%1 タップ）が録音の %2 サンプルを使うため、"
-                        "包絡線は %3 サンプルで、1 区間（N = %4 点）に足りません。帯域を広げるか N を減らしてください。")
-                         .arg(design.lngTaps)
-                         .arg(design.lngTaps - 1)
-                         .arg(std::max<std::int64_t>(lngEnvelopeSamples, 0))
-                         .arg(recording->lngNumSamp);
+        strRefusal =
+            tr("録音が短すぎます：この帯域のフィルタ（%1 タップ）が録音の %2 サンプルを使うため、"
+               "包絡線は %3 サンプルで、1 区間（N = %4 点）に足りません。帯域を広げるか N を減らしてください。")
+                .arg(design.lngTaps)
+                .arg(design.lngTaps - 1)
+                .arg(std::max<std::int64_t>(lngEnvelopeSamples, 0))
+                .arg(recording->lngNumSamp);
         return std::nullopt;
     }
     return band;

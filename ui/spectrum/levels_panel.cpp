@@ -226,11 +226,13 @@ void LevelsPanel::refresh()
     if (!strRefusal.isEmpty()) {
         lblStatus->setText(strRefusal);
     } else {
-        band = engine::bandRms(result.average, result.lngSampFreq, document.recording()->dblMaxVolt / engine::dblFullScaleCount,
-                               quantity, typed.value_or(defaultBand));
+        band = engine::bandRms(result.average, result.lngSampFreq,
+                               document.recording()->dblMaxVolt / engine::dblFullScaleCount, quantity,
+                               typed.value_or(defaultBand));
         const QString strBandUnit = fromUtf8(band->strUnit);
         const bool blnIso = !typed && quantity.quantity == engine::Quantity::Velocity;
-        addRow(tr("帯域 RMS %1%2").arg(fromUtf8(engine::bandText(band->band)), blnIso ? tr("（ISO 20816 の速度）") : QString()),
+        addRow(tr("帯域 RMS %1%2")
+                   .arg(fromUtf8(engine::bandText(band->band)), blnIso ? tr("（ISO 20816 の速度）") : QString()),
                band->lngLines > 0 ? readable(band->dblRms, strBandUnit) : tr("—（帯域に線がありません）"),
                exact(band->dblRms, strBandUnit));
         lblStatus->setText(result.average.settings.averaging == engine::Averaging::Peak
@@ -262,7 +264,8 @@ QString LevelsPanel::levelsText() const
     result.bandRms = band;
     const engine::LevelsTable table = engine::levelsTable(request, result);
     QStringList strHeading{QStringLiteral("name"), QStringLiteral("value"), QStringLiteral("unit")};
-    for (const std::string& strField : engine::settingsFields(request, result.average, result.lngSampFreq, result.strSource)) {
+    for (const std::string& strField :
+         engine::settingsFields(request, result.average, result.lngSampFreq, result.strSource)) {
         strHeading << fromUtf8(strField);
     }
     QStringList strLines{strHeading.join(QLatin1Char('\t'))};

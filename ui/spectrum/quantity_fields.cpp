@@ -68,7 +68,8 @@ void QuantityFields::createControls(QWidget& parent)
     txtCalibrationLevel = named(new QLineEdit(grpCalibration), "txtCalibrationLevel", tr("校正器のレベル"));
     txtCalibrationLevel->setPlaceholderText(tr("例 94 dB SPL、1 g"));
     txtCalibrationLevel->setToolTip(tr("校正器のトーンの実効値：1 g、9.80665 m/s²、94 dB SPL、1 Pa など"));
-    cmdCalibrate = named(new QPushButton(tr("校正"), grpCalibration), "cmdCalibrate", tr("校正器の録音から感度を求める"));
+    cmdCalibrate =
+        named(new QPushButton(tr("校正"), grpCalibration), "cmdCalibrate", tr("校正器の録音から感度を求める"));
     cmdCalibrate->setToolTip(tr("開いている録音を校正器の録音として、最大の線（フラットトップ、fs/2 まで）が"
                                 "このレベルになる感度を求めて使います"));
     auto* layCalibration = new QHBoxLayout(grpCalibration);
@@ -88,7 +89,8 @@ void QuantityFields::createControls(QWidget& parent)
     txtHighPass->setToolTip(tr("速度と変位では、この周波数未満の線を 0 にします（センサーのドリフトと"
                                "ノイズが 1/f で拡大されないように）"));
     txtDbReference = named(new QLineEdit(&parent), "txtDbReference", tr("dB の基準値"));
-    txtDbReference->setToolTip(tr("レベル（dB）の 0 dB にあたる値。表示の単位で入力します。空欄なら ISO 1683 の基準値"));
+    txtDbReference->setToolTip(
+        tr("レベル（dB）の 0 dB にあたる値。表示の単位で入力します。空欄なら ISO 1683 の基準値"));
     // A changing text: screen readers read the text itself, so no fixed name is set.
     lblQuantityStatus = new QLabel(&parent);
     lblQuantityStatus->setObjectName(QStringLiteral("lblQuantityStatus"));
@@ -214,7 +216,7 @@ void QuantityFields::applyQuantity(const engine::MeasuredQuantity& quantity)
 }
 
 std::optional<engine::MeasuredQuantity> QuantityFields::quantityWithSensor(const QString& strText,
-                                                                          QString& strRefusal) const
+                                                                           QString& strRefusal) const
 {
     const engine::MeasuredQuantity& current = document.settings().quantity;
     engine::MeasuredQuantity quantity = current;
@@ -305,9 +307,9 @@ void QuantityFields::txtDbReference_EditingFinished()
         }
     }
     if (!dblValue || !(*dblValue >= dblLowestDbReference && *dblValue <= dblHighestDbReference)) {
-        const QString strRefusal = tr("dB 基準「%1」：表示の単位（%2）の正の数で、%3 から %4 までで入力してください。")
-                                       .arg(strText, fromUtf8(strUnit), generalText(dblLowestDbReference),
-                                            generalText(dblHighestDbReference));
+        const QString strRefusal =
+            tr("dB 基準「%1」：表示の単位（%2）の正の数で、%3 から %4 までで入力してください。")
+                .arg(strText, fromUtf8(strUnit), generalText(dblLowestDbReference), generalText(dblHighestDbReference));
         markField(*txtDbReference, strRefusal, {});
         showStatus(strRefusal, true);
         return;
@@ -321,8 +323,9 @@ void QuantityFields::cmdCalibrate_Click()
 {
     const std::optional<ViewRecording>& recording = document.recording();
     if (!recording) {
-        ui.showMessage(tr("校正するには、校正器のトーンを記録した録音を開いてください（録音を開く...）。").toStdString(),
-                       platform::MessageStyle::Exclamation);
+        ui.showMessage(
+            tr("校正するには、校正器のトーンを記録した録音を開いてください（録音を開く...）。").toStdString(),
+            platform::MessageStyle::Exclamation);
         return;
     }
     const QString strText = txtCalibrationLevel->text();
@@ -343,8 +346,8 @@ void QuantityFields::calibration_Finished()
 {
     cmdCalibrate->setEnabled(true);
     const CalibrationRun::Outcome& outcome = calibration->outcome();
-    const QString strRefused = !outcome.strFailure.empty() ? fromUtf8(outcome.strFailure)
-                                                           : fromUtf8(outcome.calibration.strRefusal);
+    const QString strRefused =
+        !outcome.strFailure.empty() ? fromUtf8(outcome.strFailure) : fromUtf8(outcome.calibration.strRefusal);
     const engine::Calibration& found = outcome.calibration.calibration;
     if (!strRefused.isEmpty() || !found.blnToneFound) {
         const QString strWhy = strRefused.isEmpty() ? calibrationResultText(found)

@@ -33,8 +33,8 @@ QString unitTextRefusalText(const QString& strField, const QString& strGiven, co
     const bool blnMissing = strFound.isEmpty();
     switch (refusal.field) {
     case engine::UnitTextField::Number:
-        return strStart + (blnMissing ? tr("先頭に数値がありません。")
-                                      : tr("「%1」は正の数値ではありません。").arg(strFound));
+        return strStart +
+               (blnMissing ? tr("先頭に数値がありません。") : tr("「%1」は正の数値ではありません。").arg(strFound));
     case engine::UnitTextField::VoltUnit:
         return strStart + (blnMissing ? tr("電圧の単位（V、mV、µV、uV）がありません。")
                                       : tr("電圧の単位「%1」は V、mV、µV、uV のどれでもありません。").arg(strFound));
