@@ -108,7 +108,8 @@ TEST_F(ViewQuantityTest, ASensitivityAndItsQuantityReachTheValuesTheWordsAndTheF
     type("txtSensitivity", QStringLiteral("100mV/g"));
     const double dblG = 10.0 / std::sqrt(2.0);
     EXPECT_NEAR(shownAt(lngToneLine), dblG, 1e-3 * dblG);
-    EXPECT_TRUE(document().units().strAxis.contains(QStringLiteral("g rms"))) << document().units().strAxis.toStdString();
+    EXPECT_TRUE(document().units().strAxis.contains(QStringLiteral("g rms")))
+        << document().units().strAxis.toStdString();
     // The readout of the cursor's line in the unit shown, not in volts.
     panel.plot().setCursorLine(lngToneLine);
     const QString strReadout = control<QLabel>("lblCursor")->text();
@@ -275,7 +276,8 @@ TEST_F(ViewQuantityTest, TheEnvelopeModeShowsTheModulationAndSavesTheBatchsFile)
     std::vector<double> dblCounts(131072);
     for (std::size_t n = 0; n < dblCounts.size(); ++n) {
         const double dblTime = static_cast<double>(n) / lngRate;
-        dblCounts[n] = std::round(dblA * dblCountsPerVolt * (1 + dblM * std::cos(2 * std::numbers::pi * dblModulationHz * dblTime)) *
+        dblCounts[n] = std::round(dblA * dblCountsPerVolt *
+                                  (1 + dblM * std::cos(2 * std::numbers::pi * dblModulationHz * dblTime)) *
                                   std::cos(2 * std::numbers::pi * dblCarrierHz * dblTime));
     }
     const std::string strPath = writeWave("bearing.wav", dblCounts, lngRate);
@@ -298,7 +300,8 @@ TEST_F(ViewQuantityTest, TheEnvelopeModeShowsTheModulationAndSavesTheBatchsFile)
     request.settings.lngNumSamp = 4096;
     request.units = engine::SpectrumUnits::Peak;
     request.envelope = engine::FrequencyBand{1500.0, 2500.0};
-    const engine::AverageFileResult result = engine::averageRecording(request, strPath, files, sounds, std::numbers::pi);
+    const engine::AverageFileResult result =
+        engine::averageRecording(request, strPath, files, sounds, std::numbers::pi);
     ASSERT_TRUE(result.analysed()) << result.strRefusal;
     const std::string strBatch = dir.file("batch_ENV_SPC.csv");
     engine::writeEnvelopeSpectrum(files, strBatch, result);

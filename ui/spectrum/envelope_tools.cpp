@@ -81,6 +81,7 @@ void EnvelopeTools::connectSignals()
     connect(chkEnvelope, &QCheckBox::toggled, this, &EnvelopeTools::chkEnvelope_Toggled);
     for (QLineEdit* field : {txtEnvelopeLow, txtEnvelopeHigh}) {
         connect(field, &QLineEdit::editingFinished, this, &EnvelopeTools::txtEnvelopeBand_EditingFinished);
+        connect(field, &QLineEdit::returnPressed, this, &EnvelopeTools::txtEnvelopeBand_ReturnPressed);
     }
     connect(&document, &ViewDocument::settingsChanged, this, &EnvelopeTools::showSettings);
 }
@@ -169,6 +170,8 @@ void EnvelopeTools::apply(bool blnAsked)
             chkEnvelope->setChecked(wanted.envelope.has_value());
             ui.showMessage(tr("包絡線を表示できません。\n%1").arg(strRefusal).toStdString(),
                            platform::MessageStyle::Exclamation);
+            // Where the band is to be typed or mended.
+            txtEnvelopeLow->setFocus();
         }
         return;
     }
@@ -185,6 +188,16 @@ void EnvelopeTools::apply(bool blnAsked)
 void EnvelopeTools::chkEnvelope_Toggled(bool /*blnChecked*/)
 {
     apply(true);
+}
+
+// Enter in a band field asks for the envelope in the band typed, as the box does.
+void EnvelopeTools::txtEnvelopeBand_ReturnPressed()
+{
+    if (chkEnvelope->isChecked()) {
+        apply(true);
+    } else {
+        chkEnvelope->setChecked(true);
+    }
 }
 
 void EnvelopeTools::txtEnvelopeBand_EditingFinished()

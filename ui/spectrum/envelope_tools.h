@@ -26,7 +26,7 @@ class ViewDocument;
 // shows as a line at that rate with its harmonics. A band the recording cannot give an envelope in (not
 // above 0 Hz, not below fs / 2, too narrow for the filter, or a recording too short for one segment of
 // the envelope) turns the fields red and is refused with its reason, in a message where the mode was
-// asked for. The controls belong to the given parent, which places them.
+// asked for (the box, or Enter in a band field). The controls belong to the given parent, which places them.
 class EnvelopeTools final : public QObject
 {
     Q_OBJECT
@@ -47,6 +47,7 @@ private:
 
     void chkEnvelope_Toggled(bool blnChecked);
     void txtEnvelopeBand_EditingFinished();
+    void txtEnvelopeBand_ReturnPressed();
 
     ViewDocument& document;
     platform::PlatformUi& ui;

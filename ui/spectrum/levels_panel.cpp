@@ -88,7 +88,9 @@ void LevelsPanel::createControls()
     tblLevels->setHorizontalHeaderLabels({tr("指標"), tr("値")});
     tblLevels->verticalHeader()->setVisible(false);
     tblLevels->setWordWrap(true);
-    tblLevels->horizontalHeader()->setStretchLastSection(true);
+    // The values whole; the names take the rest and wrap ("帯域 RMS 10-1000 Hz（ISO 20816 の速度）").
+    tblLevels->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    tblLevels->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     tblLevels->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblLevels->setSelectionBehavior(QAbstractItemView::SelectRows);
     tblLevels->setTabKeyNavigation(false);
@@ -146,7 +148,6 @@ void LevelsPanel::showEvent(QShowEvent* event)
 {
     // Measured while hidden, the rows kept the height of a column as wide as nothing.
     QWidget::showEvent(event);
-    tblLevels->resizeColumnToContents(0);
     tblLevels->resizeRowsToContents();
 }
 
@@ -240,7 +241,6 @@ void LevelsPanel::refresh()
                                : QString());
     }
     lblStatus->setVisible(!lblStatus->text().isEmpty());
-    tblLevels->resizeColumnToContents(0);
     tblLevels->resizeRowsToContents();
 }
 

@@ -26,6 +26,9 @@ namespace {
 constexpr double dblLowestDbReference = 1e-15;
 constexpr double dblHighestDbReference = 1e15;
 
+// Velocity and displacement read well from this many lines above the high-pass on.
+constexpr double dblCoarseLines = 10.0;
+
 const QString strRefusedStyle = QStringLiteral("QLineEdit { background: #ffd9d9; }");
 
 template <typename Control> Control* named(Control* control, const char* strName, const QString& strAccessible)
@@ -127,6 +130,8 @@ void QuantityFields::connectSignals()
     connect(cmdCalibrate, &QPushButton::clicked, this, &QuantityFields::cmdCalibrate_Click);
     connect(calibration, &CalibrationRun::finished, this, &QuantityFields::calibration_Finished);
     connect(&document, &ViewDocument::settingsChanged, this, &QuantityFields::showSettings);
+    // The line spacing the status weighs the high-pass against is the reading's.
+    connect(&document, &ViewDocument::spectrumChanged, this, &QuantityFields::showSettings);
 }
 
 std::vector<QWidget*> QuantityFields::focusOrder() const
@@ -170,6 +175,15 @@ void QuantityFields::showSettings()
                              fromUtf8(engine::shownUnit(quantity).strDbReference));
         if (isIntegrated(quantity.quantity)) {
             strStatus += tr("、%1 Hz 未満の線は 0").arg(generalText(quantity.dblHighPassHz));
+            // The window's main lobe carries a component near the high-pass to lines a few apart, where
+            // 1 / f weighs them unequally: lines too coarse for the high-pass misread low frequencies.
+            const ViewReading* reading = document.reading();
+            const double dblSpacing = reading != nullptr ? reading->average.dblDeltaFreq : 0.0;
+            if (dblSpacing > 0.0 && quantity.dblHighPassHz < dblCoarseLines * dblSpacing) {
+                strStatus += tr("\n注意：線の間隔 %1 Hz はハイパス %2 Hz に対して粗く、低い周波数の値は 1/f "
+                                "で大きく誤ります。N を増やしてください。")
+                                 .arg(generalText(dblSpacing), generalText(quantity.dblHighPassHz));
+            }
         }
     }
     if (!strCalibration.isEmpty()) {

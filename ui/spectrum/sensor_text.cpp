@@ -68,7 +68,19 @@ QString calibrationResultText(const engine::Calibration& calibration)
 
 QString sensitivityFieldText(const engine::EngineeringUnit& sensor)
 {
-    return fromUtf8(engine::sensitivityText(sensor, intFieldDigits));
+    // "100 mV/g", not "100.000 mV/g": the digits a value has, no more.
+    QString strText = fromUtf8(engine::sensitivityText(sensor, intFieldDigits));
+    const qsizetype lngBlank = strText.indexOf(QLatin1Char(' '));
+    QString strNumber = strText.left(lngBlank);
+    if (strNumber.contains(QLatin1Char('.'))) {
+        while (strNumber.endsWith(QLatin1Char('0'))) {
+            strNumber.chop(1);
+        }
+        if (strNumber.endsWith(QLatin1Char('.'))) {
+            strNumber.chop(1);
+        }
+    }
+    return strNumber + strText.mid(lngBlank);
 }
 
 QString quantityTitle(engine::Quantity quantity)

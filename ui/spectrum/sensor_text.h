@@ -20,7 +20,8 @@ QString unitTextRefusalText(const QString& strField, const QString& strGiven, co
 // rms、ほかの線より 63.2 dB 上）"), or why there is no tone to calibrate with.
 QString calibrationResultText(const engine::Calibration& calibration);
 
-// The sensitivity as the field shows it: six significant digits, read back by parseSensitivity.
+// The sensitivity as the field shows it: six significant digits at most, no trailing zeros ("100 mV/g"),
+// read back by parseSensitivity.
 QString sensitivityFieldText(const engine::EngineeringUnit& sensor);
 
 // The view's name of a quantity: "記録のまま", "加速度", "速度（mm/s）", "変位（µm）".

@@ -330,12 +330,12 @@ void SpectrumPage::showBesidePlot(QWidget& panel, bool blnShown)
     panel.setVisible(blnShown);
     // A panel would take more than its share as it appears: the plot keeps three fifths, the panels
     // shown share the rest.
-    if (blnShown && splPlot->orientation() == Qt::Horizontal) {
-        const int intWidth = splPlot->width();
+    if (blnShown) {
+        const int intLength = splPlot->orientation() == Qt::Horizontal ? splPlot->width() : splPlot->height();
         const int intPanels = (pnlMetrics->isVisibleTo(this) ? 1 : 0) + (pnlLevels->isVisibleTo(this) ? 1 : 0);
-        const int intPanelWidth = (intWidth - intWidth * 3 / 5) / std::max(intPanels, 1);
-        splPlot->setSizes({intWidth - intPanels * intPanelWidth, pnlMetrics->isVisibleTo(this) ? intPanelWidth : 0,
-                           pnlLevels->isVisibleTo(this) ? intPanelWidth : 0});
+        const int intPanelLength = (intLength - intLength * 3 / 5) / std::max(intPanels, 1);
+        splPlot->setSizes({intLength - intPanels * intPanelLength, pnlMetrics->isVisibleTo(this) ? intPanelLength : 0,
+                           pnlLevels->isVisibleTo(this) ? intPanelLength : 0});
     }
 }
 
