@@ -73,11 +73,11 @@ TEST_F(SpectrumWindowTest, TabWalksTheViewOnceLeavesThePeakTableAndComesBackToFf
     // The measurements' controls stand in the tool row (taking the cursor's line as the running speed is
     // off without a cursor; the converter figures and the condition measures beside the plot are hidden
     // until asked for).
-    const QStringList strView = {"chkLogScale",   "chkLogFrequency", "cmdResetZoom",    "cmdOpenReference",
-                                 "cboReferences", "cmdSavePlot",     "txtRunningSpeed", "cboSpeedUnit",
-                                 "chkOrders",     "chkEnvelope",     "txtEnvelopeLow",  "txtEnvelopeHigh",
-                                 "chkMetrics",    "chkLevels",       "pltSpectrum",     "spnPeakThreshold",
-                                 "cmdCopyPeaks",  "chkHarmonics",    "tblPeaks"};
+    const QStringList strView = {"chkLogScale",        "chkLogFrequency", "cmdResetZoom",    "cmdOpenReference",
+                                 "cboReferences",      "cmdSavePlot",     "txtRunningSpeed", "cboSpeedUnit",
+                                 "chkOrders",          "chkEnvelope",     "txtEnvelopeLow",  "txtEnvelopeHigh",
+                                 "txtDefectFrequency", "chkMetrics",      "chkLevels",       "pltSpectrum",
+                                 "spnPeakThreshold",   "cmdCopyPeaks",    "chkHarmonics",    "tblPeaks"};
     for (const QString& strExpected : strView) {
         EXPECT_EQ(focusName(), strExpected);
         pressTab();

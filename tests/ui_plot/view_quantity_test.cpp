@@ -292,6 +292,12 @@ TEST_F(ViewQuantityTest, TheEnvelopeModeShowsTheModulationAndSavesTheBatchsFile)
     const auto highest = std::max_element(dblValues.begin() + 2, dblValues.end());
     EXPECT_NEAR(static_cast<double>(highest - dblValues.begin()), 25.0, 1.0);
     EXPECT_NEAR(*highest, dblA * dblM, 0.01 * dblA * dblM);
+    // A defect frequency typed is marked at its harmonics without a peak chosen.
+    type("txtDefectFrequency", QStringLiteral("50"));
+    const std::vector<double>& dblMarkers = panel.plot().harmonics();
+    ASSERT_GE(dblMarkers.size(), 3U);
+    EXPECT_EQ((std::vector<double>{dblMarkers[0], dblMarkers[1], dblMarkers[2]}),
+              (std::vector<double>{50.0, 100.0, 150.0}));
 
     const std::string strSaved = dir.file("bearing_ENV_SPC.csv");
     EXPECT_EQ(document().proposedAverageName(), strSaved);
@@ -313,6 +319,7 @@ TEST_F(ViewQuantityTest, TheEnvelopeModeShowsTheModulationAndSavesTheBatchsFile)
     // A band beyond fs / 2 is refused with its reason, the mode as it was.
     control<QCheckBox>("chkEnvelope")->setChecked(false);
     waitForReading();
+    EXPECT_TRUE(panel.plot().harmonics().empty()) << "the defect's markers belong to the envelope";
     type("txtEnvelopeHigh", QStringLiteral("5000"));
     const std::size_t lngMessages = ui.messages.size();
     control<QCheckBox>("chkEnvelope")->setChecked(true);

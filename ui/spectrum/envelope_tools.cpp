@@ -74,6 +74,15 @@ void EnvelopeTools::createControls(QWidget& parent)
     lblEnvelopeTo->setObjectName(QStringLiteral("lblEnvelopeTo"));
     lblEnvelopeHz = new QLabel(QStringLiteral("Hz"), &parent);
     lblEnvelopeHz->setObjectName(QStringLiteral("lblEnvelopeHz"));
+    txtDefectFrequency = named(new QLineEdit(&parent), "txtDefectFrequency", tr("欠陥周波数 [Hz]"));
+    txtDefectFrequency->setPlaceholderText(tr("例 BPFO"));
+    txtDefectFrequency->setMaximumWidth(
+        txtDefectFrequency->fontMetrics().horizontalAdvance(QStringLiteral("000000000")));
+    txtDefectFrequency->setToolTip(tr("軸受の欠陥周波数（BPFO・BPFI・BSF・FTF）[Hz]：包絡線の表示中、その高調波に"
+                                      "マーカーを立てます"));
+    lblDefectFrequency = new QLabel(tr("欠陥(&F)"), &parent);
+    lblDefectFrequency->setObjectName(QStringLiteral("lblDefectFrequency"));
+    lblDefectFrequency->setBuddy(txtDefectFrequency);
 }
 
 void EnvelopeTools::connectSignals()
@@ -83,12 +92,14 @@ void EnvelopeTools::connectSignals()
         connect(field, &QLineEdit::editingFinished, this, &EnvelopeTools::txtEnvelopeBand_EditingFinished);
         connect(field, &QLineEdit::returnPressed, this, &EnvelopeTools::txtEnvelopeBand_ReturnPressed);
     }
+    connect(txtDefectFrequency, &QLineEdit::editingFinished, this, &EnvelopeTools::txtDefectFrequency_EditingFinished);
     connect(&document, &ViewDocument::settingsChanged, this, &EnvelopeTools::showSettings);
 }
 
 std::vector<QWidget*> EnvelopeTools::controls() const
 {
-    return {chkEnvelope, txtEnvelopeLow, lblEnvelopeTo, txtEnvelopeHigh, lblEnvelopeHz};
+    return {chkEnvelope,   txtEnvelopeLow,     lblEnvelopeTo,     txtEnvelopeHigh,
+            lblEnvelopeHz, lblDefectFrequency, txtDefectFrequency};
 }
 
 void EnvelopeTools::showSettings()
@@ -188,6 +199,19 @@ void EnvelopeTools::apply(bool blnAsked)
 void EnvelopeTools::chkEnvelope_Toggled(bool /*blnChecked*/)
 {
     apply(true);
+}
+
+void EnvelopeTools::txtDefectFrequency_EditingFinished()
+{
+    const QString strText = txtDefectFrequency->text().trimmed();
+    const std::optional<double> dblHz = engine::numericValue(strText.toStdString());
+    const bool blnReads = strText.isEmpty() || (dblHz && *dblHz > 0.0 && std::isfinite(*dblHz));
+    txtDefectFrequency->setStyleSheet(blnReads ? QString() : QStringLiteral("QLineEdit { background: #ffd9d9; }"));
+    const std::optional<double> dblWanted = blnReads && !strText.isEmpty() ? dblHz : std::nullopt;
+    if (dblWanted != dblDefectHz) {
+        dblDefectHz = dblWanted;
+        emit defectFrequencyChanged();
+    }
 }
 
 // Enter in a band field asks for the envelope in the band typed, as the box does.

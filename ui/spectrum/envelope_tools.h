@@ -23,7 +23,9 @@ class ViewDocument;
 // spectrum of the recording's envelope in that band (the band-passed recording's analytic signal's
 // magnitude, read in the same pass as the spectrum) instead of the spectrum, so the peaks, the cursors,
 // the harmonic markers and the picture work on it alike: a bearing's defect rate ringing a resonance
-// shows as a line at that rate with its harmonics. A band the recording cannot give an envelope in (not
+// shows as a line at that rate with its harmonics. A defect frequency typed (a bearing's BPFO, BPFI,
+// BSF or FTF from its geometry, in Hz) puts markers at its harmonics while the envelope is shown, so
+// the lines that match it stand out without a peak chosen. A band the recording cannot give an envelope in (not
 // above 0 Hz, not below fs / 2, too narrow for the filter, or a recording too short for one segment of
 // the envelope) turns the fields red and is refused with its reason, in a message where the mode was
 // asked for (the box, or Enter in a band field). The controls belong to the given parent, which places them.
@@ -36,6 +38,15 @@ public:
 
     // The controls in their focus order.
     std::vector<QWidget*> controls() const;
+    // The defect frequency typed (Hz, > 0), whose harmonics are marked while the envelope is shown; none
+    // while the field is empty or does not read.
+    std::optional<double> defectFrequency() const
+    {
+        return dblDefectHz;
+    }
+
+signals:
+    void defectFrequencyChanged();
 
 private:
     void createControls(QWidget& parent);
@@ -48,6 +59,7 @@ private:
     void chkEnvelope_Toggled(bool blnChecked);
     void txtEnvelopeBand_EditingFinished();
     void txtEnvelopeBand_ReturnPressed();
+    void txtDefectFrequency_EditingFinished();
 
     ViewDocument& document;
     platform::PlatformUi& ui;
@@ -58,6 +70,9 @@ private:
     QLabel* lblEnvelopeTo = nullptr;
     QLineEdit* txtEnvelopeHigh = nullptr;
     QLabel* lblEnvelopeHz = nullptr;
+    QLabel* lblDefectFrequency = nullptr;
+    QLineEdit* txtDefectFrequency = nullptr;
+    std::optional<double> dblDefectHz;
 };
 
 } // namespace kestrix::ui

@@ -152,6 +152,7 @@ void SpectrumPage::connectSignals()
     connect(pnlPeaks, &PeakPanel::peakChosen, pltSpectrum,
             [this](std::size_t lngLine) { pltSpectrum->setCursorLine(lngLine); });
     connect(pnlPeaks, &PeakPanel::harmonicsChanged, this, &SpectrumPage::refreshHarmonics);
+    connect(envelopeTools, &EnvelopeTools::defectFrequencyChanged, this, &SpectrumPage::refreshHarmonics);
     connect(&document, &ViewDocument::spectrumChanged, this, &SpectrumPage::showSpectrum);
     connect(&document, &ViewDocument::cursorsChanged, this, &SpectrumPage::applyCursors);
     connect(&document, &ViewDocument::speedChanged, this, [this] {

@@ -3,6 +3,7 @@
 
 #include "engine/view/plot_view.h"
 #include "engine/view/readable_number.h"
+#include "envelope_tools.h"
 #include "measure_tools.h"
 #include "peak_panel.h"
 #include "spectrum_page.h"
@@ -160,6 +161,10 @@ void SpectrumPage::refreshHarmonics()
     // With the axis in orders the markers stand at the running speed's orders, else at the chosen peak's.
     if (pnlPeaks->harmonicsWanted() && trace) {
         dblFundamental = speed ? std::optional<double>(speed->dblHz) : pnlPeaks->chosenFrequency();
+    }
+    // On the envelope, a bearing's defect frequency typed is marked whether or not a peak is chosen.
+    if (trace && document.envelopeShown() && envelopeTools->defectFrequency()) {
+        dblFundamental = envelopeTools->defectFrequency();
     }
     pltSpectrum->setHarmonics(dblFundamental
                                   ? engine::harmonicFrequencies(*dblFundamental, trace->dblFreq.back(), lngMostMarkers)
