@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 
+#include <cstddef>
 #include <optional>
 #include <vector>
 
@@ -36,8 +37,10 @@ class EnvelopeTools final : public QObject
 public:
     EnvelopeTools(ViewDocument& document, platform::PlatformUi& ui, QWidget& parent);
 
-    // The controls in their focus order.
+    // The controls in their focus order: the box and the band's (intBandControls), then the defect
+    // frequency's.
     std::vector<QWidget*> controls() const;
+    static constexpr std::ptrdiff_t intBandControls = 5;
     // The defect frequency typed (Hz, > 0), whose harmonics are marked while the envelope is shown; none
     // while the field is empty or does not read.
     std::optional<double> defectFrequency() const

@@ -111,7 +111,10 @@ void SpectrumPage::arrangeControls()
     const std::vector<QWidget*> orderControls = measureTools->orderControls();
     group("grpOrders", {orderControls.begin(), orderControls.begin() + 3});
     group("grpOrderCommands", {orderControls.begin() + 3, orderControls.end()});
-    group("grpEnvelope", envelopeTools->controls());
+    // The band and the defect frequency apart, so a narrow view can put them on two rows.
+    const std::vector<QWidget*> envelopeControls = envelopeTools->controls();
+    group("grpEnvelope", {envelopeControls.begin(), envelopeControls.begin() + EnvelopeTools::intBandControls});
+    group("grpDefect", {envelopeControls.begin() + EnvelopeTools::intBandControls, envelopeControls.end()});
     group("grpMetrics", {chkMetrics, chkLevels});
     // The converter figures beside the plot, so the lines they shade stay in sight; the user sets the share.
     splPlot = new QSplitter(Qt::Horizontal, this);
