@@ -100,7 +100,10 @@ void SpectrumPage::arrangeControls()
     const auto group = [this](const char* strName, const std::vector<QWidget*>& controls) {
         layTools->addGroup(*this, strName, controls);
     };
-    std::vector<QWidget*> viewControls{chkLogScale};
+    // The logarithmic axis's box names its decibels ("対数目盛 (dB re 1 nm/s p-p)"): a group of its own,
+    // so a long reference wraps the row rather than widening it.
+    group("grpLogScale", {chkLogScale});
+    std::vector<QWidget*> viewControls;
     for (QWidget* control : measureTools->scaleControls()) {
         viewControls.push_back(control);
     }

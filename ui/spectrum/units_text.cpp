@@ -230,6 +230,18 @@ QString valueText(double dblValue, const engine::SpectrumScale& scale, const Uni
     return plainNumberText(dblValue) + QLatin1Char(' ') + texts.strValue;
 }
 
+QString bareValueText(double dblValue, const engine::SpectrumScale& scale)
+{
+    switch (scale.units) {
+    case engine::SpectrumUnits::DbV:
+        return QString::number(dblValue, 'f', 2);
+    case engine::SpectrumUnits::Psd:
+        return QString::number(dblValue, 'E', intReadableDigits - 1);
+    default:
+        return plainNumberText(dblValue);
+    }
+}
+
 QString unitValueText(double dblValue, const QString& strUnit)
 {
     if (takesPrefix(strUnit)) {

@@ -47,6 +47,10 @@ QString windowKindTitle(engine::WindowKind window);
 QString valueText(double dblValue, const engine::SpectrumScale& scale);
 QString valueText(double dblValue, const engine::SpectrumScale& scale, const UnitsTexts& texts);
 
+// A value in the scale's units without its unit, for a column headed by it: four significant digits
+// ("79.25", "0.07692", "1.234E-05" for a density), levels in dB to two decimals.
+QString bareValueText(double dblValue, const engine::SpectrumScale& scale);
+
 // A value in a unit to be read at a glance: four significant digits, with an SI prefix where the unit
 // takes one ("9.807 mg", "69.34 mm/s").
 QString unitValueText(double dblValue, const QString& strUnit);
