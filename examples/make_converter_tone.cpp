@@ -15,6 +15,7 @@
 // of 513 and the SNR reads 0.45 dB higher.
 
 #include "example_noise.h"
+#include "example_wave.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,6 +27,7 @@
 namespace {
 
 using kestrix::examples::Noise;
+using kestrix::examples::putLe;
 constexpr std::uint64_t lngNoiseSeed = 0x41444354657374ULL;
 
 constexpr std::uint32_t lngSampFreq = 48000;
@@ -38,35 +40,6 @@ constexpr double dblNoiseSigma = 0.5;     // counts
 constexpr double dblSecondDbc = -80.0;
 constexpr double dblThirdDbc = -90.0;
 
-void putLe(std::vector<unsigned char>& bytOut, std::uint32_t lngValue, int intBytes)
-{
-    for (int i = 0; i < intBytes; ++i) {
-        bytOut.push_back(static_cast<unsigned char>((lngValue >> (8 * i)) & 0xffU));
-    }
-}
-
-std::vector<unsigned char> waveHeader()
-{
-    constexpr std::uint32_t lngDataBytes = 2 * lngSamples;
-    std::vector<unsigned char> bytHeader{'R', 'I', 'F', 'F'};
-    putLe(bytHeader, 36 + lngDataBytes, 4);
-    for (const char chr : {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '}) {
-        bytHeader.push_back(static_cast<unsigned char>(chr));
-    }
-    putLe(bytHeader, 16, 4);              // format chunk size
-    putLe(bytHeader, 1, 2);               // PCM
-    putLe(bytHeader, 1, 2);               // mono
-    putLe(bytHeader, lngSampFreq, 4);     // samples per second
-    putLe(bytHeader, 2 * lngSampFreq, 4); // bytes per second
-    putLe(bytHeader, 2, 2);               // block align
-    putLe(bytHeader, 16, 2);              // bits per sample
-    for (const char chr : {'d', 'a', 't', 'a'}) {
-        bytHeader.push_back(static_cast<unsigned char>(chr));
-    }
-    putLe(bytHeader, lngDataBytes, 4);
-    return bytHeader;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -78,7 +51,7 @@ int main(int argc, char** argv)
     const double dblPeak = dblFullScale * std::pow(10.0, dblLevelDbfs / 20.0);
     const double dblSecond = dblPeak * std::pow(10.0, dblSecondDbc / 20.0);
     const double dblThird = dblPeak * std::pow(10.0, dblThirdDbc / 20.0);
-    std::vector<unsigned char> bytFile = waveHeader();
+    std::vector<unsigned char> bytFile = kestrix::examples::waveHeader(lngSampFreq, lngSamples);
     Noise noise(lngNoiseSeed);
     for (std::uint32_t n = 0; n < lngSamples; ++n) {
         const double dblPhase = 2.0 * std::numbers::pi * dblCyclesPer1024 * static_cast<double>(n) / 1024.0;
@@ -88,11 +61,5 @@ int main(int argc, char** argv)
         const double dblCount = std::clamp(std::round(dblValue), -32768.0, 32767.0);
         putLe(bytFile, static_cast<std::uint32_t>(static_cast<std::int32_t>(dblCount)) & 0xffffU, 2);
     }
-    std::FILE* file = std::fopen(argv[1], "wb");
-    if (file == nullptr) {
-        std::perror(argv[1]);
-        return 1;
-    }
-    const bool blnWritten = std::fwrite(bytFile.data(), 1, bytFile.size(), file) == bytFile.size();
-    return std::fclose(file) == 0 && blnWritten ? 0 : 1;
+    return kestrix::examples::writeBytes(argv[1], bytFile);
 }

@@ -6,7 +6,10 @@
 # recording's single block as the FFT run writes it (docs/view-single.png) and its average over the
 # whole recording (docs/view-average.png), both at 4096 points on the logarithmic axis; the converter
 # figures of a generated converter test tone (docs/view-metrics.png); the readout between two cursors
-# on the bundled recording in orders of 1500 rpm (docs/view-delta.png). Needs Xvfb and xdotool; the
+# on the bundled recording in orders of 1500 rpm (docs/view-delta.png); a generated accelerometer
+# recording at 100 mV/g read as velocity with its condition measures (docs/view-velocity.png) and its
+# envelope of 2 to 4 kHz with the bearing's defect frequency marked (docs/view-envelope.png).
+# Needs Xvfb and xdotool; the
 # pictures are taken with kestrix_screen_grab (no other grabbing tool needed).
 # Usage: scripts/view_screenshots.sh [BUILD_DIR] [OUTPUT_DIR]
 set -euo pipefail
@@ -17,7 +20,8 @@ output=${2:-docs}
 program="$build_dir/app/kestrix"
 grab="$build_dir/tools/kestrix_screen_grab"
 make_tone="$build_dir/examples/kestrix_make_converter_tone"
-for tool in "$program" "$grab" "$make_tone"; do
+make_accelerometer="$build_dir/examples/kestrix_make_accelerometer"
+for tool in "$program" "$grab" "$make_tone" "$make_accelerometer"; do
     if [ ! -x "$tool" ]; then
         echo "view_screenshots: $tool not found; build first (make build)" >&2
         exit 1
@@ -49,6 +53,7 @@ done
 
 cp examples/motor.csv examples/runup.wav "$work/"
 "$make_tone" "$work/adc_tone.wav"
+"$make_accelerometer" "$work/pump.wav"
 window=""
 geometry=""
 start_app() {
@@ -172,4 +177,48 @@ keys d
 click 949 300
 xdotool mousemove --window "$window" 1200 700
 shot view-delta.png
+stop_app
+
+# The accelerometer's recording at 16384 points (the list, four entries down): 100 mV/g typed (Alt+S),
+# velocity (Alt+Q, two down), rms (Alt+U, two down), the condition measures (Alt+V), the logarithmic
+# frequency axis (Alt+L).
+start_app
+keys Tab Tab Tab Down Down Down Down shift+Tab shift+Tab shift+Tab
+open_recording "$work/pump.wav" 4
+keys alt+s
+xdotool type --delay 10 "100 mV/g"
+keys Tab
+sleep 2
+keys alt+q Down Down
+sleep 2
+keys alt+u Down Down
+sleep 2
+keys alt+v
+sleep 2
+keys alt+l
+shot view-velocity.png
+# Then as recorded in g peak, the envelope (Alt+E: asked without a band it says so, and Enter on the
+# message leads to the band) of 2 to 4 kHz, the defect frequency 87.3 Hz (Alt+F), a box dragged from
+# 0 to 2000 Hz and a click on 4x.
+keys alt+v alt+l alt+u Up alt+q Up Up
+sleep 1.5
+keys alt+e
+sleep 1
+keys Return
+refocus
+xdotool type --delay 10 2000
+keys Tab
+xdotool type --delay 10 4000
+keys Return
+sleep 4
+keys alt+f
+xdotool type --delay 10 87.3
+keys Return
+xdotool mousemove --window "$window" 506 160 mousedown 1
+xdotool mousemove --window "$window" 600 300
+xdotool mousemove --window "$window" 683 458 mouseup 1
+sleep 0.5
+click 613 210
+xdotool mousemove --window "$window" 1200 700
+shot view-envelope.png
 stop_app

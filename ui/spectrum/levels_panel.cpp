@@ -135,8 +135,7 @@ void LevelsPanel::connectSignals()
     connect(cmdCopyLevels, &QPushButton::clicked, this, &LevelsPanel::cmdCopyLevels_Click);
     connect(actCopyLevels, &QAction::triggered, this, &LevelsPanel::cmdCopyLevels_Click);
     connect(&document, &ViewDocument::spectrumChanged, this, &LevelsPanel::refresh);
-    connect(tblLevels->horizontalHeader(), &QHeaderView::sectionResized, tblLevels,
-            &QTableWidget::resizeRowsToContents);
+    connect(tblLevels->horizontalHeader(), &QHeaderView::sectionResized, this, &LevelsPanel::fitRows);
 }
 
 std::vector<QWidget*> LevelsPanel::focusOrder() const
@@ -148,7 +147,7 @@ void LevelsPanel::showEvent(QShowEvent* event)
 {
     // Measured while hidden, the rows kept the height of a column as wide as nothing.
     QWidget::showEvent(event);
-    tblLevels->resizeRowsToContents();
+    fitRows();
 }
 
 // The band typed (an edge left empty takes the default's); none where neither is typed. A band that is
@@ -241,7 +240,18 @@ void LevelsPanel::refresh()
                                : QString());
     }
     lblStatus->setVisible(!lblStatus->text().isEmpty());
+    fitRows();
+}
+
+void LevelsPanel::fitRows()
+{
+    // Every measure in sight: a handful of rows, which the view scrolls to rather than the table.
     tblLevels->resizeRowsToContents();
+    int intHeight = tblLevels->horizontalHeader()->sizeHint().height() + 2 * tblLevels->frameWidth();
+    for (int intRow = 0; intRow < tblLevels->rowCount(); ++intRow) {
+        intHeight += tblLevels->rowHeight(intRow);
+    }
+    tblLevels->setMinimumHeight(intHeight);
 }
 
 void LevelsPanel::txtBand_EditingFinished()

@@ -58,6 +58,7 @@ private:
     void arrangeControls();
     void connectSignals();
     void refresh();
+    void fitRows();
     std::optional<engine::FrequencyBand> typedBand(QString& strRefusal) const;
     void addRow(const QString& strName, const QString& strValue, const QString& strExact);
 
