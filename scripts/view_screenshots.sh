@@ -9,8 +9,7 @@
 # on the bundled recording in orders of 1500 rpm (docs/view-delta.png); a generated accelerometer
 # recording at 100 mV/g read as velocity with its condition measures (docs/view-velocity.png) and its
 # envelope of 2 to 4 kHz with the bearing's defect frequency marked (docs/view-envelope.png).
-# Needs Xvfb and xdotool; the
-# pictures are taken with kestrix_screen_grab (no other grabbing tool needed).
+# Needs Xvfb and xdotool; the pictures are taken with kestrix_screen_grab (no other grabbing tool needed).
 # Usage: scripts/view_screenshots.sh [BUILD_DIR] [OUTPUT_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
