@@ -30,7 +30,7 @@ constexpr std::uint32_t lngSampFreq = 16384;
 constexpr std::uint32_t lngSamples = 20 * lngSampFreq;
 constexpr double dblCountsPerG = 0.1 * 32767.0 / 5.0; // 100 mV/g, ±5 V
 constexpr double dblShaftHz = 25.0;
-constexpr double dblShaftG = 0.1;  // peak, at 1x
+constexpr double dblShaftG = 0.1;   // peak, at 1x
 constexpr double dblSecondG = 0.04; // peak, at 2x
 constexpr double dblDefectHz = 87.3;
 constexpr double dblRingHz = 3000.0;
@@ -58,8 +58,7 @@ int main(int argc, char** argv)
                                 std::sin(2.0 * std::numbers::pi * dblRingHz * dblSinceImpact) +
                             dblNoiseG * noise.gaussian();
         const double dblCount = std::clamp(std::round(dblG * dblCountsPerG), -32768.0, 32767.0);
-        kestrix::examples::putLe(bytFile, static_cast<std::uint32_t>(static_cast<std::int32_t>(dblCount)) & 0xffffU,
-                                 2);
+        kestrix::examples::putLe(bytFile, static_cast<std::uint32_t>(static_cast<std::int32_t>(dblCount)) & 0xffffU, 2);
     }
     return kestrix::examples::writeBytes(argv[1], bytFile);
 }

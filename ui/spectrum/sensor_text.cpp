@@ -3,6 +3,7 @@
 
 #include "engine/run/number_text.h"
 #include "spectrum_panel_text.h"
+#include "units_text.h"
 
 #include <QCoreApplication>
 
@@ -88,14 +89,14 @@ QString quantityTitle(engine::Quantity quantity)
     switch (quantity) {
     case engine::Quantity::AsRecorded:
         return tr("記録のまま");
-    case engine::Quantity::Acceleration:
-        return tr("加速度");
     case engine::Quantity::Velocity:
-        return tr("速度（mm/s）");
+        return tr("%1（mm/s）").arg(quantityWord(quantity));
     case engine::Quantity::Displacement:
-        return tr("変位（µm）");
+        return tr("%1（µm）").arg(quantityWord(quantity));
+    case engine::Quantity::Acceleration:
+        break;
     }
-    return {};
+    return quantityWord(quantity);
 }
 
 } // namespace kestrix::ui

@@ -36,22 +36,6 @@ QString grouped(const QString& strUnit)
     return strUnit.contains(QLatin1Char('/')) ? QStringLiteral("(%1)").arg(strUnit) : strUnit;
 }
 
-// What the axis names before its kind of value: "速度の実効値".
-QString quantityWord(engine::Quantity quantity)
-{
-    switch (quantity) {
-    case engine::Quantity::Acceleration:
-        return tr("加速度");
-    case engine::Quantity::Velocity:
-        return tr("速度");
-    case engine::Quantity::Displacement:
-        return tr("変位");
-    case engine::Quantity::AsRecorded:
-        break;
-    }
-    return {};
-}
-
 // Four significant digits without a prefix: "69.34", "0.001234", "1.234E-05".
 QString plainNumberText(double dblValue)
 {
@@ -189,6 +173,21 @@ UnitsTexts unitsTexts(engine::SpectrumUnits units, const engine::MeasuredQuantit
         break;
     }
     return texts;
+}
+
+QString quantityWord(engine::Quantity quantity)
+{
+    switch (quantity) {
+    case engine::Quantity::Acceleration:
+        return tr("加速度");
+    case engine::Quantity::Velocity:
+        return tr("速度");
+    case engine::Quantity::Displacement:
+        return tr("変位");
+    case engine::Quantity::AsRecorded:
+        break;
+    }
+    return {};
 }
 
 QString windowKindTitle(engine::WindowKind window)

@@ -39,6 +39,10 @@ UnitsTexts unitsTexts(engine::SpectrumUnits units);
 // reference; else the shown unit, its dB reference and the quantity named ("速度 実効値 [mm/s rms]").
 UnitsTexts unitsTexts(engine::SpectrumUnits units, const engine::MeasuredQuantity& quantity);
 
+// A quantity's word, as the axis names it before its kind of value ("速度の実効値"): "加速度", "速度",
+// "変位"; empty as recorded.
+QString quantityWord(engine::Quantity quantity);
+
 // A window's name as the view shows it: "窓なし", "Hann", "フラットトップ".
 QString windowKindTitle(engine::WindowKind window);
 
