@@ -4,12 +4,14 @@ BUILD       := build
 SANITIZE    := $(BUILD)/sanitize
 AARCH64     := $(BUILD)/aarch64
 FUZZ        := $(BUILD)/fuzz
+WINDOWS     := $(BUILD)/windows
 FUZZ_SECONDS   ?= 60
-FUZZ_HARNESSES ?= number_text sample_reader spectrum_csv field_checks
+FUZZ_HARNESSES ?= number_text sample_reader spectrum_csv field_checks delimited_text sound_file batch_options
 CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRIX_WERROR=ON
 SOURCES      = $(shell git ls-files '*.cpp' '*.h')
 
-.PHONY: all deps configure build test format format-check test-sanitized cross-check demo run bench fuzz install clean
+.PHONY: all deps configure build test format format-check test-sanitized cross-check windows windows-test package \
+        man-page demo run bench fuzz install clean
 
 all: build
 
@@ -23,10 +25,11 @@ build: configure
 	cmake --build $(BUILD)
 
 # The layout check, all tests (window tests offscreen), all tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and the engine compiled for aarch64.
+# UndefinedBehaviorSanitizer, the engine compiled for aarch64, the Windows build's tests under Wine, and
+# the Debian package checked by lintian.
 test: format-check build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure
-	$(MAKE) --no-print-directory test-sanitized cross-check
+	$(MAKE) --no-print-directory test-sanitized cross-check windows-test package
 
 test-sanitized: deps
 	cmake -S . -B $(SANITIZE) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTRIX_SANITIZE=ON -DKESTRIX_WERROR=ON
@@ -39,6 +42,27 @@ cross-check: deps
 	      -DKESTRIX_BUILD_TESTS=OFF -DCMAKE_SYSTEM_NAME=Linux -DCMAKE_SYSTEM_PROCESSOR=aarch64 \
 	      -DCMAKE_CXX_COMPILER=aarch64-linux-gnu-g++
 	cmake --build $(AARCH64) --target kestrix_run kestrix_recordings kestrix_view_math kestrix_platform_std kestrix_batch
+
+# The engine and the batch for Windows (MinGW-w64, linked statically) and the zip of kestrix-batch.exe.
+windows: deps
+	cmake -S . -B $(WINDOWS) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRIX_WERROR=ON -DKESTRIX_BUILD_UI=OFF \
+	      -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_INSTALL_BINDIR=. \
+	      -DKESTRIX_LINUX_BUILD=$(abspath $(BUILD))
+	cmake --build $(WINDOWS)
+	cd $(WINDOWS) && cpack -G ZIP
+
+# The Windows build's tests under Wine, its five files against the Linux build's among them.
+windows-test: build windows
+	cd $(WINDOWS) && ctest -j2 --output-on-failure
+
+# kestrix_VERSION_amd64.deb, then what lintian finds in it (an error fails the target).
+package: build
+	cd $(BUILD) && cpack -G DEB
+	lintian --fail-on error --info $(BUILD)/kestrix_*_amd64.deb
+
+# Renews the committed manual page of kestrix-batch from its help.
+man-page: build
+	cmake --build $(BUILD) --target man-page
 
 format: deps
 	clang-format -i $(SOURCES)

@@ -10,6 +10,8 @@ packages=(
     qt6-base-dev qt6-svg-dev qt6-charts-dev libqt6opengl6-dev libgl-dev qt6-translations-l10n
     fonts-noto-cjk locales
     python3-numpy python3-scipy  # the reference checks against numpy and scipy
+    g++-mingw-w64-x86-64-posix wine64 googletest  # the Windows build and its tests under Wine
+    dpkg-dev file lintian  # the Debian package: its dependencies found, then checked
 )
 
 missing=()

@@ -131,9 +131,15 @@ LevelsTable levelsTable(const AverageRequest& request, const AverageFileResult& 
     return table;
 }
 
-std::string envelopeOutputName(platform::TextFiles& files, const std::string& strFileName)
+std::string envelopeOutputName(platform::TextFiles& files, const std::string& strFileName,
+                               const AverageRequest& request)
 {
-    return outputBaseName(files, strFileName) + "_ENV_SPC.csv";
+    return recordingOutputBase(files, strFileName, request.choice, request.strOutputFolder) + "_ENV_SPC.csv";
+}
+
+std::string levelsOutputName(platform::TextFiles& files, const std::string& strFileName, const AverageRequest& request)
+{
+    return recordingOutputBase(files, strFileName, request.choice, request.strOutputFolder) + "_LEVELS.csv";
 }
 
 void writeEnvelopeSpectrum(platform::TextFiles& files, const std::string& strPath, const AverageFileResult& result)

@@ -56,8 +56,11 @@ void fillEnvelopeSpectrum(const AverageRequest& request, std::int32_t lngSampFre
 // settings (settingsFields), the rows levelRows and the band RMS; other analyses may append rows.
 LevelsTable levelsTable(const AverageRequest& request, const AverageFileResult& result);
 
-// The envelope spectrum file of an input: its base path + "_ENV_SPC.csv".
-std::string envelopeOutputName(platform::TextFiles& files, const std::string& strFileName);
+// The envelope spectrum and the levels files of an input: its base path (recordingOutputBase, for the
+// request's part and output folder) + "_ENV_SPC.csv" and "_LEVELS.csv".
+std::string envelopeOutputName(platform::TextFiles& files, const std::string& strFileName,
+                               const AverageRequest& request);
+std::string levelsOutputName(platform::TextFiles& files, const std::string& strFileName, const AverageRequest& request);
 
 // Writes the envelope spectrum of an analysis made with an envelope band, as writeAverageSpectrum
 // writes the spectrum: its heading (the columns, "envelope=LO-HI Hz", the settings), then the lines.

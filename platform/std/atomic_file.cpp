@@ -1,14 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "atomic_file.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kestrix::platform {
 
@@ -17,53 +14,50 @@ namespace {
 // Lines are collected up to this many bytes before they reach the file; larger pieces go straight.
 constexpr std::size_t lngBufferBytes = 16 * 1024;
 
-std::string temporaryNameBeside(const std::string& strPath, unsigned lngAttempt)
+} // namespace
+
+std::string temporaryNameBeside(const std::string& strPath, unsigned lngAttempt, std::string_view strSuffix)
 {
     static std::atomic<unsigned> lngCounter{0};
-    const auto lngSlash = strPath.rfind('/');
-    const std::string strFolder = lngSlash == std::string::npos ? std::string() : strPath.substr(0, lngSlash + 1);
-    const std::string strName = lngSlash == std::string::npos ? strPath : strPath.substr(lngSlash + 1);
-    return strFolder + "." + strName + "." + std::to_string(::getpid()) + "-" +
-           std::to_string(lngCounter.fetch_add(1) + lngAttempt) + ".tmp";
+    const auto itNameStart = std::find_if(strPath.rbegin(), strPath.rend(), isPathSeparator).base();
+    const std::string strFolder(strPath.begin(), itNameStart);
+    const std::string strName(itNameStart, strPath.end());
+    return strFolder + "." + strName + "." + std::to_string(processNumber()) + "-" +
+           std::to_string(lngCounter.fetch_add(1) + lngAttempt) + std::string(strSuffix);
 }
+
+namespace {
 
 // The file that writing strRequested replaces: a link's target, keeping the link.
 std::string replacedFile(const std::string& strRequested)
 {
     std::error_code ec;
-    if (std::filesystem::is_symlink(strRequested, ec)) {
-        const std::filesystem::path resolved = std::filesystem::canonical(strRequested, ec);
+    const std::filesystem::path path = pathFromUtf8(strRequested);
+    if (std::filesystem::is_symlink(path, ec)) {
+        const std::filesystem::path resolved = std::filesystem::canonical(path, ec);
         if (!ec) {
-            return resolved.string();
+            return utf8FromPath(resolved);
         }
     }
     return strRequested;
 }
 
-// Refuses a folder or a read-only file at strTarget, then creates the temporary file beside it; its
-// descriptor, with its name in strTemporary.
-int openTemporaryBeside(const std::string& strTarget, const std::string& strRequested, std::string& strTemporary)
+// Refuses a folder or a read-only file at strTarget, then creates the temporary file beside it (marked
+// for removal on a signal before it exists); its descriptor, with its name in strTemporary.
+int openTemporaryBeside(const std::string& strTarget, const std::string& strRequested, std::string& strTemporary,
+                        std::optional<TemporaryFileMark>& mark)
 {
-    struct stat statOld
-    {
-    };
-    if (::stat(strTarget.c_str(), &statOld) == 0) {
-        if (S_ISDIR(statOld.st_mode)) {
-            raiseForErrno(EISDIR, false, strRequested);
-        }
-        // A file its owner made read-only is not silently replaced.
-        if (::access(strTarget.c_str(), W_OK) != 0) {
-            raiseForErrno(errno, false, strRequested);
-        }
-    }
+    refuseUnreplaceable(strTarget, strRequested);
     for (unsigned lngAttempt = 0; lngAttempt < 100; ++lngAttempt) {
-        strTemporary = temporaryNameBeside(strTarget, lngAttempt);
-        const int fdNew = ::open(strTemporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        strTemporary = temporaryNameBeside(strTarget, lngAttempt, ".tmp");
+        mark.emplace(strTemporary);
+        int intErrno = 0;
+        const int fdNew = mark->createNew(intErrno);
         if (fdNew >= 0) {
             return fdNew;
         }
-        if (errno != EEXIST) {
-            raiseForErrno(errno, false, strRequested);
+        if (intErrno != EEXIST) {
+            raiseForErrno(intErrno, false, strRequested);
         }
     }
     raiseForErrno(EEXIST, false, strRequested);
@@ -73,15 +67,22 @@ int openTemporaryBeside(const std::string& strTarget, const std::string& strRequ
 
 AtomicFile::AtomicFile(std::string strPath)
     : strRequested(std::move(strPath)), strTarget(replacedFile(strRequested)),
-      fd(openTemporaryBeside(strTarget, strRequested, strTemporary))
+      fd(openTemporaryBeside(strTarget, strRequested, strTemporary, mark))
 {
 }
 
 AtomicFile::~AtomicFile()
 {
+    abandon();
+}
+
+void AtomicFile::abandon()
+{
     if (!blnClosed) {
         fd.closeNow();
-        ::unlink(strTemporary.c_str());
+        removeFile(strTemporary);
+        mark.reset();
+        blnClosed = true;
     }
 }
 
@@ -125,20 +126,38 @@ void AtomicFile::close()
     if (blnClosed) {
         return;
     }
+    finish();
+    putInPlace();
+}
+
+void AtomicFile::finish()
+{
+    if (blnClosed) {
+        return;
+    }
     flush();
     if (const int intErrno = fd.closeNow(); intErrno != 0) {
         fail(intErrno);
     }
-    if (::rename(strTemporary.c_str(), strTarget.c_str()) != 0) {
-        fail(errno);
+}
+
+void AtomicFile::putInPlace()
+{
+    if (blnClosed) {
+        return;
+    }
+    if (const int intErrno = replaceFile(strTemporary, strTarget); intErrno != 0) {
+        fail(intErrno);
     }
     blnClosed = true;
+    mark.reset();
 }
 
 void AtomicFile::fail(int intErrno)
 {
     fd.closeNow();
-    ::unlink(strTemporary.c_str());
+    removeFile(strTemporary);
+    mark.reset();
     blnClosed = true;
     raiseForErrno(intErrno, false, strRequested);
 }

@@ -2,13 +2,14 @@
 #include "std_text_files.h"
 
 #include "atomic_file.h"
+#include "atomic_file_set.h"
 #include "platform/failure.h"
 #include "posix_file.h"
 
 #include <algorithm>
 #include <atomic>
 #include <bit>
-#include <cerrno>
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -16,10 +17,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kestrix::platform {
 
@@ -210,15 +207,10 @@ private:
     std::size_t readMore()
     {
         const std::size_t lngRoom = lngBufferBytes - lngEnd;
-        ssize_t lngRead;
-        do {
-            lngRead = ::read(fd.get(), chrBuffer.get() + lngEnd, lngRoom < lngChunkBytes ? lngRoom : lngChunkBytes);
-        } while (lngRead < 0 && errno == EINTR);
-        if (lngRead < 0) {
-            raiseForErrno(errno, true, strPath);
-        }
-        lngBytesRead += static_cast<std::uint64_t>(lngRead);
-        return static_cast<std::size_t>(lngRead);
+        const std::size_t lngRead =
+            readSome(fd.get(), chrBuffer.get() + lngEnd, lngRoom < lngChunkBytes ? lngRoom : lngChunkBytes, strPath);
+        lngBytesRead += lngRead;
+        return lngRead;
     }
 
     // At the first bytes of the file. A pipe may hand over the mark in pieces, so a start that could
@@ -256,24 +248,28 @@ private:
 
 std::string StdTextFiles::getParentFolderName(std::string_view strPath)
 {
-    const auto lngSlash = strPath.rfind('/');
-    if (lngSlash == std::string_view::npos) {
+    const auto itSeparator = std::find_if(strPath.rbegin(), strPath.rend(), isPathSeparator);
+    if (itSeparator == strPath.rend()) {
         return {};
     }
-    std::size_t lngEnd = lngSlash;
-    while (lngEnd > 0 && strPath[lngEnd - 1] == '/') {
-        --lngEnd;
+    auto itEnd = itSeparator.base() - 1;
+    while (itEnd != strPath.begin() && isPathSeparator(*(itEnd - 1))) {
+        --itEnd;
     }
-    if (lngEnd == 0) {
-        return "/";
+    if (itEnd == strPath.begin()) {
+        return std::string(1, *itEnd);
     }
-    return std::string(strPath.substr(0, lngEnd));
+    // A drive's root keeps its separator ("C:\"), as "/" does.
+    if (*(itEnd - 1) == ':' && systemPathSeparator() != '/') {
+        ++itEnd;
+    }
+    return std::string(strPath.begin(), itEnd);
 }
 
 std::string StdTextFiles::getBaseName(std::string_view strPath)
 {
-    const auto lngSlash = strPath.rfind('/');
-    std::string_view strName = lngSlash == std::string_view::npos ? strPath : strPath.substr(lngSlash + 1);
+    const auto itNameStart = std::find_if(strPath.rbegin(), strPath.rend(), isPathSeparator).base();
+    std::string_view strName = strPath.substr(static_cast<std::size_t>(itNameStart - strPath.begin()));
     const auto lngDot = strName.rfind('.');
     if (lngDot != std::string_view::npos) {
         strName = strName.substr(0, lngDot);
@@ -281,36 +277,36 @@ std::string StdTextFiles::getBaseName(std::string_view strPath)
     return std::string(strName);
 }
 
+std::string lowerCaseExtension(std::string_view strPath)
+{
+    const auto lngDot = strPath.rfind('.');
+    if (lngDot == std::string_view::npos ||
+        std::any_of(strPath.begin() + static_cast<std::ptrdiff_t>(lngDot), strPath.end(), isPathSeparator)) {
+        return {};
+    }
+    std::string strExtension(strPath.substr(lngDot + 1));
+    std::transform(strExtension.begin(), strExtension.end(), strExtension.begin(),
+                   [](unsigned char chr) { return static_cast<char>(std::tolower(chr)); });
+    return strExtension;
+}
+
+char StdTextFiles::pathSeparator() const
+{
+    return systemPathSeparator();
+}
+
 bool StdTextFiles::sameFile(std::string_view strPathA, std::string_view strPathB)
 {
     std::error_code ec;
-    const bool blnSame =
-        std::filesystem::equivalent(std::filesystem::path(strPathA), std::filesystem::path(strPathB), ec);
+    const bool blnSame = std::filesystem::equivalent(pathFromUtf8(strPathA), pathFromUtf8(strPathB), ec);
     return !ec && blnSame;
 }
 
 std::unique_ptr<TextReader> StdTextFiles::openTextFile(std::string_view strPath)
 {
     const std::string strName(strPath);
-    // Opened without waiting: a FIFO would otherwise block here until some writer came along.
-    const int fd = ::open(strName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        raiseForErrno(errno, true, strName);
-    }
-    struct stat statFile
-    {
-    };
-    if (::fstat(fd, &statFile) != 0 || S_ISDIR(statFile.st_mode)) {
-        ::close(fd);
-        raiseForErrno(EISDIR, true, strName);
-    }
-    // Only a regular file has an end that comes: a FIFO, a device or a socket may be read for ever.
-    if (!S_ISREG(statFile.st_mode)) {
-        ::close(fd);
-        raiseFailure(err::lngPathFileAccess, strName + " is not a regular file");
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return std::make_unique<StdTextReader>(fd, strName, static_cast<std::uint64_t>(statFile.st_size));
+    const OpenedFile opened = openForReading(strName, true);
+    return std::make_unique<StdTextReader>(opened.fd, strName, opened.lngBytes);
 }
 
 std::unique_ptr<TextWriter> StdTextFiles::createTextFile(std::string_view strPath)
@@ -321,6 +317,11 @@ std::unique_ptr<TextWriter> StdTextFiles::createTextFile(std::string_view strPat
 std::unique_ptr<TextWriter> StdTextFiles::createBinaryFile(std::string_view strPath)
 {
     return std::make_unique<AtomicFile>(std::string(strPath));
+}
+
+std::unique_ptr<FileSet> StdTextFiles::createFileSet()
+{
+    return std::make_unique<AtomicFileSet>();
 }
 
 } // namespace kestrix::platform

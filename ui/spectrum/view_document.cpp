@@ -254,8 +254,9 @@ std::string ViewDocument::proposedAverageName() const
     if (!viewRecording) {
         return {};
     }
-    return envelopeShown() ? engine::envelopeOutputName(files, viewRecording->strPath)
-                           : engine::averageOutputName(files, viewRecording->strPath);
+    return envelopeShown() ? engine::envelopeOutputName(files, viewRecording->strPath,
+                                                        averageRequest(*viewRecording, currentSettings))
+                           : engine::averageOutputName(files, viewRecording->strPath, viewRecording->choice);
 }
 
 bool ViewDocument::saveAverage(const std::string& strPath)
