@@ -481,8 +481,8 @@ const std::array optionDefs = {
               "acceleration, velocity (mm/s, each line / 2 pi f) or displacement (um, / (2 pi f)^2), from an "
               "acceleration's sensitivity (per g or m/s^2)",
               &takeQuantity},
-    OptionDef{"--highpass", "", "HZ", modeAverage, "--quantity",
-              "with velocity and displacement, lines below HZ read 0 (default 10)",
+    OptionDef{"--highpass", "", "HZ", modeAverage, "",
+              "with --quantity velocity and displacement, lines below HZ read 0 (default 10)",
               &takeText<&BatchOptions::strHighPass>, &checkHighPass},
     OptionDef{"--db-ref", "", "VALUE", modeAverage, "",
               "0 dB of the dB units, in the unit shown (default ISO 1683's: 20 uPa, 1 um/s^2, 1 nm/s, 1 pm, 1 V)",
@@ -498,8 +498,8 @@ const std::array optionDefs = {
               "also the averaged spectrum of the envelope of the band LO to HI Hz in NAME_ENV_SPC.csv",
               &takeText<&BatchOptions::strEnvelope>, &checkEnvelope, 2},
     OptionDef{"--calibrate", "", "LEVEL FILE", modesAll, "",
-              "print the sensitivity that makes the calibrator's tone recorded in FILE read LEVEL (1 g, 94 dB SPL, "
-              "1 Pa; rms), with --points, --channel, --column, --fs and --range as given",
+              "print the sensitivity that makes the calibrator's tone recorded in FILE read LEVEL (rms: 1 g, 94 dB "
+              "SPL, 1 Pa), FILE read with the points, fs, range, column and channel given",
               &takeCalibration, nullptr, 2},
     OptionDef{"--output-dir", "", "DIR", modeAverage, "",
               "write the outputs into the folder DIR (which must exist) instead of beside each FILE",
