@@ -90,9 +90,9 @@ TEST_F(QuantityBatchFixture, ASineReadsInTheQuantityAskedForInEveryFile)
         double dblExpected;
         const char* strColumn;
     };
-    for (const Case& entry : {Case{"acceleration", dblG, "rms (g)"},
-                              Case{"velocity", dblG * 9.80665 / dblOmega * 1e3, "rms (mm/s)"},
-                              Case{"displacement", dblG * 9.80665 / (dblOmega * dblOmega) * 1e6, "rms (µm)"}}) {
+    for (const Case& entry :
+         {Case{"acceleration", dblG, "rms (g)"}, Case{"velocity", dblG * 9.80665 / dblOmega * 1e3, "rms (mm/s)"},
+          Case{"displacement", dblG * 9.80665 / (dblOmega * dblOmega) * 1e6, "rms (µm)"}}) {
         SCOPED_TRACE(entry.strQuantity);
         ASSERT_EQ(batch({"--average", "--fs", "8192", "--points", "8192", "--window", "flattop", "--sensitivity",
                          "100 mV/g", "--quantity", entry.strQuantity, "--levels", strPath}),
