@@ -84,7 +84,7 @@ protected:
     {
         const engine::AverageFileResult result =
             engine::analyseAverage(request, strPath, files, sounds, std::numbers::pi);
-        EXPECT_TRUE(result.analysed()) << result.strRefusal;
+        EXPECT_TRUE(result.analysed()) << result.strRefusal << " cancelled " << result.blnCancelled << " " << strPath;
         return fileLines(result.strWritten);
     }
     engine::AverageRequest sineRequest() const
