@@ -46,8 +46,11 @@ int AverageAnalysis::analyse(const FileJob& job, std::ostream& strOut, std::ostr
             return static_cast<int>(lngExitRefused);
         }
         strOut << result.strWritten << '\n';
-        if (!result.strMetricsWritten.empty()) {
-            strOut << result.strMetricsWritten << '\n';
+        for (const std::string* strPath :
+             {&result.strMetricsWritten, &result.strLevelsWritten, &result.strEnvelopeWritten}) {
+            if (!strPath->empty()) {
+                strOut << *strPath << '\n';
+            }
         }
         strOut << std::flush;
         if (result.figures) {

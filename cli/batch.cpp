@@ -4,6 +4,8 @@
 #include "average_command.h"
 #include "batch_options.h"
 #include "classic_command.h"
+#include "engine/recordings/recording_measures.h"
+#include "engine/run/global_define.h"
 #include "file_runner.h"
 #include "kestrix_version.h"
 #include "octave_command.h"
@@ -66,10 +68,34 @@ std::unique_ptr<FileAnalysis> analysisOf(BatchOptions& options, platform::TextFi
         request.blnSampFreqGiven = options.request.blnSampFreqGiven;
         request.dblMaxVolt = options.request.dblMaxVolt;
         request.choice = options.request.choice;
+        request.unit = options.request.quantity.sensor.value_or(engine::EngineeringUnit{});
+        request.blnLevels = options.request.blnLevels;
         return std::make_unique<OctaveAnalysis>(request, files, sounds);
     }
     const engine::ParameterReading reading = engine::readAnalysisParameters(options.controls);
     return std::make_unique<ClassicAnalysis>(reading.params, files);
+}
+
+// --calibrate LEVEL FILE: the sensitivity found, or why there is none.
+int calibrate(const BatchOptions& options, const BatchStreams& streams, platform::TextFiles& files,
+              platform::SoundFiles& sounds)
+{
+    const std::string& strFile = options.strCalibrationFile;
+    return trapFailures(strFile, streams.strErr, [&] {
+        const engine::RecordingCalibration found = engine::calibrateRecording(
+            options.request, *options.calibrationLevel, strFile, files, sounds, engine::computePI());
+        if (!found.strRefusal.empty()) {
+            streams.strErr << strProgram << ": " << strFile << ": refused: " << found.strRefusal << '\n';
+            return static_cast<int>(lngExitRefused);
+        }
+        if (!found.calibration.blnToneFound) {
+            streams.strErr << strProgram << ": " << strFile
+                           << ": refused: " << engine::calibrationText(found.calibration) << '\n';
+            return static_cast<int>(lngExitRefused);
+        }
+        streams.strOut << engine::calibrationText(found.calibration) << '\n';
+        return static_cast<int>(lngExitAnalysed);
+    });
 }
 
 } // namespace
@@ -107,6 +133,9 @@ int runBatchCommand(std::span<const std::string> strArgs, const BatchStreams& st
     if (!entries.strRefusal.empty()) {
         strErr << strProgram << ": " << entries.strRefusal << '\n';
         return lngExitRefused;
+    }
+    if (options->calibrationLevel) {
+        return calibrate(*options, streams, files, sounds);
     }
     const std::unique_ptr<FileAnalysis> analysis = analysisOf(*options, files, sounds);
     FileSources sources(options->sources, streams.strIn, strError);

@@ -184,7 +184,14 @@ bool OptionParser::parseOne(const std::string& strArg, std::string& strError)
         strError = strName + " takes no value";
         return false;
     }
-    if (!option->strValue.empty()) {
+    if (!option->strValue.empty() && option->intValues == 2) {
+        if (strInline || i + 2 >= strArgs.size()) {
+            strError = strName + " needs two values: " + std::string(option->strValue);
+            return false;
+        }
+        strValue = strArgs[i + 1] + chrValueSeparator + strArgs[i + 2];
+        i += 2;
+    } else if (!option->strValue.empty()) {
         if (!strInline && i + 1 >= strArgs.size()) {
             strError = strName + " needs a value";
             return false;
@@ -192,7 +199,7 @@ bool OptionParser::parseOne(const std::string& strArg, std::string& strError)
         strValue = strInline ? *strInline : strArgs[++i];
     }
     if (const std::string strReason = option->take(options, strValue); !strReason.empty()) {
-        strError = strName + " " + typedText(strValue) + ": " + strReason;
+        strError = strName + " " + typedValues(strValue) + ": " + strReason;
         return false;
     }
     options.given.push_back({option, strName, strValue});
@@ -218,7 +225,11 @@ std::optional<BatchOptions> OptionParser::parse(std::string& strError)
     if (strError = applicabilityError(options); !strError.empty()) {
         return std::nullopt;
     }
-    if (options.sources.empty()) {
+    if (options.calibrationLevel && !options.sources.empty()) {
+        strError = "--calibrate analyses its own FILE only";
+        return std::nullopt;
+    }
+    if (options.sources.empty() && !options.calibrationLevel) {
         strError = "no FILE given";
         return std::nullopt;
     }
@@ -249,7 +260,7 @@ EntryReport checkEntries(BatchOptions& options)
         std::string strSubject = std::string(option.strName);
         for (const GivenOption& given : options.given) {
             if (given.option == &option) {
-                strSubject = given.strTyped + " " + typedText(given.strValue);
+                strSubject = given.strTyped + " " + typedValues(given.strValue);
             }
         }
         EntryCheck outcome = option.check(options);
@@ -287,6 +298,15 @@ std::string_view modeOption(Mode mode)
            : mode == Mode::Transfer ? "--transfer"
            : mode == Mode::Octave   ? "--octave"
                                     : "";
+}
+
+std::string typedValues(std::string_view strValue)
+{
+    const std::size_t lngSeparator = strValue.find(chrValueSeparator);
+    if (lngSeparator == std::string_view::npos) {
+        return typedText(strValue);
+    }
+    return typedText(strValue.substr(0, lngSeparator)) + " " + typedText(strValue.substr(lngSeparator + 1));
 }
 
 std::string typedText(std::string_view strText)

@@ -73,6 +73,14 @@ struct BatchOptions
     std::optional<std::string> strOutputSensitivity;
     std::optional<std::string> strThreshold;
     engine::TransferRequest transfer;
+    std::optional<std::string> strSensitivity; // --sensitivity as typed
+    std::optional<std::string> strHighPass;
+    std::optional<std::string> strDbRef;
+    std::optional<std::string> strBandRms; // the two values of --band-rms, joined by chrValueSeparator
+    std::optional<std::string> strEnvelope;
+    // --calibrate LEVEL FILE: the level read, and the calibrator's recording (analysed instead of FILEs).
+    std::optional<engine::UnitValue> calibrationLevel;
+    std::string strCalibrationFile;
     std::vector<FileSourceArg> sources;
     int lngJobs = 1; // files analysed at once; 0 for every core
     bool blnHelp = false;
@@ -109,5 +117,10 @@ std::string_view modeOption(Mode mode);
 
 // The text typed for an option in a message: quoted when it is empty or holds blanks or quotes.
 std::string typedText(std::string_view strText);
+
+// Between the values of an option that takes two ("--envelope LO HI"), as its take and check read them.
+inline constexpr char chrValueSeparator = '\n';
+// The values of such an option as typed, each as typedText writes it: `2000 4000`, `"94 dB SPL" cal.wav`.
+std::string typedValues(std::string_view strValue);
 
 } // namespace kestrix::cli

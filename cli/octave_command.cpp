@@ -2,6 +2,7 @@
 #include "octave_command.h"
 
 #include "engine/recordings/condition_levels.h"
+#include "engine/recordings/recording_measures.h"
 #include "engine/run/global_define.h"
 
 namespace kestrix::cli {
@@ -14,9 +15,9 @@ OctaveAnalysis::OctaveAnalysis(const engine::OctaveRequest& request_, platform::
 
 std::vector<std::string> OctaveAnalysis::outputsOf(const std::string& strFile) const
 {
-    std::vector<std::string> strOutputs{engine::octaveOutputName(files, strFile)};
+    std::vector<std::string> strOutputs{engine::octaveOutputName(files, strFile, request.choice)};
     if (request.blnLevels) {
-        strOutputs.push_back(engine::levelsOutputName(files, strFile));
+        strOutputs.push_back(engine::levelsOutputName(files, strFile, request.choice));
     }
     return strOutputs;
 }

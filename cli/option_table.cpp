@@ -2,6 +2,7 @@
 #include "option_table.h"
 
 #include "engine/recordings/engineering_unit.h"
+#include "engine/recordings/envelope_spectrum.h"
 #include "engine/run/field_checks.h"
 #include "engine/run/number_text.h"
 #include "platform/utf8_path.h"
@@ -379,19 +380,26 @@ EntryCheck checkSignal(BatchOptions& options)
     return {};
 }
 
-// --input-sensitivity and --output-sensitivity: "100 mV/g" and the like; none keeps the signal in volts.
-template <std::optional<std::string> BatchOptions::*Text, engine::EngineeringUnit engine::TransferRequest::*Unit>
-EntryCheck checkSensitivity(BatchOptions& options)
+// A sensitivity as typed ("100 mV/g" and the like) read into unit (an EngineeringUnit, or an optional
+// one); none keeps it (volts).
+template <typename Unit> EntryCheck readSensitivity(const std::optional<std::string>& strText, Unit& unit)
 {
-    if (!(options.*Text)) {
+    if (!strText) {
         return {};
     }
-    const engine::SensitivityReading reading = engine::parseSensitivity(*(options.*Text));
+    const engine::SensitivityReading reading = engine::parseSensitivity(*strText);
     if (reading.refusal) {
-        return refusal(engine::unitTextRefusalText("sensitivity", *(options.*Text), *reading.refusal));
+        return refusal(engine::unitTextRefusalText("sensitivity", *strText, *reading.refusal));
     }
-    options.transfer.*Unit = reading.unit;
+    unit = reading.unit;
     return {};
+}
+
+// --input-sensitivity and --output-sensitivity: each signal of the frequency response in its own unit.
+template <std::optional<std::string> BatchOptions::*Text, engine::EngineeringUnit engine::TransferRequest::*Unit>
+EntryCheck checkSignalSensitivity(BatchOptions& options)
+{
+    return readSensitivity(options.*Text, options.transfer.*Unit);
 }
 
 // The last of the frequency response's entries: the threshold, and the settings shared with the
@@ -415,6 +423,124 @@ EntryCheck checkThreshold(BatchOptions& options)
     transfer.lngSampFreq = options.request.lngSampFreq;
     transfer.blnSampFreqGiven = options.request.blnSampFreqGiven;
     transfer.dblMaxVolt = options.request.dblMaxVolt;
+    return {};
+}
+
+std::string takeQuantity(BatchOptions& options, const std::string& strValue)
+{
+    using engine::Quantity;
+    const std::pair<std::string_view, Quantity> names[] = {{"acceleration", Quantity::Acceleration},
+                                                           {"velocity", Quantity::Velocity},
+                                                           {"displacement", Quantity::Displacement}};
+    return takeChoice(strValue, names, options.request.quantity.quantity);
+}
+
+std::string takeCalibration(BatchOptions& options, const std::string& strValue)
+{
+    const std::size_t lngSeparator = strValue.find(chrValueSeparator);
+    const std::string strLevel = strValue.substr(0, lngSeparator);
+    const engine::UnitValueReading reading = engine::parseUnitValue(strLevel);
+    if (reading.refusal) {
+        return engine::unitTextRefusalText("calibration level", strLevel, *reading.refusal);
+    }
+    options.calibrationLevel = reading.value;
+    options.strCalibrationFile = strValue.substr(lngSeparator + 1);
+    // The calibrator's recording is read as the averaged analysis reads it; after another analysis's
+    // switch --calibrate is refused as not applying to it.
+    if (options.mode == Mode::Classic) {
+        options.mode = Mode::Average;
+    }
+    return {};
+}
+
+// A number of an option's entry (the first or second of its values); none where it is not one.
+std::optional<double> valueNumber(const std::string& strValue, int intIndex)
+{
+    const std::size_t lngSeparator = strValue.find(chrValueSeparator);
+    const std::string strPart =
+        intIndex == 0 ? strValue.substr(0, lngSeparator)
+                      : (lngSeparator == std::string::npos ? std::string() : strValue.substr(lngSeparator + 1));
+    const std::optional<double> dblValue = engine::numericValue(strPart);
+    return dblValue && std::isfinite(*dblValue) ? dblValue : std::nullopt;
+}
+
+// --sensitivity: what the volts of the averaged analysis stand for.
+EntryCheck checkSensitivity(BatchOptions& options)
+{
+    return readSensitivity(options.strSensitivity, options.request.quantity.sensor);
+}
+
+EntryCheck checkHighPass(BatchOptions& options)
+{
+    if (!options.strHighPass) {
+        return {};
+    }
+    const std::optional<double> dblHz = valueNumber(*options.strHighPass, 0);
+    if (!dblHz || *dblHz < 0.0) {
+        return refusal("the high-pass must be a frequency in Hz, 0 or above");
+    }
+    options.request.quantity.dblHighPassHz = *dblHz;
+    return {};
+}
+
+// The dB reference, then the quantity as a whole: an integration needs an acceleration's sensitivity.
+EntryCheck checkDbRef(BatchOptions& options)
+{
+    if (options.strDbRef) {
+        const std::optional<double> dblReference = valueNumber(*options.strDbRef, 0);
+        if (!dblReference || !(*dblReference > 0.0)) {
+            return refusal("the dB reference must be a value above 0 in the unit shown");
+        }
+        options.request.quantity.dblDbReference = *dblReference;
+    }
+    if (const std::optional<engine::QuantityRefusal> refused = engine::checkQuantity(options.request.quantity)) {
+        EntryCheck outcome = refusal(engine::quantityRefusalText(*refused, options.request.quantity.quantity));
+        outcome.strSubject =
+            "--quantity " + std::string(engine::quantityName(options.request.quantity.quantity)) +
+            (options.strSensitivity ? " with --sensitivity " + typedText(*options.strSensitivity) : std::string());
+        return outcome;
+    }
+    return {};
+}
+
+// A band of two numbers: the low edge at or above dblLowest, the high edge above it (or, with
+// blnEqualAllowed, at it).
+std::optional<engine::FrequencyBand> bandOf(const std::string& strValue, double dblLowest, bool blnEqualAllowed)
+{
+    const std::optional<double> dblLow = valueNumber(strValue, 0);
+    const std::optional<double> dblHigh = valueNumber(strValue, 1);
+    if (!dblLow || !dblHigh || *dblLow < dblLowest || (dblLowest > 0.0 && *dblLow == 0.0) ||
+        (blnEqualAllowed ? *dblHigh < *dblLow : *dblHigh <= *dblLow)) {
+        return std::nullopt;
+    }
+    return engine::FrequencyBand{*dblLow, *dblHigh};
+}
+
+EntryCheck checkBandRms(BatchOptions& options)
+{
+    if (!options.strBandRms) {
+        return {};
+    }
+    const std::optional<engine::FrequencyBand> band = bandOf(*options.strBandRms, 0.0, true);
+    if (!band) {
+        return refusal("the band must be two frequencies in Hz, 0 <= LO <= HI");
+    }
+    options.request.bandRms = band;
+    return {};
+}
+
+// The band's numbers here; whether a recording's rate can give an envelope in it is checked per FILE.
+EntryCheck checkEnvelope(BatchOptions& options)
+{
+    if (!options.strEnvelope) {
+        return {};
+    }
+    const std::optional<engine::FrequencyBand> band =
+        bandOf(*options.strEnvelope, std::numeric_limits<double>::min(), false);
+    if (!band) {
+        return refusal("the envelope band must be two frequencies in Hz, 0 < LO < HI");
+    }
+    options.request.envelope = band;
     return {};
 }
 
@@ -473,10 +599,6 @@ const std::array optionDefs = {
               "with F (125 ms) or S (1 s) the overall levels gain Lmax and Lmin (default none)", &takeTimeWeighting},
     OptionDef{"--from", "", "HZ", modeOctave, "", "the bands whose upper edge lies above HZ, up to fs / 2 (default 20)",
               &takeText<&BatchOptions::strFrom>, &checkFrom},
-    OptionDef{"--levels", "", "", modeOctave, "",
-              "also the overall levels (LZeq, LZE, LZpeak, with a time weighting LZFmax and LZFmin ..., named by "
-              "the weighting's letter) as \"name,value,unit\" lines in NAME_LEVELS.csv",
-              &takeSwitch<true, &BatchOptions::octave, &engine::OctaveRequest::blnLevels>},
     OptionDef{"--column", "", "N|NAME", modesWhole, "",
               "the column of delimited text, by number from 1 or by its heading", &takeText<&BatchOptions::strColumn>,
               &checkColumn},
@@ -489,6 +611,35 @@ const std::array optionDefs = {
     OptionDef{"--fundamental", "", "HZ", modeAverage, "--metrics",
               "the tone's frequency for the figures (default: the highest line above 0 Hz)",
               &takeText<&BatchOptions::strFundamental>, &checkFundamental},
+    OptionDef{"--sensitivity", "", "TEXT", modesWhole, "",
+              "the sensor's sensitivity, volts per engineering unit (EU): 100 mV/g, 10.2 mV/(m/s^2), 50 mV/Pa; "
+              "every value and unit then in the EU, levels in dB re its ISO 1683 reference (default: volts)",
+              &takeText<&BatchOptions::strSensitivity>, &checkSensitivity},
+    OptionDef{"--quantity", "", "NAME", modeAverage, "--sensitivity",
+              "acceleration, velocity (mm/s, each line / 2 pi f) or displacement (um, / (2 pi f)^2), from an "
+              "acceleration's sensitivity (per g or m/s^2)",
+              &takeQuantity},
+    OptionDef{"--highpass", "", "HZ", modeAverage, "",
+              "with --quantity velocity and displacement, lines below HZ read 0 (default 10)",
+              &takeText<&BatchOptions::strHighPass>, &checkHighPass},
+    OptionDef{"--db-ref", "", "VALUE", modeAverage, "",
+              "0 dB of the dB units, in the unit shown (default ISO 1683's: 20 uPa, 1 um/s^2, 1 nm/s, 1 pm, 1 V)",
+              &takeText<&BatchOptions::strDbRef>, &checkDbRef},
+    OptionDef{"--levels", "", "", modesWhole, "",
+              "also, as \"name,value,unit\" lines in NAME_LEVELS.csv: with --average the condition measures (rms, "
+              "peak, peak-to-peak, crest factor, kurtosis, mean) and the band RMS; with --octave the overall levels "
+              "(LZeq, LZE, LZpeak, with a time weighting LZFmax and LZFmin ..., named by the weighting's letter)",
+              &takeSwitch<true, &BatchOptions::request, &engine::AverageRequest::blnLevels>},
+    OptionDef{"--band-rms", "", "LO HI", modeAverage, "--levels",
+              "the band RMS's band in Hz (default 10 to 1000 for velocity, else 0 to fs/2.56)",
+              &takeText<&BatchOptions::strBandRms>, &checkBandRms, 2},
+    OptionDef{"--envelope", "", "LO HI", modeAverage, "",
+              "also the averaged spectrum of the envelope of the band LO to HI Hz in NAME_ENV_SPC.csv",
+              &takeText<&BatchOptions::strEnvelope>, &checkEnvelope, 2},
+    OptionDef{"--calibrate", "", "LEVEL FILE", modeClassic | modeAverage, "",
+              "print the sensitivity that makes the calibrator's tone recorded in FILE read LEVEL (rms: 1 g, 94 dB "
+              "SPL, 1 Pa), FILE read with the points, fs, range, column and channel given",
+              &takeCalibration, nullptr, 2},
     OptionDef{"--output-dir", "", "DIR", modeAverage, "",
               "write the outputs into the folder DIR (which must exist) instead of beside each FILE",
               &takeText<&BatchOptions::strOutputDir>, &checkOutputDir},
@@ -503,11 +654,11 @@ const std::array optionDefs = {
     OptionDef{"--input-sensitivity", "", "TEXT", modeTransfer, "",
               "the input sensor's sensitivity, \"22.5 mV/N\": the input in that unit (default volts)",
               &takeText<&BatchOptions::strInputSensitivity>,
-              &checkSensitivity<&BatchOptions::strInputSensitivity, &engine::TransferRequest::inputUnit>},
+              &checkSignalSensitivity<&BatchOptions::strInputSensitivity, &engine::TransferRequest::inputUnit>},
     OptionDef{"--output-sensitivity", "", "TEXT", modeTransfer, "",
               "the output sensor's sensitivity, \"100 mV/g\": H then in g/N (default volts)",
               &takeText<&BatchOptions::strOutputSensitivity>,
-              &checkSensitivity<&BatchOptions::strOutputSensitivity, &engine::TransferRequest::outputUnit>},
+              &checkSignalSensitivity<&BatchOptions::strOutputSensitivity, &engine::TransferRequest::outputUnit>},
     OptionDef{"--coherence-threshold", "", "G", modeTransfer, "",
               "the coherence from which a line's phase is trusted and unwrapped, 0 to 1 (default 0.5)",
               &takeText<&BatchOptions::strThreshold>, &checkThreshold},

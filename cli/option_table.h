@@ -33,6 +33,9 @@ struct OptionDef
     std::string (*take)(BatchOptions& options, const std::string& strValue);
     // Checks the entry (typed or default) once before any FILE; nullptr where there is nothing to check.
     EntryCheck (*check)(BatchOptions& options) = nullptr;
+    // How many values follow the option (1 or 2 where strValue names any); two come to take joined by
+    // chrValueSeparator and cannot be given with "=".
+    int intValues = 1;
 };
 
 // The options in the order they are checked and listed.

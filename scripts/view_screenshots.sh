@@ -6,12 +6,14 @@
 # recording's single block as the FFT run writes it (docs/view-single.png) and its average over the
 # whole recording (docs/view-average.png), both at 4096 points on the logarithmic axis; the converter
 # figures of a generated converter test tone (docs/view-metrics.png); the readout between two cursors
-# on the bundled recording in orders of 1500 rpm (docs/view-delta.png); a generated pass-by recording
-# in A-weighted third-octave bands with the cursor on its whine's band (docs/view-octave.png); the
-# two-channel page of a generated shaker test, its pair chosen as it is opened, the cursor on a line
-# (docs/view-transfer.png). Needs Xvfb and xdotool; the pictures are taken with kestrix_screen_grab (no
-# other grabbing tool needed). The virtual display is the first free one from :99 (from
-# :$VIEW_SCREENSHOTS_DISPLAY when set).
+# on the bundled recording in orders of 1500 rpm (docs/view-delta.png); a generated accelerometer
+# recording at 100 mV/g read as velocity with its condition measures (docs/view-velocity.png) and its
+# envelope of 2 to 4 kHz with the bearing's defect frequency marked (docs/view-envelope.png); a
+# generated pass-by recording in A-weighted third-octave bands with the cursor on its whine's band
+# (docs/view-octave.png); the two-channel page of a generated shaker test, its pair chosen as it is
+# opened, the cursor on a line (docs/view-transfer.png). Needs Xvfb and xdotool; the pictures are taken
+# with kestrix_screen_grab (no other grabbing tool needed). The virtual display is the first free one
+# from :99 (from :$VIEW_SCREENSHOTS_DISPLAY when set).
 # Usage: scripts/view_screenshots.sh [BUILD_DIR] [OUTPUT_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,9 +23,10 @@ output=${2:-docs}
 program="$build_dir/app/kestrix"
 grab="$build_dir/tools/kestrix_screen_grab"
 make_tone="$build_dir/examples/kestrix_make_converter_tone"
+make_accelerometer="$build_dir/examples/kestrix_make_accelerometer"
 make_pass_by="$build_dir/examples/kestrix_make_pass_by"
 make_shaker="$build_dir/examples/kestrix_make_shaker"
-for tool in "$program" "$grab" "$make_tone" "$make_pass_by" "$make_shaker"; do
+for tool in "$program" "$grab" "$make_tone" "$make_accelerometer" "$make_pass_by" "$make_shaker"; do
     if [ ! -x "$tool" ]; then
         echo "view_screenshots: $tool not found; build first (make build)" >&2
         exit 1
@@ -55,6 +58,7 @@ done
 
 cp examples/motor.csv examples/runup.wav "$work/"
 "$make_tone" "$work/adc_tone.wav"
+"$make_accelerometer" "$work/pump.wav"
 "$make_pass_by" "$work/pass_by.wav"
 "$make_shaker" "$work/shaker.csv"
 window=""
@@ -181,6 +185,49 @@ click 949 300
 xdotool mousemove --window "$window" 1200 700
 shot view-delta.png
 stop_app
+
+# The accelerometer's recording at 16384 points (the list, four entries down): 100 mV/g typed (Alt+S),
+# velocity (Alt+Q, two down), rms (Alt+U, two down), the condition measures (Alt+V), the logarithmic
+# frequency axis (Alt+L).
+start_app
+keys Tab Tab Tab Down Down Down Down shift+Tab shift+Tab shift+Tab
+open_recording "$work/pump.wav" 4
+keys alt+s
+xdotool type --delay 10 "100 mV/g"
+keys Tab
+sleep 2
+keys alt+q Down Down
+sleep 2
+keys alt+u Down Down
+sleep 2
+keys alt+v
+sleep 2
+keys alt+l
+shot view-velocity.png
+# Then as recorded in g peak, the envelope (Alt+E: asked without a band it says so, and Enter on the
+# message leads to the band) of 2 to 4 kHz, the defect frequency 87.3 Hz (Alt+F), a box dragged from
+# 0 to 2000 Hz and a click on 4x.
+keys alt+v alt+l alt+u Up alt+q Up Up
+sleep 1.5
+keys alt+e
+sleep 1
+keys Return
+refocus
+xdotool type --delay 10 2000
+keys Tab
+xdotool type --delay 10 4000
+keys Return
+sleep 4
+keys alt+f
+xdotool type --delay 10 87.3
+keys Return
+xdotool mousemove --window "$window" 506 160 mousedown 1
+xdotool mousemove --window "$window" 600 300
+xdotool mousemove --window "$window" 683 458 mouseup 1
+sleep 0.5
+click 613 210
+xdotool mousemove --window "$window" 1200 700
+shot view-envelope.png
 
 # The pass-by recording on the octave page (Ctrl+PageDown twice), A weighting through the list's Alt+G
 # (two entries up from Z), the band cursor put on the 2500 Hz band by the keys: five Tabs lead from the

@@ -305,9 +305,17 @@ AverageFileResult analyseAverage(const AverageRequest& request, const std::strin
 {
     const std::string strOutput = averageOutputName(files, strFileName, request);
     const std::string strMetrics = metricsOutputName(files, strFileName, request);
+    const std::string strLevels = levelsOutputName(files, strFileName, request);
+    const std::string strEnvelope = envelopeOutputName(files, strFileName, request);
     refuseOutputOverInput(files, strOutput, strFileName);
     if (request.blnMetrics) {
         refuseOutputOverInput(files, strMetrics, strFileName);
+    }
+    if (request.blnLevels) {
+        refuseOutputOverInput(files, strLevels, strFileName);
+    }
+    if (request.envelope) {
+        refuseOutputOverInput(files, strEnvelope, strFileName);
     }
     AverageHooks hooks;
     hooks.onSegment = onSegment;
@@ -324,10 +332,27 @@ AverageFileResult analyseAverage(const AverageRequest& request, const std::strin
         outputs.push_back(
             {strMetrics, [&](platform::TextWriter& writer) { writeMetricsLines(writer, request, result); }});
     }
+    std::optional<LevelsTable> levels;
+    if (result.levels) {
+        levels = levelsTable(request, result);
+        outputs.push_back({strLevels, [&](platform::TextWriter& writer) { writeLevelsLines(writer, *levels); }});
+    }
+    if (result.envelope) {
+        outputs.push_back({strEnvelope, [&](platform::TextWriter& writer) {
+                               writeSpectrumLines(writer, result.envelope->strHeading, result.dblDeltaFreq,
+                                                  result.envelope->dblValues);
+                           }});
+    }
     writeFilesTogether(files, outputs);
     result.strWritten = strOutput;
     if (result.figures) {
         result.strMetricsWritten = strMetrics;
+    }
+    if (result.levels) {
+        result.strLevelsWritten = strLevels;
+    }
+    if (result.envelope) {
+        result.strEnvelopeWritten = strEnvelope;
     }
     return result;
 }

@@ -72,6 +72,8 @@ struct AverageFileResult
     std::optional<ToneFigures> figures; // with blnMetrics
     AveragedPower figuresPower;         // with blnMetrics: the average to half the rate they come from
     std::string strMetricsWritten;      // the figures' file, with blnMetrics
+    std::string strLevelsWritten;       // the levels file, with blnLevels
+    std::string strEnvelopeWritten;     // the envelope spectrum file, with an envelope band
     bool blnCancelled = false;          // stopped by the progress handler: nothing else is filled
 
     // What the same pass measured besides, as the request asked (recording_measures.h writes them).
@@ -140,9 +142,10 @@ void writeSpectrumFile(platform::TextFiles& files, const std::string& strPath, c
 // With request.blnMetrics the averaging goes on to half the rate, the converter figures are computed from
 // it, and metricsOutputName is written after the spectrum file: a heading "name,value,unit", one line a
 // figure, then the settings, each as "name,value,unit". onSegment, when given, is told of every
-// segment's spectrum as it is transformed. The result is averageRecording's, with the files written;
-// the levels and the envelope spectrum it holds when asked are left for the caller to write
-// (writeLevelsFile, writeEnvelopeSpectrum).
+// segment's spectrum as it is transformed. With request.blnLevels the levels file (levelsOutputName)
+// and with an envelope band the envelope spectrum file (envelopeOutputName) are written too; all the
+// files of one analysis are put in place together. The result is averageRecording's, with the files
+// written.
 AverageFileResult analyseAverage(const AverageRequest& request, const std::string& strFileName,
                                  platform::TextFiles& files, platform::SoundFiles& sounds, double dblPI,
                                  const SegmentHandler& onSegment = {});

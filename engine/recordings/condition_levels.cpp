@@ -96,20 +96,18 @@ FigureRow bandRmsRow(const BandRms& band)
     return {"band rms " + bandText(band.band), band.dblRms, band.strUnit};
 }
 
-std::string levelsOutputName(platform::TextFiles& files, const std::string& strFileName)
+void writeLevelsLines(platform::TextWriter& writer, const LevelsTable& table)
 {
-    return outputBaseName(files, strFileName) + "_LEVELS.csv";
+    writer.writeLine(table.strHeading);
+    for (const FigureRow& row : table.rows) {
+        const std::string strFields[] = {row.strName, figureValueText(row.dblValue), row.strUnit};
+        writer.writeLine(csvLine(strFields));
+    }
 }
 
 void writeLevelsFile(platform::TextFiles& files, const std::string& strPath, const LevelsTable& table)
 {
-    writeTextFile(files, strPath, [&](platform::TextWriter& writer) {
-        writer.writeLine(table.strHeading);
-        for (const FigureRow& row : table.rows) {
-            const std::string strFields[] = {row.strName, figureValueText(row.dblValue), row.strUnit};
-            writer.writeLine(csvLine(strFields));
-        }
-    });
+    writeTextFile(files, strPath, [&](platform::TextWriter& writer) { writeLevelsLines(writer, table); });
 }
 
 } // namespace kestrix::engine

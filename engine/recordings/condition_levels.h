@@ -99,13 +99,12 @@ struct LevelsTable
     std::vector<FigureRow> rows;
 };
 
-// The levels file of an input: its base path (as for the classic files) + "_LEVELS.csv".
-std::string levelsOutputName(platform::TextFiles& files, const std::string& strFileName);
-
 // Writes the table at strPath: the heading line, then one line "name,value,unit" per row, values as the
 // files write numbers (figureValueText: NaN "nan", infinities "inf", "-inf"), fields quoted as CSV where
 // they hold a comma or a quote, CR LF, the file replaced at once. Raises KestrixError for a file that
 // cannot be written.
 void writeLevelsFile(platform::TextFiles& files, const std::string& strPath, const LevelsTable& table);
+// The same lines through a writer (a file of a set put in place together).
+void writeLevelsLines(platform::TextWriter& writer, const LevelsTable& table);
 
 } // namespace kestrix::engine

@@ -16,6 +16,8 @@ struct EngineeringUnit
     double dblVoltsPerUnit = 1.0;       // the sensitivity: volts for one EU (0.1 for 100 mV/g); > 0
     double dblDbReference = 1.0;        // the value 0 dB stands for, in EU (20e-6 for Pa); > 0
     std::string strDbReference = "1 V"; // that value as written after "dB re " ("20 µPa")
+
+    bool operator==(const EngineeringUnit&) const = default;
 };
 
 // A value in volts (or volts rms, peak, ...) in the unit's EU.

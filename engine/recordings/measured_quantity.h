@@ -39,6 +39,8 @@ struct MeasuredQuantity
     Quantity quantity = Quantity::AsRecorded;
     double dblHighPassHz = dblDefaultHighPassHz; // Hz, >= 0: with velocity and displacement, lines below read 0
     std::optional<double> dblDbReference;        // levels in dB re this, in the shown unit; none: ISO 1683's
+
+    bool operator==(const MeasuredQuantity&) const = default;
 };
 
 // Why a measured quantity cannot be shown.
@@ -97,6 +99,8 @@ struct FrequencyBand
 {
     double dblLowHz = 0.0;
     double dblHighHz = 0.0;
+
+    bool operator==(const FrequencyBand&) const = default;
 };
 
 // The band as headings and rows name it: "10-1000 Hz" (general number texts; "nan" for what is not finite).

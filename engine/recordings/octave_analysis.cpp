@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "octave_analysis.h"
 
+#include "average_analysis.h"
 #include "condition_levels.h"
 #include "csv_line.h"
 #include "engine/run/analysis.h"
@@ -8,6 +9,7 @@
 #include "engine/run/number_text.h"
 #include "engine/run/output_set.h"
 #include "engine/run/spectrum.h"
+#include "recording_measures.h"
 
 #include <cmath>
 
@@ -26,9 +28,9 @@ std::string joinFields(const std::vector<std::string>& strFields)
 
 } // namespace
 
-std::string octaveOutputName(platform::TextFiles& files, const std::string& strFileName)
+std::string octaveOutputName(platform::TextFiles& files, const std::string& strFileName, const RecordingChoice& choice)
 {
-    return outputBaseName(files, strFileName) + "_OCT.csv";
+    return recordingOutputBase(files, strFileName, choice) + "_OCT.csv";
 }
 
 std::string bandwidthName(std::int32_t lngBandsPerOctave)
@@ -169,8 +171,8 @@ void writeOctaveBands(platform::TextFiles& files, const std::string& strPath, co
 OctaveFileResult analyseOctaves(const OctaveRequest& request, const std::string& strFileName,
                                 platform::TextFiles& files, platform::SoundFiles& sounds, const OctaveHooks& hooks)
 {
-    const std::string strOutput = octaveOutputName(files, strFileName);
-    const std::string strLevels = levelsOutputName(files, strFileName);
+    const std::string strOutput = octaveOutputName(files, strFileName, request.choice);
+    const std::string strLevels = levelsOutputName(files, strFileName, request.choice);
     refuseOutputOverInput(files, strOutput, strFileName);
     if (request.blnLevels) {
         refuseOutputOverInput(files, strLevels, strFileName);

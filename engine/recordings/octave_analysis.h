@@ -60,7 +60,8 @@ struct OctaveFileResult
 };
 
 // The octave-band file of an input: its base path (as for the classic files) + "_OCT.csv".
-std::string octaveOutputName(platform::TextFiles& files, const std::string& strFileName);
+std::string octaveOutputName(platform::TextFiles& files, const std::string& strFileName,
+                             const RecordingChoice& choice = {});
 
 // "1/3 octave" for b = 3, "octave" for b = 1.
 std::string bandwidthName(std::int32_t lngBandsPerOctave);

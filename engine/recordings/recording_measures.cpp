@@ -98,16 +98,21 @@ void RecordingMeasures::finish(const AverageRequest& request, AverageFileResult&
             std::to_string(request.settings.lngNumSamp) + " needed";
         return;
     }
+    fillEnvelopeSpectrum(request, result.lngSampFreq, result.strSource, envelope);
+    result.envelope = std::move(envelope);
+}
+
+void fillEnvelopeSpectrum(const AverageRequest& request, std::int32_t lngSampFreq, const std::string& strSource,
+                          EnvelopeSpectrum& envelope)
+{
     const AverageRequest shown = envelopeRequest(request);
-    envelope.dblValues =
-        spectrumInUnits(envelope.average, request.units, result.lngSampFreq, dblVoltsPerCount, shown.quantity);
+    envelope.dblValues = spectrumInUnits(envelope.average, request.units, lngSampFreq,
+                                         request.dblMaxVolt / dblFullScaleCount, shown.quantity);
     std::vector<std::string> strFields = {"frequency (Hz)", unitsHeading(request.units, shown.quantity),
                                           "envelope=" + bandText(envelope.band)};
-    const std::vector<std::string> strSettings =
-        settingsFields(shown, envelope.average, result.lngSampFreq, result.strSource);
+    const std::vector<std::string> strSettings = settingsFields(shown, envelope.average, lngSampFreq, strSource);
     strFields.insert(strFields.end(), strSettings.begin(), strSettings.end());
     envelope.strHeading = csvLine(strFields);
-    result.envelope = std::move(envelope);
 }
 
 LevelsTable levelsTable(const AverageRequest& request, const AverageFileResult& result)
@@ -126,9 +131,21 @@ LevelsTable levelsTable(const AverageRequest& request, const AverageFileResult& 
     return table;
 }
 
-std::string envelopeOutputName(platform::TextFiles& files, const std::string& strFileName)
+std::string envelopeOutputName(platform::TextFiles& files, const std::string& strFileName,
+                               const AverageRequest& request)
 {
-    return outputBaseName(files, strFileName) + "_ENV_SPC.csv";
+    return recordingOutputBase(files, strFileName, request.choice, request.strOutputFolder) + "_ENV_SPC.csv";
+}
+
+std::string levelsOutputName(platform::TextFiles& files, const std::string& strFileName, const AverageRequest& request)
+{
+    return levelsOutputName(files, strFileName, request.choice, request.strOutputFolder);
+}
+
+std::string levelsOutputName(platform::TextFiles& files, const std::string& strFileName, const RecordingChoice& choice,
+                             const std::string& strOutputFolder)
+{
+    return recordingOutputBase(files, strFileName, choice, strOutputFolder) + "_LEVELS.csv";
 }
 
 void writeEnvelopeSpectrum(platform::TextFiles& files, const std::string& strPath, const AverageFileResult& result)
@@ -138,7 +155,7 @@ void writeEnvelopeSpectrum(platform::TextFiles& files, const std::string& strPat
 
 RecordingCalibration calibrateRecording(const AverageRequest& request, const UnitValue& level,
                                         const std::string& strFileName, platform::TextFiles& files,
-                                        platform::SoundFiles& sounds, double dblPI)
+                                        platform::SoundFiles& sounds, double dblPI, const AverageHooks& hooks)
 {
     // The request's input and settings, but read in volts by the flat top, to half the rate, and nothing
     // else measured.
@@ -149,7 +166,7 @@ RecordingCalibration calibrateRecording(const AverageRequest& request, const Uni
     calibrating.quantity = {};
     calibrating.blnLevels = false;
     calibrating.envelope.reset();
-    const AverageFileResult result = averageRecording(calibrating, strFileName, files, sounds, dblPI);
+    const AverageFileResult result = averageRecording(calibrating, strFileName, files, sounds, dblPI, hooks);
     RecordingCalibration calibration;
     calibration.strRefusal = result.strRefusal;
     if (result.analysed() && result.figures) {

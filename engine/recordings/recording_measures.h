@@ -46,12 +46,24 @@ private:
     std::optional<EnvelopeDetector> detector;
 };
 
+// Fills the values and the heading of an envelope spectrum (its band, taps and average set) for the
+// request's units and quantity, as its file holds them: the envelope is read in the quantity as recorded
+// (recordedQuantity), lngSampFreq (Hz) and strSource as the recording was analysed.
+void fillEnvelopeSpectrum(const AverageRequest& request, std::int32_t lngSampFreq, const std::string& strSource,
+                          EnvelopeSpectrum& envelope);
+
 // The levels file's table of an analysis made with blnLevels: the heading "name,value,unit" and the
 // settings (settingsFields), the rows levelRows and the band RMS; other analyses may append rows.
 LevelsTable levelsTable(const AverageRequest& request, const AverageFileResult& result);
 
-// The envelope spectrum file of an input: its base path + "_ENV_SPC.csv".
-std::string envelopeOutputName(platform::TextFiles& files, const std::string& strFileName);
+// The envelope spectrum and the levels files of an input: its base path (recordingOutputBase, for the
+// request's part and output folder) + "_ENV_SPC.csv" and "_LEVELS.csv".
+std::string envelopeOutputName(platform::TextFiles& files, const std::string& strFileName,
+                               const AverageRequest& request);
+std::string levelsOutputName(platform::TextFiles& files, const std::string& strFileName, const AverageRequest& request);
+// The same for any analysis of a recording's part (the octave bands' levels among them).
+std::string levelsOutputName(platform::TextFiles& files, const std::string& strFileName, const RecordingChoice& choice,
+                             const std::string& strOutputFolder = {});
 
 // Writes the envelope spectrum of an analysis made with an envelope band, as writeAverageSpectrum
 // writes the spectrum: its heading (the columns, "envelope=LO-HI Hz", the settings), then the lines.
@@ -65,9 +77,10 @@ struct RecordingCalibration
 
 // Analyses the calibrator's recording strFileName with the request's settings and choice of input, but
 // with the flat top window, to half the rate, in volts, and finds the sensitivity that makes its tone
-// read level (calibrationOf). Raises KestrixError as averageRecording does.
+// read level (calibrationOf). Raises KestrixError as averageRecording does; hooks as there (a progress
+// handler that returns false cancels: the result then holds no tone).
 RecordingCalibration calibrateRecording(const AverageRequest& request, const UnitValue& level,
                                         const std::string& strFileName, platform::TextFiles& files,
-                                        platform::SoundFiles& sounds, double dblPI);
+                                        platform::SoundFiles& sounds, double dblPI, const AverageHooks& hooks = {});
 
 } // namespace kestrix::engine

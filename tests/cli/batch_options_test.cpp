@@ -14,7 +14,28 @@ namespace {
 
 using cli::Mode;
 
-// An argument line with the option (and a value it takes) for the analysis asked for.
+// A value each option takes; a number for the rest.
+std::string valueFor(std::string_view strName)
+{
+    const std::map<std::string_view, std::string> strValues = {{"--points", "2048"},
+                                                               {"--jobs", "2"},
+                                                               {"--window", "hann"},
+                                                               {"--averaging", "peak"},
+                                                               {"--detrend", "mean"},
+                                                               {"--units", "psd"},
+                                                               {"--quantity", "velocity"},
+                                                               {"--sensitivity", "100 mV/g"},
+                                                               {"--calibrate", "1 g"},
+                                                               {"--weighting", "A"},
+                                                               {"--time-weighting", "F"},
+                                                               {"--octave", "3"},
+                                                               {"--input-sensitivity", "100 mV/g"},
+                                                               {"--output-sensitivity", "22.5 mV/N"}};
+    const auto value = strValues.find(strName);
+    return value == strValues.end() ? "1" : value->second;
+}
+
+// An argument line with the option (and the values it takes) for the analysis asked for.
 std::vector<std::string> lineWith(const cli::OptionDef& option, Mode mode)
 {
     std::vector<std::string> strArgs;
@@ -25,20 +46,10 @@ std::vector<std::string> lineWith(const cli::OptionDef& option, Mode mode)
     }
     strArgs.emplace_back(option.strName);
     if (!option.strValue.empty()) {
-        // A value each option takes; a number for the rest.
-        const std::map<std::string_view, std::string> strValues = {{"--points", "2048"},
-                                                                   {"--jobs", "2"},
-                                                                   {"--window", "hann"},
-                                                                   {"--averaging", "peak"},
-                                                                   {"--detrend", "mean"},
-                                                                   {"--units", "psd"},
-                                                                   {"--weighting", "A"},
-                                                                   {"--time-weighting", "F"},
-                                                                   {"--octave", "3"},
-                                                                   {"--input-sensitivity", "100 mV/g"},
-                                                                   {"--output-sensitivity", "22.5 mV/N"}};
-        const auto value = strValues.find(option.strName);
-        strArgs.push_back(value == strValues.end() ? "1" : value->second);
+        strArgs.push_back(valueFor(option.strName));
+    }
+    if (option.intValues == 2) {
+        strArgs.emplace_back("2"); // the second value (the calibrator's recording is a file name)
     }
     // The frequency response is between two signals, always named.
     for (const auto& [strSignal, strNumber] : {std::pair{"--input", "2"}, std::pair{"--output", "3"}}) {
@@ -48,8 +59,14 @@ std::vector<std::string> lineWith(const cli::OptionDef& option, Mode mode)
     }
     if (!option.strNeeds.empty()) {
         strArgs.emplace_back(option.strNeeds);
+        if (const cli::OptionDef* needed = cli::findOption(option.strNeeds); !needed->strValue.empty()) {
+            strArgs.push_back(valueFor(option.strNeeds));
+        }
     }
-    strArgs.emplace_back("rec.csv");
+    // --calibrate analyses the recording it names, and no FILE besides.
+    if (option.strName != "--calibrate") {
+        strArgs.emplace_back("rec.csv");
+    }
     return strArgs;
 }
 
@@ -83,10 +100,13 @@ TEST(OptionTable, AnOptionIsTakenWhereItAppliesAndRefusedAlikeElsewhere)
             const std::vector<std::string> strArgs = lineWith(option, mode);
             const std::optional<cli::BatchOptions> options = cli::parseOptions(strArgs, strError);
             const std::string strHelp = cli::usageText(mode);
-            // Its line: the name after the indent (or after a short name) and a blank; "--output" is not
-            // "--output-dir".
-            const bool blnListed = strHelp.find("\n  " + std::string(option.strName) + " ") != std::string::npos ||
-                                   strHelp.find(", " + std::string(option.strName) + " ") != std::string::npos;
+            // As a whole name: "--band" is not "--band-rms".
+            const auto listedAfter = [&](const char* strBefore) {
+                const std::string strListed = strBefore + std::string(option.strName);
+                return strHelp.find(strListed + " ") != std::string::npos ||
+                       strHelp.find(strListed + "\n") != std::string::npos;
+            };
+            const bool blnListed = listedAfter("\n  ") || listedAfter(", "); // not a wrapped line's mention
             if (cli::appliesTo(option.modes, mode)) {
                 EXPECT_TRUE(options.has_value()) << strError;
                 EXPECT_TRUE(blnListed);

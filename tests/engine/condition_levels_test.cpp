@@ -166,7 +166,12 @@ TEST(ConditionLevels, TheLevelsFileIsItsHeadingThenNameValueUnitLines)
                                                     "mean,-2.5E-07,g\r\n"
                                                     "band rms 10-1000 Hz,69.344,mm/s\r\n"
                                                     "\"LAeq, 1 s\",94,dB\r\n");
-    EXPECT_EQ(levelsOutputName(files, "/m/pump.wav"), "/m/pump_LEVELS.csv");
+    // Named as the averaged spectrum of the same part is: beside it, the part read after the name.
+    AverageRequest request;
+    EXPECT_EQ(levelsOutputName(files, "/m/pump.wav", request), "/m/pump_LEVELS.csv");
+    request.choice.lngChannel = 2;
+    EXPECT_EQ(levelsOutputName(files, "/m/pump.wav", request), "/m/pump_ch2_LEVELS.csv");
+    EXPECT_EQ(envelopeOutputName(files, "/m/pump.wav", request), "/m/pump_ch2_ENV_SPC.csv");
 }
 
 // Through the analysis of a file: the levels are of the part averaged only, in the sensor's unit, the

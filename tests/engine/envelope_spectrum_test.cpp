@@ -263,7 +263,7 @@ TEST_F(EnvelopeRecording, TheEnvelopeFileNamesItsBandAndTooShortARecordingIsRefu
     const AverageFileResult result = analyse(request);
     ASSERT_TRUE(result.analysed()) << result.strRefusal;
     const std::int32_t lngTaps = result.envelope->lngTaps;
-    const std::string strPath = envelopeOutputName(files, "/m/bearing.txt");
+    const std::string strPath = envelopeOutputName(files, "/m/bearing.txt", request);
     EXPECT_EQ(strPath, "/m/bearing_ENV_SPC.csv");
     writeEnvelopeSpectrum(files, strPath, result);
     const std::string& strFile = files.files.at(strPath);

@@ -17,10 +17,12 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -79,18 +81,22 @@ TEST_F(SpectrumWindowTest, TabWalksTheViewOnceLeavesThePeakTableAndComesBackToFf
         pressTab(); // through the window's own controls
     }
     // The measurements' controls stand in the tool row (taking the cursor's line as the running speed is
-    // off without a cursor; the converter figures beside the plot are hidden until asked for).
-    const QStringList strView = {"chkLogScale", "chkLogFrequency",  "cmdResetZoom", "cmdOpenReference", "cboReferences",
-                                 "cmdSavePlot", "txtRunningSpeed",  "cboSpeedUnit", "chkOrders",        "chkMetrics",
-                                 "pltSpectrum", "spnPeakThreshold", "cmdCopyPeaks", "chkHarmonics",     "tblPeaks"};
+    // off without a cursor; the converter figures and the condition measures beside the plot are hidden
+    // until asked for).
+    const QStringList strView = {"chkLogScale",        "chkLogFrequency", "cmdResetZoom",    "cmdOpenReference",
+                                 "cboReferences",      "cmdSavePlot",     "txtRunningSpeed", "cboSpeedUnit",
+                                 "chkOrders",          "chkEnvelope",     "txtEnvelopeLow",  "txtEnvelopeHigh",
+                                 "txtDefectFrequency", "chkMetrics",      "chkLevels",       "pltSpectrum",
+                                 "spnPeakThreshold",   "cmdCopyPeaks",    "chkHarmonics",    "tblPeaks"};
     for (const QString& strExpected : strView) {
         EXPECT_EQ(focusName(), strExpected);
         pressTab();
     }
-    // Then the analysis group (saving an average and cancelling are off in the run's single block),
-    // and the page tabs.
-    const QStringList strAnalysis = {"cboWindow", "cboAveraging",     "cboOverlap", "cboDetrend",
-                                     "cboUnits",  "cmdOpenRecording", "tabPagesBar"};
+    // Then the analysis group (saving an average and cancelling are off in the run's single block, the
+    // high-pass is off as recorded), and the page tabs.
+    const QStringList strAnalysis = {"cboWindow",   "cboAveraging",   "cboOverlap",          "cboDetrend",
+                                     "cboUnits",    "txtSensitivity", "txtCalibrationLevel", "cmdCalibrate",
+                                     "cboQuantity", "txtDbReference", "cmdOpenRecording",    "tabPagesBar"};
     EXPECT_EQ(focusName(), strAnalysis.front()) << "Tab leaves the table";
     for (const QString& strExpected : strAnalysis) {
         EXPECT_EQ(focusName(), strExpected);
@@ -358,6 +364,24 @@ TEST_F(KestrixWindowSize, TheTwoChannelPageFitsAndItsLabelsKeepApart)
         dblRightOfLast = dblX + dblHalf;
     }
     EXPECT_TRUE(fakeUi.messages.empty());
+}
+
+// The same with an accelerometer read as velocity and the condition measures shown: the longer units,
+// the status under the sensor's fields and the measures' table stay within the width.
+TEST_F(KestrixWindowSize, TheSensorsFieldsAndMeasuresStayWithinTheWidth)
+{
+    runTones();
+    QTRY_VERIFY(!panel().analysing());
+    auto* sensitivity = find<QLineEdit>("txtSensitivity");
+    ASSERT_NE(sensitivity, nullptr);
+    sensitivity->setText(QStringLiteral("100 mV/g"));
+    emit sensitivity->editingFinished();
+    auto* quantity = find<QComboBox>("cboQuantity");
+    quantity->setCurrentIndex(quantity->findData(static_cast<int>(engine::Quantity::Velocity)));
+    find<QCheckBox>("chkLevels")->setChecked(true);
+    QTRY_VERIFY(!panel().analysing());
+    ASSERT_EQ(panel().document().settings().quantity.quantity, engine::Quantity::Velocity);
+    expectReachedAt1024By700();
 }
 
 TEST(QtTranslations, QtsDialogsSpeakTheUsersLanguageOrStayEnglish)

@@ -116,7 +116,7 @@ TEST_F(ViewRecordingTest, TheRunsRecordingIsReadWholeAndItsBlockStaysAsWritten)
 
     // The analysis group by the keyboard: Tab to the averaging list, Down to the mean.
     find<QPushButton>("cmdFFT")->setFocus();
-    for (int i = 0; i < 30 && focusName() != QStringLiteral("cboAveraging"); ++i) {
+    for (int i = 0; i < 40 && focusName() != QStringLiteral("cboAveraging"); ++i) {
         pressTab();
     }
     ASSERT_EQ(focusName(), QStringLiteral("cboAveraging"));

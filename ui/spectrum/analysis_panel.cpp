@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis_panel.h"
 
+#include "quantity_fields.h"
 #include "spectrum_panel_text.h"
 #include "units_text.h"
 #include "view_document.h"
@@ -74,6 +75,7 @@ void AnalysisPanel::createControls()
     for (const engine::SpectrumUnits units : engine::spectrumUnits) {
         cboUnits->addItem(unitsTexts(units).strChoice, static_cast<int>(units));
     }
+    quantityFields = new QuantityFields(document, ui, *this);
     for (QComboBox* combo : {cboWindow, cboAveraging, cboOverlap, cboDetrend, cboUnits}) {
         // Each entry shown whole: in a narrow view the rows put their labels above the lists instead.
         combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
@@ -116,6 +118,7 @@ void AnalysisPanel::arrangeControls()
     row("lblOverlap", tr("重なり"), cboOverlap);
     row("lblDetrend", tr("トレンド除去"), cboDetrend);
     row("lblUnits", tr("単位(&U)"), cboUnits);
+    quantityFields->addRows(*layForm);
     auto* layGroup = new QVBoxLayout(this);
     layGroup->addLayout(layForm);
     layGroup->addWidget(cmdOpenRecording);
@@ -144,8 +147,11 @@ void AnalysisPanel::connectSignals()
 
 std::vector<QWidget*> AnalysisPanel::focusOrder() const
 {
-    return {cboWindow, cboAveraging,     cboOverlap,     cboDetrend,
-            cboUnits,  cmdOpenRecording, cmdSaveAverage, cmdCancelAnalysis};
+    std::vector<QWidget*> controls{cboWindow, cboAveraging, cboOverlap, cboDetrend, cboUnits};
+    const std::vector<QWidget*> quantityControls = quantityFields->focusOrder();
+    controls.insert(controls.end(), quantityControls.begin(), quantityControls.end());
+    controls.insert(controls.end(), {cmdOpenRecording, cmdSaveAverage, cmdCancelAnalysis});
+    return controls;
 }
 
 void AnalysisPanel::showSettings()
@@ -165,6 +171,11 @@ void AnalysisPanel::showSettings()
     selectData(*cboAveraging, static_cast<int>(settings.averaging));
     selectData(*cboOverlap, settings.dblOverlap);
     selectData(*cboDetrend, static_cast<int>(settings.detrend));
+    // The units' entries name the unit of the quantity shown: "g rms（実効値）".
+    for (int intIndex = 0; intIndex < cboUnits->count(); ++intIndex) {
+        const auto units = static_cast<engine::SpectrumUnits>(cboUnits->itemData(intIndex).toInt());
+        cboUnits->setItemText(intIndex, unitsTexts(units, settings.quantity).strChoice);
+    }
     selectData(*cboUnits, static_cast<int>(settings.units));
 }
 
@@ -174,6 +185,7 @@ void AnalysisPanel::showState()
     prgAnalysis->setVisible(blnBusy);
     cmdCancelAnalysis->setEnabled(blnBusy);
     cmdSaveAverage->setEnabled(document.averageSaveable());
+    cmdSaveAverage->setText(document.envelopeShown() ? tr("包絡線スペクトルを保存...") : tr("平均スペクトルを保存..."));
     if (blnBusy && !tmrProgress->isActive()) {
         prgAnalysis->setValue(0);
         tmrProgress->start();

@@ -16,12 +16,13 @@ class QTimer;
 
 namespace kestrix::ui {
 
+class QuantityFields;
 class ViewDocument;
 
-// The analysis settings of the view: the window, the averaging, the overlap, the detrending and the
-// units the document's recording is analysed with, opening a recording (Ctrl+R), saving the averaged
-// spectrum, and the recording shown with its own rate, point count and line spacing, the progress of a
-// reading and its cancel button. It shows the document's settings and asks the document to change them.
+// The analysis settings of the view: the window, the averaging, the overlap, the detrending, the units
+// and what the volts stand for (QuantityFields) the document's recording is analysed with, opening a recording
+// (Ctrl+R), saving the averaged spectrum, and the recording shown with its own rate, point count and line spacing, the
+// progress of a reading and its cancel button. It shows the document's settings and asks the document to change them.
 // In the single block the window list shows "窓なし" greyed (choosing a window asks for the average);
 // the single block itself is offered only for the run's own recording.
 class AnalysisPanel final : public QGroupBox
@@ -59,6 +60,7 @@ private:
     QComboBox* cboOverlap = nullptr;
     QComboBox* cboDetrend = nullptr;
     QComboBox* cboUnits = nullptr;
+    QuantityFields* quantityFields = nullptr;
     QPushButton* cmdOpenRecording = nullptr;
     QPushButton* cmdSaveAverage = nullptr;
     QProgressBar* prgAnalysis = nullptr;

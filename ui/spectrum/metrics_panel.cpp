@@ -7,6 +7,7 @@
 #include "flow_layout.h"
 #include "spectrum_panel_text.h"
 #include "spectrum_plot.h"
+#include "units_text.h"
 
 #include <QAction>
 #include <QApplication>
@@ -170,8 +171,9 @@ std::vector<QWidget*> MetricsPanel::focusOrder() const
 }
 
 void MetricsPanel::showAverage(const engine::AveragedPower& newAverage, std::int32_t lngNewSampFreq, double dblNewRange,
-                               const QString& strSource)
+                               const QString& strSource, const std::optional<engine::EngineeringUnit>& sensor)
 {
+    sensorUnit = sensor;
     lblTitle->setText(strSource.isEmpty() ? tr("変換器の指標") : tr("変換器の指標：%1").arg(strSource));
     average = newAverage;
     lngSampFreq = lngNewSampFreq;
@@ -260,11 +262,15 @@ void MetricsPanel::addFigureRows(const engine::ToneFigures& figures)
     // The refined frequency lies between lines: a thousandth of a line shows it.
     addRow(tr("基本波の周波数"), hzText(figures.dblFundamentalFreq, lineSpacing() / 1000.0),
            exactText(figures.dblFundamentalFreq, "Hz"));
-    addRow(tr("基本波の振幅"),
-           tr("%1 peak（%2）")
-               .arg(voltsText(figures.dblFundamentalPeak),
-                    dbText(-figures.dblFullScaleCorrection, QStringLiteral("dBFS"))),
-           exactText(figures.dblFundamentalPeak, "V"));
+    QString strAmplitude = tr("%1 peak（%2）")
+                               .arg(voltsText(figures.dblFundamentalPeak),
+                                    dbText(-figures.dblFullScaleCorrection, QStringLiteral("dBFS")));
+    if (sensorUnit) {
+        strAmplitude += tr("＝%1 peak")
+                            .arg(unitValueText(engine::euOfVolts(figures.dblFundamentalPeak, *sensorUnit),
+                                               fromUtf8(sensorUnit->strUnit)));
+    }
+    addRow(tr("基本波の振幅"), strAmplitude, exactText(figures.dblFundamentalPeak, "V"));
     addRow(tr("SNR"), dbText(figures.dblSnr), exactText(figures.dblSnr, "dB"));
     addRow(tr("THD"),
            tr("%1（%2 %）")
@@ -285,10 +291,17 @@ void MetricsPanel::addFigureRows(const engine::ToneFigures& figures)
 
 void MetricsPanel::addNoiseRows(const engine::ToneFigures& figures)
 {
+    QString strDensity = fromUtf8(engine::siText(std::sqrt(figures.dblNoiseDensity), intReadableDigits, "V/√Hz"));
+    if (sensorUnit) {
+        const QString strUnit = fromUtf8(sensorUnit->strUnit);
+        strDensity += tr("＝%1").arg(
+            unitValueText(engine::euOfVolts(std::sqrt(figures.dblNoiseDensity), *sensorUnit),
+                          (strUnit.contains(QLatin1Char('/')) ? QStringLiteral("(%1)").arg(strUnit) : strUnit) +
+                              QStringLiteral("/√Hz")));
+    }
     addRow(tr("ノイズフロア"),
            tr("%1/本（%2）")
-               .arg(dbText(10.0 * std::log10(figures.dblNoiseFloorPerLine), QStringLiteral("dBV")),
-                    fromUtf8(engine::siText(std::sqrt(figures.dblNoiseDensity), intReadableDigits, "V/√Hz"))),
+               .arg(dbText(10.0 * std::log10(figures.dblNoiseFloorPerLine), QStringLiteral("dBV")), strDensity),
            exactText(std::sqrt(figures.dblNoiseDensity), "V/sqrt(Hz)"));
     addRow(tr("ノイズ"),
            tr("%1 rms（%2 本）").arg(voltsText(std::sqrt(figures.dblNoisePower))).arg(figures.lngNoiseLines),

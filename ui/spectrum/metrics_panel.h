@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/recordings/averaged_spectrum.h"
+#include "engine/recordings/engineering_unit.h"
 #include "engine/recordings/tone_figures.h"
 
 #include <QString>
@@ -37,9 +38,10 @@ public:
     // blnToHalfRate, N / 2 + 1 lines) of a recording sampled at lngSampFreq Hz (> 0) by a converter of
     // input range dblRange V (> 0; c counts are c dblRange / 32767 V). An averaging without a segment,
     // or not to half the rate, shows no figures and says why.
-    // strSource names the spectrum in the panel's title.
+    // strSource names the spectrum in the panel's title; with a sensor the fundamental's amplitude and
+    // the noise density are given in its unit too (the figures and their copy stay the converter's).
     void showAverage(const engine::AveragedPower& average, std::int32_t lngSampFreq, double dblRange,
-                     const QString& strSource = {});
+                     const QString& strSource = {}, const std::optional<engine::EngineeringUnit>& sensor = {});
     // No figures.
     void clear();
 
@@ -86,6 +88,7 @@ private:
     std::optional<engine::AveragedPower> average;
     std::int32_t lngSampFreq = 0;
     double dblRange = 0.0;
+    std::optional<engine::EngineeringUnit> sensorUnit;
     std::optional<double> dblFundamentalHz;
     std::optional<engine::ToneFigures> toneFigures;
 

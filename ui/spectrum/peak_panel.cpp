@@ -112,9 +112,7 @@ void PeakPanel::createTable()
     tblPeaks = new QTableWidget(0, intPeakColumns, this);
     tblPeaks->setObjectName(QStringLiteral("tblPeaks"));
     tblPeaks->setAccessibleName(tr("ピーク一覧"));
-    // Headings of two short lines, so the five columns fit a narrow view.
-    tblPeaks->setHorizontalHeaderLabels(
-        {tr("順位"), tr("周波数\n[Hz]"), tr("振幅"), tr("推定周波数\n[Hz]"), tr("推定\n振幅")});
+    showHeadings({});
     tblPeaks->setItemDelegate(new ReadableDelegate(tblPeaks));
     tblPeaks->verticalHeader()->setVisible(false);
     tblPeaks->verticalHeader()->setDefaultSectionSize(tblPeaks->fontMetrics().height() + 6);
@@ -161,7 +159,15 @@ void PeakPanel::refresh()
     const ShownSpectrum& shown = document.shown();
     spectrumPeaks = shownPeaks(shown, spnPeakThreshold->value());
     const int intDecimals = estimateDecimals(shown.dblDeltaFreq);
-    const QString strUnit = QLatin1Char(' ') + document.units().strFile;
+    const UnitsTexts texts = document.units();
+    const QString strUnit = QLatin1Char(' ') + texts.strFile;
+    // A sensor's units are longer than volts' ("79.25 mm/s p-p"): they head the columns, so the five
+    // columns still fit a narrow view.
+    const bool blnUnitHeads = !inVolts(shown.quantity);
+    showHeadings(blnUnitHeads ? texts.strValue : QString());
+    const auto readable = [&](double dblValue) {
+        return blnUnitHeads ? bareValueText(dblValue, shown.scale) : valueText(dblValue, shown.scale, texts);
+    };
     const QSignalBlocker blocker(tblPeaks);
     tblPeaks->setRowCount(static_cast<int>(spectrumPeaks.size()));
     for (int intRow = 0; intRow < tblPeaks->rowCount(); ++intRow) {
@@ -173,21 +179,34 @@ void PeakPanel::refresh()
                           peakCell(generalText(peak.dblFreq),
                                    fromUtf8(engine::lineFrequencyText(peak.dblFreq, shown.dblDeltaFreq)),
                                    generalText(peak.dblFreq) + QStringLiteral(" Hz")));
-        tblPeaks->setItem(intRow, 2,
-                          peakCell(generalText(peak.dblVolts), valueText(peak.dblVolts, shown.scale),
-                                   generalText(peak.dblVolts) + strUnit));
+        tblPeaks->setItem(
+            intRow, 2,
+            peakCell(generalText(peak.dblVolts), readable(peak.dblVolts), generalText(peak.dblVolts) + strUnit));
         // The estimates copied as exactly as the lines' values, shown to what they resolve.
         tblPeaks->setItem(intRow, 3,
                           peakCell(generalText(peak.dblEstimatedFreq),
                                    QString::number(peak.dblEstimatedFreq, 'f', intDecimals),
                                    generalText(peak.dblEstimatedFreq) + QStringLiteral(" Hz")));
         tblPeaks->setItem(intRow, 4,
-                          peakCell(generalText(peak.dblEstimatedVolts), valueText(peak.dblEstimatedVolts, shown.scale),
+                          peakCell(generalText(peak.dblEstimatedVolts), readable(peak.dblEstimatedVolts),
                                    generalText(peak.dblEstimatedVolts) + strUnit));
     }
     tblPeaks->clearSelection();
     fitColumns();
     emit harmonicsChanged();
+}
+
+void PeakPanel::showHeadings(const QString& strUnit)
+{
+    // Headings of two short lines, so the five columns fit a narrow view.
+    if (strUnit.isEmpty()) {
+        tblPeaks->setHorizontalHeaderLabels(
+            {tr("順位"), tr("周波数\n[Hz]"), tr("振幅"), tr("推定周波数\n[Hz]"), tr("推定\n振幅")});
+        return;
+    }
+    // The unit without brackets, so the two value columns fit a narrow view at twice the scale.
+    tblPeaks->setHorizontalHeaderLabels({tr("順位"), tr("周波数\n[Hz]"), tr("振幅\n%1").arg(strUnit),
+                                         tr("推定周波数\n[Hz]"), tr("推定振幅\n%1").arg(strUnit)});
 }
 
 void PeakPanel::fitColumns()

@@ -62,6 +62,8 @@ private:
     void createTable();
     void arrangeControls();
     void refresh();
+    // The columns' headings, the values' unit in them where it is given.
+    void showHeadings(const QString& strUnit);
     void fitColumns();
     bool eventFilter(QObject* watched, QEvent* event) override;
     void tblPeaks_SelectionChanged();

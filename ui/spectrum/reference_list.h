@@ -23,7 +23,8 @@ struct Reference
     std::vector<double> dblFreq;
     std::vector<double> dblValues; // as the file holds them, in scale
     engine::SpectrumScale scale;
-    QString strUnits; // the file's units, to label a carried-over trace
+    QString strUnits;                      // the file's units, to label a carried-over trace
+    QString strUnit = QStringLiteral("V"); // what its values measure: only a spectrum of that unit takes it
 };
 
 // The reference spectra of the spectrum page, each in its own colour, and their values carried into the

@@ -3,7 +3,9 @@
 
 #include "spectrum_page.h"
 
+#include "envelope_tools.h"
 #include "flow_layout.h"
+#include "levels_panel.h"
 #include "measure_tools.h"
 #include "metrics_panel.h"
 #include "peak_panel.h"
@@ -75,6 +77,12 @@ void SpectrumPage::createControls()
                               "数えた線を色分けします（録音を fs/2 まで解析し直します）"));
     pnlMetrics = new MetricsPanel(this);
     pnlMetrics->setVisible(false);
+    chkLevels = named(new QCheckBox(tr("状態の指標(&V)"), this), "chkLevels", tr("状態の指標を表示"));
+    chkLevels->setToolTip(tr("録音全体の実効値・ピーク・ピーク間・クレストファクタ・尖度・平均と、帯域 RMS"
+                             "（速度では ISO 20816 の 10〜1000 Hz）をグラフの横に表示します"));
+    pnlLevels = new LevelsPanel(document, this);
+    pnlLevels->setVisible(false);
+    envelopeTools = new EnvelopeTools(document, ui, *this);
     // A changing text: screen readers read the text itself, so no fixed name is set.
     lblCursor = new QLabel(this);
     lblCursor->setObjectName(QStringLiteral("lblCursor"));
@@ -92,7 +100,10 @@ void SpectrumPage::arrangeControls()
     const auto group = [this](const char* strName, const std::vector<QWidget*>& controls) {
         layTools->addGroup(*this, strName, controls);
     };
-    std::vector<QWidget*> viewControls{chkLogScale};
+    // The logarithmic axis's box names its decibels ("対数目盛 (dB re 1 nm/s p-p)"): a group of its own,
+    // so a long reference wraps the row rather than widening it.
+    group("grpLogScale", {chkLogScale});
+    std::vector<QWidget*> viewControls;
     for (QWidget* control : measureTools->scaleControls()) {
         viewControls.push_back(control);
     }
@@ -103,15 +114,21 @@ void SpectrumPage::arrangeControls()
     const std::vector<QWidget*> orderControls = measureTools->orderControls();
     group("grpOrders", {orderControls.begin(), orderControls.begin() + 3});
     group("grpOrderCommands", {orderControls.begin() + 3, orderControls.end()});
-    group("grpMetrics", {chkMetrics});
+    // The band and the defect frequency apart, so a narrow view can put them on two rows.
+    const std::vector<QWidget*> envelopeControls = envelopeTools->controls();
+    group("grpEnvelope", {envelopeControls.begin(), envelopeControls.begin() + EnvelopeTools::intBandControls});
+    group("grpDefect", {envelopeControls.begin() + EnvelopeTools::intBandControls, envelopeControls.end()});
+    group("grpMetrics", {chkMetrics, chkLevels});
     // The converter figures beside the plot, so the lines they shade stay in sight; the user sets the share.
     splPlot = new QSplitter(Qt::Horizontal, this);
     splPlot->setObjectName(QStringLiteral("splPlot"));
     splPlot->setChildrenCollapsible(false);
     splPlot->addWidget(pltSpectrum);
     splPlot->addWidget(pnlMetrics);
+    splPlot->addWidget(pnlLevels);
     splPlot->setStretchFactor(0, 3);
     splPlot->setStretchFactor(1, 2);
+    splPlot->setStretchFactor(2, 2);
     auto* layPage = new QVBoxLayout(this);
     layPage->setContentsMargins(0, 0, 0, 0);
     layPage->addLayout(layTools);
@@ -132,6 +149,7 @@ void SpectrumPage::connectSignals()
             [this] { removeReference(cboReferences->currentIndex()); });
     connect(cmdSavePlot, &QPushButton::clicked, this, &SpectrumPage::savePicture);
     connect(chkMetrics, &QCheckBox::toggled, this, &SpectrumPage::chkMetrics_Toggled);
+    connect(chkLevels, &QCheckBox::toggled, this, &SpectrumPage::chkLevels_Toggled);
     connect(pnlMetrics, &MetricsPanel::shadingChanged, this,
             [this] { pltSpectrum->setLineRoles(pnlMetrics->shadedRoles(), pnlMetrics->lineSpacing()); });
     connect(pltSpectrum, &SpectrumPlot::cursorChanged, this, &SpectrumPage::plot_CursorChanged);
@@ -140,6 +158,7 @@ void SpectrumPage::connectSignals()
     connect(pnlPeaks, &PeakPanel::peakChosen, pltSpectrum,
             [this](std::size_t lngLine) { pltSpectrum->setCursorLine(lngLine); });
     connect(pnlPeaks, &PeakPanel::harmonicsChanged, this, &SpectrumPage::refreshHarmonics);
+    connect(envelopeTools, &EnvelopeTools::defectFrequencyChanged, this, &SpectrumPage::refreshHarmonics);
     connect(&document, &ViewDocument::spectrumChanged, this, &SpectrumPage::showSpectrum);
     connect(&document, &ViewDocument::cursorsChanged, this, &SpectrumPage::applyCursors);
     connect(&document, &ViewDocument::speedChanged, this, [this] {
@@ -160,8 +179,10 @@ std::vector<QWidget*> SpectrumPage::focusOrder() const
     append(measureTools->scaleControls());
     append({cmdResetZoom, cmdOpenReference, cboReferences, cmdRemoveReference, cmdSavePlot});
     append(measureTools->orderControls());
-    append({chkMetrics, pltSpectrum});
+    append(envelopeTools->controls());
+    append({chkMetrics, chkLevels, pltSpectrum});
     append(pnlMetrics->focusOrder());
+    append(pnlLevels->focusOrder());
     append(pnlPeaks->focusOrder());
     return controls;
 }
@@ -188,14 +209,19 @@ void SpectrumPage::showSpectrum(bool blnNewView)
 void SpectrumPage::applyUnits()
 {
     const UnitsTexts texts = document.units();
-    pltSpectrum->setAmplitudeAxis({texts.strAxis, texts.strLogAxis, texts.dblDbPerDecade});
+    pltSpectrum->setAmplitudeAxis({texts.strAxis, texts.strLogAxis, texts.dblDbPerDecade, texts.dblZeroDbValue});
+    // The band's RMS between two cursors is an rms value of the unit shown.
+    pltSpectrum->setRmsTexts([strUnit = texts.strUnit](double dblRms) { return unitValueText(dblRms, strUnit); },
+                             texts.strUnit);
     // The box names the decibels the axis then reads: dBV, or dB of the density shown.
     const QString strLog = tr("対数目盛 (%1)").arg(texts.strDb);
     chkLogScale->setText(strLog);
     chkLogScale->setAccessibleName(strLog);
     chkLogScale->setToolTip(
-        tr("振幅を %1（1 %2 を 0 dB とするデシベル）で表示します")
-            .arg(texts.strDb, texts.strDb == QLatin1String("dBV") ? QStringLiteral("V") : texts.strLegend));
+        texts.strDb.startsWith(QLatin1String("dB re "))
+            ? tr("振幅を %1（%2 を 0 dB とするデシベル）で表示します").arg(texts.strDb, texts.strDb.mid(6))
+            : tr("振幅を %1（1 %2 を 0 dB とするデシベル）で表示します")
+                  .arg(texts.strDb, texts.strDb == QLatin1String("dBV") ? QStringLiteral("V") : texts.strLegend));
     // A level is only ever read on the logarithmic axis; the choice made before comes back after it.
     const bool blnLevels = document.shown().scale.units == engine::SpectrumUnits::DbV;
     if (blnLevels && !blnLogBeforeLevels) {
@@ -240,6 +266,9 @@ void SpectrumPage::refreshTraces()
         }
     }
     for (const Reference& reference : referenceList.references()) {
+        if (!comparable(reference)) {
+            continue; // said so in the readout
+        }
         const engine::SpectrumScale target = referenceTarget(reference);
         traces.push_back({ReferenceList::legend(reference, target), reference.color, reference.dblFreq,
                           ReferenceList::plotted(reference, target), true});
@@ -299,17 +328,32 @@ void SpectrumPage::refreshMetrics()
         pnlMetrics->clear();
         return;
     }
-    pnlMetrics->showAverage(*power, lngSampFreq, document.recording()->dblMaxVolt, document.shown().strName);
+    pnlMetrics->showAverage(*power, lngSampFreq, document.recording()->dblMaxVolt, document.shown().strName,
+                            document.shownSettings().quantity.sensor);
+}
+
+void SpectrumPage::showBesidePlot(QWidget& panel, bool blnShown)
+{
+    panel.setVisible(blnShown);
+    // A panel would take more than its share as it appears: the plot keeps three fifths, the panels
+    // shown share the rest.
+    if (blnShown) {
+        const int intLength = splPlot->orientation() == Qt::Horizontal ? splPlot->width() : splPlot->height();
+        const int intPanels = (pnlMetrics->isVisibleTo(this) ? 1 : 0) + (pnlLevels->isVisibleTo(this) ? 1 : 0);
+        const int intPanelLength = (intLength - intLength * 3 / 5) / std::max(intPanels, 1);
+        splPlot->setSizes({intLength - intPanels * intPanelLength, pnlMetrics->isVisibleTo(this) ? intPanelLength : 0,
+                           pnlLevels->isVisibleTo(this) ? intPanelLength : 0});
+    }
+}
+
+void SpectrumPage::chkLevels_Toggled(bool blnChecked)
+{
+    showBesidePlot(*pnlLevels, blnChecked);
 }
 
 void SpectrumPage::chkMetrics_Toggled(bool blnChecked)
 {
-    pnlMetrics->setVisible(blnChecked);
-    // The panel would take more than its share as it appears: the plot keeps three fifths.
-    if (blnChecked && splPlot->orientation() == Qt::Horizontal) {
-        const int intWidth = splPlot->width();
-        splPlot->setSizes({intWidth * 3 / 5, intWidth - intWidth * 3 / 5});
-    }
+    showBesidePlot(*pnlMetrics, blnChecked);
     // Shown, the figures want the recording averaged to half the rate: read again where it was not.
     ViewSettings wanted = document.settings();
     wanted.blnFigures = blnChecked;

@@ -20,7 +20,9 @@ class QSplitter;
 
 namespace kestrix::ui {
 
+class EnvelopeTools;
 class FlowLayout;
+class LevelsPanel;
 class MeasureTools;
 class MetricsPanel;
 class PeakPanel;
@@ -31,7 +33,8 @@ class ViewDocument;
 // from earlier spectrum files laid beside it, the cursor and its readout (band RMS and the sum of two
 // tones between two cursors), the frequency axis logarithmic or in orders of a running speed, the
 // converter figures beside the plot with the lines they counted shaded, the table of the peaks that
-// stand out with harmonic markers, and the plot saved as a picture. The cursors' places and the running
+// stand out with harmonic markers, the condition measures beside the plot, the envelope's spectrum in
+// place of the spectrum (EnvelopeTools), and the plot saved as a picture. The cursors' places and the running
 // speed are the document's (in Hz); the references are the page's own.
 class SpectrumPage final : public ViewPage
 {
@@ -52,6 +55,10 @@ public:
     MetricsPanel& metrics() const
     {
         return *pnlMetrics;
+    }
+    LevelsPanel& levels() const
+    {
+        return *pnlLevels;
     }
     const ReferenceList& references() const
     {
@@ -91,6 +98,8 @@ private:
     void plot_CursorChanged();
     void refreshMetrics();
     void chkMetrics_Toggled(bool blnChecked);
+    void chkLevels_Toggled(bool blnChecked);
+    void showBesidePlot(QWidget& panel, bool blnShown);
     void resizeEvent(QResizeEvent* event) override;
 
     // spectrum_page_readout.cpp: the readouts, the markers and the references.
@@ -100,6 +109,7 @@ private:
     QString orderText(double dblFreq, double dblSpacing) const;
     void refreshHarmonics();
     engine::SpectrumScale referenceTarget(const Reference& reference) const;
+    bool comparable(const Reference& reference) const;
 
     ViewDocument& document;
     platform::PlatformUi& ui;
@@ -114,10 +124,13 @@ private:
     QPushButton* cmdRemoveReference = nullptr;
     QPushButton* cmdSavePlot = nullptr;
     QCheckBox* chkMetrics = nullptr;
+    QCheckBox* chkLevels = nullptr;
     MeasureTools* measureTools = nullptr;
+    EnvelopeTools* envelopeTools = nullptr;
     FlowLayout* layTools = nullptr;
     SpectrumPlot* pltSpectrum = nullptr;
     MetricsPanel* pnlMetrics = nullptr;
+    LevelsPanel* pnlLevels = nullptr;
     QSplitter* splPlot = nullptr;
     QLabel* lblCursor = nullptr;
     PeakPanel* pnlPeaks = nullptr;

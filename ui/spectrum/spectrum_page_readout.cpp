@@ -3,6 +3,7 @@
 
 #include "engine/view/plot_view.h"
 #include "engine/view/readable_number.h"
+#include "envelope_tools.h"
 #include "measure_tools.h"
 #include "peak_panel.h"
 #include "spectrum_page.h"
@@ -50,9 +51,10 @@ void SpectrumPage::refreshLineScale()
             if (lngLine >= values.dblValues.size()) {
                 return QString();
             }
-            QString strText = valueText(values.dblValues[lngLine], values.scale);
+            const UnitsTexts texts = document.units();
+            QString strText = valueText(values.dblValues[lngLine], values.scale, texts);
             if (pltSpectrum->logScale() && values.scale.units != engine::SpectrumUnits::DbV) {
-                strText += tr("（%1）").arg(levelText(values.dblPlot[lngLine], values.scale));
+                strText += tr("（%1）").arg(levelText(values.dblPlot[lngLine], texts));
             }
             return strText;
         },
@@ -83,14 +85,15 @@ void SpectrumPage::refreshCursorText()
     const bool blnShown = !shown.dblValues.empty();
     const Reference* first = blnShown ? nullptr : &referenceList.references().front();
     const engine::SpectrumScale scale = blnShown ? shown.scale : referenceTarget(*first);
+    const UnitsTexts texts = blnShown ? document.units() : unitsTexts(scale.units);
     const double dblValue = blnShown ? shown.dblValues[*lngLine] : ReferenceList::values(*first, scale)[*lngLine];
     const double dblFreq = trace->dblFreq[*lngLine];
     const double dblSpacing = trace->dblFreq.size() > 1 ? trace->dblFreq[1] - trace->dblFreq[0] : 1.0;
     QString strText = tr("カーソル：%1 Hz%2　%3")
                           .arg(fromUtf8(engine::lineFrequencyText(dblFreq, dblSpacing)), orderText(dblFreq, dblSpacing),
-                               valueText(dblValue, scale));
+                               valueText(dblValue, scale, texts));
     if (pltSpectrum->logScale() && scale.units != engine::SpectrumUnits::DbV) {
-        strText += tr("（%1）").arg(levelText(trace->dblVolts[*lngLine], scale));
+        strText += tr("（%1）").arg(levelText(trace->dblVolts[*lngLine], texts));
     }
     if (pltSpectrum->cursorOnPeak()) {
         strText += tr("　付近のピーク");
@@ -98,15 +101,13 @@ void SpectrumPage::refreshCursorText()
     // The band spectrum shares the shown spectrum's lines.
     const bool blnBand = blnShown && *lngLine < shown.dblBandValues.size();
     if (blnBand) {
-        strText += tr("　バンド %1").arg(valueText(shown.dblBandValues[*lngLine], scale));
+        strText += tr("　バンド %1").arg(valueText(shown.dblBandValues[*lngLine], scale, texts));
     }
     strText += referenceReadout(dblFreq);
     // The line as the spectrum file writes it, to find it there.
-    strText += tr("\nファイルの値：%1 Hz, %2 %3")
-                   .arg(generalText(dblFreq), generalText(dblValue), unitsTexts(scale.units).strFile);
+    strText += tr("\nファイルの値：%1 Hz, %2 %3").arg(generalText(dblFreq), generalText(dblValue), texts.strFile);
     if (blnBand) {
-        strText +=
-            tr("（バンド %1 %2）").arg(generalText(shown.dblBandValues[*lngLine]), unitsTexts(scale.units).strFile);
+        strText += tr("（バンド %1 %2）").arg(generalText(shown.dblBandValues[*lngLine]), texts.strFile);
     }
     lblCursor->setText(strText);
 }
@@ -121,13 +122,24 @@ QString SpectrumPage::referenceReadout(double dblFreq) const
         if (trace && trace->dblFreq == reference.dblFreq && trace->strName == strName) {
             continue; // the cursor is on this reference itself
         }
+        if (!comparable(reference)) {
+            strText +=
+                tr("　%1（%2 のスペクトル：単位が違うため重ねていません）").arg(reference.strName, reference.strUnit);
+            continue;
+        }
         const std::optional<std::size_t> lngLine = engine::lineAt(reference.dblFreq, dblFreq);
         strText += tr("　%1 %2").arg(
-            strName,
-            lngLine ? valueText(carriedValue(reference.dblValues[*lngLine], *lngLine, reference.scale, scale), scale)
-                    : tr("（この周波数に線なし）"));
+            strName, lngLine ? valueText(carriedValue(reference.dblValues[*lngLine], *lngLine, reference.scale, scale),
+                                         scale, document.units())
+                             : tr("（この周波数に線なし）"));
     }
     return strText;
+}
+
+bool SpectrumPage::comparable(const Reference& reference) const
+{
+    // Values of another unit cannot be carried into those shown: volts are no g.
+    return document.shown().dblValues.empty() || reference.strUnit == document.units().strUnit;
 }
 
 QString SpectrumPage::orderText(double dblFreq, double dblSpacing) const
@@ -148,6 +160,10 @@ void SpectrumPage::refreshHarmonics()
     // With the axis in orders the markers stand at the running speed's orders, else at the chosen peak's.
     if (pnlPeaks->harmonicsWanted() && trace) {
         dblFundamental = speed ? std::optional<double>(speed->dblHz) : pnlPeaks->chosenFrequency();
+    }
+    // On the envelope, a bearing's defect frequency typed is marked whether or not a peak is chosen.
+    if (trace && document.envelopeShown() && envelopeTools->defectFrequency()) {
+        dblFundamental = envelopeTools->defectFrequency();
     }
     pltSpectrum->setHarmonics(dblFundamental
                                   ? engine::harmonicFrequencies(*dblFundamental, trace->dblFreq.back(), lngMostMarkers)

@@ -87,7 +87,8 @@ FrameView SpectrumPlot::limitView(const FrameView& wanted) const
 
 void SpectrumPlot::setAmplitudeAxis(const AmplitudeAxis& axis)
 {
-    const bool blnRescaled = axis.dblDbPerDecade != ampAxis.dblDbPerDecade;
+    const bool blnRescaled =
+        axis.dblDbPerDecade != ampAxis.dblDbPerDecade || axis.dblZeroDbValue != ampAxis.dblZeroDbValue;
     ampAxis = axis;
     if (blnRescaled && blnLogScale) {
         resetView();
@@ -156,7 +157,7 @@ double SpectrumPlot::ampOf(double dblVolts) const
         return dblVolts;
     }
     // Zero lines (outside a band, or an exact zero) sit far below any view instead of at -infinity.
-    return dblVolts > 0.0 ? ampAxis.dblDbPerDecade * std::log10(dblVolts) : dblZeroDb;
+    return dblVolts > 0.0 ? ampAxis.dblDbPerDecade * std::log10(dblVolts / ampAxis.dblZeroDbValue) : dblZeroDb;
 }
 
 engine::AxisRange SpectrumPlot::fittedAmplitudes(double dblLowFreq, double dblHighFreq) const
@@ -348,7 +349,7 @@ double SpectrumPlot::freqAt(double dblX) const
 double SpectrumPlot::voltsAt(double dblY) const
 {
     const double dblAmp = currentLayout().yAt(dblY);
-    return blnLogScale ? std::pow(10.0, dblAmp / ampAxis.dblDbPerDecade) : dblAmp;
+    return blnLogScale ? ampAxis.dblZeroDbValue * std::pow(10.0, dblAmp / ampAxis.dblDbPerDecade) : dblAmp;
 }
 
 QPointF SpectrumPlot::pointOf(double dblFreq, double dblVolts) const

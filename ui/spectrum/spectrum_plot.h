@@ -40,6 +40,7 @@ struct AmplitudeAxis
     QString strTitle;    // the linear axis, with its unit
     QString strLogTitle; // the logarithmic axis, with its unit
     double dblDbPerDecade = 20.0;
+    double dblZeroDbValue = 1.0; // the amplitude the logarithmic axis reads as 0 dB (> 0): 1 V for dBV
 };
 
 // The visible part of the plot: frequencies in Hz; amplitudes in the axis's unit (V unless told
@@ -135,6 +136,10 @@ public:
     // write it with its unit. Without them (empty functions) the trace's values are taken for volts.
     using LineText = std::function<QString(std::size_t lngLine)>;
     void setLineTexts(LineText readable, LineText exact);
+    // How the readout writes an rms value of the band between the cursors (to be read at a glance) and
+    // the unit after its exact text; without them, in volts.
+    using RmsText = std::function<QString(double dblRms)>;
+    void setRmsTexts(RmsText readable, QString strExactUnit);
     // The readout between the reference (A) and the cursor (B); none without both.
     std::optional<engine::CursorDelta> cursorDelta() const;
     // The readout as drawn (readable numbers), then a line with the values as the files write them;
@@ -257,6 +262,8 @@ private:
     std::optional<engine::LineScale> lineScale;
     LineText lineReadable;
     LineText lineExact;
+    RmsText rmsReadable;
+    QString strRmsUnit = QStringLiteral("V");
     std::optional<engine::RunningSpeed> speed;
     bool blnLogFreq = false;
     // Per trace on the logarithmic axis: the logarithms of its frequencies above 0 Hz, from its first

@@ -408,6 +408,13 @@ void SpectrumPlot::setLineTexts(LineText readable, LineText exact)
     update();
 }
 
+void SpectrumPlot::setRmsTexts(RmsText readable, QString strExactUnit)
+{
+    rmsReadable = std::move(readable);
+    strRmsUnit = std::move(strExactUnit);
+    update();
+}
+
 std::optional<engine::CursorDelta> SpectrumPlot::cursorDelta() const
 {
     const PlotTrace* trace = cursorTrace();
@@ -444,9 +451,10 @@ QStringList SpectrumPlot::readableLines() const
         return {strReference, strCursor, strDifference};
     }
     // Which sums these are: the band counts every line's share, the end lines' tones only in part.
+    const auto rmsText = [this](double dblRms) { return rmsReadable ? rmsReadable(dblRms) : voltsText(dblRms); };
     return {strReference, strCursor, strDifference,
-            tr("帯域 RMS %1（%2 本の線のパワーの和）").arg(voltsText(*delta->dblBandRms)).arg(delta->lngBandLines),
-            tr("2 トーンの和 %1（基準とカーソルの線をトーンとして）").arg(voltsText(*delta->dblToneSumRms))};
+            tr("帯域 RMS %1（%2 本の線のパワーの和）").arg(rmsText(*delta->dblBandRms)).arg(delta->lngBandLines),
+            tr("2 トーンの和 %1（基準とカーソルの線をトーンとして）").arg(rmsText(*delta->dblToneSumRms))};
 }
 
 QStringList SpectrumPlot::readoutLines() const
@@ -482,8 +490,8 @@ QString SpectrumPlot::readoutText() const
                             .arg(generalText(delta->dblFreqA), lineExactText(*lngReferenceLine), strCursor,
                                  generalText(delta->dblDeltaFreq), strLevel);
     if (delta->dblBandRms) {
-        strValues += tr("；帯域 RMS %1 V；2 トーンの和 %2 V")
-                         .arg(generalText(*delta->dblBandRms), generalText(*delta->dblToneSumRms));
+        strValues += tr("；帯域 RMS %1 %3；2 トーンの和 %2 %3")
+                         .arg(generalText(*delta->dblBandRms), generalText(*delta->dblToneSumRms), strRmsUnit);
     }
     strLines << strValues;
     return strLines.join(QLatin1Char('\n'));

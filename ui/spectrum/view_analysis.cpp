@@ -88,6 +88,8 @@ engine::AverageRequest averageRequest(const ViewRecording& recording, const View
     request.dblMaxVolt = recording.dblMaxVolt;
     request.choice = recording.choice;
     request.blnMetrics = settings.blnFigures;
+    request.quantity = settings.quantity;
+    request.envelope = settings.envelope;
     return request;
 }
 
@@ -110,11 +112,14 @@ ViewReading readRecording(const ViewRecording& recording, const ViewSettings& se
         return reading;
     }
     hooks.onSegment = spectrogram->segmentHandler();
+    engine::MomentAccumulator moments;
     hooks.onSamples = [&](std::span<const double> dblCounts) {
         const std::size_t lngTake = std::min(dblCounts.size(), lngBlock - dblFirst.size());
         dblFirst.insert(dblFirst.end(), dblCounts.begin(), dblCounts.begin() + static_cast<std::ptrdiff_t>(lngTake));
+        moments.addSamples(dblCounts);
     };
     ViewReading reading = runReading(recording, request, files, sounds, progress, hooks);
+    reading.moments = moments;
     if (!reading.strFailure.empty() || reading.blnCancelled) {
         return reading;
     }
@@ -135,6 +140,7 @@ ViewReading readSegment(const ViewRecording& recording, const ViewSettings& sett
 {
     engine::AverageRequest request = averageRequest(recording, settings);
     request.settings.averaging = engine::Averaging::Mean;
+    request.envelope.reset();
     request.lngSkipSamples = lngSegment * engine::segmentStep(recording.lngNumSamp, settings.dblOverlap);
     request.lngTakeSamples = recording.lngNumSamp;
     return runReading(recording, request, files, sounds, progress, {});

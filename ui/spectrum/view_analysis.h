@@ -4,6 +4,7 @@
 #include "analysis_job.h"
 #include "engine/recordings/average_analysis.h"
 #include "engine/recordings/averaged_spectrum.h"
+#include "engine/recordings/condition_levels.h"
 #include "engine/recordings/recording.h"
 #include "engine/recordings/recording_view.h"
 #include "engine/recordings/spectrogram.h"
@@ -37,17 +38,29 @@ struct ViewSettings
     engine::Detrend detrend = engine::Detrend::None;
     engine::SpectrumUnits units = engine::SpectrumUnits::Pp;
     bool blnFigures = false; // averaged to half the rate as well, for the converter figures
+    // What the volts stand for (a sensor's sensitivity, velocity or displacement, the dB reference):
+    // converted from the reading's powers, never read again for.
+    engine::MeasuredQuantity quantity;
+    // The envelope's spectrum in this band is shown instead of the spectrum (read in the same pass).
+    std::optional<engine::FrequencyBand> envelope;
 
     bool operator==(const ViewSettings&) const = default;
-    // Whether a reading made with other's settings serves these (they may differ in units and single
-    // block; one made to half the rate serves one that does not need it).
+    // Whether a reading made with other's settings serves these (they may differ in units, quantity and
+    // single block; one made to half the rate, or with an envelope, serves one that does not need it).
     bool sameReading(const ViewSettings& other) const
     {
         return window == other.window && dblOverlap == other.dblOverlap && detrend == other.detrend &&
                (averaging == ViewAveraging::Peak) == (other.averaging == ViewAveraging::Peak) &&
-               (!blnFigures || other.blnFigures);
+               (!blnFigures || other.blnFigures) && (!envelope || envelope == other.envelope);
     }
 };
+
+// Whether a spectrum shown with a's settings holds other values than with b's, even from one reading:
+// other units, another quantity, or the envelope instead of the spectrum.
+inline bool otherValues(const ViewSettings& a, const ViewSettings& b)
+{
+    return a.units != b.units || a.quantity != b.quantity || a.envelope != b.envelope;
+}
 
 // A recording the view analyses: read again from its file for every analysis, so memory stays that of
 // the stream whatever its length.
@@ -85,6 +98,7 @@ struct ViewReading
     engine::AveragedPower firstBlockPower; // with blnFigures: that block alone, no window, to half the rate
     std::shared_ptr<const engine::Spectrogram> spectrogram; // of every segment (a whole reading only)
     engine::LevelRange levels;                              // the range suggested for its colours
+    engine::MomentAccumulator moments;                      // of every sample averaged (a whole reading only)
     std::string strFailure;                                 // why nothing was read (a refusal or a failure), else empty
     platform::RefusalFacts refusal;                         // a refusal's facts (None for a failure)
     bool blnCancelled = false;

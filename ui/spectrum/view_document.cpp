@@ -6,6 +6,7 @@
 
 #include "analysis_job.h"
 #include "engine/recordings/average_analysis.h"
+#include "engine/recordings/recording_measures.h"
 #include "engine/run/global_define.h"
 #include "octave_document.h"
 #include "platform/failure.h"
@@ -75,6 +76,10 @@ void ViewDocument::showRun(const engine::RunSpectra& spectra)
         recording.lngNumSamp = spectra.lngNumSamp;
         recording.dblMaxVolt = spectra.dblMaxVolt;
         viewRecording = recording;
+        if (wantedSettings.envelope) {
+            wantedSettings.envelope.reset(); // a band chosen for another recording's resonance
+            emit settingsChanged();
+        }
         startReading({recording, wantedSettings, std::nullopt, nullptr});
     }
     refreshShown(true);
@@ -103,7 +108,7 @@ void ViewDocument::setSettings(const ViewSettings& wanted)
         return;
     }
     // Nothing to read again: the units, or between the block and the average of one reading.
-    const bool blnRescaled = wanted.units != currentSettings.units;
+    const bool blnRescaled = otherValues(wanted, currentSettings);
     currentSettings = wanted;
     lngShownSegment.reset();
     segmentReading.reset();
@@ -149,18 +154,22 @@ void ViewDocument::showSegment(std::int64_t lngSegment)
 void ViewDocument::refreshShown(bool blnNewView)
 {
     const engine::SpectrumUnits units = currentSettings.units;
+    const engine::MeasuredQuantity& quantity = currentSettings.quantity;
     const bool blnAveraged = currentSettings.averaging != ViewAveraging::SingleBlock || lngShownSegment;
     const double dblMaxVolt = viewRecording ? viewRecording->dblMaxVolt : 0.0;
     if (lngShownSegment && segmentReading) {
-        shownSpectrum = averagedSpectrum(*segmentReading, dblMaxVolt, units, lngShownSegment);
+        shownSpectrum = averagedSpectrum(*segmentReading, dblMaxVolt, units, lngShownSegment, quantity);
+    } else if (envelopeShown()) {
+        shownSpectrum = envelopeSpectrum(*lastReading, averageRequest(*viewRecording, currentSettings));
     } else if (blnAveraged && lastReading) {
-        shownSpectrum = averagedSpectrum(*lastReading, dblMaxVolt, units, std::nullopt);
+        shownSpectrum = averagedSpectrum(*lastReading, dblMaxVolt, units, std::nullopt, quantity);
     } else {
         shownSpectrum = singleBlockSpectrum(runSpectra ? &*runSpectra : nullptr, lastReading.get(),
-                                            viewRecording ? viewRecording->lngNumSamp : 0, units);
+                                            viewRecording ? viewRecording->lngNumSamp : 0, units, quantity);
     }
     if (shownSpectrum.dblValues.empty()) {
         shownSpectrum.scale.units = units;
+        shownSpectrum.quantity = quantity;
     }
     dropPositionsBeyond();
     emit spectrumChanged(blnNewView);
@@ -189,7 +198,22 @@ void ViewDocument::dropPositionsBeyond()
 
 UnitsTexts ViewDocument::units() const
 {
-    return unitsTexts(shownSpectrum.scale.units);
+    return unitsTexts(shownSpectrum.scale.units, shownSpectrum.quantity);
+}
+
+bool ViewDocument::envelopeShown() const
+{
+    return currentSettings.envelope && !lngShownSegment && lastReading && lastReading->average.envelope &&
+           viewRecording;
+}
+
+std::optional<engine::ConditionLevels> ViewDocument::conditionLevels() const
+{
+    if (!lastReading || !viewRecording || lastReading->moments.count() == 0) {
+        return std::nullopt;
+    }
+    return engine::conditionLevels(lastReading->moments, viewRecording->dblMaxVolt / engine::dblFullScaleCount,
+                                   currentSettings.quantity.sensor);
 }
 
 const engine::AveragedPower* ViewDocument::figuresPower(std::int32_t& lngSampFreq) const
@@ -198,7 +222,7 @@ const engine::AveragedPower* ViewDocument::figuresPower(std::int32_t& lngSampFre
     if (lngShownSegment && segmentReading) {
         power = &segmentReading->average.figuresPower;
         lngSampFreq = segmentReading->average.lngSampFreq;
-    } else if (lastReading) {
+    } else if (lastReading && !envelopeShown()) {
         const bool blnBlock = currentSettings.averaging == ViewAveraging::SingleBlock;
         power = blnBlock ? &lastReading->firstBlockPower : &lastReading->average.figuresPower;
         lngSampFreq = lastReading->average.lngSampFreq;
@@ -253,8 +277,12 @@ std::string ViewDocument::overRecordingRefusal(const std::string& strPath, const
 
 std::string ViewDocument::proposedAverageName() const
 {
-    return viewRecording ? engine::averageOutputName(files, viewRecording->strPath, viewRecording->choice)
-                         : std::string();
+    if (!viewRecording) {
+        return {};
+    }
+    return envelopeShown() ? engine::envelopeOutputName(files, viewRecording->strPath,
+                                                        averageRequest(*viewRecording, currentSettings))
+                           : engine::averageOutputName(files, viewRecording->strPath, viewRecording->choice);
 }
 
 bool ViewDocument::saveAverage(const std::string& strPath)
@@ -263,14 +291,22 @@ bool ViewDocument::saveAverage(const std::string& strPath)
         ui.showMessage(strRefusal, platform::MessageStyle::Exclamation);
         return false;
     }
-    // The batch's heading and lines for the settings and units shown.
+    // The batch's heading and lines for the settings, units and quantity shown.
     engine::AverageFileResult result = lastReading->average;
     const engine::AverageRequest request = averageRequest(*viewRecording, currentSettings);
     result.dblValues = engine::spectrumInUnits(result.average, currentSettings.units, result.lngSampFreq,
-                                               viewRecording->dblMaxVolt / engine::dblFullScaleCount);
+                                               viewRecording->dblMaxVolt / engine::dblFullScaleCount, request.quantity);
     result.strHeading = engine::averageHeading(request, result.average, result.lngSampFreq, result.strSource);
+    const bool blnEnvelope = envelopeShown();
+    if (blnEnvelope) {
+        engine::fillEnvelopeSpectrum(request, result.lngSampFreq, result.strSource, *result.envelope);
+    }
     try {
-        engine::writeAverageSpectrum(files, strPath, result);
+        if (blnEnvelope) {
+            engine::writeEnvelopeSpectrum(files, strPath, result);
+        } else {
+            engine::writeAverageSpectrum(files, strPath, result);
+        }
     } catch (const KestrixError& failure) {
         ui.showMessage(saveFailureText(tr("平均スペクトルを保存できませんでした。"), strPath, failure).toStdString(),
                        platform::MessageStyle::Exclamation);

@@ -117,12 +117,26 @@ public:
     // The engineering unit levels are given in and referred to: volts, dB re 1 V, without a sensitivity.
     engine::EngineeringUnit engineeringUnit() const
     {
-        return {};
+        return currentSettings.quantity.sensor.value_or(engine::EngineeringUnit{});
     }
     // The fractional-octave side: its settings, analysis and job.
     OctaveDocument& octave() const
     {
         return *octaveSide;
+    }
+    // Whether the spectrum shown is the envelope's (its band in the settings shown).
+    bool envelopeShown() const;
+    // The condition measures of every sample of the recording read, in the sensor's unit (volts without
+    // one); none without a reading.
+    std::optional<engine::ConditionLevels> conditionLevels() const;
+    // The files and sound files the document reads recordings through.
+    platform::TextFiles& textFiles() const
+    {
+        return files;
+    }
+    platform::SoundFiles& soundFiles() const
+    {
+        return sounds;
     }
     // The power average the converter figures are taken from (to half the rate), with its sampling
     // frequency; null where there is none.
@@ -146,8 +160,9 @@ public:
     }
     void setOrderSpeed(std::optional<engine::RunningSpeed> newSpeed);
 
-    // Saves the averaged spectrum shown as kestrix-batch --average writes it; refused with a message in
-    // single-block mode, without an averaged spectrum, or over the recording itself. The result says
+    // Saves the averaged spectrum shown as kestrix-batch --average writes it (the envelope's spectrum
+    // while it is shown, as the batch's --envelope writes it); refused with a message in single-block
+    // mode, without an averaged spectrum, or over the recording itself. The result says
     // whether the file was written. averageRefusal is the refusal for a name, empty where it is fine.
     bool saveAverage(const std::string& strPath);
     std::string averageRefusal(const std::string& strPath) const;

@@ -48,8 +48,11 @@ bool ViewDocument::openRecording(const std::string& strPath)
         return false;
     }
     ViewSettings wanted = wantedSettings;
-    if (wanted.averaging == ViewAveraging::SingleBlock) {
-        wanted.averaging = ViewAveraging::Mean; // a recording is opened to see it whole
+    if (wanted.averaging == ViewAveraging::SingleBlock || wanted.envelope) {
+        if (wanted.averaging == ViewAveraging::SingleBlock) {
+            wanted.averaging = ViewAveraging::Mean; // a recording is opened to see it whole
+        }
+        wanted.envelope.reset(); // a band chosen for another recording's resonance
         wantedSettings = wanted;
         emit settingsChanged();
     }
@@ -210,7 +213,7 @@ void ViewDocument::readingFinished()
 
 void ViewDocument::acceptReading(const PendingReading& done)
 {
-    const bool blnRescaled = done.settings.units != currentSettings.units;
+    const bool blnRescaled = otherValues(done.settings, currentSettings);
     // The run's own recording read whole is no new recording: a view zoomed meanwhile stays.
     const bool blnNewRecording =
         !done.lngSegment && (!viewRecording || viewRecording->strPath != done.recording.strPath);
