@@ -7,6 +7,7 @@
 #include "engine/run/number_text.h"
 #include "engine/run/spectrum.h"
 #include "platform/failure.h"
+#include "read_ahead.h"
 #include "recording_measures.h"
 
 #include <algorithm>
@@ -131,7 +132,11 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
     }
     AverageSettings settings = request.settings;
     settings.blnToHalfRate = request.blnMetrics;
-    SpectrumAverager averager(settings, dblPI, hooks.onSegment);
+    const std::int32_t lngThreads = analysisThreads(request.lngThreads);
+    if (lngThreads > 1) {
+        opening.stream = std::make_unique<ReadAheadStream>(std::move(opening.stream));
+    }
+    SpectrumAverager averager(settings, dblPI, hooks.onSegment, lngThreads);
     RecordingMeasures measures(request, result.lngSampFreq, dblPI);
     if (!measures.refusal().empty()) {
         result.strRefusal = measures.refusal();

@@ -78,6 +78,7 @@ engine::AverageRequest averageRequest(const ViewRecording& recording, const View
     request.dblMaxVolt = recording.dblMaxVolt;
     request.choice = recording.choice;
     request.blnMetrics = settings.blnFigures;
+    request.lngThreads = 0; // every core: the view waits for nothing else
     return request;
 }
 
