@@ -6,7 +6,7 @@ AARCH64     := $(BUILD)/aarch64
 FUZZ        := $(BUILD)/fuzz
 WINDOWS     := $(BUILD)/windows
 FUZZ_SECONDS   ?= 60
-FUZZ_HARNESSES ?= number_text sample_reader spectrum_csv field_checks
+FUZZ_HARNESSES ?= number_text sample_reader spectrum_csv field_checks delimited_text sound_file batch_options
 CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRIX_WERROR=ON
 SOURCES      = $(shell git ls-files '*.cpp' '*.h')
 

@@ -1,27 +1,34 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "batch.h"
+#include "engine/recordings/average_analysis.h"
+#include "file_runner.h"
 #include "platform/sound_files.h"
 #include "platform/text_files.h"
 
-#include <ostream>
-#include <span>
 #include <string>
 
 namespace kestrix::cli {
 
-// Whether the arguments ask for the averaged analysis: --average before any "--".
-bool asksForAverage(std::span<const std::string> strArgs);
+// The averaged analysis of each FILE (text or a sound file) read whole: its averaged spectrum file and,
+// with the converter figures, their file, each path printed once written.
+class AverageAnalysis final : public FileAnalysis
+{
+public:
+    // request as the entries' checks filled it.
+    AverageAnalysis(const engine::AverageRequest& request, platform::TextFiles& files, platform::SoundFiles& sounds);
 
-// The averaged analysis of whole recordings: the entries checked once, then each FILE read whole
-// (text or sound) and its BASE_AVG_SPC.csv written beside it, its path printed on strOut; refusals and
-// failures on strErr, each naming its file. Returns the highest exit status met (batch.h).
-int runAverageBatch(std::span<const std::string> strArgs, std::ostream& strOut, std::ostream& strErr,
-                    platform::TextFiles& files, platform::SoundFiles& sounds);
+    std::vector<std::string> outputsOf(const std::string& strFile) const override;
+    int analyse(const FileJob& job, std::ostream& strOut, std::ostream& strErr) const override;
 
-// The batch front end: the averaged analysis with --average, the classic run otherwise.
-int runBatchCommand(std::span<const std::string> strArgs, const BatchStreams& streams, platform::TextFiles& files,
-                    platform::SoundFiles& sounds);
+private:
+    engine::AverageRequest request;
+    double dblPI;
+    platform::TextFiles& files;
+    platform::SoundFiles& sounds;
+};
+
+// The windows' figures as the analysis computes them, for the help text.
+std::string windowTable();
 
 } // namespace kestrix::cli

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/sound_files.h"
 #include "platform/text_files.h"
 
 #include <istream>
@@ -27,8 +28,13 @@ struct BatchStreams
     bool blnErrIsTerminal = false;
 };
 
-// Runs the batch front end on its arguments (without the program name): the window's field checks
-// and band checks once, then one run per FILE, -j of them at once with the output of one at a time.
+// The batch front end on its arguments (without the program name): the options parsed, the entries
+// checked once, then every FILE analysed (the classic run, or with --average the averaged analysis),
+// -j of them at once with the output of one at a time. Returns the highest exit status met.
+int runBatchCommand(std::span<const std::string> strArgs, const BatchStreams& streams, platform::TextFiles& files,
+                    platform::SoundFiles& sounds);
+
+// The same where no file is a sound file (the classic run reads text only).
 int runBatch(std::span<const std::string> strArgs, const BatchStreams& streams, platform::TextFiles& files);
 
 // The same without standard input and terminal.

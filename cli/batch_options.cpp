@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "batch_options.h"
 
+#include "option_table.h"
+
 #include <algorithm>
-#include <charconv>
-#include <map>
 
 namespace kestrix::cli {
 
-const std::string_view strUsage =
+namespace {
+
+constexpr std::string_view strClassicIntro =
     R"(Usage: kestrix-batch [OPTIONS] FILE...
 
 Analyses each FILE (one converter count per line) exactly as the Kestrix window does and writes the
@@ -15,18 +17,9 @@ output files beside it: NAME_SPC.csv always; with the band-pass NAME_BAND_SPC.cs
 NAME_BAND_WAVE.csv; with Wave output NAME_BAND.wav (band on) and NAME.wav.
 
 Options (defaults are the window's start-up state):
-  --fs TEXT          sampling frequency in Hz (default 1024)
-  --points N         FFT points: 1024, 2048, 4096, 8192, 16384, 32768 or 65536 (default 1024)
-  --range TEXT       converter input range in volts, plus or minus (default 5)
-  --band, --no-band  band-pass on or off (default on)
-  --low TEXT         lower band limit in Hz, exclusive (default 200)
-  --high TEXT        upper band limit in Hz, exclusive (default 800)
-  --wave, --no-wave  Wave file output on or off (default on)
-  -j N, --jobs N     analyse N files at once (default 1; 0 for every core); the output is the same
-  --files-from LIST  also analyse the files listed in LIST, one path a line ("-": standard input)
-  --help             show this text
-  --version          show the version
+)";
 
+constexpr std::string_view strClassicEnd = R"(
 With --average each FILE (text or a sound file) is analysed whole, its segments' spectra averaged,
 into NAME_AVG_SPC.csv; see kestrix-batch --average --help.
 
@@ -34,17 +27,72 @@ Each file written is printed on standard output, one path a line, in FILE order.
 analysed, 1 an entry or a file refused, 2 usage error, 3 a failure; the highest met.
 )";
 
-namespace {
+constexpr std::string_view strAverageIntro =
+    R"(Usage: kestrix-batch --average [OPTIONS] FILE...
 
-// The most files analysed at once that -j takes: far beyond any machine's cores, and a bound on the
-// threads a typing error can ask for.
-constexpr int lngMaxJobs = 1024;
+Analyses each FILE whole: cut into overlapping segments of N samples, each windowed and transformed,
+their spectra averaged. Writes NAME_AVG_SPC.csv beside it: a heading line stating the columns, the
+settings and the number of segments, then one line "frequency,value" per line from 0 Hz to fs / 2.56.
 
-bool parseJobs(std::string_view strValue, int& lngJobs)
+A FILE is a sound file (WAV, FLAC, AIFF, ...: integer PCM of 8 to 32 bits or floating point, its
+sampling frequency from the file), one-column text of converter counts, or, with --column, one column
+of delimited text (comma, semicolon, tab or blanks, found from the file; heading lines allowed).
+
+Options:
+)";
+
+constexpr std::string_view strAverageEnd = R"(
+Each file written is printed on standard output, one path a line, in FILE order. Exit status: 0 all
+analysed, 1 an entry or a file refused, 2 usage error, 3 a failure; the highest met.
+)";
+
+// Help lines are wrapped to this width, continued under the help's first column.
+constexpr std::size_t lngHelpWidth = 104;
+constexpr std::size_t lngHelpColumn = 21;
+
+std::string optionHelpLine(const OptionDef& option)
 {
-    const char* const pchEnd = strValue.data() + strValue.size();
-    const auto result = std::from_chars(strValue.data(), pchEnd, lngJobs);
-    return result.ec == std::errc() && result.ptr == pchEnd && lngJobs >= 0 && lngJobs <= lngMaxJobs;
+    std::string strLine = "  ";
+    if (!option.strAlias.empty()) {
+        strLine.append(option.strAlias).append(" ").append(option.strValue).append(", ");
+    }
+    strLine.append(option.strName);
+    if (!option.strValue.empty()) {
+        strLine.append(" ").append(option.strValue);
+    }
+    strLine.resize(std::max(lngHelpColumn, strLine.size() + 2), ' ');
+    std::size_t lngLineStart = 0;
+    std::string_view strHelp = option.strHelp;
+    while (!strHelp.empty()) {
+        const std::size_t lngWord = std::min(strHelp.find(' '), strHelp.size());
+        const bool blnFirstWord = strLine.size() - lngLineStart <= lngHelpColumn;
+        if (!blnFirstWord && strLine.size() - lngLineStart + 1 + lngWord > lngHelpWidth) {
+            strLine += "\n";
+            lngLineStart = strLine.size();
+            strLine.append(lngHelpColumn, ' ');
+        } else if (!blnFirstWord) {
+            strLine += ' ';
+        }
+        strLine += strHelp.substr(0, lngWord);
+        strHelp.remove_prefix(std::min(lngWord + 1, strHelp.size()));
+    }
+    return strLine + "\n";
+}
+
+// The usage error of an option typed for an analysis it does not apply to, or one it needs missing.
+std::string applicabilityError(const BatchOptions& options)
+{
+    for (const GivenOption& given : options.given) {
+        const OptionDef& option = *given.option;
+        if (!appliesTo(option.modes, options.mode)) {
+            return options.mode == Mode::Average ? given.strTyped + " does not apply to --average"
+                                                 : given.strTyped + " applies only with --average";
+        }
+        if (!option.strNeeds.empty() && !options.wasGiven(option.strNeeds)) {
+            return given.strTyped + " needs " + std::string(option.strNeeds);
+        }
+    }
+    return {};
 }
 
 class OptionParser
@@ -55,80 +103,50 @@ public:
     std::optional<BatchOptions> parse(std::string& strError);
 
 private:
-    bool parseOne(std::string strArg, std::string& strError);
-    std::optional<std::string> takeValue(const std::string& strOption, const std::optional<std::string>& strInline,
-                                         std::string& strError);
+    bool parseOne(const std::string& strArg, std::string& strError);
 
     std::span<const std::string> strArgs;
     std::size_t i = 0;
     BatchOptions options;
 };
 
-std::optional<std::string> OptionParser::takeValue(const std::string& strOption,
-                                                   const std::optional<std::string>& strInline, std::string& strError)
-{
-    if (strInline) {
-        return strInline;
-    }
-    if (i + 1 >= strArgs.size()) {
-        strError = strOption + " needs a value";
-        return std::nullopt;
-    }
-    return strArgs[++i];
-}
-
 // One option (strArg starts with "-"); false with strError set when it is not understood.
-bool OptionParser::parseOne(std::string strArg, std::string& strError)
+bool OptionParser::parseOne(const std::string& strArg, std::string& strError)
 {
+    std::string strName = strArg;
     std::optional<std::string> strInline;
     if (const auto lngEquals = strArg.find('='); lngEquals != std::string::npos && strArg.starts_with("--")) {
         strInline = strArg.substr(lngEquals + 1);
-        strArg.resize(lngEquals);
-    } else if (strArg.starts_with("-j") && strArg.size() > 2) {
-        strInline = strArg.substr(2); // -j4
-        strArg = "-j";
-    }
-    const std::map<std::string, std::string*> valueOptions = {{"--fs", &options.controls.strSampFreq},
-                                                              {"--range", &options.controls.strMaxVolt},
-                                                              {"--low", &options.controls.strLowFreq},
-                                                              {"--high", &options.controls.strHighFreq},
-                                                              {"--points", &options.controls.strNumSamp}};
-    const std::map<std::string, std::pair<int*, int>> switchOptions = {{"--band", {&options.controls.intBand, 1}},
-                                                                       {"--no-band", {&options.controls.intBand, 0}},
-                                                                       {"--wave", {&options.controls.intWave, 1}},
-                                                                       {"--no-wave", {&options.controls.intWave, 0}}};
-    if (const auto option = valueOptions.find(strArg); option != valueOptions.end()) {
-        const auto strValue = takeValue(strArg, strInline, strError);
-        if (strValue) {
-            *option->second = *strValue;
+        strName.resize(lngEquals);
+    } else if (strArg.size() > 2 && strArg[1] != '-') {
+        // A short option with its value attached: -j4.
+        if (const OptionDef* option = findOption(strArg.substr(0, 2)); option != nullptr && !option->strValue.empty()) {
+            strInline = strArg.substr(2);
+            strName.resize(2);
         }
-        return strValue.has_value();
     }
-    if (strArg == "-j" || strArg == "--jobs") {
-        const auto strValue = takeValue(strArg, strInline, strError);
-        if (strValue && !parseJobs(*strValue, options.lngJobs)) {
-            strError = strArg + " needs a whole number from 0 to " + std::to_string(lngMaxJobs);
-            return false;
-        }
-        return strValue.has_value();
-    }
-    if (strArg == "--files-from") {
-        const auto strValue = takeValue(strArg, strInline, strError);
-        if (strValue) {
-            options.sources.push_back({true, *strValue});
-        }
-        return strValue.has_value();
-    }
-    if (const auto flag = switchOptions.find(strArg); flag != switchOptions.end() && !strInline) {
-        *flag->second.first = flag->second.second;
-    } else if (strArg == "--help" && !strInline) {
-        options.blnHelp = true;
-    } else if (strArg == "--version" && !strInline) {
-        options.blnVersion = true;
-    } else {
-        strError = "unknown option " + strArgs[i];
+    const OptionDef* option = findOption(strName);
+    if (option == nullptr) {
+        strError = "unknown option " + strArg;
         return false;
     }
+    std::string strValue;
+    if (option->strValue.empty() && strInline) {
+        strError = strName + " takes no value";
+        return false;
+    }
+    if (!option->strValue.empty()) {
+        if (!strInline && i + 1 >= strArgs.size()) {
+            strError = strName + " needs a value";
+            return false;
+        }
+        strValue = strInline ? *strInline : strArgs[++i];
+    }
+    if (const std::string strReason = option->take(options, strValue); !strReason.empty()) {
+        strError = strName + " " + typedText(strValue) + ": " + strReason;
+        return false;
+    }
+    options.given.push_back({option, strName, strValue});
     return true;
 }
 
@@ -145,12 +163,13 @@ std::optional<BatchOptions> OptionParser::parse(std::string& strError)
             return std::nullopt;
         }
     }
-    if (std::find(engine::strPointCounts.begin(), engine::strPointCounts.end(), options.controls.strNumSamp) ==
-        engine::strPointCounts.end()) {
-        strError = "--points must be one of 1024, 2048, 4096, 8192, 16384, 32768, 65536";
+    if (options.blnHelp || options.blnVersion) {
+        return std::move(options);
+    }
+    if (strError = applicabilityError(options); !strError.empty()) {
         return std::nullopt;
     }
-    if (options.sources.empty() && !options.blnHelp && !options.blnVersion) {
+    if (options.sources.empty()) {
         strError = "no FILE given";
         return std::nullopt;
     }
@@ -159,9 +178,67 @@ std::optional<BatchOptions> OptionParser::parse(std::string& strError)
 
 } // namespace
 
+bool BatchOptions::wasGiven(std::string_view strName) const
+{
+    return std::any_of(given.begin(), given.end(),
+                       [&](const GivenOption& option) { return option.option->strName == strName; });
+}
+
 std::optional<BatchOptions> parseOptions(std::span<const std::string> strArgs, std::string& strError)
 {
     return OptionParser(strArgs).parse(strError);
+}
+
+EntryReport checkEntries(BatchOptions& options)
+{
+    EntryReport report;
+    for (const OptionDef& option : optionTable()) {
+        if (option.check == nullptr || !appliesTo(option.modes, options.mode)) {
+            continue;
+        }
+        // The option as typed last, or its default.
+        std::string strSubject = std::string(option.strName);
+        for (const GivenOption& given : options.given) {
+            if (given.option == &option) {
+                strSubject = given.strTyped + " " + typedText(given.strValue);
+            }
+        }
+        EntryCheck outcome = option.check(options);
+        if (!outcome.strNotice.empty()) {
+            report.strNotices.push_back(outcome.strNotice);
+        }
+        if (!outcome.strRefusal.empty()) {
+            report.strRefusal =
+                (outcome.strSubject.empty() ? strSubject : outcome.strSubject) + ": " + outcome.strRefusal;
+            return report;
+        }
+    }
+    return report;
+}
+
+std::string usageText(Mode mode)
+{
+    std::string strText(mode == Mode::Average ? strAverageIntro : strClassicIntro);
+    for (const OptionDef& option : optionTable()) {
+        // The switch that chooses the averaged analysis is its own usage line.
+        if (appliesTo(option.modes, mode) && !(mode == Mode::Average && option.strName == "--average")) {
+            strText += optionHelpLine(option);
+        }
+    }
+    strText += mode == Mode::Average ? strAverageEnd : strClassicEnd;
+    return strText;
+}
+
+std::string typedText(std::string_view strText)
+{
+    if (!strText.empty() && strText.find_first_of(" \t\"'") == std::string_view::npos) {
+        return std::string(strText);
+    }
+    std::string strQuoted = "\"";
+    for (const char chr : strText) {
+        strQuoted += chr == '"' ? std::string("\\\"") : std::string(1, chr);
+    }
+    return strQuoted + "\"";
 }
 
 } // namespace kestrix::cli

@@ -64,7 +64,9 @@ void ProgressLine::draw()
     if (lngTotal) {
         strLine += " of " + std::to_string(*lngTotal);
     }
-    strLine += " files, " + clockText(duration_cast<seconds>(dtElapsed)) + " elapsed";
+    // "1 of 1 file", "1 of 2 files", "1 file" while the total is not known.
+    strLine += (lngTotal ? *lngTotal : lngDone) == 1 ? " file, " : " files, ";
+    strLine += clockText(duration_cast<seconds>(dtElapsed)) + " elapsed";
     if (lngTotal && lngDone > 0 && lngDone < *lngTotal) {
         const auto dtLeft = dtElapsed * static_cast<long long>(*lngTotal - lngDone) / static_cast<long long>(lngDone);
         strLine += ", about " + clockText(duration_cast<seconds>(dtLeft)) + " left";

@@ -85,6 +85,19 @@ private:
     bool blnClosed = false;
 };
 
+// The output files of one analysis, put in place together. Each is written through the writer add()
+// gives (its close() is not needed); commit() then replaces the earlier files of those names all at
+// once, or, when any of them cannot be put in place, raises the failure and leaves every earlier file
+// (or none) as it was, with none of the new ones. A set destroyed without commit() replaces nothing.
+class FileSet
+{
+public:
+    virtual ~FileSet() = default;
+    // A new file of the set (text or bytes); the writer lives as long as the set.
+    virtual TextWriter& add(std::string_view strPath) = 0;
+    virtual void commit() = 0;
+};
+
 // The file-system object of a run: path names, text streams and the Wave files' binary output.
 // Every failure raises a KestrixError (53 file not found, 61 disk full, 70 permission denied,
 // 75 path/file access error, 76 path not found).
@@ -107,6 +120,8 @@ public:
     virtual std::unique_ptr<TextWriter> createTextFile(std::string_view strPath) = 0;
     // A stream for the bytes of a binary file (the Wave files): write() stores them as they are.
     virtual std::unique_ptr<TextWriter> createBinaryFile(std::string_view strPath) = 0;
+    // An empty set of files to be put in place together.
+    virtual std::unique_ptr<FileSet> createFileSet() = 0;
 };
 
 } // namespace kestrix::platform

@@ -13,7 +13,7 @@ seconds=${1:-60}
 shift || true
 harnesses=("$@")
 if [ "${#harnesses[@]}" -eq 0 ]; then
-    harnesses=(number_text sample_reader spectrum_csv field_checks)
+    harnesses=(number_text sample_reader spectrum_csv field_checks delimited_text sound_file batch_options)
 fi
 build=${FUZZ_BUILD:-$root/build/fuzz}
 case "$build" in /*) ;; *) build=$root/$build ;; esac

@@ -5,40 +5,95 @@
 #include "engine/run/analysis.h"
 #include "engine/run/analysis_parameters.h"
 #include "engine/run/number_text.h"
+#include "engine/run/output_set.h"
 #include "engine/run/spectrum.h"
 #include "platform/failure.h"
 #include "read_ahead.h"
 #include "recording_measures.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace kestrix::engine {
 
 namespace {
 
-void writeMetricsFile(platform::TextFiles& files, const std::string& strPath, const AverageRequest& request,
-                      const AverageFileResult& result)
+// The sample of the largest magnitude averaged: its number (from 1) and its value in counts.
+struct LargestSample
+{
+    std::int64_t lngNumber = 0;
+    double dblValue = 0.0;
+
+    void take(std::span<const double> dblCounts, std::int64_t lngFirstNumber)
+    {
+        for (std::size_t i = 0; i < dblCounts.size(); ++i) {
+            if (std::fabs(dblCounts[i]) > std::fabs(dblValue)) {
+                dblValue = dblCounts[i];
+                lngNumber = lngFirstNumber + static_cast<std::int64_t>(i);
+            }
+        }
+    }
+};
+
+void writeMetricsLines(platform::TextWriter& writer, const AverageRequest& request, const AverageFileResult& result)
 {
     const FigureSettings measured{request.settings, result.average.lngSegments, result.lngSampFreq, request.dblMaxVolt,
                                   result.average.lngSamples};
-    writeTextFile(files, strPath, [&](platform::TextWriter& writer) {
-        writer.writeLine("name,value,unit");
-        for (const FigureLine& line : figureTable(*result.figures, measured)) {
-            writer.writeLine(csvField(line.strName) + "," + csvField(line.strValue) + "," + csvField(line.strUnit));
-        }
-    });
+    writer.writeLine("name,value,unit");
+    for (const FigureLine& line : figureTable(*result.figures, measured)) {
+        writer.writeLine(csvField(line.strName) + "," + csvField(line.strValue) + "," + csvField(line.strUnit));
+    }
+}
+
+// The heading line, then the values, line k at k * dblDeltaFreq Hz.
+void writeSpectrumLines(platform::TextWriter& writer, const std::string& strHeading, double dblDeltaFreq,
+                        std::span<const double> dblValues)
+{
+    OutputBuffer buffer;
+    writer.writeLine(strHeading);
+    writeSpectrumCsv(writer, buffer, static_cast<std::int32_t>(dblValues.size()), dblDeltaFreq, 1.0, dblValues);
 }
 
 // The converter figures of an average taken to half the rate; the spectrum then keeps its lines to
-// fs / 2.56, as without the figures.
-void takeFigures(const AverageRequest& request, AverageFileResult& result)
+// fs / 2.56, as without the figures. The refusal of figures that would mean nothing, or the empty text.
+std::string takeFigures(const AverageRequest& request, AverageFileResult& result)
 {
     result.figures = toneFiguresOf(result.average, result.lngSampFreq, request.dblMaxVolt / dblFullScaleCount,
                                    request.dblMaxVolt, request.dblFundamentalHz);
+    switch (result.figures->problem) {
+    case FiguresProblem::None:
+        break;
+    case FiguresProblem::FundamentalOutside: // refused before the averaging
+    case FiguresProblem::Overflow:
+        return "the converter figures' powers exceed the largest number at an input range of " +
+               generalNumberText(request.dblMaxVolt) + " V";
+    case FiguresProblem::NoTone:
+        return "no tone to measure: the fundamental's power is 0";
+    }
     result.figuresPower = result.average;
     result.average.dblPower.resize(static_cast<std::size_t>(spectrumLineCount(request.settings.lngNumSamp)));
     result.average.settings.blnToHalfRate = false;
+    return {};
+}
+
+// Why an averaged spectrum cannot be written, or the empty text: its powers in counts^2, or its values in
+// the request's units, beyond the largest number (the samples or the input range too large).
+std::string overflowRefusal(const AverageRequest& request, const AverageFileResult& result,
+                            const LargestSample& largest)
+{
+    const auto finite = [](std::span<const double> dblValues) {
+        return std::all_of(dblValues.begin(), dblValues.end(), [](double dblValue) { return std::isfinite(dblValue); });
+    };
+    if (!finite(result.average.dblPower) || !finite(result.figuresPower.dblPower)) {
+        return "the recording's values are too large: their spectrum's power exceeds the largest number (sample " +
+               std::to_string(largest.lngNumber) + " is " + generalNumberText(largest.dblValue) + " counts)";
+    }
+    if (!finite(result.dblValues)) {
+        return "the spectrum in " + std::string(unitsName(request.units)) +
+               " units exceeds the largest number at an input range of " + generalNumberText(request.dblMaxVolt) + " V";
+    }
+    return {};
 }
 
 } // namespace
@@ -56,14 +111,59 @@ std::string tooFewSamplesRefusal(std::int64_t lngSamples, std::int32_t lngNumSam
            " needed";
 }
 
-std::string averageOutputName(platform::TextFiles& files, const std::string& strFileName)
+std::string recordingOutputBase(platform::TextFiles& files, const std::string& strFileName,
+                                const RecordingChoice& choice, const std::string& strOutputFolder)
 {
-    return outputBaseName(files, strFileName) + "_AVG_SPC.csv";
+    std::string strBase;
+    if (strOutputFolder.empty()) {
+        strBase = outputBaseName(files, strFileName);
+    } else {
+        strBase = strOutputFolder;
+        while (strBase.size() > 1 && strBase.back() == files.pathSeparator()) {
+            strBase.pop_back();
+        }
+        if (strBase.back() != files.pathSeparator()) {
+            strBase += files.pathSeparator();
+        }
+        strBase += files.getBaseName(strFileName);
+    }
+    if (choice.lngChannel && *choice.lngChannel != 1) {
+        strBase += "_ch" + std::to_string(*choice.lngChannel);
+    }
+    if (choice.column && choice.column->lngNumber > 1) {
+        strBase += "_col" + std::to_string(choice.column->lngNumber);
+    }
+    if (choice.column && choice.column->lngNumber == 0) {
+        strBase += "_col-";
+        for (const char chr : choice.column->strName) {
+            const bool blnUnfit = static_cast<unsigned char>(chr) < 0x20 || chr == 0x7F ||
+                                  std::string_view("/\\ :*?\"<>|").find(chr) != std::string_view::npos;
+            strBase += blnUnfit ? '_' : chr;
+        }
+    }
+    return strBase;
 }
 
-std::string metricsOutputName(platform::TextFiles& files, const std::string& strFileName)
+namespace {
+
+constexpr std::string_view strAverageSuffix = "_AVG_SPC.csv";
+
+} // namespace
+
+std::string averageOutputName(platform::TextFiles& files, const std::string& strFileName, const RecordingChoice& choice)
 {
-    return outputBaseName(files, strFileName) + "_METRICS.csv";
+    return recordingOutputBase(files, strFileName, choice) + std::string(strAverageSuffix);
+}
+
+std::string averageOutputName(platform::TextFiles& files, const std::string& strFileName, const AverageRequest& request)
+{
+    return recordingOutputBase(files, strFileName, request.choice, request.strOutputFolder) +
+           std::string(strAverageSuffix);
+}
+
+std::string metricsOutputName(platform::TextFiles& files, const std::string& strFileName, const AverageRequest& request)
+{
+    return recordingOutputBase(files, strFileName, request.choice, request.strOutputFolder) + "_METRICS.csv";
 }
 
 std::vector<std::string> segmentSettingsFields(const AverageSettings& settings, std::int64_t lngSegments,
@@ -105,10 +205,8 @@ std::string averageHeading(const AverageRequest& request, const AveragedPower& a
 void writeSpectrumFile(platform::TextFiles& files, const std::string& strPath, const std::string& strHeading,
                        double dblDeltaFreq, std::span<const double> dblValues)
 {
-    OutputBuffer buffer;
     writeTextFile(files, strPath, [&](platform::TextWriter& writer) {
-        writer.writeLine(strHeading);
-        writeSpectrumCsv(writer, buffer, static_cast<std::int32_t>(dblValues.size()), dblDeltaFreq, 1.0, dblValues);
+        writeSpectrumLines(writer, strHeading, dblDeltaFreq, dblValues);
     });
 }
 
@@ -130,6 +228,14 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
         result.refusalFacts = {platform::RefusalFacts::Kind::Other, 0, 0, opening.strRefusal, 0, 0, false};
         return result;
     }
+    // Beyond half the rate the fundamental would be looked for past the spectrum's end.
+    if (request.blnMetrics && request.dblFundamentalHz && !(*request.dblFundamentalHz < result.lngSampFreq / 2.0)) {
+        result.strRefusal = "the fundamental asked for, " + generalNumberText(*request.dblFundamentalHz) +
+                            " Hz, is not below half the sampling frequency (" +
+                            generalNumberText(result.lngSampFreq / 2.0) + " Hz)";
+        result.refusalFacts = {platform::RefusalFacts::Kind::Other, 0, 0, result.strRefusal, 0, 0, false};
+        return result;
+    }
     AverageSettings settings = request.settings;
     settings.blnToHalfRate = request.blnMetrics;
     const std::int32_t lngThreads = analysisThreads(request.lngThreads);
@@ -137,6 +243,7 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
         opening.stream = std::make_unique<ReadAheadStream>(std::move(opening.stream));
     }
     SpectrumAverager averager(settings, dblPI, hooks.onSegment, lngThreads);
+    LargestSample largest;
     RecordingMeasures measures(request, result.lngSampFreq, dblPI);
     if (!measures.refusal().empty()) {
         result.strRefusal = measures.refusal();
@@ -144,6 +251,7 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
         return result;
     }
     const auto consume = [&](std::span<const double> dblCounts) {
+        largest.take(dblCounts, averager.samplesReceived() + 1);
         averager.addSamples(dblCounts);
         measures.addSamples(dblCounts);
         if (hooks.onSamples && !dblCounts.empty()) {
@@ -170,11 +278,26 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
     }
     result.dblDeltaFreq = averagedLineSpacing(result.lngSampFreq, request.settings.lngNumSamp);
     const double dblVoltsPerCount = request.dblMaxVolt / dblFullScaleCount;
+    const auto refuse = [&](std::string strWhy) {
+        result.strRefusal = std::move(strWhy);
+        result.refusalFacts = {platform::RefusalFacts::Kind::Other, 0, 0, result.strRefusal, 0, 0, false};
+    };
+    if (std::string strWhy = overflowRefusal(request, result, largest); !strWhy.empty()) {
+        refuse(std::move(strWhy));
+        return result;
+    }
     if (request.blnMetrics) {
-        takeFigures(request, result);
+        if (std::string strWhy = takeFigures(request, result); !strWhy.empty()) {
+            refuse(std::move(strWhy));
+            return result;
+        }
     }
     result.dblValues =
         spectrumInUnits(result.average, request.units, result.lngSampFreq, dblVoltsPerCount, request.quantity);
+    if (std::string strWhy = overflowRefusal(request, result, largest); !strWhy.empty()) {
+        refuse(std::move(strWhy));
+        return result;
+    }
     result.strSource = sourceName(files, strFileName, opening.stream->sourceDescription());
     result.strHeading = averageHeading(request, result.average, result.lngSampFreq, result.strSource);
     measures.finish(request, result);
@@ -185,10 +308,11 @@ AverageFileResult analyseAverage(const AverageRequest& request, const std::strin
                                  platform::TextFiles& files, platform::SoundFiles& sounds, double dblPI,
                                  const SegmentHandler& onSegment)
 {
-    const std::string strOutput = averageOutputName(files, strFileName);
+    const std::string strOutput = averageOutputName(files, strFileName, request);
+    const std::string strMetrics = metricsOutputName(files, strFileName, request);
     refuseOutputOverInput(files, strOutput, strFileName);
     if (request.blnMetrics) {
-        refuseOutputOverInput(files, metricsOutputName(files, strFileName), strFileName);
+        refuseOutputOverInput(files, strMetrics, strFileName);
     }
     AverageHooks hooks;
     hooks.onSegment = onSegment;
@@ -196,11 +320,19 @@ AverageFileResult analyseAverage(const AverageRequest& request, const std::strin
     if (!result.analysed()) {
         return result;
     }
-    writeAverageSpectrum(files, strOutput, result);
+    // The spectrum and its figures are put in place together: a failure leaves both earlier files.
+    std::vector<OutputFile> outputs{{strOutput, [&](platform::TextWriter& writer) {
+                                         writeSpectrumLines(writer, result.strHeading, result.dblDeltaFreq,
+                                                            result.dblValues);
+                                     }}};
+    if (result.figures) {
+        outputs.push_back(
+            {strMetrics, [&](platform::TextWriter& writer) { writeMetricsLines(writer, request, result); }});
+    }
+    writeFilesTogether(files, outputs);
     result.strWritten = strOutput;
     if (result.figures) {
-        result.strMetricsWritten = metricsOutputName(files, strFileName);
-        writeMetricsFile(files, result.strMetricsWritten, request, result);
+        result.strMetricsWritten = strMetrics;
     }
     return result;
 }

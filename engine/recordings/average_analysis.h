@@ -37,6 +37,7 @@ struct AverageRequest
     // lngTakeSamples (0: all the rest) averaged. The whole recording by default.
     std::int64_t lngSkipSamples = 0;
     std::int64_t lngTakeSamples = 0;
+    std::string strOutputFolder; // where the files go; empty: beside the recording
     // What the volts stand for and the quantity shown (volts by default): the spectrum, its heading and
     // the band RMS follow it. checkQuantity must accept it.
     MeasuredQuantity quantity;
@@ -87,11 +88,25 @@ struct AverageFileResult
     }
 };
 
-// The averaged spectrum file of an input: its base path (as for the classic files) + "_AVG_SPC.csv".
-std::string averageOutputName(platform::TextFiles& files, const std::string& strFileName);
+// The base path of the files an analysis of a recording writes: the folder (strOutputFolder, or the
+// recording's own where it is empty), the recording's name without its extension, and the part read
+// where it is not the first: "_ch2" for channel 2, "_col3" for column 3, "_col-NAME" for a column chosen
+// by name (whose place is known only once the file is read), each character a file name should not hold
+// (a separator, a blank, a control character, one of :*?"<>|) made "_". Two parts of one recording
+// never share a name; the first, or no choice, keeps the classic base path.
+std::string recordingOutputBase(platform::TextFiles& files, const std::string& strFileName,
+                                const RecordingChoice& choice, const std::string& strOutputFolder = {});
+
+// The averaged spectrum file of an input: its base path + "_AVG_SPC.csv"; beside it and for the first
+// part, or where the request says.
+std::string averageOutputName(platform::TextFiles& files, const std::string& strFileName,
+                              const RecordingChoice& choice = {});
+std::string averageOutputName(platform::TextFiles& files, const std::string& strFileName,
+                              const AverageRequest& request);
 
 // The converter figures' file of an input: its base path + "_METRICS.csv".
-std::string metricsOutputName(platform::TextFiles& files, const std::string& strFileName);
+std::string metricsOutputName(platform::TextFiles& files, const std::string& strFileName,
+                              const AverageRequest& request);
 
 // Reads the recording strFileName through a sample stream and averages it (the part the request
 // names), without writing anything: the result holds the averaged power, the spectrum in the request's
@@ -119,7 +134,7 @@ void writeSpectrumFile(platform::TextFiles& files, const std::string& strPath, c
                        double dblDeltaFreq, std::span<const double> dblValues);
 
 // Reads the whole recording strFileName through a sample stream, averages it and writes
-// averageOutputName beside it: the heading line, then one line "frequency,value" CR LF per line from
+// averageOutputName (where the request says): the heading line, then one line "frequency,value" CR LF per line from
 // 0 Hz to fs / 2.56, numbers as the classic spectrum file writes them, the file replaced at once.
 // Refuses, before anything is written: a recording openRecording refuses, a sound file whose sampling
 // frequency differs from one given, input it refuses on the way (with its line), and fewer samples

@@ -14,32 +14,6 @@ using Kind = platform::RefusalFacts::Kind;
 
 constexpr std::size_t lngNone = std::string_view::npos;
 
-bool isBlank(char chr)
-{
-    return chr == ' ' || chr == '\t';
-}
-
-bool isBlankLine(std::string_view strLine)
-{
-    for (const char chr : strLine) {
-        if (!isBlank(chr)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string_view trimBlanks(std::string_view strText)
-{
-    while (!strText.empty() && isBlank(strText.front())) {
-        strText.remove_prefix(1);
-    }
-    while (!strText.empty() && isBlank(strText.back())) {
-        strText.remove_suffix(1);
-    }
-    return strText;
-}
-
 // A short quotation of a refused text for a message.
 std::string quoted(std::string_view strText)
 {
@@ -50,83 +24,33 @@ std::string quoted(std::string_view strText)
     return strQuoted;
 }
 
-char delimiterChar(Delimiter delimiter)
+// Why the first line shows the file is no text the readers take, or the empty text: UTF-16 (as a
+// spreadsheet's "Unicode text" is written) with its byte-order mark, or NUL bytes.
+std::string encodingRefusal(std::string_view strFirstLine)
 {
-    constexpr std::array<char, 4> chrDelimiters = {'\t', ';', ',', ' '};
-    return chrDelimiters[static_cast<std::size_t>(delimiter)];
+    if (strFirstLine.starts_with("\xFF\xFE") || strFirstLine.starts_with("\xFE\xFF")) {
+        return "the file is UTF-16 text (it starts with a UTF-16 byte-order mark): save it as UTF-8 or plain text";
+    }
+    if (strFirstLine.find('\0') != std::string_view::npos) {
+        return "line 1 holds NUL bytes: the file is no text (UTF-16 without a byte-order mark, or binary)";
+    }
+    return {};
 }
 
-// One field from lngPos on: its text (blanks around and the quotes removed, "" not yet made one
-// quote), whether it was quoted, and where the next field starts (lngNone after the last).
-struct FieldScan
+// The fields of a heading line for a refusal: at most a few, each quoted.
+std::string headingList(std::string_view strLine, Delimiter delimiter)
 {
-    std::string_view strField;
-    bool blnQuoted = false;
-    std::size_t lngNext = lngNone;
-};
-
-FieldScan scanBlankField(std::string_view strLine, std::size_t lngPos)
-{
-    while (lngPos < strLine.size() && isBlank(strLine[lngPos])) {
-        ++lngPos;
-    }
-    std::size_t lngEnd = lngPos;
-    while (lngEnd < strLine.size() && !isBlank(strLine[lngEnd])) {
-        ++lngEnd;
-    }
-    std::size_t lngNext = lngEnd;
-    while (lngNext < strLine.size() && isBlank(strLine[lngNext])) {
-        ++lngNext;
-    }
-    return {strLine.substr(lngPos, lngEnd - lngPos), false, lngNext < strLine.size() ? lngNext : lngNone};
-}
-
-FieldScan scanField(std::string_view strLine, std::size_t lngPos, Delimiter delimiter)
-{
-    if (delimiter == Delimiter::Blanks) {
-        return scanBlankField(strLine, lngPos);
-    }
-    const char chrDelimiter = delimiterChar(delimiter);
-    std::size_t lngStart = lngPos;
-    while (lngStart < strLine.size() && isBlank(strLine[lngStart])) {
-        ++lngStart;
-    }
-    if (lngStart < strLine.size() && strLine[lngStart] == '"') {
-        std::size_t lngClose = lngStart + 1;
-        while ((lngClose = strLine.find('"', lngClose)) != lngNone && lngClose + 1 < strLine.size() &&
-               strLine[lngClose + 1] == '"') {
-            lngClose += 2;
+    constexpr std::size_t lngShownFields = 12;
+    std::string strList;
+    FieldWalker walker(strLine, delimiter);
+    std::size_t lngFields = 0;
+    for (std::optional<FieldScan> field; (field = walker.next());) {
+        if (++lngFields > lngShownFields) {
+            return strList + ", ...";
         }
-        if (lngClose != lngNone) {
-            const std::size_t lngDelimiter = strLine.find(chrDelimiter, lngClose + 1);
-            return {strLine.substr(lngStart + 1, lngClose - lngStart - 1), true,
-                    lngDelimiter == lngNone ? lngNone : lngDelimiter + 1};
-        }
-        // An unclosed quote: the field runs as plain text.
+        strList += (strList.empty() ? "" : ", ") + quoted(fieldText(*field));
     }
-    const std::size_t lngDelimiter = strLine.find(chrDelimiter, lngPos);
-    const std::size_t lngEnd = lngDelimiter == lngNone ? strLine.size() : lngDelimiter;
-    return {trimBlanks(strLine.substr(lngPos, lngEnd - lngPos)), false,
-            lngDelimiter == lngNone ? lngNone : lngDelimiter + 1};
-}
-
-// The field lngIndex (from 0) of a line, or nothing when the line has fewer fields.
-std::optional<std::string_view> fieldAt(std::string_view strLine, Delimiter delimiter, std::size_t lngIndex)
-{
-    std::size_t lngPos = 0;
-    for (std::size_t i = 0;; ++i) {
-        if (delimiter == Delimiter::Blanks && i == 0 && isBlankLine(strLine)) {
-            return std::nullopt;
-        }
-        const FieldScan scan = scanField(strLine, lngPos, delimiter);
-        if (i == lngIndex) {
-            return scan.strField;
-        }
-        if (scan.lngNext == lngNone) {
-            return std::nullopt;
-        }
-        lngPos = scan.lngNext;
-    }
+    return strList;
 }
 
 // The stream of one-column count text.
@@ -153,21 +77,21 @@ public:
     {
         return reader->shareRead();
     }
-
     platform::RefusalFacts refusalFacts() const override
     {
         return facts;
     }
 
 protected:
-    void refuse(std::string strWhy, platform::RefusalFacts::Kind kind, std::int64_t lngLine, std::int32_t lngField = 0,
+    // Ends the stream with a refusal: strWhy in the batch's words, and its facts for the view to word.
+    void refuse(std::string strWhy, Kind kind, std::int64_t lngLine = 0, std::int32_t lngField = 0,
                 std::string strText = {})
     {
         facts.kind = kind;
         facts.lngLine = lngLine;
         facts.lngField = lngField;
-        facts.blnDecimalComma = kind == platform::RefusalFacts::Kind::NotANumber && isDecimalCommaNumber(strText);
-        facts.strText = std::move(strText);
+        facts.blnDecimalComma = kind == Kind::NotANumber && isDecimalCommaNumber(strText);
+        facts.strText = kind == Kind::Other && strText.empty() ? strWhy : std::move(strText);
         strRefusal = std::move(strWhy);
         blnEnded = true;
         reader->close();
@@ -196,6 +120,12 @@ public:
             }
             const platform::TextLine line = reader->readLine();
             ++lngLine;
+            if (lngLine == 1 && !line.blnTooLong) {
+                if (std::string strWhy = encodingRefusal(line.strText); !strWhy.empty()) {
+                    refuse(std::move(strWhy), Kind::Other);
+                    break;
+                }
+            }
             double dblValue = 0.0;
             if (!line.blnTooLong && readNumericText(line.strText, dblValue)) {
                 if (lngBlankLines > 0) {
@@ -229,6 +159,19 @@ private:
     std::int64_t lngBlankLines = 0; // blank lines since the last number
 };
 
+// What one pass over a heading line finds.
+struct HeadingLine
+{
+    std::optional<FieldScan> chosen;     // the chosen field, when the line has it
+    std::size_t lngFields = 0;           // fields in the line
+    bool blnAllNumbers = false;          // every field a number (a line of data, whatever is chosen)
+    std::size_t lngNamed = 0;            // fields with the chosen name
+    std::optional<FieldScan> named;      // the first of them
+    std::size_t lngNamedFirst = lngNone; // where the name stands (the first and the second time)
+    std::size_t lngNamedSecond = lngNone;
+    std::string_view strDecimalComma; // a field that reads as a number with a decimal comma
+};
+
 // The stream of one column of delimited text.
 class ColumnTextStream final : public TextSampleStream
 {
@@ -246,19 +189,20 @@ public:
         std::size_t lngDone = 0;
         while (lngDone < dblCounts.size() && !blnEnded) {
             if (reader->atEndOfStream()) {
-                if (blnInHeadings && lngIndex == lngNone) {
-                    refuse("no heading line names a column " + quoted(column.strName), Kind::NoHeading, 0, 0,
-                           column.strName);
-                } else if (blnInHeadings && lngLine > 0) {
-                    refuse("none of the " + std::to_string(lngLine) + " lines has a number in field " +
-                               std::to_string(lngIndex + 1),
-                           Kind::NoNumbers, lngLine, static_cast<std::int32_t>(lngIndex + 1));
+                if (blnInHeadings && lngLine > 0) {
+                    refuseNoData();
                 }
                 blnEnded = true;
                 break;
             }
             const platform::TextLine line = reader->readLine();
             ++lngLine;
+            if (lngLine == 1 && !line.blnTooLong) {
+                if (std::string strWhy = encodingRefusal(line.strText); !strWhy.empty()) {
+                    refuse(std::move(strWhy), Kind::Other);
+                    break;
+                }
+            }
             double dblValue = 0.0;
             if (blnInHeadings ? takeHeadingOrFirst(line, dblValue) : takeData(line, dblValue)) {
                 dblCounts[lngDone++] = dblValue;
@@ -269,42 +213,93 @@ public:
     std::string sourceDescription() const override
     {
         std::string strText = "column " + std::to_string(lngIndex == lngNone ? 0 : lngIndex + 1);
-        return strHeading.empty() ? strText : strText + " (" + strHeading + ")";
+        if (strHeading.empty()) {
+            return strText;
+        }
+        return strText + " (" + strHeading + (strUnit.empty() ? "" : ", " + strUnit) + ")";
     }
 
 private:
+    HeadingLine look(std::string_view strLine) const
+    {
+        HeadingLine heading;
+        FieldWalker walker(strLine, delimiter);
+        heading.blnAllNumbers = true;
+        for (std::optional<FieldScan> field; (field = walker.next()); ++heading.lngFields) {
+            if (heading.lngFields == lngIndex) {
+                heading.chosen = field;
+            }
+            heading.blnAllNumbers = heading.blnAllNumbers && isNumericText(field->strField);
+            if (column.lngNumber == 0 && fieldNamed(*field, column.strName)) {
+                if (heading.lngNamed++ == 0) {
+                    heading.named = field;
+                    heading.lngNamedFirst = heading.lngFields;
+                } else {
+                    heading.lngNamedSecond = heading.lngFields;
+                }
+            }
+            if (heading.strDecimalComma.empty() && delimiter != Delimiter::Comma &&
+                isDecimalCommaNumber(field->strField)) {
+                heading.strDecimalComma = field->strField;
+            }
+        }
+        heading.blnAllNumbers = heading.blnAllNumbers && heading.lngFields > 0;
+        return heading;
+    }
+
     // A line before the data: a heading, or the first line whose chosen field is a number.
     bool takeHeadingOrFirst(const platform::TextLine& line, double& dblValue)
     {
-        if (line.blnTooLong) {
+        if (line.blnTooLong || isBlankLine(line.strText)) {
             return false;
         }
-        const std::vector<std::string> strFields = splitFields(line.strText, delimiter);
-        if (lngIndex == lngNone) {
-            for (std::size_t i = 0; i < strFields.size(); ++i) {
-                if (strFields[i] == column.strName) {
-                    lngIndex = i;
-                }
-            }
-        }
-        if (lngIndex == lngNone) {
-            bool blnAllNumbers = !strFields.empty();
-            for (const std::string& strField : strFields) {
-                blnAllNumbers = blnAllNumbers && isNumericText(strField);
-            }
-            if (blnAllNumbers) {
-                refuse("line " + std::to_string(lngLine) +
-                           " holds numbers, but no heading line before it names a column " + quoted(column.strName),
-                       Kind::NoHeading, lngLine, 0, column.strName);
-            }
+        HeadingLine heading = look(line.strText);
+        if (heading.lngNamed > 1) {
+            refuse("line " + std::to_string(lngLine) + " names a column " + quoted(column.strName) + " twice (fields " +
+                       std::to_string(heading.lngNamedFirst + 1) + " and " +
+                       std::to_string(heading.lngNamedSecond + 1) + ")",
+                   Kind::Other);
             return false;
         }
-        if (lngIndex < strFields.size() && readNumericText(strFields[lngIndex], dblValue)) {
+        if (heading.lngNamed == 1) {
+            // The last heading line that has the name decides; its field is read from here on.
+            lngIndex = heading.lngNamedFirst;
+            lngNameLine = lngLine;
+            strHeading = fieldText(*heading.named);
+            strUnit.clear();
+            strHeadingLine.assign(line.strText);
+            return false;
+        }
+        if (strDecimalComma.empty() && !heading.strDecimalComma.empty()) {
+            strDecimalComma = heading.strDecimalComma;
+            lngDecimalCommaLine = lngLine;
+        }
+        if (heading.blnAllNumbers && !heading.chosen) {
+            refuseLineOfNumbers(heading);
+            return false;
+        }
+        if (heading.chosen && readNumericText(heading.chosen->strField, dblValue)) {
             blnInHeadings = false;
             return true;
         }
-        if (lngIndex < strFields.size() && !strFields[lngIndex].empty()) {
-            strHeading = strFields[lngIndex];
+        if (heading.chosen && !heading.chosen->strField.empty()) {
+            if (column.lngNumber > 0) {
+                // Two heading lines of one shape in a row are names over units.
+                const bool blnUnits = lngLine == lngLastHeadingLine + 1 && heading.lngFields == lngLastHeadingFields;
+                strHeading = blnUnits ? strLastHeading : fieldText(*heading.chosen);
+                strUnit = blnUnits ? fieldText(*heading.chosen) : std::string();
+                strLastHeading = fieldText(*heading.chosen);
+                lngLastHeadingLine = lngLine;
+                lngLastHeadingFields = heading.lngFields;
+            } else if (lngLine == lngNameLine + 1) {
+                strUnit = fieldText(*heading.chosen);
+            }
+        }
+        // The widest heading line is listed in refusals (a names line, rather than the units under it);
+        // once a name is found, its line.
+        if (lngNameLine == 0 && heading.lngFields > lngHeadingFields) {
+            lngHeadingFields = heading.lngFields;
+            strHeadingLine.assign(line.strText);
         }
         return false;
     }
@@ -315,8 +310,8 @@ private:
             refuse("line " + std::to_string(lngLine) + " is too long", Kind::LineTooLong, lngLine);
             return false;
         }
-        const std::optional<std::string_view> strField = fieldAt(line.strText, delimiter, lngIndex);
-        if (strField && readNumericText(*strField, dblValue)) {
+        const std::optional<FieldScan> field = fieldAt(line.strText, delimiter, lngIndex);
+        if (field && readNumericText(field->strField, dblValue)) {
             if (lngBlankLines > 0) {
                 refuse("line " + std::to_string(lngLine - lngBlankLines) + " is blank", Kind::BlankLine,
                        lngLine - lngBlankLines);
@@ -326,21 +321,80 @@ private:
         }
         if (isBlankLine(line.strText)) {
             ++lngBlankLines;
-        } else if (!strField) {
-            refuse("line " + std::to_string(lngLine) + " has no field " + std::to_string(lngIndex + 1),
+        } else if (!field) {
+            refuse("line " + std::to_string(lngLine) + " has " + fieldCount(look(line.strText).lngFields) +
+                       ", no field " + std::to_string(lngIndex + 1),
                    Kind::MissingField, lngLine, static_cast<std::int32_t>(lngIndex + 1));
         } else {
             refuse("line " + std::to_string(lngLine) + ": field " + std::to_string(lngIndex + 1) +
-                       " is not a number: " + quoted(*strField),
-                   Kind::NotANumber, lngLine, static_cast<std::int32_t>(lngIndex + 1), std::string(*strField));
+                       " is not a number: " + quoted(fieldText(*field)) +
+                       std::string(delimiter != Delimiter::Comma && isDecimalCommaNumber(field->strField)
+                                       ? strDecimalPointHint
+                                       : ""),
+                   Kind::NotANumber, lngLine, static_cast<std::int32_t>(lngIndex + 1), fieldText(*field));
         }
         return false;
     }
 
+    static std::string fieldCount(std::size_t lngFields)
+    {
+        return std::to_string(lngFields) + (lngFields == 1 ? " field" : " fields");
+    }
+
+    std::string headingsNote() const
+    {
+        return strHeadingLine.empty() ? std::string(" (no heading line before it)")
+                                      : "; the headings: " + headingList(strHeadingLine, delimiter);
+    }
+
+    // A line of numbers before the chosen column was found: the name not named yet, or too few fields.
+    void refuseLineOfNumbers(const HeadingLine& heading)
+    {
+        if (lngIndex == lngNone) {
+            refuse("line " + std::to_string(lngLine) + " holds numbers, but no heading line before it names a column " +
+                       quoted(column.strName) + headingsNote(),
+                   Kind::NoHeading, lngLine, 0, column.strName);
+            return;
+        }
+        refuse("line " + std::to_string(lngLine) + " holds " + std::to_string(heading.lngFields) +
+                   (heading.lngFields == 1 ? " column" : " columns") + " of numbers, no column " +
+                   std::to_string(lngIndex + 1) + headingsNote(),
+               Kind::MissingField, lngLine, static_cast<std::int32_t>(lngIndex + 1));
+    }
+
+    // The end came before any line held a number in the chosen column.
+    void refuseNoData()
+    {
+        const std::string strHint = strDecimalComma.empty()
+                                        ? std::string()
+                                        : "; line " + std::to_string(lngDecimalCommaLine) + " holds " +
+                                              quoted(strDecimalComma) + std::string(strDecimalPointHint);
+        if (lngIndex == lngNone) {
+            refuse("no heading line names a column " + quoted(column.strName) + headingsNote() + strHint,
+                   Kind::NoHeading, 0, 0, column.strName);
+            return;
+        }
+        refuse("none of the " + std::to_string(lngLine) + " lines has a number in field " +
+                   std::to_string(lngIndex + 1) + strHint,
+               Kind::NoNumbers, lngLine, static_cast<std::int32_t>(lngIndex + 1));
+    }
+
+    static constexpr std::string_view strDecimalPointHint =
+        " (numbers take \".\" as the decimal point, not a decimal comma)";
+
     Delimiter delimiter;
     ColumnChoice column;
     std::size_t lngIndex = lngNone; // the chosen field, from 0; lngNone while a name is not yet found
-    std::string strHeading;         // the chosen field of the last heading line that has one
+    std::string strHeading;         // the column's name (by name) or the last heading over it (by number)
+    std::string strLastHeading;     // by number: the chosen field of the last heading line that has one
+    std::int64_t lngLastHeadingLine = -1;
+    std::size_t lngLastHeadingFields = 0;
+    std::string strUnit;        // by name: the field under the name in the heading line after it
+    std::string strHeadingLine; // the heading line listed in refusals
+    std::size_t lngHeadingFields = 0;
+    std::string strDecimalComma; // the first field that reads as a decimal-comma number
+    std::int64_t lngDecimalCommaLine = 0;
+    std::int64_t lngNameLine = 0; // the last heading line that has the name
     std::int64_t lngLine = 0;
     std::int64_t lngBlankLines = 0;
     bool blnInHeadings = true;
@@ -351,81 +405,6 @@ private:
 std::unique_ptr<platform::SampleStream> countTextStream(std::unique_ptr<platform::TextReader> reader)
 {
     return std::make_unique<CountTextStream>(std::move(reader));
-}
-
-bool isDecimalCommaNumber(std::string_view strText)
-{
-    const std::string_view strTrimmed = trimBlanks(strText);
-    const std::size_t lngComma = strTrimmed.find(',');
-    const auto isDigit = [](char chr) { return chr >= '0' && chr <= '9'; };
-    if (lngComma == std::string_view::npos || lngComma == 0 || lngComma + 1 >= strTrimmed.size() ||
-        strTrimmed.find_first_of(".,", lngComma + 1) != std::string_view::npos ||
-        strTrimmed.find('.') != std::string_view::npos || !isDigit(strTrimmed[lngComma - 1]) ||
-        !isDigit(strTrimmed[lngComma + 1])) {
-        return false;
-    }
-    std::string strPoint(strTrimmed);
-    strPoint[lngComma] = '.';
-    return isNumericText(strPoint);
-}
-
-std::string_view delimiterName(Delimiter delimiter)
-{
-    constexpr std::array<std::string_view, 4> strNames = {"tab", "semicolon", "comma", "blanks"};
-    return strNames[static_cast<std::size_t>(delimiter)];
-}
-
-std::vector<std::string> splitFields(std::string_view strLine, Delimiter delimiter)
-{
-    std::vector<std::string> strFields;
-    if (delimiter == Delimiter::Blanks && isBlankLine(strLine)) {
-        return strFields;
-    }
-    std::size_t lngPos = 0;
-    for (;;) {
-        const FieldScan scan = scanField(strLine, lngPos, delimiter);
-        std::string strField(scan.strField);
-        if (scan.blnQuoted) {
-            for (std::size_t lngAt = 0; (lngAt = strField.find("\"\"", lngAt)) != std::string::npos; ++lngAt) {
-                strField.erase(lngAt, 1);
-            }
-        }
-        strFields.push_back(std::move(strField));
-        if (scan.lngNext == lngNone) {
-            return strFields;
-        }
-        lngPos = scan.lngNext;
-    }
-}
-
-Delimiter detectDelimiter(platform::TextReader& reader)
-{
-    constexpr std::array<Delimiter, 4> candidates = {Delimiter::Tab, Delimiter::Semicolon, Delimiter::Comma,
-                                                     Delimiter::Blanks};
-    std::array<std::int32_t, 4> lngScores{};
-    for (std::int32_t lngLines = 0; lngLines < lngDetectLines && !reader.atEndOfStream();) {
-        const platform::TextLine line = reader.readLine();
-        if (line.blnTooLong || isBlankLine(line.strText)) {
-            continue;
-        }
-        ++lngLines;
-        for (std::size_t c = 0; c < candidates.size(); ++c) {
-            const std::vector<std::string> strFields = splitFields(line.strText, candidates[c]);
-            bool blnNumber = false;
-            for (const std::string& strField : strFields) {
-                blnNumber = blnNumber || isNumericText(strField);
-            }
-            lngScores[c] += strFields.size() >= 2 && blnNumber ? 1 : 0;
-        }
-    }
-    std::size_t lngBest = 2; // comma when nothing splits
-    for (std::size_t c = 0; c < candidates.size(); ++c) {
-        if (lngScores[c] > lngScores[lngBest] ||
-            (lngScores[c] == lngScores[lngBest] && lngScores[c] > 0 && c < lngBest)) {
-            lngBest = c;
-        }
-    }
-    return candidates[lngBest];
 }
 
 std::unique_ptr<platform::SampleStream> columnTextStream(std::unique_ptr<platform::TextReader> reader,

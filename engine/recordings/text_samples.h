@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "delimited_fields.h"
 #include "platform/sample_stream.h"
 #include "platform/text_files.h"
 
@@ -22,24 +23,6 @@ namespace kestrix::engine {
 // refusal naming its line.
 std::unique_ptr<platform::SampleStream> countTextStream(std::unique_ptr<platform::TextReader> reader);
 
-// How the fields of a delimited text are separated. Blanks: runs of spaces and tabs, leading and
-// trailing ones ignored. With the others a field may be quoted ("a,b"; "" within is one quote) and
-// blanks around a field are not part of it.
-enum class Delimiter {
-    Tab,
-    Semicolon,
-    Comma,
-    Blanks,
-};
-
-// The delimiter found from the first non-blank lines (at most lngDetectLines): the one under which
-// most of them split into two fields or more, at least one of them a number; ties go to the earlier
-// in the order tab, semicolon, comma, blanks. Comma when no line splits so (the text has one column).
-inline constexpr std::int32_t lngDetectLines = 64;
-Delimiter detectDelimiter(platform::TextReader& reader);
-
-std::string_view delimiterName(Delimiter delimiter);
-
 // The column of a delimited text to read: by number (from 1) or by its heading name.
 struct ColumnChoice
 {
@@ -50,17 +33,14 @@ struct ColumnChoice
 // Delimited text with optional heading lines: the lines before the first whose chosen field is a
 // number are headings; from there on every line's field must be a number (blank lines at the end
 // are ignored), else the stream stops with a refusal naming the line. A column chosen by name is the
-// field of that name in the last heading line that has it; a line of numbers met before the name is
-// refused.
+// field of that name, in either case, in the last heading line that has it; a line naming it twice,
+// and a line of numbers met before the name, are refused. A column chosen by number that a line of
+// numbers does not reach is refused at that line. Refusals list the headings, and hint at a decimal
+// comma where a field reads as one. The source is described as "column N (HEADING)": for a name, the
+// name as the file writes it, with the field of the heading line right after it as its unit
+// ("column 2 (accel, g)"); for a number, the field of the last heading line that has one, with the one
+// above it as the name where two such lines of as many fields follow each other (names over units).
 std::unique_ptr<platform::SampleStream> columnTextStream(std::unique_ptr<platform::TextReader> reader,
                                                          Delimiter delimiter, const ColumnChoice& column);
-
-// Whether a text reads as a number written with a decimal comma ("1,5", "-0,25E-3"): a comma between
-// digits in place of the point, no point and no second comma.
-bool isDecimalCommaNumber(std::string_view strText);
-
-// The fields of a line as columnTextStream sees them (quotes removed, "" made one quote), for
-// headings and tests.
-std::vector<std::string> splitFields(std::string_view strLine, Delimiter delimiter);
 
 } // namespace kestrix::engine

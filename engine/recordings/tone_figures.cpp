@@ -30,11 +30,14 @@ std::vector<double> linePowers(const ToneSpectrum& spectrum)
     return dblLine;
 }
 
-// The highest line from lngFirst to lngLast (clipped to the spectrum).
+// The highest line from lngFirst to lngLast, both held within the spectrum (a range beyond it gives its
+// nearest line).
 std::size_t highestLine(const std::vector<double>& dblLine, std::int64_t lngFirst, std::int64_t lngLast)
 {
-    const auto lngFrom = static_cast<std::size_t>(std::max<std::int64_t>(lngFirst, 0));
-    const auto lngTo = static_cast<std::size_t>(std::min<std::int64_t>(lngLast, std::ssize(dblLine) - 1));
+    const std::int64_t lngEnd = std::ssize(dblLine) - 1;
+    const auto lngFrom = static_cast<std::size_t>(std::clamp<std::int64_t>(lngFirst, 0, lngEnd));
+    const auto lngTo =
+        static_cast<std::size_t>(std::clamp<std::int64_t>(lngLast, static_cast<std::int64_t>(lngFrom), lngEnd));
     std::size_t lngBest = lngFrom;
     for (std::size_t k = lngFrom; k <= lngTo; ++k) {
         if (dblLine[k] > dblLine[lngBest]) {
@@ -125,17 +128,59 @@ void sumNoise(const ToneSpectrum& spectrum, const std::vector<double>& dblLine, 
     }
 }
 
+// Where the tone lies off its peak line, in lines (-0.5 .. 0.5): the window's response gives the ratio of
+// the higher neighbour to the peak for every place, rising from a tone on the line to one half-way, and
+// the measured ratio is found on it by bisection.
+double toneOffset(const std::vector<double>& dblLine, std::size_t lngPeak, WindowKind window, std::int32_t lngNumSamp)
+{
+    const double dblLeft = lngPeak > 0 ? dblLine[lngPeak - 1] : 0.0;
+    const double dblRight = lngPeak + 1 < dblLine.size() ? dblLine[lngPeak + 1] : 0.0;
+    const double dblRatio = std::sqrt(std::max(dblLeft, dblRight) / dblLine[lngPeak]);
+    const auto ratioAt = [&](double dblOffset) {
+        return windowResponse(window, lngNumSamp, 1.0 - dblOffset) / windowResponse(window, lngNumSamp, dblOffset);
+    };
+    double dblLow = 0.0;
+    double dblHigh = 0.5;
+    for (int i = 0; i < 50; ++i) {
+        const double dblMiddle = (dblLow + dblHigh) / 2;
+        (ratioAt(dblMiddle) < dblRatio ? dblLow : dblHigh) = dblMiddle;
+    }
+    return dblRight >= dblLeft ? dblLow : -dblLow;
+}
+
+void findLeakage(const ToneSpectrum& spectrum, const std::vector<double>& dblLine, ToneFigures& figures)
+{
+    if (!spectrum.window) {
+        return;
+    }
+    const auto lngPeak = static_cast<std::size_t>(figures.lngFundamentalLine);
+    figures.dblLeakageLimit = leakageBeyondLobe(*spectrum.window, spectrum.lngNumSamp, 0.5);
+    figures.dblToneOffset = toneOffset(dblLine, lngPeak, *spectrum.window, spectrum.lngNumSamp);
+    figures.dblLeakage = leakageBeyondLobe(*spectrum.window, spectrum.lngNumSamp, figures.dblToneOffset);
+    const double dblLeaked = figures.dblLeakage * figures.dblFundamentalPower;
+    figures.blnLeakageAboveNoise = dblLeaked > figures.dblNoisePower - dblLeaked;
+}
+
 } // namespace
 
 ToneFigures computeToneFigures(const ToneSpectrum& spectrum, double dblFullScaleVolts,
                                std::optional<double> dblFundamentalHz)
 {
     assert(spectrum.dblPower.size() == static_cast<std::size_t>(spectrum.lngNumSamp / 2 + 1));
-    const std::vector<double> dblLine = linePowers(spectrum);
     const std::int32_t lngHalf = spectrum.lngLobeHalfWidth;
     const double dblDeltaFreq = spectrum.dblSampFreq / spectrum.lngNumSamp;
     ToneFigures figures;
-    figures.roles.assign(dblLine.size(), LineRole::Noise);
+    figures.roles.assign(spectrum.dblPower.size(), LineRole::Noise);
+    // Asked for beyond half the rate, the fundamental would be looked for past the spectrum's end.
+    if (dblFundamentalHz && !(*dblFundamentalHz > 0.0 && *dblFundamentalHz < spectrum.dblSampFreq / 2)) {
+        figures.problem = FiguresProblem::FundamentalOutside;
+        return figures;
+    }
+    const std::vector<double> dblLine = linePowers(spectrum);
+    if (!std::all_of(dblLine.begin(), dblLine.end(), [](double dblPower) { return std::isfinite(dblPower); })) {
+        figures.problem = FiguresProblem::Overflow;
+        return figures;
+    }
     claimLobe(dblLine, figures.roles, 0, lngHalf, LineRole::Excluded);
 
     std::size_t lngPeak = 0;
@@ -149,9 +194,14 @@ ToneFigures computeToneFigures(const ToneSpectrum& spectrum, double dblFullScale
     figures.dblFundamentalFreq = lobeCentre(dblLine, lngPeak, lngHalf) * dblDeltaFreq;
     figures.dblFundamentalPower = claimLobe(dblLine, figures.roles, lngPeak, lngHalf, LineRole::Fundamental);
     figures.dblFundamentalPeak = std::sqrt(2.0 * figures.dblFundamentalPower);
+    if (!(figures.dblFundamentalPower > 0.0)) {
+        figures.problem = FiguresProblem::NoTone;
+        return figures;
+    }
 
     findHarmonics(spectrum, dblLine, figures);
     sumNoise(spectrum, dblLine, figures);
+    findLeakage(spectrum, dblLine, figures);
 
     const double dblFund = figures.dblFundamentalPower;
     figures.dblSnr = decibels(dblFund / figures.dblNoisePower);
@@ -171,7 +221,8 @@ ToneFigures toneFiguresOf(const AveragedPower& average, double dblSampFreq, doub
                                 average.figures.dblSquareSum,
                                 mainLobeHalfWidth(average.settings.window),
                                 dblSampFreq,
-                                dblVoltsPerCount};
+                                dblVoltsPerCount,
+                                average.settings.window};
     return computeToneFigures(spectrum, dblFullScaleVolts, dblFundamentalHz);
 }
 
@@ -179,7 +230,7 @@ std::vector<FigureRow> figureRows(const ToneFigures& figures)
 {
     std::vector<FigureRow> rows = {
         {"fundamental frequency", figures.dblFundamentalFreq, "Hz"},
-        {"fundamental amplitude", figures.dblFundamentalPeak, "V"},
+        {"fundamental amplitude (peak)", figures.dblFundamentalPeak, "V"},
         {"fundamental level", 20.0 * std::log10(figures.dblFundamentalPeak / std::sqrt(2.0)), "dBV"},
         {"SNR", figures.dblSnr, "dB"},
         {"THD", figures.dblThd, "dB"},
@@ -192,6 +243,8 @@ std::vector<FigureRow> figureRows(const ToneFigures& figures)
         {"noise power", figures.dblNoisePower, "V^2"},
         {"noise floor per line", 10.0 * std::log10(figures.dblNoiseFloorPerLine), "dBV"},
         {"noise density", std::sqrt(figures.dblNoiseDensity), "V/sqrt(Hz)"},
+        {"window leakage limit (tone half-way between lines)", 10.0 * std::log10(figures.dblLeakageLimit), "dBc"},
+        {"leakage of this tone beyond its counted lobe", 10.0 * std::log10(figures.dblLeakage), "dBc"},
     };
     for (const HarmonicFigure& harmonic : figures.harmonics) {
         const std::string strName = "harmonic " + std::to_string(harmonic.intOrder);
@@ -219,6 +272,9 @@ std::vector<FigureLine> figureTable(const ToneFigures& figures, const FigureSett
         lines.push_back({row.strName, figureValueText(row.dblValue), row.strUnit});
     }
     const AverageSettings& settings = measured.settings;
+    if (std::string strWarning = leakageWarning(figures, settings.window); !strWarning.empty()) {
+        lines.push_back({"warning", std::move(strWarning), ""});
+    }
     const std::vector<FigureLine> settingLines = {
         {"window", std::string(windowName(settings.window)), ""},
         {"N", std::to_string(settings.lngNumSamp), "points"},
@@ -232,6 +288,18 @@ std::vector<FigureLine> figureTable(const ToneFigures& figures, const FigureSett
     };
     lines.insert(lines.end(), settingLines.begin(), settingLines.end());
     return lines;
+}
+
+std::string leakageWarning(const ToneFigures& figures, WindowKind window)
+{
+    if (!figures.blnLeakageAboveNoise) {
+        return {};
+    }
+    return "the tone lies " + fixedDecimalText(std::fabs(figures.dblToneOffset), 2) + " lines off a line and the " +
+           std::string(windowName(window)) + " window leaks " +
+           fixedDecimalText(10.0 * std::log10(figures.dblLeakage), 1) +
+           " dBc of it beyond the counted lobe, more than the noise found: SNR, SINAD and ENOB read the window, "
+           "not the converter (use blackmanharris7, or a whole number of periods in N)";
 }
 
 } // namespace kestrix::engine

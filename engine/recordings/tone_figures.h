@@ -22,6 +22,14 @@ enum class LineRole : std::uint8_t {
     Excluded, // 0 Hz and its main lobe
 };
 
+// Why figures mean nothing, where they do not.
+enum class FiguresProblem : std::uint8_t {
+    None,
+    FundamentalOutside, // the fundamental asked for does not lie above 0 Hz and below fs / 2
+    Overflow,           // a line's power in V^2 is not a finite number (the values or the range too large)
+    NoTone,             // the fundamental's power is 0: nothing to measure
+};
+
 // One harmonic as found.
 struct HarmonicFigure
 {
@@ -42,11 +50,13 @@ struct ToneSpectrum
     std::int32_t lngLobeHalfWidth = 1; // lines of the window's main lobe on each side of its peak
     double dblSampFreq = 0.0;          // Hz
     double dblVoltsPerCount = 0.0;     // V: input range / 32767
+    std::optional<WindowKind> window;  // for the leakage figures; none: they stay 0
 };
 
 struct ToneFigures
 {
-    double dblFundamentalFreq = 0.0; // Hz, refined between lines (the power-weighted centre of its lobe)
+    FiguresProblem problem = FiguresProblem::None; // when not None, only the roles hold anything
+    double dblFundamentalFreq = 0.0;               // Hz, refined between lines (the power-weighted centre of its lobe)
     std::int32_t lngFundamentalLine = 0;
     double dblFundamentalPower = 0.0; // V^2 (mean square)
     double dblFundamentalPeak = 0.0;  // V, the amplitude sqrt(2 P)
@@ -64,7 +74,15 @@ struct ToneFigures
     double dblSpurFreq = 0.0;            // Hz: that highest other line
     double dblNoiseFloorPerLine = 0.0;   // V^2: the mean noise line
     double dblNoiseDensity = 0.0;        // V^2/Hz: the mean noise line over the line spacing
-    std::vector<LineRole> roles;         // per line, 0 to N / 2
+    // The window's leakage beyond the counted lobe (power over the lobe's): for a tone half-way between
+    // lines (the limit of what the figures can read with this window), and for this tone, whose place
+    // off its peak line (-0.5 .. 0.5 lines) is found from the window's response and the two highest lines.
+    double dblLeakageLimit = 0.0;
+    double dblToneOffset = 0.0;
+    double dblLeakage = 0.0;
+    // This tone's leakage exceeds the rest of the noise found: SNR, SINAD and ENOB read the window.
+    bool blnLeakageAboveNoise = false;
+    std::vector<LineRole> roles; // per line, 0 to N / 2
 };
 
 // The figures of the tone in spectrum: the fundamental is the highest line above 0 Hz and its main lobe
@@ -73,7 +91,9 @@ struct ToneFigures
 // (the fundamental's first, then the harmonics in order); harmonics above fs / 2 are looked for where
 // they fold back to. dblFullScaleVolts is the converter's full scale (its input range, peak). Refuses
 // nothing: a spectrum without any tone gives figures of 0 power (and infinite ratios); the caller checks
-// ToneSpectrum's sizes (dblPower with N / 2 + 1 lines, N >= 4 * lngLobeHalfWidth).
+// ToneSpectrum's sizes (dblPower with N / 2 + 1 lines, N >= 4 * lngLobeHalfWidth). Figures that would mean
+// nothing state their problem instead (and read no line out of the spectrum, whatever is asked): a
+// fundamental asked for outside 0 .. fs / 2, powers beyond the double range, no power at the fundamental.
 ToneFigures computeToneFigures(const ToneSpectrum& spectrum, double dblFullScaleVolts,
                                std::optional<double> dblFundamentalHz = std::nullopt);
 
@@ -116,8 +136,12 @@ struct FigureLine
 };
 
 // The lines of the figures' file after its heading: figureRows with their values as the files write
-// numbers (infinities "inf" and "-inf", "nan"), then the settings (window, N, overlap, segments,
-// averaging, detrend, fs, range, samples) in the same form.
+// numbers (infinities "inf" and "-inf", "nan"), a warning where leakageWarning gives one, then the
+// settings (window, N, overlap, segments, averaging, detrend, fs, range, samples) in the same form.
 std::vector<FigureLine> figureTable(const ToneFigures& figures, const FigureSettings& measured);
+
+// The warning of figures whose tone leaks more beyond the counted lobe than the noise found, naming the
+// window; empty when there is none.
+std::string leakageWarning(const ToneFigures& figures, WindowKind window);
 
 } // namespace kestrix::engine

@@ -11,19 +11,21 @@
 namespace kestrix::engine {
 
 enum class WindowKind {
-    Rect,           // no window: exact for a tone on a line, 3.92 dB low half-way between lines
-    Hann,           // the general choice for noise and tones
-    Hamming,        // a narrower main lobe than Hann, higher far side lobes
-    BlackmanHarris, // 4-term, side lobes below -92 dB: small tones beside large ones
-    FlatTop,        // 5-term: amplitudes within 0.02 dB wherever the tone falls
+    Rect,            // no window: exact for a tone on a line, 3.92 dB low half-way between lines
+    Hann,            // the general choice for noise and tones
+    Hamming,         // a narrower main lobe than Hann, higher far side lobes
+    BlackmanHarris,  // 4-term, side lobes below -92 dB: small tones beside large ones
+    FlatTop,         // 5-term: amplitudes within 0.02 dB wherever the tone falls
+    BlackmanHarris7, // 7-term, side lobes below -180 dB: converter figures of any tone, on a line or not
 };
 
 // Every window, in the order the README and the help list them.
-inline constexpr WindowKind windowKinds[] = {WindowKind::Rect, WindowKind::Hann, WindowKind::Hamming,
-                                             WindowKind::BlackmanHarris, WindowKind::FlatTop};
+inline constexpr WindowKind windowKinds[] = {WindowKind::Rect,    WindowKind::Hann,
+                                             WindowKind::Hamming, WindowKind::BlackmanHarris,
+                                             WindowKind::FlatTop, WindowKind::BlackmanHarris7};
 
 // The window's name on the command line and in the output heading: "rect", "hann", "hamming",
-// "blackmanharris", "flattop".
+// "blackmanharris", "flattop", "blackmanharris7".
 std::string_view windowName(WindowKind window);
 
 // The window of a name as windowName gives it (exact spelling), or nothing.
@@ -46,8 +48,17 @@ struct WindowFigures
 };
 
 // Lines of the window's main lobe on each side of a tone's peak line, as the converter test methods
-// count a component's power: rect 1, Hann and Hamming 2, Blackman-Harris 4, flat top 5.
+// count a component's power: rect 1, Hann and Hamming 2, Blackman-Harris 4, flat top 5, 7-term
+// Blackman-Harris 7 (a K-term cosine sum's main lobe reaches K lines out).
 std::int32_t mainLobeHalfWidth(WindowKind window);
+
+// The power a tone dblOffset lines off a line (|dblOffset| <= 0.5) leaks outside the window's counted
+// main lobe (the mainLobeHalfWidth lines on each side of its peak line), relative to the power inside it:
+// every line within lngNumSamp / 2 of the tone summed from windowResponse. 0 for a tone on a line
+// (every whole line past the lobe is a zero of a cosine sum); for one half-way between lines, the limit
+// of what converter figures can read with the window (Hann -33 dB, Blackman-Harris -86.5 dB, 7-term
+// Blackman-Harris -161 dB).
+double leakageBeyondLobe(WindowKind window, std::int32_t lngNumSamp, double dblOffset);
 
 // The figures of a window's coefficients (at least one, with a non-zero sum).
 WindowFigures windowFigures(std::span<const double> dblWindow);

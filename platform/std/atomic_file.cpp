@@ -14,15 +14,19 @@ namespace {
 // Lines are collected up to this many bytes before they reach the file; larger pieces go straight.
 constexpr std::size_t lngBufferBytes = 16 * 1024;
 
-std::string temporaryNameBeside(const std::string& strPath, unsigned lngAttempt)
+} // namespace
+
+std::string temporaryNameBeside(const std::string& strPath, unsigned lngAttempt, std::string_view strSuffix)
 {
     static std::atomic<unsigned> lngCounter{0};
     const auto itNameStart = std::find_if(strPath.rbegin(), strPath.rend(), isPathSeparator).base();
     const std::string strFolder(strPath.begin(), itNameStart);
     const std::string strName(itNameStart, strPath.end());
     return strFolder + "." + strName + "." + std::to_string(processNumber()) + "-" +
-           std::to_string(lngCounter.fetch_add(1) + lngAttempt) + ".tmp";
+           std::to_string(lngCounter.fetch_add(1) + lngAttempt) + std::string(strSuffix);
 }
+
+namespace {
 
 // The file that writing strRequested replaces: a link's target, keeping the link.
 std::string replacedFile(const std::string& strRequested)
@@ -38,15 +42,17 @@ std::string replacedFile(const std::string& strRequested)
     return strRequested;
 }
 
-// Refuses a folder or a read-only file at strTarget, then creates the temporary file beside it; its
-// descriptor, with its name in strTemporary.
-int openTemporaryBeside(const std::string& strTarget, const std::string& strRequested, std::string& strTemporary)
+// Refuses a folder or a read-only file at strTarget, then creates the temporary file beside it (marked
+// for removal on a signal before it exists); its descriptor, with its name in strTemporary.
+int openTemporaryBeside(const std::string& strTarget, const std::string& strRequested, std::string& strTemporary,
+                        std::optional<TemporaryFileMark>& mark)
 {
     refuseUnreplaceable(strTarget, strRequested);
     for (unsigned lngAttempt = 0; lngAttempt < 100; ++lngAttempt) {
-        strTemporary = temporaryNameBeside(strTarget, lngAttempt);
+        strTemporary = temporaryNameBeside(strTarget, lngAttempt, ".tmp");
+        mark.emplace(strTemporary);
         int intErrno = 0;
-        const int fdNew = createNewFile(strTemporary, intErrno);
+        const int fdNew = mark->createNew(intErrno);
         if (fdNew >= 0) {
             return fdNew;
         }
@@ -61,15 +67,22 @@ int openTemporaryBeside(const std::string& strTarget, const std::string& strRequ
 
 AtomicFile::AtomicFile(std::string strPath)
     : strRequested(std::move(strPath)), strTarget(replacedFile(strRequested)),
-      fd(openTemporaryBeside(strTarget, strRequested, strTemporary))
+      fd(openTemporaryBeside(strTarget, strRequested, strTemporary, mark))
 {
 }
 
 AtomicFile::~AtomicFile()
 {
+    abandon();
+}
+
+void AtomicFile::abandon()
+{
     if (!blnClosed) {
         fd.closeNow();
         removeFile(strTemporary);
+        mark.reset();
+        blnClosed = true;
     }
 }
 
@@ -113,20 +126,38 @@ void AtomicFile::close()
     if (blnClosed) {
         return;
     }
+    finish();
+    putInPlace();
+}
+
+void AtomicFile::finish()
+{
+    if (blnClosed) {
+        return;
+    }
     flush();
     if (const int intErrno = fd.closeNow(); intErrno != 0) {
         fail(intErrno);
+    }
+}
+
+void AtomicFile::putInPlace()
+{
+    if (blnClosed) {
+        return;
     }
     if (const int intErrno = replaceFile(strTemporary, strTarget); intErrno != 0) {
         fail(intErrno);
     }
     blnClosed = true;
+    mark.reset();
 }
 
 void AtomicFile::fail(int intErrno)
 {
     fd.closeNow();
     removeFile(strTemporary);
+    mark.reset();
     blnClosed = true;
     raiseForErrno(intErrno, false, strRequested);
 }

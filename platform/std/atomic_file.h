@@ -3,12 +3,18 @@
 
 #include "platform/text_files.h"
 #include "posix_file.h"
+#include "temporary_files.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace kestrix::platform {
+
+// A name for a new file beside strPath, not yet taken by this process: ".NAME.PID-COUNT" + strSuffix in
+// its folder (lngAttempt moves the count on after a name found taken).
+std::string temporaryNameBeside(const std::string& strPath, unsigned lngAttempt, std::string_view strSuffix);
 
 // A file written beside its final name and put in its place at close(): the bytes go to a new temporary
 // file in the same folder as they come (through a small buffer; large pieces straight through), and
@@ -28,6 +34,22 @@ public:
     void write(std::string_view strText) override;
     void close() override;
 
+    // close() in two steps, for files put in place together (AtomicFileSet): every byte written and
+    // the temporary file closed, then the rename.
+    void finish();
+    void putInPlace();
+    // Removes the temporary file of a file not put in place; the earlier file stays.
+    void abandon();
+
+    const std::string& requestedPath() const
+    {
+        return strRequested;
+    }
+    const std::string& targetPath() const
+    {
+        return strTarget;
+    }
+
 private:
     void flush();
     [[noreturn]] void fail(int intErrno);
@@ -35,6 +57,7 @@ private:
     std::string strRequested; // the name as asked for, for messages
     std::string strTarget;    // the file replaced: a link's target
     std::string strTemporary;
+    std::optional<TemporaryFileMark> mark; // removed should a signal end the process before the rename
     FileDescriptor fd{-1};
     std::unique_ptr<char[]> chrBuffer;
     std::size_t lngBuffered = 0;

@@ -128,6 +128,25 @@ void refuseUnreplaceable(const std::string& strTarget, const std::string& strReq
     }
 }
 
+PathKind pathKind(const std::string& strPath, const std::string& strRequested)
+{
+    struct stat statPath
+    {
+    };
+    if (::lstat(strPath.c_str(), &statPath) != 0) {
+        if (errno == ENOENT) {
+            return PathKind::Missing;
+        }
+        raiseForErrno(errno, false, strRequested);
+    }
+    return S_ISDIR(statPath.st_mode) ? PathKind::Folder : PathKind::Other;
+}
+
+int linkFile(const std::string& strExisting, const std::string& strNew)
+{
+    return ::link(strExisting.c_str(), strNew.c_str()) == 0 ? 0 : errno;
+}
+
 int replaceFile(const std::string& strSource, const std::string& strTarget)
 {
     return ::rename(strSource.c_str(), strTarget.c_str()) == 0 ? 0 : errno;

@@ -65,6 +65,19 @@ int createNewFile(const std::string& strPath, int& intErrno);
 // (named as strRequested); nothing when it may be replaced or does not exist.
 void refuseUnreplaceable(const std::string& strTarget, const std::string& strRequested);
 
+// What lies at strPath itself (a link is not followed): nothing, a folder, or something else. A failure
+// to look other than the path's absence is raised naming strRequested.
+enum class PathKind {
+    Missing,
+    Folder,
+    Other,
+};
+PathKind pathKind(const std::string& strPath, const std::string& strRequested);
+
+// Gives the file strExisting a second name strNew (a hard link); 0 or the errno: EEXIST when strNew
+// exists, EPERM, EOPNOTSUPP or EMLINK where the file system makes no such link.
+int linkFile(const std::string& strExisting, const std::string& strNew);
+
 // Puts strSource in place of strTarget at once (the old file, if any, replaced); 0 or the errno.
 int replaceFile(const std::string& strSource, const std::string& strTarget);
 

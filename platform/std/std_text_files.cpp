@@ -2,6 +2,7 @@
 #include "std_text_files.h"
 
 #include "atomic_file.h"
+#include "atomic_file_set.h"
 #include "platform/failure.h"
 #include "posix_file.h"
 
@@ -316,6 +317,11 @@ std::unique_ptr<TextWriter> StdTextFiles::createTextFile(std::string_view strPat
 std::unique_ptr<TextWriter> StdTextFiles::createBinaryFile(std::string_view strPath)
 {
     return std::make_unique<AtomicFile>(std::string(strPath));
+}
+
+std::unique_ptr<FileSet> StdTextFiles::createFileSet()
+{
+    return std::make_unique<AtomicFileSet>();
 }
 
 } // namespace kestrix::platform

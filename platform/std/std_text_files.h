@@ -18,6 +18,7 @@ public:
     std::unique_ptr<TextReader> openTextFile(std::string_view strPath) override;
     std::unique_ptr<TextWriter> createTextFile(std::string_view strPath) override;
     std::unique_ptr<TextWriter> createBinaryFile(std::string_view strPath) override;
+    std::unique_ptr<FileSet> createFileSet() override;
 };
 
 } // namespace kestrix::platform

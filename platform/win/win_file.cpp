@@ -193,6 +193,35 @@ void refuseUnreplaceable(const std::string& strTarget, const std::string& strReq
     }
 }
 
+PathKind pathKind(const std::string& strPath, const std::string& strRequested)
+{
+    const DWORD lngAttributes = ::GetFileAttributesW(wideFromUtf8(strPath).c_str());
+    if (lngAttributes == INVALID_FILE_ATTRIBUTES) {
+        const int intErrno = errnoForSystemError(::GetLastError());
+        if (intErrno == ENOENT) {
+            return PathKind::Missing;
+        }
+        raiseForErrno(intErrno, false, strRequested);
+    }
+    return (lngAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::Folder : PathKind::Other;
+}
+
+int linkFile(const std::string& strExisting, const std::string& strNew)
+{
+    if (::CreateHardLinkW(wideFromUtf8(strNew).c_str(), wideFromUtf8(strExisting).c_str(), nullptr)) {
+        return 0;
+    }
+    switch (const DWORD lngError = ::GetLastError()) {
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_INVALID_FUNCTION:
+        return EOPNOTSUPP; // FAT and some network shares
+    case ERROR_TOO_MANY_LINKS:
+        return EMLINK;
+    default:
+        return errnoForSystemError(lngError);
+    }
+}
+
 int replaceFile(const std::string& strSource, const std::string& strTarget)
 {
     const std::wstring strWideSource = wideFromUtf8(strSource);

@@ -2,6 +2,7 @@
 // The batch at scale: -j, --files-from and the progress line.
 #include "cli/batch.h"
 #include "cli/ordered_jobs.h"
+#include "cli/progress_line.h"
 #include "platform/std/std_text_files.h"
 #include "support/temp_dir.h"
 
@@ -10,6 +11,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -54,6 +56,15 @@ std::string samples(int lngLines, int lngSeed)
         strContent += std::to_string((i * (37 + lngSeed)) % 2001 - 1000) + "\r\n";
     }
     return strContent;
+}
+
+// The text with every mention of one folder made another's.
+std::string inFolder(std::string strText, const TempDir& from, const TempDir& to)
+{
+    for (std::size_t lngAt; (lngAt = strText.find(from.path.string())) != std::string::npos;) {
+        strText.replace(lngAt, from.path.string().size(), to.path.string());
+    }
+    return strText;
 }
 
 // Every regular file of a folder with its bytes.
@@ -115,16 +126,47 @@ TEST(BatchJobs, ManyAtOncePrintExactlyWhatOneAtATimePrintsAndWriteTheSameFiles)
         strManyArgs.insert(strManyArgs.begin(), {"-j", strJobs});
         Outcome many = runBatch(strManyArgs, files);
         // The same text, with this folder's name in place of the other's.
-        const auto inOtherFolder = [&](std::string strText) {
-            for (std::size_t lngAt; (lngAt = strText.find(dirMany.path.string())) != std::string::npos;) {
-                strText.replace(lngAt, dirMany.path.string().size(), dirOne.path.string());
-            }
-            return strText;
-        };
         EXPECT_EQ(many.lngStatus, one.lngStatus);
-        EXPECT_EQ(inOtherFolder(many.strOut), one.strOut);
-        EXPECT_EQ(inOtherFolder(many.strErr), one.strErr);
+        EXPECT_EQ(inFolder(many.strOut, dirMany, dirOne), one.strOut);
+        EXPECT_EQ(inFolder(many.strErr, dirMany, dirOne), one.strErr);
         EXPECT_EQ(folderContents(dirMany.path), filesOne);
+    }
+}
+
+// The averaged analysis goes through the same batch: -j, lists, and every FILE refused or failed as
+// one at a time would.
+TEST(BatchJobs, TheAveragedAnalysisTakesJobsAndListsWithTheSameOutput)
+{
+    platform::StdTextFiles files;
+    const auto averageBatch = [&](const TempDir& dir, std::vector<std::string> strOptions) {
+        std::vector<std::string> strFiles = mixedBatch(dir);
+        const std::string strList = dir.file("list.txt");
+        std::string strListText;
+        for (std::size_t i = strFiles.size() / 2; i < strFiles.size(); ++i) {
+            strListText += strFiles[i] + "\n";
+        }
+        testing::writeBytes(strList, strListText);
+        strOptions.insert(strOptions.begin(), "--average");
+        strOptions.insert(strOptions.end(), strFiles.begin(), strFiles.begin() + std::ssize(strFiles) / 2);
+        strOptions.insert(strOptions.end(), {"--files-from", strList});
+        return runBatch(strOptions, files);
+    };
+    TempDir dirOne;
+    const Outcome one = averageBatch(dirOne, {});
+    EXPECT_EQ(one.lngStatus, 3);
+    EXPECT_NE(one.strErr.find("pipe.csv: refused: a FIFO, not a regular file\n"), std::string::npos) << one.strErr;
+    EXPECT_NE(one.strErr.find("short.csv: refused: too few samples for one segment"), std::string::npos) << one.strErr;
+    EXPECT_NE(one.strErr.find("good5.txt: refused: its output file " + dirOne.file("good5_AVG_SPC.csv")),
+              std::string::npos)
+        << one.strErr;
+    EXPECT_NE(one.strOut.find(dirOne.file("good8_AVG_SPC.csv") + "\n"), std::string::npos) << one.strOut;
+    for (const char* strJobs : {"2", "0"}) {
+        SCOPED_TRACE(std::string("-j ") + strJobs);
+        TempDir dirMany;
+        const Outcome many = averageBatch(dirMany, {"-j", strJobs});
+        EXPECT_EQ(many.lngStatus, one.lngStatus);
+        EXPECT_EQ(inFolder(many.strOut, dirMany, dirOne), one.strOut);
+        EXPECT_EQ(inFolder(many.strErr, dirMany, dirOne), one.strErr);
     }
 }
 
@@ -192,6 +234,41 @@ TEST(OrderedJobs, ReportsComeOutInSubmissionOrderWithinTheWindow)
     EXPECT_LE(lngMostPending, 5);
 }
 
+// The line counts its files in words that agree with the number ("1 file", not "1 files").
+TEST(ProgressLine, CountsFilesInTheirNumber)
+{
+    for (const auto& [lngTotal, strExpected] :
+         {std::pair{std::optional<std::size_t>{}, "kestrix-batch: 1 file, 00:00 elapsed"},
+          std::pair{std::optional<std::size_t>{1}, "kestrix-batch: 1 of 1 file, 00:00 elapsed"},
+          std::pair{std::optional<std::size_t>{3}, "kestrix-batch: 1 of 3 files, 00:00 elapsed"}}) {
+        std::ostringstream strErr;
+        cli::ProgressLine progress(strErr, true, lngTotal);
+        progress.fileDone(0);
+        EXPECT_EQ(strErr.str().substr(0, 4), "\r\033[K");
+        EXPECT_EQ(strErr.str().substr(4, std::string_view(strExpected).size()), strExpected);
+    }
+}
+
+// Starts the real program on strArgs with the stream fdStream (standard output or error) going to
+// fdTarget and the other one to /dev/null; its process id.
+pid_t startProgram(const std::vector<std::string>& strArgs, int fdStream, int fdTarget)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(fdTarget, fdStream);
+        const int fdNull = ::open("/dev/null", O_WRONLY);
+        ::dup2(fdNull, fdStream == STDOUT_FILENO ? STDERR_FILENO : STDOUT_FILENO);
+        std::vector<char*> argv{const_cast<char*>(strBatchProgram.data())};
+        for (const std::string& strArg : strArgs) {
+            argv.push_back(const_cast<char*>(strArg.c_str()));
+        }
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
 // Runs the real program with standard error on a pseudo-terminal (blnTerminal) or a pipe; what it
 // wrote there.
 std::string stderrOfProgram(const std::vector<std::string>& strArgs, bool blnTerminal)
@@ -206,19 +283,7 @@ std::string stderrOfProgram(const std::vector<std::string>& strArgs, bool blnTer
         fdRead = fdPipe[0];
         fdWrite = fdPipe[1];
     }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(fdWrite, STDERR_FILENO);
-        const int fdNull = ::open("/dev/null", O_WRONLY);
-        ::dup2(fdNull, STDOUT_FILENO);
-        std::vector<char*> argv{const_cast<char*>(strBatchProgram.data())};
-        for (const std::string& strArg : strArgs) {
-            argv.push_back(const_cast<char*>(strArg.c_str()));
-        }
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
+    const pid_t pid = startProgram(strArgs, STDERR_FILENO, fdWrite);
     ::close(fdWrite);
     std::string strText;
     std::array<char, 4096> chrBuffer{};
@@ -234,6 +299,45 @@ std::string stderrOfProgram(const std::vector<std::string>& strArgs, bool blnTer
     ::waitpid(pid, &intWait, 0);
     EXPECT_TRUE(WIFEXITED(intWait));
     return strText;
+}
+
+// Runs the real program on strArgs, waits for its first line on standard output, sends it intSignal
+// and waits for its end; how it ended.
+int interruptedProgram(const std::vector<std::string>& strArgs, int intSignal)
+{
+    int fdPipe[2];
+    EXPECT_EQ(::pipe(fdPipe), 0);
+    const pid_t pid = startProgram(strArgs, STDOUT_FILENO, fdPipe[1]);
+    ::close(fdPipe[1]);
+    char chr = 0;
+    while (::read(fdPipe[0], &chr, 1) == 1 && chr != '\n') {
+    }
+    ::kill(pid, intSignal);
+    ::close(fdPipe[0]);
+    int intStatus = 0;
+    ::waitpid(pid, &intStatus, 0);
+    return intStatus;
+}
+
+// A batch ended by SIGINT or SIGTERM in the middle of writing leaves no temporary file behind (before,
+// most such runs did), and still ends by the signal.
+TEST(BatchJobs, ASignalLeavesNoTemporaryFile)
+{
+    TempDir dir;
+    std::vector<std::string> strArgs{"-j", "2", "--points", "65536"};
+    for (int i = 0; i < 12; ++i) {
+        const std::string strPath = dir.file(std::string("f").append(std::to_string(i)).append(".csv"));
+        testing::writeBytes(strPath, samples(65536, i));
+        strArgs.push_back(strPath);
+    }
+    for (const int intSignal : {SIGINT, SIGTERM, SIGINT, SIGTERM, SIGINT, SIGTERM}) {
+        SCOPED_TRACE(intSignal);
+        const int intStatus = interruptedProgram(strArgs, intSignal);
+        EXPECT_TRUE(WIFSIGNALED(intStatus) && WTERMSIG(intStatus) == intSignal) << intStatus;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path)) {
+            EXPECT_FALSE(entry.path().filename().string().ends_with(".tmp")) << entry.path();
+        }
+    }
 }
 
 TEST(BatchJobs, ProgressLineOnlyOnATerminalAndGoneAtTheEndWithASum)
@@ -255,6 +359,13 @@ TEST(BatchJobs, ProgressLineOnlyOnATerminalAndGoneAtTheEndWithASum)
     EXPECT_EQ(strPipe.find("analysed,"), std::string::npos) << strPipe;
     EXPECT_EQ(strPipe.find('\r'), std::string::npos) << strPipe;
     EXPECT_EQ(strPipe.rfind("kestrix-batch: " + dir.file("f3.csv") + ": ", 0), 0u) << strPipe;
+
+    // The averaged analysis shows the same line and sum.
+    std::vector<std::string> strAverage = strArgs;
+    strAverage.erase(strAverage.begin(), strAverage.begin() + 2);
+    strAverage.insert(strAverage.begin(), "--average");
+    const std::string strAveraged = stderrOfProgram(strAverage, true);
+    EXPECT_NE(strAveraged.find("kestrix-batch: 3 analysed, 1 refused, 0 failed"), std::string::npos) << strAveraged;
 
     // One FILE: no progress and no sum, even on a terminal.
     const std::string strOne = stderrOfProgram({"--no-band", "--no-wave", dir.file("f0.csv")}, true);

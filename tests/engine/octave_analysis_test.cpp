@@ -6,6 +6,7 @@
 #include "platform/sndfile/sndfile_sound_files.h"
 #include "platform/std/std_text_files.h"
 #include "support/fakes.h"
+#include "support/sound_file.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -174,19 +175,12 @@ TEST(OctaveAnalysis, SoundFileStatingAnotherRateIsRefusedAndItsOwnRateIsUsed)
 {
     testing::TempDir dir;
     const std::string strPath = dir.file("tone.wav");
-    SF_INFO info{};
-    info.samplerate = 8000;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* file = sf_open(strPath.c_str(), SFM_WRITE, &info);
-    ASSERT_NE(file, nullptr);
     std::vector<short> intSamples(16000);
     for (std::size_t n = 0; n < intSamples.size(); ++n) {
         intSamples[n] =
             static_cast<short>(std::lround(8000.0 * std::sin(2.0 * std::numbers::pi * 1000.0 * n / 8000.0)));
     }
-    ASSERT_EQ(sf_write_short(file, intSamples.data(), static_cast<sf_count_t>(intSamples.size())), 16000);
-    sf_close(file);
+    testing::writeSound(strPath, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, intSamples);
     platform::StdTextFiles files;
     platform::SndfileSoundFiles sounds;
     OctaveRequest request;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <random>
 #include <vector>
@@ -52,6 +53,12 @@ TestWindow flatTopWindow(std::int32_t n)
 {
     return window({0.21557895, 0.41663158, 0.277263158, 0.083578947, 0.006947368}, n, 5);
 }
+TestWindow blackmanHarris7Window(std::int32_t n)
+{
+    return window({0.27105140069342, 0.43329793923448, 0.21812299954311, 0.06592544638803, 0.01081174209837,
+                   0.00077658482522, 0.00001388721735},
+                  n, 7);
+}
 
 struct Tone
 {
@@ -88,7 +95,8 @@ std::vector<double> averagedPower(const std::vector<Tone>& tones, double dblNois
 }
 
 ToneFigures figuresOf(const std::vector<double>& dblPower, const TestWindow& win,
-                      std::optional<double> dblFundamentalHz = std::nullopt)
+                      std::optional<double> dblFundamentalHz = std::nullopt,
+                      std::optional<WindowKind> kind = std::nullopt, double dblScale = dblVoltsPerCount)
 {
     double dblSquareSum = 0.0;
     for (const double w : win.dblCoefficients) {
@@ -96,7 +104,8 @@ ToneFigures figuresOf(const std::vector<double>& dblPower, const TestWindow& win
     }
     const ToneSpectrum spectrum{dblPower,     static_cast<std::int32_t>(win.dblCoefficients.size()),
                                 dblSquareSum, win.lngHalfWidth,
-                                dblSampFreq,  dblVoltsPerCount};
+                                dblSampFreq,  dblScale,
+                                kind};
     return computeToneFigures(spectrum, dblRange, dblFundamentalHz);
 }
 
@@ -206,6 +215,90 @@ TEST(ToneFigures, AGivenFundamentalIsMeasuredEvenBesideALargerTone)
     // Hann's main lobe holds all but a trace of an off-line tone's power.
     EXPECT_NEAR(10 * std::log10(figures.dblFundamentalPower / (std::pow(8000 * dblVoltsPerCount, 2) / 2)), 0.0, 0.1);
     EXPECT_NEAR(figures.dblSfdr, 20 * std::log10(8000.0 / 20000.0), 1.6); // scalloping of the given tone
+}
+
+// Asked for at or beyond half the rate, the fundamental was looked for past the spectrum's end: a crash
+// far beyond it, heap memory read as the SFDR just beyond it, a signed overflow at 1e300 Hz.
+TEST(ToneFigures, AFundamentalOutsideHalfTheRateIsAProblemNotARead)
+{
+    const TestWindow win = hannWindow(1024);
+    const std::vector<double> dblPower = averagedPower({{100, 8000}}, 1.0, win, 2);
+    for (const double dblGiven : {24000.0, 24000.1, 24100.0, 28125.0, 1e6, 1e300, 0.0, -5.0,
+                                  std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
+        SCOPED_TRACE(dblGiven);
+        const ToneFigures figures = figuresOf(dblPower, win, dblGiven);
+        EXPECT_EQ(figures.problem, FiguresProblem::FundamentalOutside);
+        EXPECT_EQ(figures.roles.size(), dblPower.size());
+        EXPECT_EQ(figures.dblSfdr, 0.0);
+    }
+    // Just below half the rate is a frequency like any other: the highest line near it, within the spectrum.
+    const ToneFigures nearHalf = figuresOf(dblPower, win, 23990.0);
+    EXPECT_EQ(nearHalf.problem, FiguresProblem::None);
+    EXPECT_GE(nearHalf.lngFundamentalLine, 510);
+    EXPECT_LE(nearHalf.lngFundamentalLine, 512);
+}
+
+// Powers beyond the double range (a range of 1e200 V squared, or an infinite line) gave NaN figures and
+// a rounding of NaN; a spectrum without power gave -inf and NaN. Both are problems instead.
+TEST(ToneFigures, PowersBeyondTheDoubleRangeOrNoneAtAllAreProblems)
+{
+    const TestWindow win = hannWindow(1024);
+    const std::vector<double> dblPower = averagedPower({{100, 8000}}, 1.0, win, 2);
+    EXPECT_EQ(figuresOf(dblPower, win, std::nullopt, std::nullopt, 1e200 / 32767).problem, FiguresProblem::Overflow);
+    std::vector<double> dblInfinite = dblPower;
+    dblInfinite[300] = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(figuresOf(dblInfinite, win).problem, FiguresProblem::Overflow);
+    EXPECT_EQ(figuresOf(std::vector<double>(dblPower.size(), 0.0), win).problem, FiguresProblem::NoTone);
+    EXPECT_EQ(figuresOf(dblPower, win).problem, FiguresProblem::None);
+}
+
+// Off a line, Hann's leakage past its counted lobe is counted as noise: the figures state the window's
+// limit, this tone's leakage and its place, and warn where the leakage exceeds the rest of the noise.
+// The 7-term Blackman-Harris window reads the construction wherever the tone falls. The leakages are
+// numpy's sums over the windows' transforms (Hann -33.0 dBc half-way between lines, -37.8 a quarter off;
+// 7-term Blackman-Harris -161.4 half-way).
+TEST(ToneFigures, TheWindowsLeakageIsStatedAndWarnedWhereItExceedsTheNoise)
+{
+    // Long segments: the lines of the lobes left out of the noise then hardly change the SNR read.
+    constexpr std::int32_t lngNumSamp = 8192;
+    constexpr double dblPeak = 16384;
+    const double dblSigma = dblPeak / std::numbers::sqrt2 * std::pow(10.0, -70.0 / 20); // SNR 70 dB
+    const TestWindow hann = hannWindow(lngNumSamp);
+    const TestWindow bh7 = blackmanHarris7Window(lngNumSamp);
+    struct Case
+    {
+        const char* strLabel;
+        const TestWindow& win;
+        WindowKind kind;
+        double dblCycles;
+        double dblLeakageDb; // this tone's
+        double dblLimitDb;
+        bool blnWarned;
+    };
+    const Case cases[] = {
+        {"hann half-way", hann, WindowKind::Hann, 100.5, -33.0, -33.0, true},
+        {"hann a quarter off", hann, WindowKind::Hann, 100.25, -37.8, -33.0, true},
+        {"bh7 half-way", bh7, WindowKind::BlackmanHarris7, 100.5, -161.4, -161.4, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.strLabel);
+        const ToneFigures figures =
+            figuresOf(averagedPower({{c.dblCycles, dblPeak}}, dblSigma, c.win, 12), c.win, std::nullopt, c.kind);
+        EXPECT_NEAR(std::fabs(figures.dblToneOffset), c.dblCycles - 100.0, 0.01);
+        EXPECT_NEAR(10 * std::log10(figures.dblLeakage), c.dblLeakageDb, 0.3);
+        EXPECT_NEAR(10 * std::log10(figures.dblLeakageLimit), c.dblLimitDb, 0.2);
+        EXPECT_EQ(figures.blnLeakageAboveNoise, c.blnWarned);
+        EXPECT_EQ(leakageWarning(figures, c.kind).empty(), !c.blnWarned);
+        if (!c.blnWarned) {
+            EXPECT_NEAR(figures.dblSnr, 70.0, 0.3);
+        }
+    }
+    // On a line nothing leaks, whatever the window.
+    const ToneFigures coherent =
+        figuresOf(averagedPower({{100, dblPeak}}, dblSigma, hann, 12), hann, std::nullopt, WindowKind::Hann);
+    EXPECT_FALSE(coherent.blnLeakageAboveNoise);
+    EXPECT_LT(10 * std::log10(coherent.dblLeakage), -90.0);
+    EXPECT_NEAR(coherent.dblSnr, 70.0, 0.3);
 }
 
 } // namespace

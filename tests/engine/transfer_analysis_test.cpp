@@ -9,6 +9,7 @@
 #include "platform/std/std_text_files.h"
 #include "support/csv_lines.h"
 #include "support/expect_failure.h"
+#include "support/sound_file.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -71,20 +72,13 @@ struct TransferFixture : ::testing::Test
     std::string soundRecording(std::size_t lngSamples)
     {
         const std::string strPath = dir.file("rec.wav");
-        SF_INFO info{};
-        info.samplerate = 8000;
-        info.channels = 2;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-        SNDFILE* file = sf_open(strPath.c_str(), SFM_WRITE, &info);
-        EXPECT_NE(file, nullptr);
         const std::vector<int> intInput = inputCounts(lngSamples);
         std::vector<short> intFrames;
         for (std::size_t n = 0; n < lngSamples; ++n) {
             intFrames.push_back(static_cast<short>(outputCount(intInput, n)));
             intFrames.push_back(static_cast<short>(intInput[n]));
         }
-        sf_writef_short(file, intFrames.data(), static_cast<sf_count_t>(lngSamples));
-        sf_close(file);
+        testing::writeSound(strPath, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 2, intFrames);
         return strPath;
     }
 

@@ -13,6 +13,7 @@
 #include "platform/sndfile/sndfile_sound_files.h"
 #include "platform/std/std_text_files.h"
 #include "support/fakes.h"
+#include "support/sound_file.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -330,15 +331,8 @@ TEST_F(AverageFileFixture, AFirstLookFindsChannelsColumnsAndHeadings)
     EXPECT_TRUE(textChoice(headed, 1).column) << "a heading line needs the delimited reading";
 
     const std::string strSound = dir.file("stereo.wav");
-    SF_INFO sfInfo{};
-    sfInfo.samplerate = 48000;
-    sfInfo.channels = 2;
-    sfInfo.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* file = sf_open(strSound.c_str(), SFM_WRITE, &sfInfo);
-    ASSERT_NE(file, nullptr);
-    const short intFrames[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-    sf_writef_short(file, intFrames, 4);
-    sf_close(file);
+    testing::writeSound(strSound, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2,
+                        std::vector<short>{1, 2, 3, 4, 5, 6, 7, 8});
     const RecordingInfo sound = inspectRecording(files, sounds, strSound);
     EXPECT_TRUE(sound.blnSound);
     EXPECT_EQ(sound.lngChannels, 2);

@@ -82,8 +82,9 @@ def run_case(batch, folder, case):
         options = ["--fs", str(fs)]
     options += ["--points", str(case["points"]), "--window", case["window"], "--overlap", str(case["overlap"]),
                 "--averaging", case["averaging"], "--detrend", case["detrend"], "--units", case["units"]]
-    subprocess.run([batch, "--average", *options, path], check=True, stdout=subprocess.DEVNULL)
-    ours = np.loadtxt(os.path.splitext(path)[0] + "_AVG_SPC.csv", delimiter=",", skiprows=1)
+    # The file the program says it wrote (a column chosen by name names it: rec_col-accel_AVG_SPC.csv).
+    written = subprocess.run([batch, "--average", *options, path], check=True, stdout=subprocess.PIPE, text=True)
+    ours = np.loadtxt(written.stdout.splitlines()[0], delimiter=",", skiprows=1)
     freqs, values = reference(counts * (RANGE / 32767.0), fs, case)
     assert ours.shape == (len(freqs), 2), ours.shape
     freq_diff = np.max(np.abs(ours[:, 0] - freqs) / np.maximum(freqs, 1e-300))

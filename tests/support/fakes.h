@@ -3,6 +3,7 @@
 
 // Scripted stand-ins for the platform services, for tests that must not touch a screen or a disk.
 
+#include "engine/run/output_buffer.h"
 #include "platform/clock.h"
 #include "platform/failure.h"
 #include "platform/platform_ui.h"
@@ -11,6 +12,7 @@
 
 #include <deque>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -140,6 +142,11 @@ public:
     {
         return std::make_unique<Writer>(*this, std::string(strPath));
     }
+    // Stored all at once at commit(), or none when one of them is a failing path.
+    std::unique_ptr<platform::FileSet> createFileSet() override
+    {
+        return std::make_unique<Set>(*this);
+    }
 
     std::map<std::string, std::string> files;
     std::map<std::string, std::int32_t> failingPaths;
@@ -189,6 +196,32 @@ private:
     private:
         std::string strContent;
         std::size_t lngPos;
+    };
+
+    class Set final : public platform::FileSet
+    {
+    public:
+        explicit Set(MemoryTextFiles& owner) : owner(owner) {}
+        platform::TextWriter& add(std::string_view strPath) override
+        {
+            writers.emplace_back(std::string(strPath), std::make_unique<engine::StringWriter>());
+            return *writers.back().second;
+        }
+        void commit() override
+        {
+            for (const auto& [strPath, writer] : writers) {
+                if (const auto failing = owner.failingPaths.find(strPath); failing != owner.failingPaths.end()) {
+                    raiseFailure(failing->second, strPath);
+                }
+            }
+            for (auto& [strPath, writer] : writers) {
+                owner.store(strPath, std::move(writer->strContent));
+            }
+        }
+
+    private:
+        MemoryTextFiles& owner;
+        std::vector<std::pair<std::string, std::unique_ptr<engine::StringWriter>>> writers;
     };
 
     class Writer final : public platform::BufferedTextWriter

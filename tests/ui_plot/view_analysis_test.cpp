@@ -75,10 +75,11 @@ TEST_F(ViewAnalysisTest, TheAveragedCurveIsTheBatchFrontEndsAveragedFile)
     {
         std::string strPath;
         QStringList strArgs;
+        engine::RecordingChoice choice; // as the batch names its file
     };
     const Case cases[] = {
-        {strText, {"--column", "3", "--fs", "2000"}},
-        {strWave, {}},
+        {strText, {"--column", "3", "--fs", "2000"}, {engine::ColumnChoice{3, {}}, std::nullopt}},
+        {strWave, {}, {}},
     };
     chooser.intAnswer = 3;
     for (const Case& c : cases) {
@@ -97,7 +98,7 @@ TEST_F(ViewAnalysisTest, TheAveragedCurveIsTheBatchFrontEndsAveragedFile)
         batch.start(QStringLiteral(KESTRIX_BATCH_PROGRAM), strArgs);
         ASSERT_TRUE(batch.waitForFinished(60000));
         ASSERT_EQ(batch.exitCode(), 0) << batch.readAllStandardError().toStdString();
-        const std::string strBatchFile = engine::averageOutputName(files, c.strPath);
+        const std::string strBatchFile = engine::averageOutputName(files, c.strPath, c.choice);
         const std::string strBatch = testing::readBytes(strBatchFile);
         const engine::SpectrumReading reading = engine::parseSpectrumCsv(strBatch);
         ASSERT_EQ(reading.strRefusal, "");

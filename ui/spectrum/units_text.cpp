@@ -71,6 +71,8 @@ QString windowKindTitle(engine::WindowKind window)
         return QStringLiteral("Blackman-Harris");
     case engine::WindowKind::FlatTop:
         return tr("フラットトップ");
+    case engine::WindowKind::BlackmanHarris7:
+        return QStringLiteral("Blackman-Harris 7");
     }
     return {};
 }

@@ -227,7 +227,8 @@ std::string ViewDocument::averageRefusal(const std::string& strPath) const
 
 std::string ViewDocument::proposedAverageName() const
 {
-    return viewRecording ? engine::averageOutputName(files, viewRecording->strPath) : std::string();
+    return viewRecording ? engine::averageOutputName(files, viewRecording->strPath, viewRecording->choice)
+                         : std::string();
 }
 
 bool ViewDocument::saveAverage(const std::string& strPath)

@@ -1,0 +1,141 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The option table: every option parsed, refused where it does not apply and listed in the help of the
+// analyses it applies to, from its one declaration.
+#include "cli/batch_options.h"
+#include "cli/option_table.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+namespace kestrix {
+namespace {
+
+using cli::Mode;
+
+// An argument line with the option (and a value it takes) for the analysis asked for.
+std::vector<std::string> lineWith(const cli::OptionDef& option, Mode mode)
+{
+    std::vector<std::string> strArgs;
+    if (mode == Mode::Average && option.strName != "--average") {
+        strArgs.push_back("--average");
+    }
+    strArgs.emplace_back(option.strName);
+    if (!option.strValue.empty()) {
+        // A value each option takes; a number for the rest.
+        const std::map<std::string_view, std::string> strValues = {{"--points", "2048"},  {"--jobs", "2"},
+                                                                   {"--window", "hann"},  {"--averaging", "peak"},
+                                                                   {"--detrend", "mean"}, {"--units", "psd"}};
+        const auto value = strValues.find(option.strName);
+        strArgs.push_back(value == strValues.end() ? "1" : value->second);
+    }
+    if (!option.strNeeds.empty()) {
+        strArgs.emplace_back(option.strNeeds);
+    }
+    strArgs.emplace_back("rec.csv");
+    return strArgs;
+}
+
+TEST(OptionTable, NamesAreUniqueAndEachIsFoundByItsNameAndAlias)
+{
+    std::set<std::string_view> strNames;
+    for (const cli::OptionDef& option : cli::optionTable()) {
+        SCOPED_TRACE(std::string(option.strName));
+        EXPECT_TRUE(strNames.insert(option.strName).second);
+        EXPECT_EQ(cli::findOption(option.strName), &option);
+        if (!option.strAlias.empty()) {
+            EXPECT_TRUE(strNames.insert(option.strAlias).second);
+            EXPECT_EQ(cli::findOption(option.strAlias), &option);
+        }
+        EXPECT_NE(option.modes, 0u);
+        EXPECT_FALSE(option.strHelp.empty());
+    }
+}
+
+// Every option is taken by the analyses it applies to, refused by the others with one wording, and
+// listed in exactly their help.
+TEST(OptionTable, AnOptionIsTakenWhereItAppliesAndRefusedAlikeElsewhere)
+{
+    for (const cli::OptionDef& option : cli::optionTable()) {
+        for (const Mode mode : {Mode::Classic, Mode::Average}) {
+            if (option.strName == "--average") {
+                continue; // it chooses the analysis
+            }
+            SCOPED_TRACE(std::string(option.strName) + (mode == Mode::Average ? " with --average" : ""));
+            std::string strError;
+            const std::vector<std::string> strArgs = lineWith(option, mode);
+            const std::optional<cli::BatchOptions> options = cli::parseOptions(strArgs, strError);
+            const std::string strHelp = cli::usageText(mode);
+            const bool blnListed = strHelp.find("  " + std::string(option.strName)) != std::string::npos ||
+                                   strHelp.find(", " + std::string(option.strName)) != std::string::npos;
+            if (cli::appliesTo(option.modes, mode)) {
+                EXPECT_TRUE(options.has_value()) << strError;
+                EXPECT_TRUE(blnListed);
+            } else {
+                EXPECT_FALSE(options.has_value());
+                EXPECT_EQ(strError,
+                          std::string(option.strName) + (mode == Mode::Average ? " does not apply to --average"
+                                                                               : " applies only with --average"));
+                EXPECT_FALSE(blnListed);
+            }
+        }
+    }
+}
+
+TEST(OptionTable, AnOptionWithoutTheOneItNeedsIsAUsageError)
+{
+    for (const cli::OptionDef& option : cli::optionTable()) {
+        if (option.strNeeds.empty()) {
+            continue;
+        }
+        SCOPED_TRACE(std::string(option.strName));
+        std::vector<std::string> strArgs = lineWith(option, Mode::Average);
+        strArgs.erase(std::find(strArgs.begin(), strArgs.end(), option.strNeeds));
+        std::string strError;
+        EXPECT_FALSE(cli::parseOptions(strArgs, strError).has_value());
+        EXPECT_EQ(strError, std::string(option.strName) + " needs " + std::string(option.strNeeds));
+    }
+}
+
+// A value given inline, attached to a short name or as the next argument is the same value; the last
+// of an option given twice counts; after "--" everything is a FILE.
+TEST(OptionTable, ValuesInEveryFormAndTheLastOneCounts)
+{
+    const std::vector<std::vector<std::string>> strLines = {
+        {"--average", "--overlap=75", "-j3", "--units", "psd", "a.csv"},
+        {"--overlap", "10", "--average", "--jobs=1", "-j", "3", "--units=dbv", "--units=psd", "--overlap=75", "a.csv"}};
+    for (const std::vector<std::string>& strArgs : strLines) {
+        std::string strError;
+        const std::optional<cli::BatchOptions> options = cli::parseOptions(strArgs, strError);
+        ASSERT_TRUE(options.has_value()) << strError;
+        EXPECT_EQ(options->mode, Mode::Average);
+        EXPECT_EQ(options->strOverlap, "75");
+        EXPECT_EQ(options->lngJobs, 3);
+        EXPECT_EQ(options->request.units, engine::SpectrumUnits::Psd);
+        ASSERT_EQ(options->sources.size(), 1u);
+        EXPECT_EQ(options->sources[0].strText, "a.csv");
+    }
+    std::string strError;
+    const std::vector<std::string> strArgs = {"--no-wave", "--", "--average", "-j2"};
+    const std::optional<cli::BatchOptions> options = cli::parseOptions(strArgs, strError);
+    ASSERT_TRUE(options.has_value()) << strError;
+    EXPECT_EQ(options->mode, Mode::Classic);
+    ASSERT_EQ(options->sources.size(), 2u);
+    EXPECT_EQ(options->sources[1].strText, "-j2");
+    for (const auto& [strArgsBad, strExpected] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--average", "--window", "hanning", "a"},
+              "--window hanning: not one of rect, hann, hamming, "
+              "blackmanharris, flattop, blackmanharris7"},
+             {{"--band=1", "a"}, "--band takes no value"},
+             {{"a", "--fs"}, "--fs needs a value"},
+             {{"-x", "a"}, "unknown option -x"},
+             {{"-j", "", "a"}, "-j \"\": not a whole number from 0 to 1024"}}) {
+        SCOPED_TRACE(strExpected);
+        EXPECT_FALSE(cli::parseOptions(strArgsBad, strError).has_value());
+        EXPECT_EQ(strError, strExpected);
+    }
+}
+
+} // namespace
+} // namespace kestrix
