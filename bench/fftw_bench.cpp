@@ -15,9 +15,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <fftw3.h>
-
 #include <cstdint>
+#include <fftw3.h>
 #include <random>
 #include <vector>
 
@@ -48,7 +47,7 @@ public:
     {
         return pdblIn;
     }
-        // Transforms the input and adds |X[k]|^2 of the first lines into dblSum.
+    // Transforms the input and adds |X[k]|^2 of the first lines into dblSum.
     void transformAndAdd(std::vector<double>& dblSum) const
     {
         fftw_execute(plan);
@@ -145,7 +144,14 @@ void averageFloorFftw(benchmark::State& state, bool blnHour)
 
 BENCHMARK(pairEngine)->Name("fft_pair/engine")->Arg(1024)->Arg(4096)->Arg(65536)->Unit(benchmark::kMicrosecond);
 BENCHMARK(pairFftw)->Name("fft_pair/fftw_r2c")->Arg(1024)->Arg(4096)->Arg(65536)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(averageFloorFftw, ten, false)->Name("long/average10min/fftw_floor")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(averageFloorFftw, hour, true)->Name("long/average1h/fftw_floor")->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK_CAPTURE(averageFloorFftw, ten, false)
+    ->Name("long/average10min/fftw_floor")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(averageFloorFftw, hour, true)
+    ->Name("long/average1h/fftw_floor")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
 
 } // namespace kestrix::bench

@@ -67,11 +67,15 @@ void analyse(benchmark::State& state, bool blnHour, bool blnSpectrogram, std::in
 void hourProcess(benchmark::State& state, bool blnPython)
 {
     const LongRecording& recording = hourRecording();
-    const std::vector<std::string> strArgs =
-        blnPython ? std::vector<std::string>{std::string(strSystemPython), std::string(strWelchReference),
-                                             recording.strWave, recording.strWave + ".welch.csv", "--points", "4096"}
-                  : std::vector<std::string>{std::string(strBatchProgram), "--average", "--points", "4096",
-                                             recording.strWave};
+    const std::vector<std::string> strArgs = blnPython
+                                                 ? std::vector<std::string>{std::string(strSystemPython),
+                                                                            std::string(strWelchReference),
+                                                                            recording.strWave,
+                                                                            recording.strWave + ".welch.csv",
+                                                                            "--points",
+                                                                            "4096"}
+                                                 : std::vector<std::string>{std::string(strBatchProgram), "--average",
+                                                                            "--points", "4096", recording.strWave};
     for (auto _ : state) {
         if (!runProcess(strArgs)) {
             state.SkipWithError(("failed: " + strArgs[0]).c_str());
@@ -82,15 +86,43 @@ void hourProcess(benchmark::State& state, bool blnPython)
 
 } // namespace
 
-BENCHMARK_CAPTURE(analyse, avg10_1, false, false, 1)->Name("long/average10min/threads1")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(analyse, avg10_all, false, false, 0)->Name("long/average10min/every_core")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(analyse, spg10_1, false, true, 1)->Name("long/spectrogram10min/threads1")->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(analyse, spg10_all, false, true, 0)->Name("long/spectrogram10min/every_core")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(analyse, avg10_1, false, false, 1)
+    ->Name("long/average10min/threads1")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(analyse, avg10_all, false, false, 0)
+    ->Name("long/average10min/every_core")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(analyse, spg10_1, false, true, 1)
+    ->Name("long/spectrogram10min/threads1")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(analyse, spg10_all, false, true, 0)
+    ->Name("long/spectrogram10min/every_core")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 // An hour takes a second or more: one run a repetition.
-BENCHMARK_CAPTURE(analyse, avg60_1, true, false, 1)->Name("long/average1h/threads1")->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
-BENCHMARK_CAPTURE(analyse, avg60_all, true, false, 0)->Name("long/average1h/every_core")->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
-BENCHMARK_CAPTURE(analyse, spg60_1, true, true, 1)->Name("long/spectrogram1h/threads1")->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
-BENCHMARK_CAPTURE(analyse, spg60_all, true, true, 0)->Name("long/spectrogram1h/every_core")->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK_CAPTURE(analyse, avg60_1, true, false, 1)
+    ->Name("long/average1h/threads1")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
+BENCHMARK_CAPTURE(analyse, avg60_all, true, false, 0)
+    ->Name("long/average1h/every_core")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
+BENCHMARK_CAPTURE(analyse, spg60_1, true, true, 1)
+    ->Name("long/spectrogram1h/threads1")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
+BENCHMARK_CAPTURE(analyse, spg60_all, true, true, 0)
+    ->Name("long/spectrogram1h/every_core")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
 BENCHMARK_CAPTURE(hourProcess, kestrix, false)->Name("process1h/kestrix")->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK_CAPTURE(hourProcess, python, true)->Name("process1h/python")->Unit(benchmark::kMillisecond)->Iterations(1);
 

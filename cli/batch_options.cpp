@@ -229,6 +229,12 @@ std::string usageText(Mode mode)
     return strText;
 }
 
+int threadsBesideJobs(int lngCores, int lngJobs, int lngAsked)
+{
+    const int lngShare = std::max(1, lngCores / std::max(1, lngJobs));
+    return lngAsked > 0 ? std::min(lngAsked, lngShare) : lngShare;
+}
+
 std::string typedText(std::string_view strText)
 {
     if (!strText.empty() && strText.find_first_of(" \t\"'") == std::string_view::npos) {

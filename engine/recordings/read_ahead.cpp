@@ -15,8 +15,8 @@ constexpr std::size_t lngBlocks = 4;
 
 ReadAheadStream::Facts ReadAheadStream::factsOf(const platform::SampleStream& stream)
 {
-    return {stream.refusal(), stream.refusalFacts(), stream.statedSampFreq(), stream.channelCount(),
-            stream.sourceDescription(), stream.shareRead()};
+    return {stream.refusal(),      stream.refusalFacts(),      stream.statedSampFreq(),
+            stream.channelCount(), stream.sourceDescription(), stream.shareRead()};
 }
 
 ReadAheadStream::ReadAheadStream(std::unique_ptr<platform::SampleStream> stream)

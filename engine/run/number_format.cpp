@@ -2,7 +2,6 @@
 // The number texts written: the general form of 15 significant digits and the fixed decimals,
 // fast and exact (each checked against a reference conversion in the tests).
 #include "number_text.h"
-
 #include "platform/failure.h"
 
 #include <array>

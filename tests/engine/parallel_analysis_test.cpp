@@ -110,7 +110,8 @@ TEST(ParallelAnalysis, SegmentsAreReportedInTheirOrder)
             lngThreads);
         // Chunks of uneven sizes, as a stream gives them.
         for (std::size_t lngAt = 0; lngAt < dblCounts.size(); lngAt += 777) {
-            averager.addSamples(std::span<const double>(dblCounts).subspan(lngAt, std::min<std::size_t>(777, dblCounts.size() - lngAt)));
+            averager.addSamples(std::span<const double>(dblCounts).subspan(
+                lngAt, std::min<std::size_t>(777, dblCounts.size() - lngAt)));
         }
         const AveragedPower average = averager.finish();
         EXPECT_EQ(average.lngSegments, static_cast<std::int64_t>(dblSegments.size()));
