@@ -1,6 +1,4 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The number texts written: the general form of 15 significant digits and the fixed decimals,
-// fast and exact (each checked against a reference conversion in the tests).
 #include "number_text.h"
 #include "platform/failure.h"
 
@@ -12,6 +10,8 @@
 #include <cstring>
 #include <limits>
 
+// The number texts written: the general form of 15 significant digits and the fixed decimals, fast and
+// exact (each checked against a reference conversion in the tests).
 namespace kestrix::engine {
 
 namespace {
