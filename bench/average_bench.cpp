@@ -8,6 +8,7 @@
 #include "bench/bench_paths.h"
 #include "bench/bench_setup.h"
 #include "bench/io_floor.h"
+#include "bench/long_recordings.h"
 #include "engine/recordings/average_analysis.h"
 #include "engine/run/fft.h"
 #include "engine/run/global_define.h"
@@ -36,61 +37,19 @@ namespace kestrix::bench {
 
 namespace {
 
-constexpr std::int32_t lngLongSampFreq = 25600;      // Hz
-constexpr std::int32_t lngLongSamples = 600 * 25600; // ten minutes
 constexpr std::int32_t lngLongPoints = 65536;
 constexpr std::int32_t lngLongStep = lngLongPoints / 2; // 50 % overlap
 
-struct LongRecording
-{
-    std::string strWave;
-    std::string strText;
-};
-
-// The ten-minute recording as whole counts: a motor's tones, a DC offset and noise.
-std::vector<std::int16_t> makeLongCounts()
-{
-    constexpr double dblTones[][3] = {{24.5, 6000.0, 0.3},  {49.0, 2500.0, 1.1}, {73.5, 900.0, 2.0},
-                                      {50.0, 400.0, 0.0},   {87.3, 650.0, 0.7},  {174.6, 300.0, 2.9},
-                                      {312.25, 220.0, 1.7}, {4711.0, 150.0, 0.2}};
-    std::mt19937_64 random(20240611);
-    std::normal_distribution<double> noise(0.0, 180.0);
-    std::vector<std::int16_t> intCounts(static_cast<std::size_t>(lngLongSamples));
-    for (std::size_t n = 0; n < intCounts.size(); ++n) {
-        const double dblTime = static_cast<double>(n) / lngLongSampFreq;
-        double dblValue = 120.0 + noise(random);
-        for (const auto& tone : dblTones) {
-            dblValue += tone[1] * std::sin(2.0 * std::numbers::pi * tone[0] * dblTime + tone[2]);
-        }
-        intCounts[n] = static_cast<std::int16_t>(std::clamp(std::nearbyint(dblValue), -32768.0, 32767.0));
-    }
-    return intCounts;
-}
-
 const LongRecording& longRecording()
 {
-    static const LongRecording recording = [] {
-        const std::vector<std::int16_t> intCounts = makeLongCounts();
-        LongRecording made{benchFiles().strFolder + "/ten_minutes.wav", benchFiles().strFolder + "/ten_minutes.csv"};
-        const std::vector<std::uint8_t> bytWave = engine::buildWaveFile(intCounts, lngLongSamples, lngLongSampFreq);
-        writeBytes(made.strWave, std::string_view(reinterpret_cast<const char*>(bytWave.data()), bytWave.size()));
-        std::string strText;
-        strText.reserve(intCounts.size() * 7);
-        for (const std::int16_t intCount : intCounts) {
-            strText += std::to_string(intCount);
-            strText += "\r\n";
-        }
-        writeBytes(made.strText, strText);
-        return made;
-    }();
-    return recording;
+    return tenMinuteRecording();
 }
 
 engine::AverageRequest longRequest()
 {
     engine::AverageRequest request;
     request.settings = {lngLongPoints, engine::WindowKind::Hann, 50.0};
-    request.lngSampFreq = lngLongSampFreq;
+    request.lngSampFreq = longRecording().lngSampFreq;
     return request;
 }
 
@@ -107,41 +66,6 @@ void averageEngine(benchmark::State& state, bool blnWave)
             state.SkipWithError(result.strRefusal.c_str());
             break;
         }
-    }
-}
-
-// Reads the whole file into chrBytes, whose memory is kept from one call to the next.
-void readFileInto(const std::string& strPath, std::string& chrBytes)
-{
-    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        throw std::runtime_error("cannot open " + strPath);
-    }
-    std::size_t lngHave = 0;
-    for (;;) {
-        if (lngHave == chrBytes.size()) {
-            chrBytes.resize(std::max<std::size_t>(2 * chrBytes.size(), 1 << 20));
-        }
-        const ssize_t lngRead = ::read(fd, chrBytes.data() + lngHave, chrBytes.size() - lngHave);
-        if (lngRead <= 0) {
-            break;
-        }
-        lngHave += static_cast<std::size_t>(lngRead);
-    }
-    ::close(fd);
-    chrBytes.resize(lngHave);
-}
-
-// lngCount 16-bit samples from sample lngFirst on, after the 44-byte header, as they lie in memory
-// (little-endian hosts), decoded straight into the transform's input.
-void decodeWave(std::string_view chrBytes, std::int64_t lngFirst, std::int32_t lngCount, double* pdblOut)
-{
-    constexpr std::size_t lngHeaderBytes = 44;
-    const char* const pchFirst = chrBytes.data() + lngHeaderBytes + 2 * lngFirst;
-    for (std::int32_t i = 0; i < lngCount; ++i) {
-        std::int16_t intSample = 0;
-        std::memcpy(&intSample, pchFirst + 2 * i, sizeof intSample);
-        pdblOut[i] = intSample;
     }
 }
 
@@ -200,29 +124,11 @@ void averageFloor(benchmark::State& state, bool blnWave)
     }
 }
 
-// Runs a program to its end with its output discarded; false when it fails.
-bool runProcess(const std::vector<std::string>& strArgs)
-{
-    std::vector<char*> pchArgs;
-    for (const std::string& strArg : strArgs) {
-        pchArgs.push_back(const_cast<char*>(strArg.c_str()));
-    }
-    pchArgs.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int intSpawned = posix_spawn(&pid, pchArgs[0], &actions, nullptr, pchArgs.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int intStatus = 0;
-    return intSpawned == 0 && waitpid(pid, &intStatus, 0) == pid && WIFEXITED(intStatus) && WEXITSTATUS(intStatus) == 0;
-}
-
 void processRun(benchmark::State& state, bool blnWave, bool blnPython)
 {
     const LongRecording& recording = longRecording();
     const std::string& strInput = blnWave ? recording.strWave : recording.strText;
-    const std::string strFs = std::to_string(lngLongSampFreq);
+    const std::string strFs = std::to_string(recording.lngSampFreq);
     const std::string strPoints = std::to_string(lngLongPoints);
     std::vector<std::string> strArgs = {std::string(strBatchProgram), "--average", "--points", strPoints};
     if (!blnWave) {
@@ -249,6 +155,23 @@ void processRun(benchmark::State& state, bool blnWave, bool blnPython)
 }
 
 } // namespace
+
+bool runProcess(const std::vector<std::string>& strArgs)
+{
+    std::vector<char*> pchArgs;
+    for (const std::string& strArg : strArgs) {
+        pchArgs.push_back(const_cast<char*>(strArg.c_str()));
+    }
+    pchArgs.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int intSpawned = posix_spawn(&pid, pchArgs[0], &actions, nullptr, pchArgs.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int intStatus = 0;
+    return intSpawned == 0 && waitpid(pid, &intStatus, 0) == pid && WIFEXITED(intStatus) && WEXITSTATUS(intStatus) == 0;
+}
 
 BENCHMARK_CAPTURE(averageEngine, wav, true)->Name("average/wav/engine")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(averageFloor, wav, true)->Name("average/wav/floor")->Unit(benchmark::kMillisecond);

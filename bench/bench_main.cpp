@@ -7,7 +7,11 @@
 //   the averaged analysis of a ten-minute recording over the floor of its reading and transforms (at
 //   most 1.3), from a Wave file and from text;
 //   the whole averaged job as a fresh kestrix-batch process over scipy's Welch method as a Python
-//   script (at most 1/3 from the Wave file, 1/2 from text).
+//   script (at most 1/3 from the Wave file, 1/2 from text);
+//   two real segments' transforms, the engine's against FFTW's r2c (at most 1), where FFTW is installed;
+//   the averaged analysis and the spectrogram of ten minutes (65536 points) and of an hour (4096
+//   points) on one thread over FFTW's floor (at most 1), on every core over one thread (at most 0.6 on
+//   two cores), and scipy's Welch method over them (at least 20).
 // Unless told otherwise the runs are repeated 5 times and interleaved at random, so drifts in a shared
 // machine's load hit both sides of a ratio alike; only the aggregates are listed, and each ratio is
 // taken of the two medians.
@@ -113,6 +117,33 @@ void printRatios(const RatioReporter& reporter)
          1.0 / 3},
         {"process, text  kestrix-batch/Python", "process/text/kestrix/iterations:1", "process/text/python/iterations:1",
          1.0 / 2},
+        {"two segments, 1024 points   engine/FFTW r2c", "fft_pair/engine/1024", "fft_pair/fftw_r2c/1024", 1.0},
+        {"two segments, 4096 points   engine/FFTW r2c", "fft_pair/engine/4096", "fft_pair/fftw_r2c/4096", 1.0},
+        {"two segments, 65536 points  engine/FFTW r2c", "fft_pair/engine/65536", "fft_pair/fftw_r2c/65536", 1.0},
+        {"averaged 10 min, one thread/FFTW floor", "long/average10min/threads1/real_time",
+         "long/average10min/fftw_floor/real_time", 1.0},
+        {"averaged 10 min, every core/one thread", "long/average10min/every_core/real_time",
+         "long/average10min/threads1/real_time", 0.6},
+        {"spectrogram 10 min, one thread/FFTW floor", "long/spectrogram10min/threads1/real_time",
+         "long/average10min/fftw_floor/real_time", 1.0},
+        {"spectrogram 10 min, every core/one thread", "long/spectrogram10min/every_core/real_time",
+         "long/spectrogram10min/threads1/real_time", 0.6},
+        {"Python/averaged 10 min, one thread (WAV)", "process/wav/python/iterations:1",
+         "long/average10min/threads1/real_time", 20.0, nullptr, 1.0, true},
+        {"Python/averaged 10 min, every core (WAV)", "process/wav/python/iterations:1",
+         "long/average10min/every_core/real_time", 20.0, nullptr, 1.0, true},
+        {"averaged 1 h, one thread/FFTW floor", "long/average1h/threads1/iterations:1/real_time",
+         "long/average1h/fftw_floor/iterations:1/real_time", 1.0},
+        {"averaged 1 h, every core/one thread", "long/average1h/every_core/iterations:1/real_time",
+         "long/average1h/threads1/iterations:1/real_time", 0.6},
+        {"spectrogram 1 h, one thread/FFTW floor", "long/spectrogram1h/threads1/iterations:1/real_time",
+         "long/average1h/fftw_floor/iterations:1/real_time", 1.0},
+        {"spectrogram 1 h, every core/one thread", "long/spectrogram1h/every_core/iterations:1/real_time",
+         "long/spectrogram1h/threads1/iterations:1/real_time", 0.6},
+        {"Python/averaged 1 h, every core (WAV)", "process1h/python/iterations:1",
+         "long/average1h/every_core/iterations:1/real_time", 20.0, nullptr, 1.0, true},
+        {"process 1 h, Python/kestrix-batch (WAV)", "process1h/python/iterations:1", "process1h/kestrix/iterations:1",
+         20.0, nullptr, 1.0, true},
     };
     std::printf("\nRatios of medians, measured side by side in this run:\n");
     for (const Ratio& ratio : ratios) {

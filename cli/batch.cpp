@@ -134,6 +134,9 @@ int runBatchCommand(std::span<const std::string> strArgs, const BatchStreams& st
         strErr << strProgram << ": " << entries.strRefusal << '\n';
         return lngExitRefused;
     }
+    const int lngCores = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+    const int lngJobs = options->lngJobs == 0 ? lngCores : options->lngJobs;
+    options->request.lngThreads = threadsBesideJobs(lngCores, lngJobs, options->lngThreads);
     if (options->calibrationLevel) {
         return calibrate(*options, streams, files, sounds);
     }
@@ -145,10 +148,6 @@ int runBatchCommand(std::span<const std::string> strArgs, const BatchStreams& st
     }
     const std::optional<std::size_t> lngTotal = streams.blnErrIsTerminal ? sources.countAhead() : std::nullopt;
     ProgressLine progress(strErr, streams.blnErrIsTerminal && lngTotal.value_or(2) > 1, lngTotal);
-    int lngJobs = options->lngJobs;
-    if (lngJobs == 0) {
-        lngJobs = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
-    }
     const int lngStatus = runFiles(sources, *analysis, lngJobs, streams, progress);
     progress.finish();
     return lngStatus;

@@ -309,6 +309,12 @@ std::string typedValues(std::string_view strValue)
     return typedText(strValue.substr(0, lngSeparator)) + " " + typedText(strValue.substr(lngSeparator + 1));
 }
 
+int threadsBesideJobs(int lngCores, int lngJobs, int lngAsked)
+{
+    const int lngShare = std::max(1, lngCores / std::max(1, lngJobs));
+    return lngAsked > 0 ? std::min(lngAsked, lngShare) : lngShare;
+}
+
 std::string typedText(std::string_view strText)
 {
     if (!strText.empty() && strText.find_first_of(" \t\"'") == std::string_view::npos) {

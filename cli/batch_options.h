@@ -82,7 +82,8 @@ struct BatchOptions
     std::optional<engine::UnitValue> calibrationLevel;
     std::string strCalibrationFile;
     std::vector<FileSourceArg> sources;
-    int lngJobs = 1; // files analysed at once; 0 for every core
+    int lngJobs = 1;    // files analysed at once; 0 for every core
+    int lngThreads = 0; // threads of one averaged analysis; 0: the cores -j leaves
     bool blnHelp = false;
     bool blnVersion = false;
     std::vector<GivenOption> given; // every option typed, in order
@@ -114,6 +115,11 @@ std::string usageText(Mode mode);
 
 // The option that chooses an analysis ("--average", "--transfer"); empty for the classic run.
 std::string_view modeOption(Mode mode);
+
+// The threads of one averaged analysis beside lngJobs files analysed at once on lngCores cores: the
+// cores each file has (at least 1), or fewer when lngAsked (> 0) asks for fewer; so -j times the
+// threads never asks for more than the cores.
+int threadsBesideJobs(int lngCores, int lngJobs, int lngAsked);
 
 // The text typed for an option in a message: quoted when it is empty or holds blanks or quotes.
 std::string typedText(std::string_view strText);

@@ -3,6 +3,7 @@
 
 #include "engine/recordings/engineering_unit.h"
 #include "engine/recordings/envelope_spectrum.h"
+#include "engine/recordings/segment_pipeline.h"
 #include "engine/run/field_checks.h"
 #include "engine/run/number_text.h"
 #include "platform/utf8_path.h"
@@ -151,6 +152,17 @@ std::string takeJobs(BatchOptions& options, const std::string& strValue)
     const auto result = std::from_chars(strValue.data(), pchEnd, options.lngJobs);
     if (result.ec != std::errc() || result.ptr != pchEnd || options.lngJobs < 0 || options.lngJobs > lngMaxJobs) {
         return "not a whole number from 0 to " + std::to_string(lngMaxJobs);
+    }
+    return {};
+}
+
+std::string takeThreads(BatchOptions& options, const std::string& strValue)
+{
+    const char* const pchEnd = strValue.data() + strValue.size();
+    const auto result = std::from_chars(strValue.data(), pchEnd, options.lngThreads);
+    if (result.ec != std::errc() || result.ptr != pchEnd || options.lngThreads < 0 ||
+        options.lngThreads > engine::lngMaxAnalysisThreads) {
+        return "not a whole number from 0 to " + std::to_string(engine::lngMaxAnalysisThreads);
     }
     return {};
 }
@@ -664,6 +676,9 @@ const std::array optionDefs = {
               &takeText<&BatchOptions::strThreshold>, &checkThreshold},
     OptionDef{"--jobs", "-j", "N", modesAll, "",
               "analyse N files at once (default 1; 0 for every core); the output is the same", &takeJobs},
+    OptionDef{"--threads", "", "N", modeAverage, "",
+              "threads of one file's analysis (default 0: the cores -j leaves; never more); the output is the same",
+              &takeThreads},
     OptionDef{"--files-from", "", "LIST", modesAll, "",
               "also analyse the files listed in LIST, one path a line (\"-\": standard input)", &takeFilesFrom},
     OptionDef{"--help", "", "", modesAll, "", "show this text", &takeSwitch<true, &BatchOptions::blnHelp>},

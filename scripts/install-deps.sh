@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what building, testing and running Kestrix needs on Debian 12, and only what is missing.
+# "install-deps.sh bench" adds what only the benchmarks use (FFTW, their yardstick).
 set -euo pipefail
 
 packages=(
@@ -13,6 +14,10 @@ packages=(
     g++-mingw-w64-x86-64-posix wine64 googletest  # the Windows build and its tests under Wine
     dpkg-dev file lintian  # the Debian package: its dependencies found, then checked
 )
+
+if [ "${1:-}" = "bench" ]; then
+    packages+=(libfftw3-dev)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

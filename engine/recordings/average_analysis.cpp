@@ -8,6 +8,7 @@
 #include "engine/run/output_set.h"
 #include "engine/run/spectrum.h"
 #include "platform/failure.h"
+#include "read_ahead.h"
 #include "recording_measures.h"
 
 #include <algorithm>
@@ -237,7 +238,11 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
     }
     AverageSettings settings = request.settings;
     settings.blnToHalfRate = request.blnMetrics;
-    SpectrumAverager averager(settings, dblPI, hooks.onSegment);
+    const std::int32_t lngThreads = analysisThreads(request.lngThreads);
+    if (lngThreads > 1) {
+        opening.stream = std::make_unique<ReadAheadStream>(std::move(opening.stream));
+    }
+    SpectrumAverager averager(settings, dblPI, hooks.onSegment, lngThreads);
     LargestSample largest;
     RecordingMeasures measures(request, result.lngSampFreq, dblPI);
     if (!measures.refusal().empty()) {

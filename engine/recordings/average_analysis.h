@@ -47,6 +47,9 @@ struct AverageRequest
     std::optional<FrequencyBand> bandRms;
     // The averaged spectrum of the envelope in this band as well (envelope_spectrum.h), in the same pass.
     std::optional<FrequencyBand> envelope;
+    // Threads of the transforms (analysisThreads: 0 for every core); with more than one the file is
+    // also read ahead on a thread of its own. The files are the same to the bit whatever the number.
+    std::int32_t lngThreads = 1;
 };
 
 // What an analysis tells its caller while it runs (each may be empty); all are called on the

@@ -31,16 +31,43 @@ std::size_t averagedLineCount(const AverageSettings& settings)
                                   : static_cast<std::size_t>(spectrumLineCount(settings.lngNumSamp));
 }
 
-SpectrumAverager::SpectrumAverager(const AverageSettings& settings, double dblPI, SegmentHandler onSegment)
+namespace {
+
+// On more than one thread a slot holds segments worth this many samples (two segments at least): few
+// enough hand-overs that passing them between threads costs next to nothing beside short transforms.
+// On one, a slot is one pair, as little memory as ever.
+constexpr std::size_t lngSlotSamples = 32 * 1024;
+
+} // namespace
+
+SpectrumAverager::SpectrumAverager(const AverageSettings& settings, double dblPI, SegmentHandler onSegment,
+                                   std::int32_t lngThreads)
     : settings(settings), fft(settings.lngNumSamp, (-2 * dblPI) / settings.lngNumSamp), onSegment(std::move(onSegment)),
       lngStep(segmentStep(settings.lngNumSamp, settings.dblOverlap)), lngLines(averagedLineCount(settings)),
+      lngSlotSegments(lngThreads <= 1 ? 2
+                                      : 2 * std::max<std::size_t>(
+                                                1, lngSlotSamples / 2 / static_cast<std::size_t>(settings.lngNumSamp))),
       dblWindow(windowCoefficients(settings.window, settings.lngNumSamp)),
-      dblRing(static_cast<std::size_t>(settings.lngNumSamp)), dblR(dblRing.size()), dblI(dblRing.size()),
-      dblSegPowerA(lngLines), dblSegPowerB(lngLines), dblPower(lngLines), lngNextEnd(settings.lngNumSamp),
+      dblRing(static_cast<std::size_t>(settings.lngNumSamp)), dblPower(lngLines), lngNextEnd(settings.lngNumSamp),
       figures(windowFigures(dblWindow))
 {
     assert(settings.lngNumSamp >= 4 && (settings.lngNumSamp & (settings.lngNumSamp - 1)) == 0);
     assert(lngLines <= dblRing.size() / 2 + 1); // lines up to N / 2 can be parted
+    pipeline = std::make_unique<SegmentPipeline>(
+        lngThreads, [this](std::size_t lngSlot) { transformSlot(workSlots[lngSlot]); },
+        [this](std::size_t lngSlot) {
+            Slot& slot = workSlots[lngSlot];
+            for (std::size_t s = 0; s < slot.lngSegments; ++s) {
+                reportSegment(std::span<const double>(slot.dblSegPower).subspan(s * lngLines, lngLines));
+            }
+            slot.lngSegments = 0;
+        });
+    workSlots.resize(pipeline->slotCount());
+    for (Slot& slot : workSlots) {
+        slot.dblR.resize(lngSlotSegments / 2 * dblRing.size());
+        slot.dblI.resize(slot.dblR.size());
+        slot.dblSegPower.resize(lngSlotSegments * lngLines);
+    }
 }
 
 void SpectrumAverager::addSamples(std::span<const double> dblCounts)
@@ -83,44 +110,59 @@ void windowRingSegment(std::span<const double> dblRing, std::size_t lngOldest, D
 }
 
 // The ring holds exactly the segment's N samples, the oldest at lngSamples mod N: they go through the
-// window (after the mean is removed, if asked) into the free half of the pair.
+// window (after the mean is removed, if asked) into the free half of the slot's last pair.
 void SpectrumAverager::segmentComplete()
 {
-    const std::size_t lngSize = dblRing.size();
-    windowRingSegment(dblRing, static_cast<std::size_t>(lngSamples % static_cast<std::int64_t>(lngSize)),
-                      settings.detrend, dblWindow, blnPending ? dblI : dblR);
-    if (!blnPending) {
-        blnPending = true;
-        return;
+    if (filling == nullptr) {
+        filling = &workSlots[pipeline->nextSlot()];
     }
-    blnPending = false;
-    fft.transform(dblR, dblI);
-    // With a = the first segment and b = the second, X = A + iB, and A, B have conjugate-symmetric
-    // transforms: A[k] = (X[k] + conj X[N-k]) / 2, B[k] = (X[k] - conj X[N-k]) / 2i.
+    const std::size_t lngSize = dblRing.size();
+    std::vector<double>& dblHalf = filling->lngSegments % 2 == 0 ? filling->dblR : filling->dblI;
+    windowRingSegment(dblRing, static_cast<std::size_t>(lngSamples % static_cast<std::int64_t>(lngSize)),
+                      settings.detrend, dblWindow,
+                      std::span<double>(dblHalf).subspan(filling->lngSegments / 2 * lngSize, lngSize));
+    if (++filling->lngSegments == lngSlotSegments) {
+        filling = nullptr;
+        pipeline->handOver();
+    }
+}
+
+void partPairPowers(std::span<const double> dblR, std::span<const double> dblI, std::span<double> dblPowerA,
+                    std::span<double> dblPowerB)
+{
+    const std::size_t lngSize = dblR.size();
     const std::size_t lngSizeMask = lngSize - 1;
-    for (std::size_t k = 0; k < lngLines; ++k) {
+    for (std::size_t k = 0; k < dblPowerA.size(); ++k) {
         const std::size_t m = (lngSize - k) & lngSizeMask;
         const double dblSumR = dblR[k] + dblR[m];
         const double dblDiffR = dblR[k] - dblR[m];
         const double dblSumI = dblI[k] + dblI[m];
         const double dblDiffI = dblI[k] - dblI[m];
-        dblSegPowerA[k] = 0.25 * (dblSumR * dblSumR + dblDiffI * dblDiffI);
-        dblSegPowerB[k] = 0.25 * (dblSumI * dblSumI + dblDiffR * dblDiffR);
+        dblPowerA[k] = 0.25 * (dblSumR * dblSumR + dblDiffI * dblDiffI);
+        dblPowerB[k] = 0.25 * (dblSumI * dblSumI + dblDiffR * dblDiffR);
     }
-    reportSegment(dblSegPowerA);
-    reportSegment(dblSegPowerB);
 }
 
-// A segment without a partner (the last of an odd count): transformed alone.
-void SpectrumAverager::transformPending()
+// Every pair of the slot through one transform; a segment without a partner (the last of an odd
+// count) alone.
+void SpectrumAverager::transformSlot(Slot& slot) const
 {
-    std::fill(dblI.begin(), dblI.end(), 0.0);
-    fft.transform(dblR, dblI);
-    for (std::size_t k = 0; k < lngLines; ++k) {
-        dblSegPowerA[k] = dblR[k] * dblR[k] + dblI[k] * dblI[k];
+    const std::size_t lngSize = dblRing.size();
+    for (std::size_t lngFirst = 0; lngFirst < slot.lngSegments; lngFirst += 2) {
+        const std::span<double> dblR = std::span<double>(slot.dblR).subspan(lngFirst / 2 * lngSize, lngSize);
+        const std::span<double> dblI = std::span<double>(slot.dblI).subspan(lngFirst / 2 * lngSize, lngSize);
+        double* const dblSegPowerA = slot.dblSegPower.data() + lngFirst * lngLines;
+        if (lngFirst + 1 == slot.lngSegments) {
+            std::fill(dblI.begin(), dblI.end(), 0.0);
+            fft.transform(dblR, dblI);
+            for (std::size_t k = 0; k < lngLines; ++k) {
+                dblSegPowerA[k] = dblR[k] * dblR[k] + dblI[k] * dblI[k];
+            }
+            break;
+        }
+        fft.transform(dblR, dblI);
+        partPairPowers(dblR, dblI, {dblSegPowerA, lngLines}, {dblSegPowerA + lngLines, lngLines});
     }
-    blnPending = false;
-    reportSegment(dblSegPowerA);
 }
 
 void SpectrumAverager::reportSegment(std::span<const double> dblSegment)
@@ -142,9 +184,11 @@ void SpectrumAverager::reportSegment(std::span<const double> dblSegment)
 
 AveragedPower SpectrumAverager::finish()
 {
-    if (blnPending) {
-        transformPending();
+    if (filling != nullptr) {
+        filling = nullptr;
+        pipeline->handOver();
     }
+    pipeline->finish();
     AveragedPower average;
     average.settings = settings;
     average.lngSamples = lngSamples;

@@ -2,10 +2,12 @@
 #pragma once
 
 #include "engine/run/fft.h"
+#include "segment_pipeline.h"
 #include "window_function.h"
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -53,6 +55,12 @@ std::int64_t segmentCount(std::int64_t lngSamples, std::int32_t lngNumSamp, doub
 void windowRingSegment(std::span<const double> dblRing, std::size_t lngOldest, Detrend detrend,
                        std::span<const double> dblWindow, std::span<double> dblTarget);
 
+// The squared magnitudes of two real segments a and b, lines 0 to dblPowerA.size() - 1 (at most N / 2),
+// from X, the transform of a + ib (dblR, dblI: N values, N a power of two): A[k] = (X[k] + conj X[N-k]) / 2
+// and B[k] = (X[k] - conj X[N-k]) / 2i, as a and b have conjugate-symmetric transforms.
+void partPairPowers(std::span<const double> dblR, std::span<const double> dblI, std::span<double> dblPowerA,
+                    std::span<double> dblPowerB);
+
 // Told of every segment's spectrum as it is transformed, segments numbered from 0 in order:
 // dblPower[k] = |X[k]|^2 in counts^2 for the lines k of spectrumLineCount(N), X the unscaled transform of
 // the windowed segment (as AveragedPower::dblPower holds them; powerInUnits converts them). The span
@@ -74,12 +82,19 @@ struct AveragedPower
 
 // Averages a recording given chunk by chunk. Two segments are transformed at once, one as the real and
 // one as the imaginary part of one complex transform with the engine's FFT (a plan of it: the same
-// bits), and parted by the transform's symmetry.
+// bits), and parted by the transform's symmetry. The transforms run on lngThreads threads
+// (SegmentPipeline), the segments' spectra summed and reported in their order on the caller's thread:
+// the average is the same to the bit whatever the number of threads.
 class SpectrumAverager
 {
 public:
-    // settings must meet their ranges; dblPI is the program's pi (computePI). onSegment may be empty.
-    SpectrumAverager(const AverageSettings& settings, double dblPI, SegmentHandler onSegment = {});
+    // settings must meet their ranges; dblPI is the program's pi (computePI). onSegment may be empty;
+    // it is called on the caller's thread, from addSamples and finish, a few segments after they are
+    // read.
+    SpectrumAverager(const AverageSettings& settings, double dblPI, SegmentHandler onSegment = {},
+                     std::int32_t lngThreads = 1);
+    SpectrumAverager(const SpectrumAverager&) = delete;
+    SpectrumAverager& operator=(const SpectrumAverager&) = delete;
 
     // Takes the next samples of the recording, in counts (any length, also none).
     void addSamples(std::span<const double> dblCounts);
@@ -89,13 +104,22 @@ public:
         return lngSamples;
     }
 
-    // Transforms a segment still waiting for its partner and gives the average. Call once, last.
+    // Transforms the segments still waiting and gives the average. Call once, last.
     AveragedPower finish();
 
 private:
+    // Segments windowed on the caller's thread and transformed on any: pair p in dblR and dblI at
+    // p * N, their spectra in dblSegPower at s * lines for segment s.
+    struct Slot
+    {
+        std::vector<double> dblR;
+        std::vector<double> dblI;
+        std::vector<double> dblSegPower;
+        std::size_t lngSegments = 0;
+    };
+
     void segmentComplete();
-    void transformPending();
-    void takeLine(std::size_t k, double dblPower);
+    void transformSlot(Slot& slot) const;
     void reportSegment(std::span<const double> dblPower);
 
     AverageSettings settings;
@@ -103,18 +127,17 @@ private:
     SegmentHandler onSegment;
     std::int32_t lngStep;
     std::size_t lngLines;
+    std::size_t lngSlotSegments; // segments a slot holds: an even number
     std::vector<double> dblWindow;
-    std::vector<double> dblRing;      // the last N samples: sample s at s mod N
-    std::vector<double> dblR;         // the first segment of a pair, then the transform's real part
-    std::vector<double> dblI;         // the second segment of a pair, then the imaginary part
-    std::vector<double> dblSegPowerA; // the spectra of the pair's two segments
-    std::vector<double> dblSegPowerB;
+    std::vector<double> dblRing;  // the last N samples: sample s at s mod N
     std::vector<double> dblPower; // the sum (or the maximum) so far
     std::int64_t lngSamples = 0;
     std::int64_t lngNextEnd; // the sample count at which the next segment is complete
     std::int64_t lngSegments = 0;
-    bool blnPending = false; // dblR holds a segment waiting for its partner
     WindowFigures figures;
+    std::vector<Slot> workSlots;
+    std::unique_ptr<SegmentPipeline> pipeline;
+    Slot* filling = nullptr; // the slot taking segments, if any
 };
 
 // The units of an averaged spectrum, one-sided: every line above 0 Hz carries the power of its mirror

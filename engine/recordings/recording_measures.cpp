@@ -58,7 +58,8 @@ RecordingMeasures::RecordingMeasures(const AverageRequest& request, std::int32_t
             strRefusal = envelopeRefusalText(*design.refusal);
             return;
         }
-        envelopeAverager.emplace(envelopeRequest(request).settings, dblPI);
+        envelopeAverager.emplace(envelopeRequest(request).settings, dblPI, SegmentHandler{},
+                                 analysisThreads(request.lngThreads));
         detector.emplace(*request.envelope, lngSampFreq, dblPI,
                          [this](std::span<const double> dblEnvelope) { envelopeAverager->addSamples(dblEnvelope); });
     }

@@ -19,6 +19,7 @@ std::string valueFor(std::string_view strName)
 {
     const std::map<std::string_view, std::string> strValues = {{"--points", "2048"},
                                                                {"--jobs", "2"},
+                                                               {"--threads", "2"},
                                                                {"--window", "hann"},
                                                                {"--averaging", "peak"},
                                                                {"--detrend", "mean"},
@@ -175,10 +176,29 @@ TEST(OptionTable, ValuesInEveryFormAndTheLastOneCounts)
              {{"--band=1", "a"}, "--band takes no value"},
              {{"a", "--fs"}, "--fs needs a value"},
              {{"-x", "a"}, "unknown option -x"},
-             {{"-j", "", "a"}, "-j \"\": not a whole number from 0 to 1024"}}) {
+             {{"-j", "", "a"}, "-j \"\": not a whole number from 0 to 1024"},
+             {{"--average", "--threads", "65", "a"}, "--threads 65: not a whole number from 0 to 64"},
+             {{"--threads", "2", "a"}, "--threads applies only with --average"}}) {
         SCOPED_TRACE(strExpected);
         EXPECT_FALSE(cli::parseOptions(strArgsBad, strError).has_value());
         EXPECT_EQ(strError, strExpected);
+    }
+}
+
+// -j and the threads of each file share the cores: their product never above them, one thread at least.
+TEST(OptionTable, ThreadsTakeTheCoresJobsLeave)
+{
+    struct Case
+    {
+        int lngCores, lngJobs, lngAsked, lngThreads;
+    };
+    const Case cases[] = {
+        {2, 1, 0, 2}, {8, 2, 0, 4}, {8, 3, 0, 2}, {2, 4, 0, 1}, {8, 1, 3, 3}, {8, 2, 6, 4}, {1, 1, 8, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.lngCores) + " cores, -j " + std::to_string(c.lngJobs) + ", --threads " +
+                     std::to_string(c.lngAsked));
+        EXPECT_EQ(cli::threadsBesideJobs(c.lngCores, c.lngJobs, c.lngAsked), c.lngThreads);
     }
 }
 

@@ -90,6 +90,7 @@ engine::AverageRequest averageRequest(const ViewRecording& recording, const View
     request.blnMetrics = settings.blnFigures;
     request.quantity = settings.quantity;
     request.envelope = settings.envelope;
+    request.lngThreads = 0; // every core: the view waits for nothing else
     return request;
 }
 
