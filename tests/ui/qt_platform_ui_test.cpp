@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -157,6 +158,7 @@ TEST(QtPlatformUi, SaveDialogRefusesANameBeforeAskingToReplaceIt)
     // box is read and closed.
     QStringList strMessages;
     int intDialogs = 0;
+    int intTicks = 0;
     auto* timer = new QTimer(qApp);
     timer->setInterval(20);
     QObject::connect(timer, &QTimer::timeout, [&] {
@@ -165,10 +167,22 @@ TEST(QtPlatformUi, SaveDialogRefusesANameBeforeAskingToReplaceIt)
             strMessages << box->text();
             box->reject();
         } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
-            if (intDialogs++ == 0) {
-                dialog->selectFile(strRecording);
-                QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
-            } else if (!strMessages.isEmpty() || intDialogs > 50) {
+            if (++intTicks > 250) {
+                dialog->reject(); // five seconds without the expected course: fail, never hang
+            } else if (intDialogs == 0) {
+                // Typed into the name field as a user would: once the dialog is shown with the field
+                // focused, selectFile() leaves the field's text alone. Accept only once it holds the name.
+                auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                if (name != nullptr) {
+                    name->setText(strRecording);
+                } else {
+                    dialog->selectFile(strRecording);
+                }
+                if (dialog->selectedFiles() == QStringList{strRecording}) {
+                    ++intDialogs;
+                    QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+                }
+            } else if (!strMessages.isEmpty()) {
                 dialog->reject();
             }
         }
