@@ -62,7 +62,7 @@ private:
     void Form_Load();
     void setFieldBackground(QLineEdit* field, bool blnEditable);
 
-    // main_window_fields.cpp: the checks on leaving and the derived values.
+    // main_window_events.cpp: the checks on leaving and the derived values,
     void txtSampFreq_Validate(bool& blnCancel);
     void txtMaxVolt_Validate(bool& blnCancel);
     void cboNumSamp_Validate(bool& blnCancel);
@@ -70,7 +70,7 @@ private:
     void chkBand_Click();
     void setBandFieldsEnabled(bool blnEnabled);
 
-    // main_window_commands.cpp: the two buttons.
+    // and the two buttons.
     void cmdFFT_Click();
     void cmdEnd_Click();
     void showErrorReport(const KestrixError& failure);
