@@ -1,16 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // FFTW's real-input transform beside the engine's, built only where FFTW is installed:
-//   the transforms of two real segments into their squared magnitudes: the engine's one complex
-//   transform parted by symmetry (as the averaged analysis does it) against two FFTW r2c plans made
-//   with FFTW_MEASURE, at 1024, 4096 and 65536 points;
+//   the transforms of two real segments into their squared magnitudes as the analyses make them (FFTW's
+//   r2c planned by estimate, the same bits every run) and by the engine's own FFT (one complex
+//   transform parted by symmetry) against two FFTW r2c plans made with FFTW_MEASURE (fastest, but a
+//   plan chosen by timing), at 1024, 4096 and 65536 points;
 //   the floor of an averaged analysis: the Wave file read whole, every segment decoded, windowed
 //   (Hann), transformed by FFTW's r2c and its squared magnitudes summed, and nothing else, for the
 //   ten-minute and the one-hour recordings.
 #include "bench/long_recordings.h"
 #include "engine/recordings/averaged_spectrum.h"
+#include "engine/recordings/real_transform.h"
 #include "engine/recordings/window_function.h"
 #include "engine/run/analysis_parameters.h"
-#include "engine/run/fft.h"
 #include "engine/run/global_define.h"
 
 #include <benchmark/benchmark.h>
@@ -74,24 +75,25 @@ std::vector<double> randomCounts(std::int32_t lngNumSamp, unsigned intSeed)
     return dblCounts;
 }
 
-// Two real segments to their squared magnitudes (lines to N / 2), the engine's way: one complex
-// transform, parted by symmetry.
-void pairEngine(benchmark::State& state)
+// Two real segments to their squared magnitudes (lines to N / 2) as the analyses of recordings
+// transform them: by their RealTransform (FFTW's, planned by estimate), or by the engine's own FFT, one
+// complex transform parted by symmetry.
+void pairEngine(benchmark::State& state, engine::RealTransformKind kind)
 {
     const auto lngNumSamp = static_cast<std::int32_t>(state.range(0));
     const auto lngSize = static_cast<std::size_t>(lngNumSamp);
-    const engine::FftPlan fft(lngNumSamp, (-2 * engine::computePI()) / lngNumSamp);
+    const engine::RealTransform transform(lngNumSamp, engine::computePI(), kind);
+    engine::SegmentBuffer dblScratch = transform.makeScratch();
     const std::vector<double> dblA = randomCounts(lngNumSamp, 1);
     const std::vector<double> dblB = randomCounts(lngNumSamp, 2);
-    std::vector<double> dblR(lngSize);
-    std::vector<double> dblI(lngSize);
+    engine::SegmentBuffer dblR(lngSize);
+    engine::SegmentBuffer dblI(lngSize);
     std::vector<double> dblPowerA(lngSize / 2 + 1);
     std::vector<double> dblPowerB(lngSize / 2 + 1);
     for (auto _ : state) {
         std::copy(dblA.begin(), dblA.end(), dblR.begin());
         std::copy(dblB.begin(), dblB.end(), dblI.begin());
-        fft.transform(dblR, dblI);
-        engine::partPairPowers(dblR, dblI, dblPowerA, dblPowerB);
+        transform.pairPowers(dblR, dblI, dblPowerA, dblPowerB, dblScratch);
         benchmark::DoNotOptimize(dblPowerA.data());
         benchmark::DoNotOptimize(dblPowerB.data());
     }
@@ -142,7 +144,18 @@ void averageFloorFftw(benchmark::State& state, bool blnHour)
 
 } // namespace
 
-BENCHMARK(pairEngine)->Name("fft_pair/engine")->Arg(1024)->Arg(4096)->Arg(65536)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(pairEngine, analyses, engine::RealTransformKind::Fftw)
+    ->Name("fft_pair/engine")
+    ->Arg(1024)
+    ->Arg(4096)
+    ->Arg(65536)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(pairEngine, own, engine::RealTransformKind::EngineFft)
+    ->Name("fft_pair/own_fft")
+    ->Arg(1024)
+    ->Arg(4096)
+    ->Arg(65536)
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(pairFftw)->Name("fft_pair/fftw_r2c")->Arg(1024)->Arg(4096)->Arg(65536)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(averageFloorFftw, ten, false)
     ->Name("long/average10min/fftw_floor")

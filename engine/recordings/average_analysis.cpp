@@ -239,9 +239,9 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
     AverageSettings settings = request.settings;
     settings.blnToHalfRate = request.blnMetrics;
     const std::int32_t lngThreads = analysisThreads(request.lngThreads);
-    if (lngThreads > 1) {
-        opening.stream = std::make_unique<ReadAheadStream>(std::move(opening.stream));
-    }
+    // Read on a thread of its own, one thread for the transforms or many: reading and decoding the next
+    // blocks costs the transforms no time.
+    opening.stream = std::make_unique<ReadAheadStream>(std::move(opening.stream));
     SpectrumAverager averager(settings, dblPI, hooks.onSegment, lngThreads);
     LargestSample largest;
     RecordingMeasures measures(request, result.lngSampFreq, dblPI);

@@ -2,7 +2,6 @@
 #include "averaged_spectrum.h"
 
 #include "engine/run/analysis_parameters.h"
-#include "engine/run/fft.h"
 
 #include <algorithm>
 #include <cassert>
@@ -31,19 +30,11 @@ std::size_t averagedLineCount(const AverageSettings& settings)
                                   : static_cast<std::size_t>(spectrumLineCount(settings.lngNumSamp));
 }
 
-namespace {
-
-// On more than one thread a slot holds segments worth this many samples (two segments at least): few
-// enough hand-overs that passing them between threads costs next to nothing beside short transforms.
-// On one, a slot is one pair, as little memory as ever.
-constexpr std::size_t lngSlotSamples = 32 * 1024;
-
-} // namespace
-
 SpectrumAverager::SpectrumAverager(const AverageSettings& settings, double dblPI, SegmentHandler onSegment,
                                    std::int32_t lngThreads)
-    : settings(settings), fft(settings.lngNumSamp, (-2 * dblPI) / settings.lngNumSamp), onSegment(std::move(onSegment)),
+    : settings(settings), transform(settings.lngNumSamp, dblPI, settings.transform), onSegment(std::move(onSegment)),
       lngStep(segmentStep(settings.lngNumSamp, settings.dblOverlap)), lngLines(averagedLineCount(settings)),
+      // On one thread a slot is one pair, as little memory as ever.
       lngSlotSegments(lngThreads <= 1 ? 2
                                       : 2 * std::max<std::size_t>(
                                                 1, lngSlotSamples / 2 / static_cast<std::size_t>(settings.lngNumSamp))),
@@ -67,6 +58,7 @@ SpectrumAverager::SpectrumAverager(const AverageSettings& settings, double dblPI
         slot.dblR.resize(lngSlotSegments / 2 * dblRing.size());
         slot.dblI.resize(slot.dblR.size());
         slot.dblSegPower.resize(lngSlotSegments * lngLines);
+        slot.dblScratch = transform.makeScratch();
     }
 }
 
@@ -117,7 +109,7 @@ void SpectrumAverager::segmentComplete()
         filling = &workSlots[pipeline->nextSlot()];
     }
     const std::size_t lngSize = dblRing.size();
-    std::vector<double>& dblHalf = filling->lngSegments % 2 == 0 ? filling->dblR : filling->dblI;
+    SegmentBuffer& dblHalf = filling->lngSegments % 2 == 0 ? filling->dblR : filling->dblI;
     windowRingSegment(dblRing, static_cast<std::size_t>(lngSamples % static_cast<std::int64_t>(lngSize)),
                       settings.detrend, dblWindow,
                       std::span<double>(dblHalf).subspan(filling->lngSegments / 2 * lngSize, lngSize));
@@ -127,41 +119,19 @@ void SpectrumAverager::segmentComplete()
     }
 }
 
-void partPairPowers(std::span<const double> dblR, std::span<const double> dblI, std::span<double> dblPowerA,
-                    std::span<double> dblPowerB)
-{
-    const std::size_t lngSize = dblR.size();
-    const std::size_t lngSizeMask = lngSize - 1;
-    for (std::size_t k = 0; k < dblPowerA.size(); ++k) {
-        const std::size_t m = (lngSize - k) & lngSizeMask;
-        const double dblSumR = dblR[k] + dblR[m];
-        const double dblDiffR = dblR[k] - dblR[m];
-        const double dblSumI = dblI[k] + dblI[m];
-        const double dblDiffI = dblI[k] - dblI[m];
-        dblPowerA[k] = 0.25 * (dblSumR * dblSumR + dblDiffI * dblDiffI);
-        dblPowerB[k] = 0.25 * (dblSumI * dblSumI + dblDiffR * dblDiffR);
-    }
-}
-
-// Every pair of the slot through one transform; a segment without a partner (the last of an odd
-// count) alone.
+// Every pair of the slot through the transform; a segment without a partner (the last of an odd count)
+// alone.
 void SpectrumAverager::transformSlot(Slot& slot) const
 {
     const std::size_t lngSize = dblRing.size();
     for (std::size_t lngFirst = 0; lngFirst < slot.lngSegments; lngFirst += 2) {
-        const std::span<double> dblR = std::span<double>(slot.dblR).subspan(lngFirst / 2 * lngSize, lngSize);
-        const std::span<double> dblI = std::span<double>(slot.dblI).subspan(lngFirst / 2 * lngSize, lngSize);
-        double* const dblSegPowerA = slot.dblSegPower.data() + lngFirst * lngLines;
-        if (lngFirst + 1 == slot.lngSegments) {
-            std::fill(dblI.begin(), dblI.end(), 0.0);
-            fft.transform(dblR, dblI);
-            for (std::size_t k = 0; k < lngLines; ++k) {
-                dblSegPowerA[k] = dblR[k] * dblR[k] + dblI[k] * dblI[k];
-            }
-            break;
-        }
-        fft.transform(dblR, dblI);
-        partPairPowers(dblR, dblI, {dblSegPowerA, lngLines}, {dblSegPowerA + lngLines, lngLines});
+        const bool blnAlone = lngFirst + 1 == slot.lngSegments;
+        const std::span<double> dblA = std::span<double>(slot.dblR).subspan(lngFirst / 2 * lngSize, lngSize);
+        const std::span<double> dblB =
+            blnAlone ? std::span<double>() : std::span<double>(slot.dblI).subspan(lngFirst / 2 * lngSize, lngSize);
+        const std::span<double> dblPower = std::span<double>(slot.dblSegPower).subspan(lngFirst * lngLines);
+        transform.pairPowers(dblA, dblB, dblPower.first(lngLines),
+                             blnAlone ? std::span<double>() : dblPower.subspan(lngLines, lngLines), slot.dblScratch);
     }
 }
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "engine/run/fft.h"
+#include "real_transform.h"
 #include "segment_pipeline.h"
 #include "window_function.h"
 
@@ -37,6 +37,9 @@ struct AverageSettings
     Averaging averaging = Averaging::Mean;
     Detrend detrend = Detrend::None;
     bool blnToHalfRate = false; // lines up to N / 2 (for the converter figures), not only to fs / 2.56
+    // The transform of the segments: the fastest the build has unless a caller needs the engine's own
+    // FFT's bits.
+    RealTransformKind transform = fastestRealTransform();
 };
 
 // The lines an averaging with these settings gives: spectrumLineCount(N), or N / 2 + 1 to half the rate.
@@ -54,12 +57,6 @@ std::int64_t segmentCount(std::int64_t lngSamples, std::int32_t lngNumSamp, doub
 // when detrend asks, then times dblWindow (N coefficients).
 void windowRingSegment(std::span<const double> dblRing, std::size_t lngOldest, Detrend detrend,
                        std::span<const double> dblWindow, std::span<double> dblTarget);
-
-// The squared magnitudes of two real segments a and b, lines 0 to dblPowerA.size() - 1 (at most N / 2),
-// from X, the transform of a + ib (dblR, dblI: N values, N a power of two): A[k] = (X[k] + conj X[N-k]) / 2
-// and B[k] = (X[k] - conj X[N-k]) / 2i, as a and b have conjugate-symmetric transforms.
-void partPairPowers(std::span<const double> dblR, std::span<const double> dblI, std::span<double> dblPowerA,
-                    std::span<double> dblPowerB);
 
 // Told of every segment's spectrum as it is transformed, segments numbered from 0 in order:
 // dblPower[k] = |X[k]|^2 in counts^2 for the lines k of spectrumLineCount(N), X the unscaled transform of
@@ -80,11 +77,10 @@ struct AveragedPower
     std::vector<double> dblPower;
 };
 
-// Averages a recording given chunk by chunk. Two segments are transformed at once, one as the real and
-// one as the imaginary part of one complex transform with the engine's FFT (a plan of it: the same
-// bits), and parted by the transform's symmetry. The transforms run on lngThreads threads
-// (SegmentPipeline), the segments' spectra summed and reported in their order on the caller's thread:
-// the average is the same to the bit whatever the number of threads.
+// Averages a recording given chunk by chunk. The segments are transformed two at a time by a
+// RealTransform (FFTW's real-input transform where the build has it, else the engine's FFT). The transforms run on
+// lngThreads threads (SegmentPipeline), the segments' spectra summed and reported in their order on the caller's
+// thread: the average is the same to the bit whatever the number of threads.
 class SpectrumAverager
 {
 public:
@@ -112,8 +108,9 @@ private:
     // p * N, their spectra in dblSegPower at s * lines for segment s.
     struct Slot
     {
-        std::vector<double> dblR;
-        std::vector<double> dblI;
+        SegmentBuffer dblR;
+        SegmentBuffer dblI;
+        SegmentBuffer dblScratch; // the transform's own room
         std::vector<double> dblSegPower;
         std::size_t lngSegments = 0;
     };
@@ -123,7 +120,7 @@ private:
     void reportSegment(std::span<const double> dblPower);
 
     AverageSettings settings;
-    FftPlan fft; // the engine's FFT with its twiddles computed once
+    RealTransform transform;
     SegmentHandler onSegment;
     std::int32_t lngStep;
     std::size_t lngLines;

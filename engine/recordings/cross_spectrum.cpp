@@ -43,21 +43,35 @@ Pairing pairingOf(std::span<const double> dblInput, std::span<const double> dblO
 
 } // namespace
 
-CrossSpectrumAverager::CrossSpectrumAverager(const AverageSettings& settings, double dblPI)
-    : settings(settings), fft(settings.lngNumSamp, (-2 * dblPI) / settings.lngNumSamp),
+CrossSpectrumAverager::CrossSpectrumAverager(const AverageSettings& settings, double dblPI, std::int32_t lngThreads)
+    : settings(settings), transform(settings.lngNumSamp, dblPI, settings.transform),
       lngStep(segmentStep(settings.lngNumSamp, settings.dblOverlap)),
+      lngLines(static_cast<std::size_t>(settings.lngNumSamp / 2 + 1)),
+      // On one thread a slot is one segment of each channel, as little memory as ever.
+      lngSlotSegments(lngThreads <= 1
+                          ? 1
+                          : std::max<std::size_t>(1, lngSlotSamples / static_cast<std::size_t>(settings.lngNumSamp))),
       dblWindow(windowCoefficients(settings.window, settings.lngNumSamp)),
       dblInputRing(static_cast<std::size_t>(settings.lngNumSamp)), dblOutputRing(dblInputRing.size()),
-      dblR(dblInputRing.size()), dblI(dblInputRing.size()), lngNextEnd(settings.lngNumSamp)
+      lngNextEnd(settings.lngNumSamp)
 {
     assert(settings.lngNumSamp >= 4 && (settings.lngNumSamp & (settings.lngNumSamp - 1)) == 0);
     assert(settings.averaging == Averaging::Mean);
-    const auto lngLines = static_cast<std::size_t>(settings.lngNumSamp / 2 + 1);
     sums.settings = settings;
     sums.figures = windowFigures(dblWindow);
     for (std::vector<double>* dblLines :
          {&sums.dblInputPower, &sums.dblOutputPower, &sums.dblCrossRe, &sums.dblCrossIm}) {
         dblLines->assign(lngLines, 0.0);
+    }
+    pipeline = std::make_unique<SegmentPipeline>(
+        lngThreads, [this](std::size_t lngSlot) { transformSlot(workSlots[lngSlot]); },
+        [this](std::size_t lngSlot) { addProducts(workSlots[lngSlot]); });
+    workSlots.resize(pipeline->slotCount());
+    for (Slot& slot : workSlots) {
+        slot.dblInput.resize(lngSlotSegments * dblInputRing.size());
+        slot.dblOutput.resize(slot.dblInput.size());
+        slot.dblScratch = transform.makeScratch(2);
+        slot.dblProducts.resize(4 * lngSlotSegments * lngLines);
     }
 }
 
@@ -82,39 +96,102 @@ void CrossSpectrumAverager::addSamples(std::span<const double> dblInput, std::sp
     }
 }
 
-// Both rings hold exactly the segment's N samples, the oldest at lngSamples mod N.
+// Both rings hold exactly the segment's N samples, the oldest at lngSamples mod N: windowed into the
+// filling slot.
 void CrossSpectrumAverager::segmentComplete()
 {
+    if (filling == nullptr) {
+        filling = &workSlots[pipeline->nextSlot()];
+    }
     const std::size_t lngSize = dblInputRing.size();
     const auto lngOldest = static_cast<std::size_t>(lngSamples % static_cast<std::int64_t>(lngSize));
-    windowRingSegment(dblInputRing, lngOldest, settings.detrend, dblWindow, dblR);
-    windowRingSegment(dblOutputRing, lngOldest, settings.detrend, dblWindow, dblI);
-    const Pairing pairing = pairingOf(dblR, dblI);
-    for (double& dblValue : dblI) {
+    const std::size_t lngAt = filling->lngSegments * lngSize;
+    windowRingSegment(dblInputRing, lngOldest, settings.detrend, dblWindow,
+                      std::span<double>(filling->dblInput).subspan(lngAt, lngSize));
+    windowRingSegment(dblOutputRing, lngOldest, settings.detrend, dblWindow,
+                      std::span<double>(filling->dblOutput).subspan(lngAt, lngSize));
+    if (++filling->lngSegments == lngSlotSegments) {
+        filling = nullptr;
+        pipeline->handOver();
+    }
+}
+
+void CrossSpectrumAverager::transformSlot(Slot& slot) const
+{
+    const std::size_t lngSize = dblInputRing.size();
+    for (std::size_t s = 0; s < slot.lngSegments; ++s) {
+        productsOf(std::span<double>(slot.dblInput).subspan(s * lngSize, lngSize),
+                   std::span<double>(slot.dblOutput).subspan(s * lngSize, lngSize),
+                   std::span<double>(slot.dblProducts).subspan(4 * s * lngLines, 4 * lngLines), slot.dblScratch);
+    }
+}
+
+// The four products of one segment's transforms, line by line: |X|^2, then |Y|^2, then Re and Im of
+// conj(X) Y.
+void CrossSpectrumAverager::productsOf(std::span<double> dblInput, std::span<double> dblOutput,
+                                       std::span<double> dblProducts, SegmentBuffer& dblScratch) const
+{
+    double* const dblInputPower = dblProducts.data();
+    double* const dblOutputPower = dblInputPower + lngLines;
+    double* const dblCrossRe = dblOutputPower + lngLines;
+    double* const dblCrossIm = dblCrossRe + lngLines;
+    const auto put = [&](std::size_t k, double dblXr, double dblXi, double dblYr, double dblYi) {
+        dblInputPower[k] = dblXr * dblXr + dblXi * dblXi;
+        dblOutputPower[k] = dblYr * dblYr + dblYi * dblYi;
+        dblCrossRe[k] = dblXr * dblYr + dblXi * dblYi;
+        dblCrossIm[k] = dblXr * dblYi - dblXi * dblYr;
+    };
+    if (transform.kind() == RealTransformKind::Fftw) {
+        const std::span<const double> dblX = transform.fftwLines(dblInput, dblScratch, 0);
+        const std::span<const double> dblY = transform.fftwLines(dblOutput, dblScratch, 1);
+        for (std::size_t k = 0; k < lngLines; ++k) {
+            put(k, dblX[2 * k], dblX[2 * k + 1], dblY[2 * k], dblY[2 * k + 1]);
+        }
+        return;
+    }
+    const Pairing pairing = pairingOf(dblInput, dblOutput);
+    for (double& dblValue : dblOutput) {
         dblValue = std::ldexp(dblValue, pairing.intExponent);
     }
-    fft.transform(dblR, dblI);
+    transform.engineFft().transform(dblInput, dblOutput);
     // Z = X + i 2^e Y with X and Y conjugate-symmetric: X[k] = (Z[k] + conj Z[N-k]) / 2 and
     // 2^e Y[k] = (Z[k] - conj Z[N-k]) / 2i. Halving and the power of two are exact.
+    const std::span<const double> dblR = dblInput;
+    const std::span<const double> dblI = dblOutput;
+    const std::size_t lngSize = dblR.size();
     const std::size_t lngSizeMask = lngSize - 1;
     const double dblInputFactor = pairing.blnInputZero ? 0.0 : 0.5;
     const double dblOutputFactor = pairing.blnOutputZero ? 0.0 : std::ldexp(0.5, -pairing.intExponent);
-    for (std::size_t k = 0; k < sums.dblInputPower.size(); ++k) {
+    for (std::size_t k = 0; k < lngLines; ++k) {
         const std::size_t m = (lngSize - k) & lngSizeMask;
-        const double dblXr = dblInputFactor * (dblR[k] + dblR[m]);
-        const double dblXi = dblInputFactor * (dblI[k] - dblI[m]);
-        const double dblYr = dblOutputFactor * (dblI[k] + dblI[m]);
-        const double dblYi = dblOutputFactor * (dblR[m] - dblR[k]);
-        sums.dblInputPower[k] += dblXr * dblXr + dblXi * dblXi;
-        sums.dblOutputPower[k] += dblYr * dblYr + dblYi * dblYi;
-        sums.dblCrossRe[k] += dblXr * dblYr + dblXi * dblYi;
-        sums.dblCrossIm[k] += dblXr * dblYi - dblXi * dblYr;
+        put(k, dblInputFactor * (dblR[k] + dblR[m]), dblInputFactor * (dblI[k] - dblI[m]),
+            dblOutputFactor * (dblI[k] + dblI[m]), dblOutputFactor * (dblR[m] - dblR[k]));
     }
-    ++sums.lngSegments;
+}
+
+void CrossSpectrumAverager::addProducts(Slot& slot)
+{
+    for (std::size_t s = 0; s < slot.lngSegments; ++s) {
+        const double* dblProducts = slot.dblProducts.data() + 4 * s * lngLines;
+        for (std::vector<double>* dblSum :
+             {&sums.dblInputPower, &sums.dblOutputPower, &sums.dblCrossRe, &sums.dblCrossIm}) {
+            for (std::size_t k = 0; k < lngLines; ++k) {
+                (*dblSum)[k] += dblProducts[k];
+            }
+            dblProducts += lngLines;
+        }
+        ++sums.lngSegments;
+    }
+    slot.lngSegments = 0;
 }
 
 CrossSpectra CrossSpectrumAverager::finish()
 {
+    if (filling != nullptr) {
+        filling = nullptr;
+        pipeline->handOver();
+    }
+    pipeline->finish();
     CrossSpectra average = std::move(sums);
     average.lngSamples = lngSamples;
     if (average.lngSegments > 0) {

@@ -2,10 +2,10 @@
 #pragma once
 
 #include "averaged_spectrum.h"
-#include "engine/run/fft.h"
 #include "window_function.h"
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -31,18 +31,23 @@ struct CrossSpectra
     std::vector<double> dblCrossIm;     // its imaginary part
 };
 
-// Averages two channels given chunk by chunk, in step. Each segment is transformed once: x as the real
-// and y as the imaginary part of one complex transform with the engine's FFT, parted by the
-// transform's symmetry. Before the transform y is scaled by a power of two that brings its size near
-// x's, and the part taken out is scaled back: exact in binary floating point, so a channel far
-// smaller than the other keeps its own relative precision instead of inheriting the larger one's
-// rounding. A segment of zeros only (a silent channel) has a transform of exact zeros.
+// Averages two channels given chunk by chunk, in step. With FFTW (the settings' transform), each channel's
+// segment has its own real-input transform. With the engine's FFT, each segment is transformed once: x as
+// the real and y as the imaginary part of one complex transform, parted by the transform's symmetry;
+// before the transform y is scaled by a power of two that brings its size near x's, and the part taken
+// out is scaled back: exact in binary floating point, so a channel far smaller than the other keeps its
+// own relative precision instead of inheriting the larger one's rounding. A segment of zeros only (a
+// silent channel) has a transform of exact zeros. The segments are transformed on lngThreads threads
+// (SegmentPipeline) and their products summed in their order on the caller's thread: the same bits
+// whatever the number of threads.
 class CrossSpectrumAverager
 {
 public:
     // settings must meet their ranges, with Averaging::Mean (the settings' blnToHalfRate is not used:
     // the spectra always reach half the rate); dblPI is the program's pi (computePI).
-    CrossSpectrumAverager(const AverageSettings& settings, double dblPI);
+    CrossSpectrumAverager(const AverageSettings& settings, double dblPI, std::int32_t lngThreads = 1);
+    CrossSpectrumAverager(const CrossSpectrumAverager&) = delete;
+    CrossSpectrumAverager& operator=(const CrossSpectrumAverager&) = delete;
 
     // Takes the next samples of both channels, in counts: dblInput and dblOutput of one size (any,
     // also none), sample i of one recorded with sample i of the other.
@@ -57,19 +62,37 @@ public:
     CrossSpectra finish();
 
 private:
+    // Segment s of both channels windowed at s * N; per segment its four products' lines at
+    // 4 * s * lines (|X|^2, |Y|^2, Re and Im of conj(X) Y).
+    struct Slot
+    {
+        SegmentBuffer dblInput;
+        SegmentBuffer dblOutput;
+        SegmentBuffer dblScratch;
+        std::vector<double> dblProducts;
+        std::size_t lngSegments = 0;
+    };
+
     void segmentComplete();
+    void transformSlot(Slot& slot) const;
+    void productsOf(std::span<double> dblInput, std::span<double> dblOutput, std::span<double> dblProducts,
+                    SegmentBuffer& dblScratch) const;
+    void addProducts(Slot& slot); // and empties it
 
     AverageSettings settings;
-    FftPlan fft;
+    RealTransform transform;
     std::int32_t lngStep;
+    std::size_t lngLines;
+    std::size_t lngSlotSegments;
     std::vector<double> dblWindow;
     std::vector<double> dblInputRing; // the last N samples of each channel: sample s at s mod N
     std::vector<double> dblOutputRing;
-    std::vector<double> dblR; // the windowed input segment, then the transform's real part
-    std::vector<double> dblI; // the windowed output segment, then the imaginary part
-    CrossSpectra sums;        // the sums so far
+    CrossSpectra sums; // the sums so far
     std::int64_t lngSamples = 0;
     std::int64_t lngNextEnd; // the sample count at which the next segment is complete
+    std::vector<Slot> workSlots;
+    std::unique_ptr<SegmentPipeline> pipeline;
+    Slot* filling = nullptr; // the slot taking segments, if any
 };
 
 } // namespace kestrix::engine

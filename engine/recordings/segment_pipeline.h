@@ -21,6 +21,11 @@ namespace kestrix::engine {
 std::int32_t analysisThreads(std::int32_t lngAsked);
 inline constexpr std::int32_t lngMaxAnalysisThreads = 64;
 
+// On more than one thread a slot holds segments worth about this many samples (one segment at least):
+// few enough hand-overs that passing them between threads costs next to nothing beside short
+// transforms.
+inline constexpr std::size_t lngSlotSamples = 32 * 1024;
+
 class SegmentPipeline
 {
 public:

@@ -156,7 +156,7 @@ TransferFileResult transferRecording(const TransferRequest& request, const std::
         refuse(result, std::move(strWhy));
         return result;
     }
-    CrossSpectrumAverager averager(request.settings, dblPI);
+    CrossSpectrumAverager averager(request.settings, dblPI, analysisThreads(request.lngThreads));
     averageBoth(*input.stream, *output.stream, averager, onProgress, result);
     if (!result.strRefusal.empty() || result.blnCancelled) {
         return result;

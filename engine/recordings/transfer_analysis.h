@@ -35,6 +35,7 @@ struct TransferRequest
     EngineeringUnit inputUnit;
     EngineeringUnit outputUnit;
     double dblCoherenceThreshold = dblDefaultCoherenceThreshold; // 0 to 1: lines trusted for the phase
+    std::int32_t lngThreads = 1; // threads transforming the segments (analysisThreads); the same bits for any
 };
 
 // Which signal a refusal is about.

@@ -3,6 +3,7 @@
 #include "engine/recordings/read_ahead.h"
 #include "engine/recordings/recording_measures.h"
 #include "engine/recordings/segment_pipeline.h"
+#include "engine/recordings/transfer_analysis.h"
 #include "platform/failure.h"
 #include "support/expect_failure.h"
 #include "support/fakes.h"
@@ -83,6 +84,56 @@ TEST(ParallelAnalysis, FilesAreTheSameToTheBitWhateverTheThreads)
         for (const std::int32_t lngThreads : {2, 8}) {
             SCOPED_TRACE(std::to_string(lngThreads) + " threads");
             EXPECT_EQ(analysedFiles(request, lngThreads, strRecording), strOneThread);
+        }
+    }
+}
+
+// Two columns: an input of tones and small counts, an output that is a third of it three samples later
+// plus counts of its own.
+std::string twoChannelText(int intSamples)
+{
+    std::string strText = "input,output\r\n";
+    auto input = [](int n) {
+        return std::lround(2500.0 * std::sin(2 * std::numbers::pi * 0.0713 * n) + static_cast<double>(n * 7919 % 301));
+    };
+    for (int n = 0; n < intSamples; ++n) {
+        const long lngOutput = (n >= 3 ? input(n - 3) / 3 : 0) + (n * 29 % 41) - 20;
+        strText += std::to_string(input(n)) + "," + std::to_string(lngOutput) + "\r\n";
+    }
+    return strText;
+}
+
+// The two-channel file likewise, with FFTW's transforms and with the engine's own paired one.
+TEST(ParallelAnalysis, TheTwoChannelFileIsTheSameToTheBitWhateverTheThreads)
+{
+    testing::MemoryTextFiles files;
+    files.files["/rec/pair.txt"] = twoChannelText(60001);
+    testing::NoSoundFiles sounds;
+    for (const RealTransformKind kind : {RealTransformKind::EngineFft, RealTransformKind::Fftw}) {
+        if (!realTransformAvailable(kind)) {
+            continue;
+        }
+        SCOPED_TRACE(kind == RealTransformKind::Fftw ? "FFTW" : "the engine's FFT");
+        TransferRequest request;
+        request.lngSampFreq = 8192;
+        request.settings.lngNumSamp = 512;
+        request.settings.transform = kind;
+        request.input = ColumnChoice{1, {}};
+        request.output = ColumnChoice{0, "output"};
+        std::string strOneThread;
+        for (const std::int32_t lngThreads : {1, 2, 8}) {
+            SCOPED_TRACE(std::to_string(lngThreads) + " threads");
+            request.lngThreads = lngThreads;
+            const TransferFileResult result =
+                analyseTransfer(request, "/rec/pair.txt", files, sounds, std::atan(1.0) * 4);
+            ASSERT_TRUE(result.analysed()) << result.strRefusal;
+            ASSERT_GT(result.spectra.lngSegments, 100);
+            const std::string& strFile = files.files.at("/rec/pair_FRF.csv");
+            if (lngThreads == 1) {
+                strOneThread = strFile;
+            } else {
+                EXPECT_EQ(strFile, strOneThread);
+            }
         }
     }
 }

@@ -153,8 +153,13 @@ TEST(SpectrumUnitsCarryOver, TheClassicBlockReadsAsTheRectangularAverageOfTheSam
         const std::vector<double> dblTruth = spectrumInUnits(average, units, 1024.0, dblPosScale);
         const std::vector<double> dblCarried =
             convertSpectrum(dblClassic, {SpectrumUnits::Pp, true, 1.0}, {units, false, 1.0});
-        for (const std::size_t k : {std::size_t{0}, std::size_t{100}, std::size_t{300}}) {
+        for (const std::size_t k : {std::size_t{0}, std::size_t{100}}) {
             EXPECT_NEAR(dblCarried[k], dblTruth[k], 1e-9 * std::max(1.0, std::fabs(dblTruth[k]))) << "line " << k;
+        }
+        // A line without the tone holds the transforms' rounding only, which differs between the
+        // classic FFT and the averaging's: close on the scale of the tone's line, not in dB.
+        if (units != SpectrumUnits::DbV) {
+            EXPECT_NEAR(dblCarried[300], dblTruth[300], 1e-9 * std::fabs(dblTruth[100]));
         }
     }
     EXPECT_NEAR(dblClassic[0], 4 * 120 * dblPosScale, 1e-12);
