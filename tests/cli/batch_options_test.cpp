@@ -185,6 +185,47 @@ TEST(OptionTable, ValuesInEveryFormAndTheLastOneCounts)
     }
 }
 
+// The options that must name a frequency above 0 Hz refuse the same texts in the same words, each naming
+// what it sets, and take a frequency above 0 as typed.
+TEST(OptionChecks, APositiveFrequencyIsAFiniteNumberAbove0)
+{
+    struct Case
+    {
+        std::vector<std::string> strLead;
+        std::string strName;
+        std::string strWhat;
+        double (*taken)(const cli::BatchOptions& options);
+    };
+    const Case cases[] = {
+        {{"--octave", "3"},
+         "--from",
+         "lower limit",
+         [](const cli::BatchOptions& options) { return options.octave.settings.dblFromHz; }},
+        {{"--average", "--metrics"},
+         "--fundamental",
+         "fundamental",
+         [](const cli::BatchOptions& options) { return options.request.dblFundamentalHz.value_or(-1.0); }},
+    };
+    for (const Case& c : cases) {
+        for (const std::string strValue : {"0", "-5", "abc", "inf", "nan", "1e400", "", "12.5"}) {
+            SCOPED_TRACE(c.strName + " \"" + strValue + "\"");
+            std::vector<std::string> strArgs = c.strLead;
+            strArgs.insert(strArgs.end(), {c.strName, strValue, "a.csv"});
+            std::string strError;
+            std::optional<cli::BatchOptions> options = cli::parseOptions(strArgs, strError);
+            ASSERT_TRUE(options.has_value()) << strError;
+            const cli::EntryReport report = cli::checkEntries(*options);
+            if (strValue == "12.5") {
+                EXPECT_EQ(report.strRefusal, "");
+                EXPECT_EQ(c.taken(*options), 12.5);
+            } else {
+                EXPECT_EQ(report.strRefusal, c.strName + " " + cli::typedText(strValue) + ": the " + c.strWhat +
+                                                 " must be a frequency in Hz above 0");
+            }
+        }
+    }
+}
+
 // -j and the threads of each file share the cores: their product never above them, one thread at least.
 TEST(OptionTable, ThreadsTakeTheCoresJobsLeave)
 {
