@@ -10,8 +10,25 @@
 namespace kestrix::engine {
 namespace {
 
+// The fewest decimals (at most six) that write each of dblValues whole.
+int decimalsOf(std::span<const double> dblValues)
+{
+    constexpr int intMostDecimals = 6;
+    constexpr double dblLastDigitSlack = 1e-6; // of a unit in the last decimal: the rounding of 0.1 and the like
+    int intDecimals = 0;
+    for (double dblUnit = 1.0; intDecimals < intMostDecimals; ++intDecimals, dblUnit *= 10.0) {
+        if (std::all_of(dblValues.begin(), dblValues.end(), [dblUnit](double dblValue) {
+                return std::fabs(dblValue * dblUnit - std::round(dblValue * dblUnit)) <= dblLastDigitSlack;
+            })) {
+            break;
+        }
+    }
+    return intDecimals;
+}
+
 // The preferred ticks in view, every stride-th one for at most lngMaxTicks intervals; none where fewer
-// than two lie in view.
+// than two lie in view. Labelled as they read, with one number of decimals: the step between the ticks
+// kept would round them to its own multiples (0.25 to "0.3", -180 to "-360" at every fourth).
 AxisTicks preferredTicks(std::span<const double> dblPreferred, AxisRange range, std::size_t lngMaxTicks)
 {
     std::vector<double> dblInView;
@@ -27,9 +44,10 @@ AxisTicks preferredTicks(std::span<const double> dblPreferred, AxisRange range, 
     }
     for (std::size_t i = 0; i < dblInView.size(); i += lngStride) {
         ticks.dblValues.push_back(dblInView[i]);
-        const double dblStep = i + lngStride < dblInView.size() ? dblInView[i + lngStride] - dblInView[i]
-                                                                : dblInView[i] - dblInView[i - lngStride];
-        ticks.strLabels.push_back(tickLabel(dblInView[i], dblStep));
+    }
+    const double dblStep = std::pow(10.0, -decimalsOf(ticks.dblValues));
+    for (const double dblValue : ticks.dblValues) {
+        ticks.strLabels.push_back(tickLabel(dblValue, dblStep));
     }
     return ticks;
 }
