@@ -84,17 +84,22 @@ std::optional<double> valueNumber(const std::string& strValue, int intIndex)
     return dblValue && std::isfinite(*dblValue) ? dblValue : std::nullopt;
 }
 
-// A band of two numbers: the low edge at or above dblLowest, the high edge above it (or, with
-// blnEqualAllowed, at it).
-std::optional<engine::FrequencyBand> bandOf(const std::string& strValue, double dblLowest, bool blnEqualAllowed)
+// A band of two numbers as typed, read into band: the low edge at or above dblLowest, the high edge above
+// it (or, with blnEqualAllowed, at it), else refused with strRefusal; none keeps band.
+EntryCheck readBand(const std::optional<std::string>& strText, double dblLowest, bool blnEqualAllowed,
+                    std::string_view strRefusal, std::optional<engine::FrequencyBand>& band)
 {
-    const std::optional<double> dblLow = valueNumber(strValue, 0);
-    const std::optional<double> dblHigh = valueNumber(strValue, 1);
+    if (!strText) {
+        return {};
+    }
+    const std::optional<double> dblLow = valueNumber(*strText, 0);
+    const std::optional<double> dblHigh = valueNumber(*strText, 1);
     if (!dblLow || !dblHigh || *dblLow < dblLowest || (dblLowest > 0.0 && *dblLow == 0.0) ||
         (blnEqualAllowed ? *dblHigh < *dblLow : *dblHigh <= *dblLow)) {
-        return std::nullopt;
+        return refusal(std::string(strRefusal));
     }
-    return engine::FrequencyBand{*dblLow, *dblHigh};
+    band = engine::FrequencyBand{*dblLow, *dblHigh};
+    return {};
 }
 
 // A frequency that must lie above 0 Hz, read from strText into dblHz (a double, or an optional one); the
@@ -314,30 +319,15 @@ EntryCheck checkDbRef(BatchOptions& options)
 
 EntryCheck checkBandRms(BatchOptions& options)
 {
-    if (!options.strBandRms) {
-        return {};
-    }
-    const std::optional<engine::FrequencyBand> band = bandOf(*options.strBandRms, 0.0, true);
-    if (!band) {
-        return refusal("the band must be two frequencies in Hz, 0 <= LO <= HI");
-    }
-    options.request.bandRms = band;
-    return {};
+    return readBand(options.strBandRms, 0.0, true, "the band must be two frequencies in Hz, 0 <= LO <= HI",
+                    options.request.bandRms);
 }
 
 // The band's numbers here; whether a recording's rate can give an envelope in it is checked per FILE.
 EntryCheck checkEnvelope(BatchOptions& options)
 {
-    if (!options.strEnvelope) {
-        return {};
-    }
-    const std::optional<engine::FrequencyBand> band =
-        bandOf(*options.strEnvelope, std::numeric_limits<double>::min(), false);
-    if (!band) {
-        return refusal("the envelope band must be two frequencies in Hz, 0 < LO < HI");
-    }
-    options.request.envelope = band;
-    return {};
+    return readBand(options.strEnvelope, std::numeric_limits<double>::min(), false,
+                    "the envelope band must be two frequencies in Hz, 0 < LO < HI", options.request.envelope);
 }
 
 // The folder must be there: a mistyped name would otherwise scatter outputs into a new folder.

@@ -226,6 +226,49 @@ TEST(OptionChecks, APositiveFrequencyIsAFiniteNumberAbove0)
     }
 }
 
+// A band is two frequencies: the band RMS's may start at 0 Hz and be one line wide, the envelope's lies
+// above 0 Hz and has a width; each refusal says which.
+TEST(OptionChecks, ABandIsTwoFrequenciesInOrder)
+{
+    using engine::FrequencyBand;
+    const std::string strRms = "the band must be two frequencies in Hz, 0 <= LO <= HI";
+    const std::string strEnvelope = "the envelope band must be two frequencies in Hz, 0 < LO < HI";
+    struct Case
+    {
+        std::vector<std::string> strArgs;
+        std::string strRefusal;             // empty: taken
+        std::optional<FrequencyBand> taken; // the band RMS's or the envelope's
+    };
+    const Case cases[] = {
+        {{"--levels", "--band-rms", "0", "1000"}, "", FrequencyBand{0.0, 1000.0}},
+        {{"--levels", "--band-rms", "50", "50"}, "", FrequencyBand{50.0, 50.0}},
+        {{"--levels", "--band-rms", "-1", "1000"}, "--band-rms -1 1000: " + strRms, std::nullopt},
+        {{"--levels", "--band-rms", "1000", "999"}, "--band-rms 1000 999: " + strRms, std::nullopt},
+        {{"--levels", "--band-rms", "10", "x"}, "--band-rms 10 x: " + strRms, std::nullopt},
+        {{"--envelope", "1000", "4000"}, "", FrequencyBand{1000.0, 4000.0}},
+        {{"--envelope", "0", "4000"}, "--envelope 0 4000: " + strEnvelope, std::nullopt},
+        {{"--envelope", "4000", "4000"}, "--envelope 4000 4000: " + strEnvelope, std::nullopt},
+        {{"--envelope", "inf", "4000"}, "--envelope inf 4000: " + strEnvelope, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> strArgs = {"--average"};
+        strArgs.insert(strArgs.end(), c.strArgs.begin(), c.strArgs.end());
+        strArgs.emplace_back("a.csv");
+        std::string strLine;
+        for (const std::string& strArg : strArgs) {
+            strLine += strArg + " ";
+        }
+        SCOPED_TRACE(strLine);
+        std::string strError;
+        std::optional<cli::BatchOptions> options = cli::parseOptions(strArgs, strError);
+        ASSERT_TRUE(options.has_value()) << strError;
+        EXPECT_EQ(cli::checkEntries(*options).strRefusal, c.strRefusal);
+        if (c.strRefusal.empty()) {
+            EXPECT_EQ(c.strArgs[0] == "--envelope" ? options->request.envelope : options->request.bandRms, c.taken);
+        }
+    }
+}
+
 // -j and the threads of each file share the cores: their product never above them, one thread at least.
 TEST(OptionTable, ThreadsTakeTheCoresJobsLeave)
 {
