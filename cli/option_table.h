@@ -2,6 +2,7 @@
 #pragma once
 
 #include "batch_options.h"
+#include "option_checks.h"
 
 #include <span>
 #include <string>
@@ -11,15 +12,6 @@
 // option it needs, its help line, how its value is taken and how its entry is checked. The parser, the
 // checks and the help texts all read this one table.
 namespace kestrix::cli {
-
-// What checking an entry came to. A refusal names the option and the text typed unless strSubject says
-// what it concerns instead (the band limits are checked together).
-struct EntryCheck
-{
-    std::string strRefusal;
-    std::string strSubject;
-    std::string strNotice; // the entry is used in another form than typed: what it is taken as, and why
-};
 
 struct OptionDef
 {

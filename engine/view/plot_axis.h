@@ -27,12 +27,12 @@ std::vector<double> linearTicks(double dblLow, double dblHigh, std::size_t lngMa
 // ticks. At most lngMaxTicks + 2 values (lngMaxTicks >= 1). None for other ranges.
 std::vector<double> logTicks(double dblLow, double dblHigh, std::size_t lngMaxTicks);
 
-// The ticks of a frequency axis as the plots draw it.
+// The ticks of an axis as the plots draw it (a frequency axis's values in Hz).
 struct AxisTicks
 {
-    std::vector<double> dblValues;      // Hz, where the labelled ticks stand, ascending
+    std::vector<double> dblValues;      // where the labelled ticks stand, ascending
     std::vector<std::string> strLabels; // one per value, in the axis's unit
-    std::vector<double> dblMinor;       // Hz, the unlabelled lines of a logarithmic axis
+    std::vector<double> dblMinor;       // the unlabelled lines of a logarithmic axis
 };
 
 // The ticks of a frequency axis from dblLowHz to dblHighHz, labelled in units of dblUnitHz (> 0): 1 for

@@ -2,6 +2,7 @@
 #include "sndfile_sound_files.h"
 
 #include "platform/failure.h"
+#include "platform/std/errno_failure.h"
 #include "platform/std/posix_file.h"
 #include "sound_header.h"
 

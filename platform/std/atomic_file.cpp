@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "atomic_file.h"
 
+#include "errno_failure.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "atomic_file_set.h"
 
+#include "errno_failure.h"
 #include "posix_file.h"
 #include "temporary_files.h"
 

@@ -1,42 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "posix_file.h"
 
+#include "errno_failure.h"
 #include "platform/failure.h"
 
 #include <cerrno>
-#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace kestrix::platform {
-
-std::int32_t failureForErrno(int intErrno, bool blnReading)
-{
-    switch (intErrno) {
-    case ENOENT:
-        return blnReading ? err::lngFileNotFound : err::lngPathNotFound;
-    case ENOTDIR:
-        return err::lngPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case ETXTBSY:
-        return err::lngPermissionDenied;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-        return err::lngDiskFull;
-    default:
-        return err::lngPathFileAccess;
-    }
-}
-
-void raiseForErrno(int intErrno, bool blnReading, const std::string& strPath)
-{
-    raiseFailure(failureForErrno(intErrno, blnReading), strPath + " (" + std::strerror(intErrno) + ")");
-}
 
 FileDescriptor::~FileDescriptor()
 {

@@ -12,14 +12,7 @@ namespace kestrix::platform {
 // The system's file primitives under the file services. Paths are UTF-8 texts and failures errno
 // numbers on every system: implemented with POSIX calls in posix_file.cpp and with the wide-character
 // Windows API in platform/win/win_file.cpp (its errors translated to the errno they stand for), so the
-// services above them and the failures they raise read the same everywhere.
-
-// The failure number for an errno of opening, creating or writing a file: 53 file not found (reading)
-// or 76 path not found, 70 permission denied, 61 disk full, 75 path/file access error for the rest.
-std::int32_t failureForErrno(int intErrno, bool blnReading);
-
-// Raises the failure for intErrno, naming the path and the system's reason.
-[[noreturn]] void raiseForErrno(int intErrno, bool blnReading, const std::string& strPath);
+// services above them and the failures they raise (errno_failure.h) read the same everywhere.
 
 // A file descriptor closed with its owner.
 class FileDescriptor

@@ -3,11 +3,11 @@
 // the system's error codes into the errno numbers they stand for, so a full disk, a missing folder or a
 // folder where a file was expected fail with the same numbers and reasons as on POSIX systems.
 #include "platform/failure.h"
+#include "platform/std/errno_failure.h"
 #include "platform/std/posix_file.h"
 #include "platform/win/win_system.h"
 
 #include <cerrno>
-#include <cstring>
 
 #include <fcntl.h>
 #include <io.h>
@@ -64,30 +64,6 @@ int errnoForSystemError(unsigned long lngError)
     default:
         return EIO;
     }
-}
-
-std::int32_t failureForErrno(int intErrno, bool blnReading)
-{
-    switch (intErrno) {
-    case ENOENT:
-        return blnReading ? err::lngFileNotFound : err::lngPathNotFound;
-    case ENOTDIR:
-        return err::lngPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return err::lngPermissionDenied;
-    case ENOSPC:
-    case EFBIG:
-        return err::lngDiskFull;
-    default:
-        return err::lngPathFileAccess;
-    }
-}
-
-void raiseForErrno(int intErrno, bool blnReading, const std::string& strPath)
-{
-    raiseFailure(failureForErrno(intErrno, blnReading), strPath + " (" + std::strerror(intErrno) + ")");
 }
 
 FileDescriptor::~FileDescriptor()

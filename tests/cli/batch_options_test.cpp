@@ -185,6 +185,90 @@ TEST(OptionTable, ValuesInEveryFormAndTheLastOneCounts)
     }
 }
 
+// The options that must name a frequency above 0 Hz refuse the same texts in the same words, each naming
+// what it sets, and take a frequency above 0 as typed.
+TEST(OptionChecks, APositiveFrequencyIsAFiniteNumberAbove0)
+{
+    struct Case
+    {
+        std::vector<std::string> strLead;
+        std::string strName;
+        std::string strWhat;
+        double (*taken)(const cli::BatchOptions& options);
+    };
+    const Case cases[] = {
+        {{"--octave", "3"},
+         "--from",
+         "lower limit",
+         [](const cli::BatchOptions& options) { return options.octave.settings.dblFromHz; }},
+        {{"--average", "--metrics"},
+         "--fundamental",
+         "fundamental",
+         [](const cli::BatchOptions& options) { return options.request.dblFundamentalHz.value_or(-1.0); }},
+    };
+    for (const Case& c : cases) {
+        for (const std::string strValue : {"0", "-5", "abc", "inf", "nan", "1e400", "", "12.5"}) {
+            SCOPED_TRACE(c.strName + " \"" + strValue + "\"");
+            std::vector<std::string> strArgs = c.strLead;
+            strArgs.insert(strArgs.end(), {c.strName, strValue, "a.csv"});
+            std::string strError;
+            std::optional<cli::BatchOptions> options = cli::parseOptions(strArgs, strError);
+            ASSERT_TRUE(options.has_value()) << strError;
+            const cli::EntryReport report = cli::checkEntries(*options);
+            if (strValue == "12.5") {
+                EXPECT_EQ(report.strRefusal, "");
+                EXPECT_EQ(c.taken(*options), 12.5);
+            } else {
+                EXPECT_EQ(report.strRefusal, c.strName + " " + cli::typedText(strValue) + ": the " + c.strWhat +
+                                                 " must be a frequency in Hz above 0");
+            }
+        }
+    }
+}
+
+// A band is two frequencies: the band RMS's may start at 0 Hz and be one line wide, the envelope's lies
+// above 0 Hz and has a width; each refusal says which.
+TEST(OptionChecks, ABandIsTwoFrequenciesInOrder)
+{
+    using engine::FrequencyBand;
+    const std::string strRms = "the band must be two frequencies in Hz, 0 <= LO <= HI";
+    const std::string strEnvelope = "the envelope band must be two frequencies in Hz, 0 < LO < HI";
+    struct Case
+    {
+        std::vector<std::string> strArgs;
+        std::string strRefusal;             // empty: taken
+        std::optional<FrequencyBand> taken; // the band RMS's or the envelope's
+    };
+    const Case cases[] = {
+        {{"--levels", "--band-rms", "0", "1000"}, "", FrequencyBand{0.0, 1000.0}},
+        {{"--levels", "--band-rms", "50", "50"}, "", FrequencyBand{50.0, 50.0}},
+        {{"--levels", "--band-rms", "-1", "1000"}, "--band-rms -1 1000: " + strRms, std::nullopt},
+        {{"--levels", "--band-rms", "1000", "999"}, "--band-rms 1000 999: " + strRms, std::nullopt},
+        {{"--levels", "--band-rms", "10", "x"}, "--band-rms 10 x: " + strRms, std::nullopt},
+        {{"--envelope", "1000", "4000"}, "", FrequencyBand{1000.0, 4000.0}},
+        {{"--envelope", "0", "4000"}, "--envelope 0 4000: " + strEnvelope, std::nullopt},
+        {{"--envelope", "4000", "4000"}, "--envelope 4000 4000: " + strEnvelope, std::nullopt},
+        {{"--envelope", "inf", "4000"}, "--envelope inf 4000: " + strEnvelope, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> strArgs = {"--average"};
+        strArgs.insert(strArgs.end(), c.strArgs.begin(), c.strArgs.end());
+        strArgs.emplace_back("a.csv");
+        std::string strLine;
+        for (const std::string& strArg : strArgs) {
+            strLine += strArg + " ";
+        }
+        SCOPED_TRACE(strLine);
+        std::string strError;
+        std::optional<cli::BatchOptions> options = cli::parseOptions(strArgs, strError);
+        ASSERT_TRUE(options.has_value()) << strError;
+        EXPECT_EQ(cli::checkEntries(*options).strRefusal, c.strRefusal);
+        if (c.strRefusal.empty()) {
+            EXPECT_EQ(c.strArgs[0] == "--envelope" ? options->request.envelope : options->request.bandRms, c.taken);
+        }
+    }
+}
+
 // -j and the threads of each file share the cores: their product never above them, one thread at least.
 TEST(OptionTable, ThreadsTakeTheCoresJobsLeave)
 {

@@ -3,6 +3,7 @@
 // drive letters, replacement in place, and the system's errors mapped to the failures POSIX systems
 // report for the same cause.
 #include "platform/failure.h"
+#include "platform/std/errno_failure.h"
 #include "platform/std/posix_file.h"
 #include "platform/std/std_text_files.h"
 #include "platform/win/win_system.h"

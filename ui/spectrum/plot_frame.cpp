@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "plot_frame.h"
 
+#include "engine/view/axis_labels.h"
 #include "engine/view/octave_view.h"
-#include "engine/view/plot_axis.h"
 
 #include <QFileInfo>
 #include <QImage>
@@ -11,9 +11,9 @@
 #include <QSvgGenerator>
 
 #include <algorithm>
-#include <cmath>
-#include <iterator>
 #include <limits>
+#include <string>
+#include <utility>
 
 namespace kestrix::ui {
 namespace {
@@ -27,101 +27,20 @@ const QColor clrGrid(225, 225, 225);
 const QColor clrMinorGrid(240, 240, 240);
 const QColor clrAxis(90, 90, 90);
 
-double axisValue(double dblValue, bool blnLog)
+// Ticks as the frame draws them, their labels in the toolkit's text.
+FrameTicks frameTicks(engine::AxisTicks ticks)
 {
-    if (!blnLog) {
-        return dblValue;
+    FrameTicks frame{std::move(ticks.dblValues), {}, std::move(ticks.dblMinor)};
+    for (const std::string& strLabel : ticks.strLabels) {
+        frame.strLabels.push_back(QString::fromStdString(strLabel));
     }
-    return dblValue > 0.0 ? std::log10(dblValue) : -std::numeric_limits<double>::infinity();
+    return frame;
 }
 
-double valueOfAxis(double dblAxis, bool blnLog)
+// Half a label's extent along its axis: half its width across, half a line's height up.
+double halfExtent(const QString& strLabel, bool blnHorizontal, const QFontMetrics& metrics)
 {
-    return blnLog ? std::pow(10.0, dblAxis) : dblAxis;
-}
-
-// The preferred ticks in view, every stride-th one for at most lngMaxTicks intervals; none where fewer
-// than two lie in view.
-FrameTicks preferredTicks(const std::vector<double>& dblPreferred, engine::AxisRange range, std::size_t lngMaxTicks)
-{
-    std::vector<double> dblInView;
-    std::copy_if(dblPreferred.begin(), dblPreferred.end(), std::back_inserter(dblInView),
-                 [&range](double dblValue) { return dblValue >= range.dblLow && dblValue <= range.dblHigh; });
-    FrameTicks ticks;
-    if (dblInView.size() < 2) {
-        return ticks;
-    }
-    std::size_t lngStride = 1;
-    while ((dblInView.size() - 1) / lngStride > std::max<std::size_t>(lngMaxTicks, 1)) {
-        lngStride *= 2;
-    }
-    for (std::size_t i = 0; i < dblInView.size(); i += lngStride) {
-        ticks.dblValues.push_back(dblInView[i]);
-        const double dblStep = i + lngStride < dblInView.size() ? dblInView[i + lngStride] - dblInView[i]
-                                                                : dblInView[i] - dblInView[i - lngStride];
-        ticks.strLabels.push_back(QString::fromStdString(engine::tickLabel(dblInView[i], dblStep)));
-    }
-    return ticks;
-}
-
-// The ticks of an axis for at most lngMaxTicks intervals, before any thinning.
-FrameTicks rawTicks(const FrameAxis& axis, engine::AxisRange range, std::size_t lngMaxTicks,
-                    const std::vector<double>& dblPreferred)
-{
-    FrameTicks ticks;
-    if (axis.blnFrequency || axis.blnLog) {
-        engine::AxisTicks found =
-            engine::frequencyTicks(range.dblLow, range.dblHigh, lngMaxTicks, axis.dblUnit, axis.blnLog);
-        ticks.dblValues = std::move(found.dblValues);
-        for (const std::string& strLabel : found.strLabels) {
-            ticks.strLabels.push_back(QString::fromStdString(strLabel));
-        }
-        ticks.dblMinor = std::move(found.dblMinor);
-        return ticks;
-    }
-    if (FrameTicks preferred = preferredTicks(dblPreferred, range, lngMaxTicks); !preferred.dblValues.empty()) {
-        return preferred;
-    }
-    ticks.dblValues = engine::linearTicks(range.dblLow, range.dblHigh, lngMaxTicks);
-    const double dblStep = engine::niceStep(range.dblHigh - range.dblLow, lngMaxTicks);
-    for (const double dblValue : ticks.dblValues) {
-        ticks.strLabels.push_back(QString::fromStdString(engine::tickLabel(dblValue, dblStep)));
-    }
-    if (axis.blnLabelEnds && dblStep > 0.0) {
-        // The ends with two decimals more than the steps, so the start reads as itself and not as a tick.
-        ticks.dblValues.insert(ticks.dblValues.begin(), range.dblLow);
-        ticks.strLabels.insert(ticks.strLabels.begin(),
-                               QString::fromStdString(engine::tickLabel(range.dblLow, dblStep / 100.0)));
-        ticks.dblValues.push_back(range.dblHigh);
-        ticks.strLabels.push_back(QString::fromStdString(engine::tickLabel(range.dblHigh, dblStep / 100.0)));
-    }
-    return ticks;
-}
-
-// Where each label of ticks spans along an axis intLength px long (from its low end), as pairs.
-std::vector<std::pair<double, double>> labelSpans(const FrameTicks& ticks, const FrameAxis& axis,
-                                                  engine::AxisRange range, int intLength, bool blnHorizontal,
-                                                  const QFontMetrics& metrics)
-{
-    const double dblLow = axisValue(range.dblLow, axis.blnLog);
-    const double dblSpan = axisValue(range.dblHigh, axis.blnLog) - dblLow;
-    std::vector<std::pair<double, double>> spans;
-    for (std::size_t i = 0; i < ticks.dblValues.size(); ++i) {
-        const double dblAt = (axisValue(ticks.dblValues[i], axis.blnLog) - dblLow) / dblSpan * intLength;
-        const double dblHalf = (blnHorizontal ? metrics.horizontalAdvance(ticks.strLabels[i]) : metrics.height()) / 2.0;
-        spans.emplace_back(dblAt - dblHalf, dblAt + dblHalf);
-    }
-    return spans;
-}
-
-bool labelsApart(const std::vector<std::pair<double, double>>& spans, int intGap)
-{
-    for (std::size_t i = 1; i < spans.size(); ++i) {
-        if (spans[i - 1].second + intGap > spans[i].first) {
-            return false;
-        }
-    }
-    return true;
+    return (blnHorizontal ? metrics.horizontalAdvance(strLabel) : metrics.height()) / 2.0;
 }
 
 // The names of a band axis in view, thinned by the first of its strides that keeps them apart.
@@ -137,33 +56,16 @@ FrameTicks namedTicks(const FrameAxis& axis, engine::AxisRange range, int intLen
                 ticks.strLabels.push_back(axis.strNames[i]);
             }
         }
-        if (labelsApart(labelSpans(ticks, axis, range, intLength, blnHorizontal, metrics), intGap)) {
+        std::vector<double> dblHalves;
+        for (const QString& strLabel : ticks.strLabels) {
+            dblHalves.push_back(halfExtent(strLabel, blnHorizontal, metrics));
+        }
+        if (engine::labelsApart(engine::labelSpans(ticks.dblValues, dblHalves, range, axis.blnLog, intLength),
+                                intGap)) {
             break;
         }
     }
     return ticks;
-}
-
-// Drops the labelled ticks between the two ends whose labels would touch an end's label.
-void clearTheEnds(FrameTicks& ticks, const std::vector<std::pair<double, double>>& spans, double dblGap)
-{
-    if (ticks.dblValues.size() < 2) {
-        return;
-    }
-    FrameTicks kept;
-    const auto keep = [&](std::size_t i) {
-        kept.dblValues.push_back(ticks.dblValues[i]);
-        kept.strLabels.push_back(ticks.strLabels[i]);
-    };
-    keep(0);
-    for (std::size_t i = 1; i + 1 < ticks.dblValues.size(); ++i) {
-        if (spans[i].first >= spans.front().second + dblGap && spans[i].second + dblGap <= spans.back().first) {
-            keep(i);
-        }
-    }
-    keep(ticks.dblValues.size() - 1);
-    kept.dblMinor = std::move(ticks.dblMinor);
-    ticks = std::move(kept);
 }
 
 void drawUpwards(QPainter& painter, double dblX, double dblCentreY, const QString& strText)
@@ -205,33 +107,35 @@ QStringList fittedLines(const QStringList& strLines, int intWidth, const QFontMe
 
 double FrameLayout::xOf(double dblX) const
 {
-    const double dblLow = axisValue(view.x.dblLow, blnLogX);
-    const double dblHigh = axisValue(view.x.dblHigh, blnLogX);
-    const double dblColumn = plot.left() + (axisValue(dblX, blnLogX) - dblLow) / (dblHigh - dblLow) * plot.width();
+    const double dblLow = engine::axisPosition(view.x.dblLow, blnLogX);
+    const double dblHigh = engine::axisPosition(view.x.dblHigh, blnLogX);
+    const double dblColumn =
+        plot.left() + (engine::axisPosition(dblX, blnLogX) - dblLow) / (dblHigh - dblLow) * plot.width();
     return std::clamp(dblColumn, plot.left() - dblMaxPixels, plot.right() + dblMaxPixels);
 }
 
 double FrameLayout::yOf(double dblY) const
 {
-    const double dblLow = axisValue(view.y.dblLow, blnLogY);
-    const double dblHigh = axisValue(view.y.dblHigh, blnLogY);
+    const double dblLow = engine::axisPosition(view.y.dblLow, blnLogY);
+    const double dblHigh = engine::axisPosition(view.y.dblHigh, blnLogY);
     const double dblRow =
-        plot.top() + (dblHigh - axisValue(dblY, blnLogY)) / (dblHigh - dblLow) * plot.height() - dblRowShift;
+        plot.top() + (dblHigh - engine::axisPosition(dblY, blnLogY)) / (dblHigh - dblLow) * plot.height() - dblRowShift;
     return std::clamp(dblRow, plot.top() - dblMaxPixels, plot.bottom() + dblMaxPixels);
 }
 
 double FrameLayout::xAt(double dblColumn) const
 {
-    const double dblLow = axisValue(view.x.dblLow, blnLogX);
-    const double dblHigh = axisValue(view.x.dblHigh, blnLogX);
-    return valueOfAxis(dblLow + (dblColumn - plot.left()) / plot.width() * (dblHigh - dblLow), blnLogX);
+    const double dblLow = engine::axisPosition(view.x.dblLow, blnLogX);
+    const double dblHigh = engine::axisPosition(view.x.dblHigh, blnLogX);
+    return engine::valueAtPosition(dblLow + (dblColumn - plot.left()) / plot.width() * (dblHigh - dblLow), blnLogX);
 }
 
 double FrameLayout::yAt(double dblRow) const
 {
-    const double dblLow = axisValue(view.y.dblLow, blnLogY);
-    const double dblHigh = axisValue(view.y.dblHigh, blnLogY);
-    return valueOfAxis(dblHigh - (dblRow + dblRowShift - plot.top()) / plot.height() * (dblHigh - dblLow), blnLogY);
+    const double dblLow = engine::axisPosition(view.y.dblLow, blnLogY);
+    const double dblHigh = engine::axisPosition(view.y.dblHigh, blnLogY);
+    return engine::valueAtPosition(dblHigh - (dblRow + dblRowShift - plot.top()) / plot.height() * (dblHigh - dblLow),
+                                   blnLogY);
 }
 
 PlotFrame::PlotFrame(QWidget* parent) : QWidget(parent), clrBox(30, 90, 200), clrBoxFill(30, 90, 200, 30)
@@ -271,31 +175,11 @@ FrameTicks PlotFrame::ticksFor(const FrameAxis& axis, engine::AxisRange range, i
     if (blnHorizontal) {
         lngMax = std::min(lngMax, lngMostAcross);
     }
-    const auto ticksAt = [&](std::size_t lngIntervals) {
-        FrameTicks ticks = rawTicks(axis, range, lngIntervals, dblPreferred);
-        if (axis.blnLabelEnds && !axis.blnFrequency && !axis.blnLog) {
-            clearTheEnds(ticks, labelSpans(ticks, axis, range, intLength, blnHorizontal, metrics), intGap);
-        }
-        return ticks;
-    };
-    const auto apart = [&](const FrameTicks& ticks) {
-        return labelsApart(labelSpans(ticks, axis, range, intLength, blnHorizontal, metrics), intGap);
-    };
-    for (;; --lngMax) {
-        FrameTicks ticks = ticksAt(lngMax);
-        if (apart(ticks) || lngMax <= 1) {
-            // A step as coarse as the room asks for may leave one label alone in view (-463 .. 399 in steps
-            // of 500): finer steps are taken while their labels keep apart.
-            for (std::size_t lngFiner = lngMax + 1; ticks.dblValues.size() < 2 && lngFiner <= 4 * lngMax; ++lngFiner) {
-                FrameTicks finer = ticksAt(lngFiner);
-                if (!apart(finer)) {
-                    break;
-                }
-                ticks = std::move(finer);
-            }
-            return ticks;
-        }
-    }
+    const engine::TickScale scale{axis.blnLog, axis.blnFrequency, axis.dblUnit, axis.blnLabelEnds};
+    return frameTicks(
+        engine::thinnedTicks(scale, range, lngMax, dblPreferred, intLength, intGap, [&](const std::string& strLabel) {
+            return halfExtent(QString::fromStdString(strLabel), blnHorizontal, metrics);
+        }));
 }
 
 std::pair<int, int> PlotFrame::plotRows(const QRect& area, const QFontMetrics& metrics) const
