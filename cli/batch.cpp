@@ -137,6 +137,7 @@ int runBatchCommand(std::span<const std::string> strArgs, const BatchStreams& st
     const int lngCores = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
     const int lngJobs = options->lngJobs == 0 ? lngCores : options->lngJobs;
     options->request.lngThreads = threadsBesideJobs(lngCores, lngJobs, options->lngThreads);
+    options->transfer.lngThreads = options->request.lngThreads;
     if (options->calibrationLevel) {
         return calibrate(*options, streams, files, sounds);
     }

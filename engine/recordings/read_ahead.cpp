@@ -7,7 +7,7 @@ namespace kestrix::engine {
 
 namespace {
 
-constexpr std::size_t lngBlockSamples = 64 * 1024;
+constexpr std::size_t lngBlockSamples = 16 * 1024;
 // Read ahead: enough to ride over a slow read of the disk, little enough to stay in the cache.
 constexpr std::size_t lngBlocks = 4;
 

@@ -207,6 +207,7 @@ engine::TransferRequest TransferDocument::requestFor(const TransferSource& sourc
     request.inputUnit = unitInput;
     request.outputUnit = unitOutput;
     request.dblCoherenceThreshold = dblThreshold;
+    request.lngThreads = 0; // every core: the view waits for nothing else
     return request;
 }
 
