@@ -51,7 +51,7 @@ void analyse(benchmark::State& state, bool blnHour, bool blnSpectrogram, std::in
         if (blnSpectrogram) {
             spectrogram = std::make_unique<engine::Spectrogram>(engine::spectrogramLayout(
                 request.settings, recording.lngSampFreq, 5.0 / engine::dblFullScaleCount, recording.lngSamples));
-            hooks.onSegment = spectrogram->segmentHandler();
+            hooks.digest = spectrogram->segmentDigest();
         }
         const engine::AverageFileResult result =
             engine::averageRecording(request, recording.strWave, files, sounds, dblPI, hooks);

@@ -242,7 +242,7 @@ AverageFileResult averageRecording(const AverageRequest& request, const std::str
     // Read on a thread of its own, one thread for the transforms or many: reading and decoding the next
     // blocks costs the transforms no time.
     opening.stream = std::make_unique<ReadAheadStream>(std::move(opening.stream));
-    SpectrumAverager averager(settings, dblPI, hooks.onSegment, lngThreads);
+    SpectrumAverager averager(settings, dblPI, hooks.onSegment, lngThreads, hooks.digest);
     LargestSample largest;
     RecordingMeasures measures(request, result.lngSampFreq, dblPI);
     if (!measures.refusal().empty()) {

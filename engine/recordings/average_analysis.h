@@ -57,6 +57,7 @@ struct AverageRequest
 struct AverageHooks
 {
     SegmentHandler onSegment; // every segment's spectrum as it is transformed
+    SegmentDigest digest;     // what is worked out of every segment's spectrum on the threads
     SampleHandler onSamples;  // the samples averaged
     ReadProgress onProgress;
 };

@@ -31,9 +31,10 @@ std::size_t averagedLineCount(const AverageSettings& settings)
 }
 
 SpectrumAverager::SpectrumAverager(const AverageSettings& settings, double dblPI, SegmentHandler onSegment,
-                                   std::int32_t lngThreads)
+                                   std::int32_t lngThreads, SegmentDigest digest)
     : settings(settings), transform(settings.lngNumSamp, dblPI, settings.transform), onSegment(std::move(onSegment)),
-      lngStep(segmentStep(settings.lngNumSamp, settings.dblOverlap)), lngLines(averagedLineCount(settings)),
+      digest(std::move(digest)), lngStep(segmentStep(settings.lngNumSamp, settings.dblOverlap)),
+      lngLines(averagedLineCount(settings)),
       // On one thread a slot is one pair, as little memory as ever.
       lngSlotSegments(lngThreads <= 1 ? 2
                                       : 2 * std::max<std::size_t>(
@@ -50,6 +51,11 @@ SpectrumAverager::SpectrumAverager(const AverageSettings& settings, double dblPI
             Slot& slot = workSlots[lngSlot];
             for (std::size_t s = 0; s < slot.lngSegments; ++s) {
                 reportSegment(std::span<const double>(slot.dblSegPower).subspan(s * lngLines, lngLines));
+                if (this->digest.take) {
+                    const std::size_t lngValues = this->digest.lngValues;
+                    this->digest.take(lngSegments - 1,
+                                      std::span<const float>(slot.sngDigests).subspan(s * lngValues, lngValues));
+                }
             }
             slot.lngSegments = 0;
         });
@@ -59,6 +65,7 @@ SpectrumAverager::SpectrumAverager(const AverageSettings& settings, double dblPI
         slot.dblI.resize(slot.dblR.size());
         slot.dblSegPower.resize(lngSlotSegments * lngLines);
         slot.dblScratch = transform.makeScratch();
+        slot.sngDigests.resize(this->digest.digest ? lngSlotSegments * this->digest.lngValues : 0);
     }
 }
 
@@ -132,6 +139,12 @@ void SpectrumAverager::transformSlot(Slot& slot) const
         const std::span<double> dblPower = std::span<double>(slot.dblSegPower).subspan(lngFirst * lngLines);
         transform.pairPowers(dblA, dblB, dblPower.first(lngLines),
                              blnAlone ? std::span<double>() : dblPower.subspan(lngLines, lngLines), slot.dblScratch);
+    }
+    if (digest.digest) {
+        for (std::size_t s = 0; s < slot.lngSegments; ++s) {
+            digest.digest(std::span<const double>(slot.dblSegPower).subspan(s * lngLines, lngLines),
+                          std::span<float>(slot.sngDigests).subspan(s * digest.lngValues, digest.lngValues));
+        }
     }
 }
 

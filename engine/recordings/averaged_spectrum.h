@@ -64,6 +64,17 @@ void windowRingSegment(std::span<const double> dblRing, std::size_t lngOldest, D
 // is valid during the call only.
 using SegmentHandler = std::function<void(std::int64_t lngSegment, std::span<const double> dblPower)>;
 
+// What a consumer of every segment's spectrum works out from it on the thread that transformed it, so
+// that the work is shared among the threads: digest turns the spectrum (as SegmentHandler has it) into
+// lngValues numbers (on any thread, touching nothing but what it is given and what no one writes),
+// and take receives them on the caller's thread, segment after segment in order, after onSegment.
+struct SegmentDigest
+{
+    std::size_t lngValues = 0;
+    std::function<void(std::span<const double> dblPower, std::span<float> sngValues)> digest;
+    std::function<void(std::int64_t lngSegment, std::span<const float> sngValues)> take;
+};
+
 // The outcome of an averaging.
 struct AveragedPower
 {
@@ -88,7 +99,7 @@ public:
     // it is called on the caller's thread, from addSamples and finish, a few segments after they are
     // read.
     SpectrumAverager(const AverageSettings& settings, double dblPI, SegmentHandler onSegment = {},
-                     std::int32_t lngThreads = 1);
+                     std::int32_t lngThreads = 1, SegmentDigest digest = {});
     SpectrumAverager(const SpectrumAverager&) = delete;
     SpectrumAverager& operator=(const SpectrumAverager&) = delete;
 
@@ -112,6 +123,7 @@ private:
         SegmentBuffer dblI;
         SegmentBuffer dblScratch; // the transform's own room
         std::vector<double> dblSegPower;
+        std::vector<float> sngDigests; // segment s's digest at s * lngValues
         std::size_t lngSegments = 0;
     };
 
@@ -122,6 +134,7 @@ private:
     AverageSettings settings;
     RealTransform transform;
     SegmentHandler onSegment;
+    SegmentDigest digest;
     std::int32_t lngStep;
     std::size_t lngLines;
     std::size_t lngSlotSegments; // segments a slot holds: an even number

@@ -85,6 +85,20 @@ SegmentHandler Spectrogram::segmentHandler()
     return [this](std::int64_t lngSegment, std::span<const double> dblPower) { addSegment(lngSegment, dblPower); };
 }
 
+SegmentDigest Spectrogram::segmentDigest()
+{
+    SegmentDigest digest;
+    digest.lngValues = lngRows + 3;
+    digest.digest = [this](std::span<const double> dblPower, std::span<float> sngValues) {
+        levelsOf(dblPower.first(lngLines), sngValues);
+    };
+    digest.take = [this]([[maybe_unused]] std::int64_t lngSegment, std::span<const float> sngValues) {
+        assert(lngSegment == lngSegments);
+        addLevels(sngValues);
+    };
+    return digest;
+}
+
 std::size_t Spectrogram::bytesHeld() const
 {
     return sngLevels.capacity() * lngBytesPerLevel + lngPeakLine.capacity() * sizeof(std::int32_t) +
@@ -160,6 +174,13 @@ std::optional<float> Spectrogram::levelAt(double dblTime, double dblFreq) const
 void Spectrogram::addSegment([[maybe_unused]] std::int64_t lngSegment, std::span<const double> dblPower)
 {
     assert(lngSegment == lngSegments && dblPower.size() >= lngLines);
+    sngSegmentLevels.resize(lngRows + 3);
+    levelsOf(dblPower.first(lngLines), sngSegmentLevels);
+    addLevels(sngSegmentLevels);
+}
+
+void Spectrogram::addLevels(std::span<const float> sngValues)
+{
     if (lngSegments % lngSegmentGroup == 0 && columnCount() == lngColumnCapacity) {
         mergeColumnPairs();
     }
@@ -167,7 +188,7 @@ void Spectrogram::addSegment([[maybe_unused]] std::int64_t lngSegment, std::span
     if (blnNewColumn) {
         makeRoomForColumn();
     }
-    foldSegment(dblPower.first(lngLines), blnNewColumn);
+    foldSegment(sngValues, blnNewColumn);
     ++lngSegments;
 }
 
@@ -223,13 +244,12 @@ void Spectrogram::mergeColumnPairs()
     lngSegmentGroup *= 2;
 }
 
-// Puts the segment's levels into the last column: each row the highest of its lines, the column's
-// earlier segments' values kept where they are higher. The level grows with the power on every line
-// (line 0 apart), so the highest power gives the highest level.
-void Spectrogram::foldSegment(std::span<const double> dblPower, bool blnNewColumn)
+// Each row the highest level of its lines, then the peak at full resolution above 0 Hz (its line and
+// level), then the highest of the rows. The level grows with the power on every line (line 0 apart), so the highest
+// power gives the highest level: one logarithm a row.
+void Spectrogram::levelsOf(std::span<const double> dblPower, std::span<float> sngValues) const
 {
-    const std::size_t c = columnCount() - 1;
-    float* sngColumn = sngLevels.data() + c * lngRows;
+    assert(dblPower.size() == lngLines && sngValues.size() == lngRows + 3);
     const auto lngGroup = static_cast<std::size_t>(lngLineGroup);
     for (std::size_t r = 0; r < lngRows; ++r) {
         const std::size_t lngFirst = r * lngGroup;
@@ -241,17 +261,34 @@ void Spectrogram::foldSegment(std::span<const double> dblPower, bool blnNewColum
                                                   dblPower.begin() + static_cast<std::ptrdiff_t>(lngEnd));
             dblHighest = std::max(dblHighest, levelOf(lngFrom, *highest));
         }
-        const auto sngHighest = static_cast<float>(dblHighest);
-        sngColumn[r] = blnNewColumn ? sngHighest : std::max(sngColumn[r], sngHighest);
-        sngMaxLevel = std::max(sngMaxLevel, sngHighest);
+        sngValues[r] = static_cast<float>(dblHighest);
     }
-    // The peak at full resolution, above 0 Hz.
+    sngValues[lngRows + 2] =
+        *std::max_element(sngValues.begin(), sngValues.begin() + static_cast<std::ptrdiff_t>(lngRows));
     const std::size_t lngFrom = lngLines > 1 ? 1 : 0;
     const auto lngPeak = static_cast<std::size_t>(
         std::max_element(dblPower.begin() + static_cast<std::ptrdiff_t>(lngFrom), dblPower.end()) - dblPower.begin());
-    const auto sngPeak = static_cast<float>(levelOf(lngPeak, dblPower[lngPeak]));
+    sngValues[lngRows] = static_cast<float>(lngPeak); // exact: lines stay below 2^24
+    sngValues[lngRows + 1] = static_cast<float>(levelOf(lngPeak, dblPower[lngPeak]));
+}
+
+// Puts a segment's levels into the last column, the column's earlier segments' values kept where
+// they are higher.
+void Spectrogram::foldSegment(std::span<const float> sngValues, bool blnNewColumn)
+{
+    const std::size_t c = columnCount() - 1;
+    float* sngColumn = sngLevels.data() + c * lngRows;
+    if (blnNewColumn) {
+        std::copy_n(sngValues.begin(), lngRows, sngColumn);
+    } else {
+        for (std::size_t r = 0; r < lngRows; ++r) {
+            sngColumn[r] = std::max(sngColumn[r], sngValues[r]);
+        }
+    }
+    sngMaxLevel = std::max(sngMaxLevel, sngValues[lngRows + 2]);
+    const float sngPeak = sngValues[lngRows + 1];
     if (blnNewColumn || sngPeak > sngPeakLevel[c]) {
-        lngPeakLine[c] = static_cast<std::int32_t>(lngPeak);
+        lngPeakLine[c] = static_cast<std::int32_t>(sngValues[lngRows]);
         sngPeakLevel[c] = sngPeak;
     }
 }

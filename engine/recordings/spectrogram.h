@@ -68,6 +68,9 @@ public:
     // A handler for SpectrumAverager that adds every segment here; this model must outlive the
     // averager and stay where it is (not moved) while the averager runs.
     SegmentHandler segmentHandler();
+    // The same as a digest: each segment's levels worked out on the thread that transformed it (the
+    // logarithms are most of the work), folded in here in order. The same model as segmentHandler's.
+    SegmentDigest segmentDigest();
 
     std::int64_t segmentCount() const
     {
@@ -163,7 +166,11 @@ private:
     void makeRoomForColumn();
     void mergeColumnPairs();
     double levelOf(std::size_t k, double dblPower) const;
-    void foldSegment(std::span<const double> dblPower, bool blnNewColumn);
+    // A segment's levels: each row's highest, then the peak's line and level, then the highest row's
+    // level (lngRows + 3 values).
+    void levelsOf(std::span<const double> dblPower, std::span<float> sngValues) const;
+    void addLevels(std::span<const float> sngValues);
+    void foldSegment(std::span<const float> sngValues, bool blnNewColumn);
 
     SpectrogramLayout layout;
     std::size_t lngLines;
@@ -181,6 +188,7 @@ private:
     double dblDcAtReference;   // dBV of line 0 at the reference power
     double dblLineAtReference; // dBV of the lines above 0 Hz at the reference power
     float sngMaxLevel;
+    std::vector<float> sngSegmentLevels; // addSegment's levelsOf
 };
 
 } // namespace kestrix::engine

@@ -191,6 +191,44 @@ void feedBoth(Spectrogram& reduced, Spectrogram& full, const SegmentFeed& feed, 
     }
 }
 
+// Fed through the averager's digest on several threads (the levels worked out where the segments
+// are transformed), the model is the one the handler builds on one thread, cell for cell and peak for
+// peak, with lines grouped into rows too.
+TEST(Spectrogram, TheDigestOnManyThreadsBuildsTheSameModel)
+{
+    const Chirp chirp{1024.0, 50.0, 400.0, 300 * 1024, 10000.0};
+    const AverageSettings settings{1024, WindowKind::Hann, 50.0};
+    for (const std::size_t lngCap : {std::size_t{64} << 20, std::size_t{48} << 10}) {
+        SCOPED_TRACE(testing::Message() << "cap " << lngCap);
+        SpectrogramLayout layout = spectrogramLayout(settings, chirp.dblSampFreq, dblVoltsPerCount, chirp.lngSamples);
+        layout.lngMaxBytes = lngCap;
+        Spectrogram byHandler(layout);
+        SpectrumAverager one(settings, computePI(), byHandler.segmentHandler());
+        one.addSamples(chirp.samples(0, chirp.lngSamples));
+        one.finish();
+        for (const std::int32_t lngThreads : {2, 8}) {
+            Spectrogram byDigest(layout);
+            SpectrumAverager many(settings, computePI(), {}, lngThreads, byDigest.segmentDigest());
+            many.addSamples(chirp.samples(0, chirp.lngSamples));
+            many.finish();
+            ASSERT_EQ(byDigest.columnCount(), byHandler.columnCount());
+            ASSERT_EQ(byDigest.rowCount(), byHandler.rowCount());
+            for (std::size_t c = 0; c < byHandler.columnCount(); ++c) {
+                const std::span<const float> sngWant = byHandler.columnLevels(c);
+                const std::span<const float> sngGot = byDigest.columnLevels(c);
+                ASSERT_TRUE(std::equal(sngWant.begin(), sngWant.end(), sngGot.begin())) << "column " << c;
+                EXPECT_EQ(byDigest.peakLine(c), byHandler.peakLine(c));
+                EXPECT_EQ(byDigest.peakLevel(c), byHandler.peakLevel(c));
+            }
+            EXPECT_EQ(byDigest.maxLevel(), byHandler.maxLevel());
+        }
+    }
+    // The cap of the second pass groups lines into rows, so both paths were tried on grouped rows.
+    SpectrogramLayout small = spectrogramLayout(settings, chirp.dblSampFreq, dblVoltsPerCount, chirp.lngSamples);
+    small.lngMaxBytes = std::size_t{48} << 10;
+    EXPECT_GT(Spectrogram(small).linesPerRow(), 1);
+}
+
 TEST(Spectrogram, ModelFedBeyondItsCapStaysWithinAndKeepsEveryPeak)
 {
     constexpr std::size_t lngCap = 64 * 1024;

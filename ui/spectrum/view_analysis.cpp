@@ -112,7 +112,7 @@ ViewReading readRecording(const ViewRecording& recording, const ViewSettings& se
         reading.strFailure = std::string(standardDescription(err::lngOutOfMemory));
         return reading;
     }
-    hooks.onSegment = spectrogram->segmentHandler();
+    hooks.digest = spectrogram->segmentDigest();
     engine::MomentAccumulator moments;
     hooks.onSamples = [&](std::span<const double> dblCounts) {
         const std::size_t lngTake = std::min(dblCounts.size(), lngBlock - dblFirst.size());
