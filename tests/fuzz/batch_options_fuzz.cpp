@@ -64,15 +64,22 @@ ModelLine modelOf(const std::vector<std::string>& strArgs)
             strInline = strArg.substr(2);
         }
         const cli::OptionDef* option = cli::findOption(strName);
-        if (option == nullptr || (option->strValue.empty() && strInline) ||
-            (!option->strValue.empty() && !strInline && i + 1 >= strArgs.size())) {
+        // An option of two values takes both from the arguments that follow, never with "=".
+        const auto lngFollowing = static_cast<std::size_t>(option == nullptr || option->strValue.empty() ? 0
+                                                           : strInline                                   ? 0
+                                                                       : option->intValues);
+        if (option == nullptr || (option->strValue.empty() && strInline) || (option->intValues == 2 && strInline) ||
+            (lngFollowing > 0 && i + lngFollowing >= strArgs.size())) {
             model.blnFailed = true;
             model.strFailedAt = strName;
             return model;
         }
         model.strOptionsBefore.push_back(strName);
         model.strOptionsBefore.emplace_back(option->strName);
-        const std::string strValue = option->strValue.empty() ? "" : strInline ? *strInline : strArgs[++i];
+        std::string strValue = strInline ? *strInline : "";
+        for (std::size_t v = 0; v < lngFollowing; ++v) {
+            strValue += (v > 0 ? std::string(1, cli::chrValueSeparator) : std::string()) + strArgs[++i];
+        }
         const std::string strLong(option->strName);
         model.strLast[strLong] = strValue;
         model.intBand = strLong == "--band" ? 1 : strLong == "--no-band" ? 0 : model.intBand;
@@ -132,8 +139,10 @@ void checkAccepted(const cli::BatchOptions& options, const ModelLine& model, std
     }
     require(options.controls.intBand == model.intBand && options.controls.intWave == model.intWave,
             "the last of each pair of switches counts", strSubject);
-    require((options.mode == cli::Mode::Average) == model.strLast.contains("--average"),
-            "--average chooses the averaged analysis", strSubject);
+    // --calibrate reads its recording as the averaged analysis does.
+    require((options.mode == cli::Mode::Average) ==
+                (model.strLast.contains("--average") || model.strLast.contains("--calibrate")),
+            "--average (or --calibrate) chooses the averaged analysis", strSubject);
     require((options.mode == cli::Mode::Transfer) == model.strLast.contains("--transfer"),
             "--transfer chooses the frequency response", strSubject);
     require(options.request.blnMetrics == model.strLast.contains("--metrics"), "--metrics asks for the figures",
@@ -152,7 +161,16 @@ std::vector<std::string> writtenBack(const cli::BatchOptions& options)
 {
     std::vector<std::string> strArgs;
     for (const cli::GivenOption& given : options.given) {
-        if (given.option->strName != "--files-from") {
+        if (given.option->strName == "--files-from") {
+            continue;
+        }
+        if (given.option->intValues == 2) {
+            // Two values: the option, then each of them as an argument of its own.
+            const std::size_t lngSeparator = given.strValue.find(cli::chrValueSeparator);
+            strArgs.emplace_back(given.option->strName);
+            strArgs.push_back(given.strValue.substr(0, lngSeparator));
+            strArgs.push_back(given.strValue.substr(lngSeparator + 1));
+        } else {
             strArgs.push_back(given.option->strValue.empty()
                                   ? std::string(given.option->strName)
                                   : std::string(given.option->strName) + "=" + given.strValue);
