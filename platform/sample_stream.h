@@ -45,6 +45,15 @@ public:
     // that every call returns 0. Raises KestrixError when the file cannot be read.
     virtual std::size_t readCounts(std::span<double> dblCounts) = 0;
 
+    // The next samples, at most dblRoom.size() of them: where the stream holds them already, a view of
+    // its own (valid until the stream is next called), else read into dblRoom. Unlike readCounts it may
+    // give fewer than asked before the end (where the stream's blocks end); none only at the end of the
+    // recording or where the stream refuses its input. Raises as readCounts does.
+    virtual std::span<const double> nextCounts(std::span<double> dblRoom)
+    {
+        return dblRoom.first(readCounts(dblRoom));
+    }
+
     // Why the stream stopped before the end of its recording (with the line number, for text); empty
     // while it goes on and after a complete reading.
     virtual std::string refusal() const = 0;

@@ -39,12 +39,11 @@ SpectrumAverager::SpectrumAverager(const AverageSettings& settings, double dblPI
       lngSlotSegments(lngThreads <= 1 ? 2
                                       : 2 * std::max<std::size_t>(
                                                 1, lngSlotSamples / 2 / static_cast<std::size_t>(settings.lngNumSamp))),
-      dblWindow(windowCoefficients(settings.window, settings.lngNumSamp)),
-      dblRing(static_cast<std::size_t>(settings.lngNumSamp)), dblPower(lngLines), lngNextEnd(settings.lngNumSamp),
-      figures(windowFigures(dblWindow))
+      dblWindow(windowCoefficients(settings.window, settings.lngNumSamp)), dblPower(lngLines),
+      runs(settings.lngNumSamp, lngStep, lngSlotSegments), figures(windowFigures(dblWindow))
 {
     assert(settings.lngNumSamp >= 4 && (settings.lngNumSamp & (settings.lngNumSamp - 1)) == 0);
-    assert(lngLines <= dblRing.size() / 2 + 1); // lines up to N / 2 can be parted
+    assert(lngLines <= dblWindow.size() / 2 + 1); // lines up to N / 2 can be parted
     pipeline = std::make_unique<SegmentPipeline>(
         lngThreads, [this](std::size_t lngSlot) { transformSlot(workSlots[lngSlot]); },
         [this](std::size_t lngSlot) {
@@ -61,8 +60,9 @@ SpectrumAverager::SpectrumAverager(const AverageSettings& settings, double dblPI
         });
     workSlots.resize(pipeline->slotCount());
     for (Slot& slot : workSlots) {
-        slot.dblR.resize(lngSlotSegments / 2 * dblRing.size());
-        slot.dblI.resize(slot.dblR.size());
+        slot.dblRun.resize(runs.runSamples());
+        slot.dblR.resize(dblWindow.size());
+        slot.dblI.resize(dblWindow.size());
         slot.dblSegPower.resize(lngSlotSegments * lngLines);
         slot.dblScratch = transform.makeScratch();
         slot.sngDigests.resize(this->digest.digest ? lngSlotSegments * this->digest.lngValues : 0);
@@ -71,19 +71,45 @@ SpectrumAverager::SpectrumAverager(const AverageSettings& settings, double dblPI
 
 void SpectrumAverager::addSamples(std::span<const double> dblCounts)
 {
-    const auto lngRingSize = static_cast<std::int64_t>(dblRing.size());
     while (!dblCounts.empty()) {
-        // Up to the end of the next segment, and never past the end of the ring.
-        const std::int64_t lngAt = lngSamples % lngRingSize;
-        const auto lngTake = static_cast<std::size_t>(std::min<std::int64_t>(
-            {static_cast<std::int64_t>(dblCounts.size()), lngNextEnd - lngSamples, lngRingSize - lngAt}));
-        std::copy_n(dblCounts.begin(), lngTake, dblRing.begin() + lngAt);
-        dblCounts = dblCounts.subspan(lngTake);
-        lngSamples += static_cast<std::int64_t>(lngTake);
-        if (lngSamples == lngNextEnd) {
-            segmentComplete();
-            lngNextEnd += lngStep;
+        if (filling == nullptr) {
+            filling = &workSlots[pipeline->nextSlot()];
         }
+        const std::size_t lngTake = runs.nextTake(dblCounts.size());
+        std::copy_n(dblCounts.begin(), lngTake, filling->dblRun.begin() + static_cast<std::ptrdiff_t>(runs.runAt()));
+        dblCounts = dblCounts.subspan(lngTake);
+        if (!runs.taken(lngTake)) {
+            continue;
+        }
+        filling->lngSegments = runs.runSegments();
+        if (runs.runFull()) {
+            // The next run starts with the samples its first segments share with this one's last.
+            Slot& full = *filling;
+            pipeline->handOver();
+            filling = &workSlots[pipeline->nextSlot()];
+            const auto lngFrom = static_cast<std::ptrdiff_t>(runs.carryFrom());
+            std::copy(full.dblRun.begin() + lngFrom,
+                      full.dblRun.begin() + lngFrom + static_cast<std::ptrdiff_t>(runs.carryCount()),
+                      filling->dblRun.begin());
+            runs.startNextRun();
+        }
+    }
+}
+
+void windowSegment(std::span<const double> dblSegment, Detrend detrend, std::span<const double> dblWindow,
+                   std::span<double> dblTarget)
+{
+    const std::size_t lngSize = dblSegment.size();
+    double dblMean = 0.0;
+    if (detrend == Detrend::Mean) {
+        double dblSum = 0.0;
+        for (std::size_t j = 0; j < lngSize; ++j) {
+            dblSum += dblSegment[j];
+        }
+        dblMean = dblSum / static_cast<double>(lngSize);
+    }
+    for (std::size_t j = 0; j < lngSize; ++j) {
+        dblTarget[j] = (dblSegment[j] - dblMean) * dblWindow[j];
     }
 }
 
@@ -108,36 +134,23 @@ void windowRingSegment(std::span<const double> dblRing, std::size_t lngOldest, D
     }
 }
 
-// The ring holds exactly the segment's N samples, the oldest at lngSamples mod N: they go through the
-// window (after the mean is removed, if asked) into the free half of the slot's last pair.
-void SpectrumAverager::segmentComplete()
-{
-    if (filling == nullptr) {
-        filling = &workSlots[pipeline->nextSlot()];
-    }
-    const std::size_t lngSize = dblRing.size();
-    SegmentBuffer& dblHalf = filling->lngSegments % 2 == 0 ? filling->dblR : filling->dblI;
-    windowRingSegment(dblRing, static_cast<std::size_t>(lngSamples % static_cast<std::int64_t>(lngSize)),
-                      settings.detrend, dblWindow,
-                      std::span<double>(dblHalf).subspan(filling->lngSegments / 2 * lngSize, lngSize));
-    if (++filling->lngSegments == lngSlotSegments) {
-        filling = nullptr;
-        pipeline->handOver();
-    }
-}
-
-// Every pair of the slot through the transform; a segment without a partner (the last of an odd count)
-// alone.
+// Every pair of the slot windowed and through the transform; a segment without a partner (the last of
+// an odd count) alone.
 void SpectrumAverager::transformSlot(Slot& slot) const
 {
-    const std::size_t lngSize = dblRing.size();
+    const std::size_t lngSize = dblWindow.size();
+    const auto segment = [&](std::size_t s) {
+        return std::span<const double>(slot.dblRun).subspan(s * static_cast<std::size_t>(lngStep), lngSize);
+    };
     for (std::size_t lngFirst = 0; lngFirst < slot.lngSegments; lngFirst += 2) {
         const bool blnAlone = lngFirst + 1 == slot.lngSegments;
-        const std::span<double> dblA = std::span<double>(slot.dblR).subspan(lngFirst / 2 * lngSize, lngSize);
-        const std::span<double> dblB =
-            blnAlone ? std::span<double>() : std::span<double>(slot.dblI).subspan(lngFirst / 2 * lngSize, lngSize);
+        windowSegment(segment(lngFirst), settings.detrend, dblWindow, slot.dblR);
+        if (!blnAlone) {
+            windowSegment(segment(lngFirst + 1), settings.detrend, dblWindow, slot.dblI);
+        }
         const std::span<double> dblPower = std::span<double>(slot.dblSegPower).subspan(lngFirst * lngLines);
-        transform.pairPowers(dblA, dblB, dblPower.first(lngLines),
+        transform.pairPowers(slot.dblR, blnAlone ? std::span<double>() : std::span<double>(slot.dblI),
+                             dblPower.first(lngLines),
                              blnAlone ? std::span<double>() : dblPower.subspan(lngLines, lngLines), slot.dblScratch);
     }
     if (digest.digest) {
@@ -174,7 +187,7 @@ AveragedPower SpectrumAverager::finish()
     pipeline->finish();
     AveragedPower average;
     average.settings = settings;
-    average.lngSamples = lngSamples;
+    average.lngSamples = runs.samples();
     average.lngSegments = lngSegments;
     average.figures = figures;
     average.dblPower = std::move(dblPower);

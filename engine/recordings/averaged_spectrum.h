@@ -52,6 +52,11 @@ std::int32_t segmentStep(std::int32_t lngNumSamp, double dblOverlap);
 // incomplete last one is left out (0 when the recording is shorter than one segment).
 std::int64_t segmentCount(std::int64_t lngSamples, std::int32_t lngNumSamp, double dblOverlap);
 
+// One segment (N samples in time order) made ready for its transform: into dblTarget (N values), the
+// segment's mean removed first when detrend asks, then times dblWindow (N coefficients).
+void windowSegment(std::span<const double> dblSegment, Detrend detrend, std::span<const double> dblWindow,
+                   std::span<double> dblTarget);
+
 // The segment a ring of N samples holds (dblRing, sample s at s mod N, the oldest at lngOldest < N) made
 // ready for its transform: in time order into dblTarget (N values), the segment's mean removed first
 // when detrend asks, then times dblWindow (N coefficients).
@@ -108,17 +113,19 @@ public:
 
     std::int64_t samplesReceived() const
     {
-        return lngSamples;
+        return runs.samples();
     }
 
     // Transforms the segments still waiting and gives the average. Call once, last.
     AveragedPower finish();
 
 private:
-    // Segments windowed on the caller's thread and transformed on any: pair p in dblR and dblI at
-    // p * N, their spectra in dblSegPower at s * lines for segment s.
+    // Segments copied on the caller's thread, windowed and transformed on any: the samples of segment
+    // s in dblRun at s * step (SegmentRuns), each pair windowed into dblR and dblI in turn, their
+    // spectra in dblSegPower at s * lines.
     struct Slot
     {
+        std::vector<double> dblRun;
         SegmentBuffer dblR;
         SegmentBuffer dblI;
         SegmentBuffer dblScratch; // the transform's own room
@@ -127,7 +134,6 @@ private:
         std::size_t lngSegments = 0;
     };
 
-    void segmentComplete();
     void transformSlot(Slot& slot) const;
     void reportSegment(std::span<const double> dblPower);
 
@@ -139,11 +145,9 @@ private:
     std::size_t lngLines;
     std::size_t lngSlotSegments; // segments a slot holds: an even number
     std::vector<double> dblWindow;
-    std::vector<double> dblRing;  // the last N samples: sample s at s mod N
     std::vector<double> dblPower; // the sum (or the maximum) so far
-    std::int64_t lngSamples = 0;
-    std::int64_t lngNextEnd; // the sample count at which the next segment is complete
-    std::int64_t lngSegments = 0;
+    SegmentRuns runs;
+    std::int64_t lngSegments = 0; // reported
     WindowFigures figures;
     std::vector<Slot> workSlots;
     std::unique_ptr<SegmentPipeline> pipeline;

@@ -7,9 +7,10 @@ namespace kestrix::engine {
 
 namespace {
 
-constexpr std::size_t lngBlockSamples = 16 * 1024;
+// A sound file's reader's own block, so that it reads straight into ours.
+constexpr std::size_t lngBlockSamples = 64 * 1024;
 // Read ahead: enough to ride over a slow read of the disk, little enough to stay in the cache.
-constexpr std::size_t lngBlocks = 4;
+constexpr std::size_t lngBlocks = 3;
 
 } // namespace
 
@@ -120,6 +121,27 @@ std::size_t ReadAheadStream::readCounts(std::span<double> dblCounts)
         lngGiven += lngTake;
     }
     return lngGiven;
+}
+
+std::span<const double> ReadAheadStream::nextCounts(std::span<double> dblRoom)
+{
+    while (!blnEnded) {
+        if (current != nullptr && current->failure) {
+            blnEnded = true;
+            std::rethrow_exception(current->failure);
+        }
+        if (current == nullptr || lngAt == current->lngCount) {
+            if (!nextBlock()) {
+                break;
+            }
+            continue;
+        }
+        const std::size_t lngTake = std::min(dblRoom.size(), current->lngCount - lngAt);
+        const std::span<const double> dblGiven = std::span<const double>(current->dblCounts).subspan(lngAt, lngTake);
+        lngAt += lngTake;
+        return dblGiven;
+    }
+    return {};
 }
 
 // endFacts are read only once the reader has taken the last block under the lock.

@@ -32,6 +32,8 @@ public:
     // The stream's samples in their order; a failure of the stream's (KestrixError) is raised here
     // after the samples read before it (by the call after the one that gives the last of them).
     std::size_t readCounts(std::span<double> dblCounts) override;
+    // A view of the block read ahead, never a copy.
+    std::span<const double> nextCounts(std::span<double> dblRoom) override;
     // The stream's, once its last sample has been read from here; empty before.
     std::string refusal() const override;
     platform::RefusalFacts refusalFacts() const override;

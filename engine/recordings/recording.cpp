@@ -94,11 +94,12 @@ std::string readRecordingPart(platform::SampleStream& stream, const RecordingPar
     while (lngRead < lngEnd) {
         const auto lngWanted = static_cast<std::size_t>(
             std::min<std::int64_t>(static_cast<std::int64_t>(dblChunk.size()), lngEnd - lngRead));
-        const std::size_t lngGot = stream.readCounts(std::span<double>(dblChunk).first(lngWanted));
+        const std::span<const double> dblGot = stream.nextCounts(std::span<double>(dblChunk).first(lngWanted));
+        const std::size_t lngGot = dblGot.size();
         // The samples of this block that lie within the part.
         const auto lngFrom = static_cast<std::size_t>(
             std::clamp<std::int64_t>(part.lngSkipSamples - lngRead, 0, static_cast<std::int64_t>(lngGot)));
-        const std::span<const double> dblTaken = std::span<const double>(dblChunk).subspan(lngFrom, lngGot - lngFrom);
+        const std::span<const double> dblTaken = dblGot.subspan(lngFrom);
         lngRead += static_cast<std::int64_t>(lngGot);
         onSamples(dblTaken);
         if (onProgress && !onProgress(lngRead, stream.shareRead())) {

@@ -134,4 +134,30 @@ void SegmentPipeline::finish()
     }
 }
 
+SegmentRuns::SegmentRuns(std::int32_t lngNumSamp, std::int32_t lngStep, std::size_t lngSlotSegments)
+    : lngNumSamp(static_cast<std::size_t>(lngNumSamp)), lngStep(static_cast<std::size_t>(lngStep)),
+      lngSlotSegments(lngSlotSegments), lngNextEnd(lngNumSamp)
+{
+    assert(lngStep >= 1 && lngStep <= lngNumSamp && lngSlotSegments >= 1);
+}
+
+bool SegmentRuns::taken(std::size_t lngTaken)
+{
+    lngSamples += static_cast<std::int64_t>(lngTaken);
+    assert(lngSamples <= lngNextEnd);
+    if (lngSamples < lngNextEnd) {
+        return false;
+    }
+    ++lngRunSegments;
+    lngNextEnd += static_cast<std::int64_t>(lngStep);
+    return true;
+}
+
+void SegmentRuns::startNextRun()
+{
+    assert(runFull());
+    lngRunFirst += static_cast<std::int64_t>(carryFrom());
+    lngRunSegments = 0;
+}
+
 } // namespace kestrix::engine

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -75,6 +76,69 @@ private:
     std::vector<std::exception_ptr> failures;
     bool blnStopping = false;
     std::vector<std::thread> workers;
+};
+
+// Where the samples of a recording's overlapping segments go (N samples each, lngStep apart): a slot
+// holds lngSlotSegments consecutive segments as one run of samples, segment s of the slot at
+// s * lngStep, so that each sample is copied once (and the few the next slot's first segment shares
+// with this one once more) however much the segments overlap; the threads window the segments
+// themselves. This keeps the count: the caller copies the samples where it is told.
+class SegmentRuns
+{
+public:
+    SegmentRuns(std::int32_t lngNumSamp, std::int32_t lngStep, std::size_t lngSlotSegments);
+
+    // The samples a slot's run holds: (lngSlotSegments - 1) * lngStep + N.
+    std::size_t runSamples() const
+    {
+        return (lngSlotSegments - 1) * lngStep + lngNumSamp;
+    }
+    // Of lngOffered samples, those that go into the run now (up to the end of the next segment), and
+    // where in the run the first of them goes.
+    std::size_t nextTake(std::size_t lngOffered) const
+    {
+        return static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(lngOffered),
+                                                                lngNextEnd - lngSamples));
+    }
+    std::size_t runAt() const
+    {
+        return static_cast<std::size_t>(lngSamples - lngRunFirst);
+    }
+    // Counts lngTaken samples (as nextTake gave); true when they complete a segment.
+    bool taken(std::size_t lngTaken);
+    // Segments complete in the run.
+    std::size_t runSegments() const
+    {
+        return lngRunSegments;
+    }
+    bool runFull() const
+    {
+        return lngRunSegments == lngSlotSegments;
+    }
+    // After a full run: the next run's start, which the caller copies from the full run's
+    // carryFrom() on (carryCount() samples) to the start of the next one's.
+    void startNextRun();
+    std::size_t carryFrom() const
+    {
+        return lngSlotSegments * lngStep;
+    }
+    std::size_t carryCount() const
+    {
+        return lngNumSamp - lngStep;
+    }
+    std::int64_t samples() const
+    {
+        return lngSamples;
+    }
+
+private:
+    std::size_t lngNumSamp;
+    std::size_t lngStep;
+    std::size_t lngSlotSegments;
+    std::int64_t lngSamples = 0;  // samples counted
+    std::int64_t lngRunFirst = 0; // the sample at the start of the run
+    std::int64_t lngNextEnd;      // the sample count at which the next segment is complete
+    std::size_t lngRunSegments = 0;
 };
 
 } // namespace kestrix::engine
