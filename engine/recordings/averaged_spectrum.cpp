@@ -113,27 +113,6 @@ void windowSegment(std::span<const double> dblSegment, Detrend detrend, std::spa
     }
 }
 
-void windowRingSegment(std::span<const double> dblRing, std::size_t lngOldest, Detrend detrend,
-                       std::span<const double> dblWindow, std::span<double> dblTarget)
-{
-    const std::size_t lngSize = dblRing.size();
-    double dblMean = 0.0;
-    if (detrend == Detrend::Mean) {
-        double dblSum = 0.0;
-        for (std::size_t j = 0; j < lngSize; ++j) {
-            dblSum += dblRing[(lngOldest + j) % lngSize];
-        }
-        dblMean = dblSum / static_cast<double>(lngSize);
-    }
-    const std::size_t lngFirstPart = lngSize - lngOldest;
-    for (std::size_t j = 0; j < lngFirstPart; ++j) {
-        dblTarget[j] = (dblRing[lngOldest + j] - dblMean) * dblWindow[j];
-    }
-    for (std::size_t j = lngFirstPart; j < lngSize; ++j) {
-        dblTarget[j] = (dblRing[j - lngFirstPart] - dblMean) * dblWindow[j];
-    }
-}
-
 // Every pair of the slot windowed and through the transform; a segment without a partner (the last of
 // an odd count) alone.
 void SpectrumAverager::transformSlot(Slot& slot) const

@@ -57,12 +57,6 @@ std::int64_t segmentCount(std::int64_t lngSamples, std::int32_t lngNumSamp, doub
 void windowSegment(std::span<const double> dblSegment, Detrend detrend, std::span<const double> dblWindow,
                    std::span<double> dblTarget);
 
-// The segment a ring of N samples holds (dblRing, sample s at s mod N, the oldest at lngOldest < N) made
-// ready for its transform: in time order into dblTarget (N values), the segment's mean removed first
-// when detrend asks, then times dblWindow (N coefficients).
-void windowRingSegment(std::span<const double> dblRing, std::size_t lngOldest, Detrend detrend,
-                       std::span<const double> dblWindow, std::span<double> dblTarget);
-
 // Told of every segment's spectrum as it is transformed, segments numbered from 0 in order:
 // dblPower[k] = |X[k]|^2 in counts^2 for the lines k of spectrumLineCount(N), X the unscaled transform of
 // the windowed segment (as AveragedPower::dblPower holds them; powerInUnits converts them). The span

@@ -52,8 +52,7 @@ CrossSpectrumAverager::CrossSpectrumAverager(const AverageSettings& settings, do
                           ? 1
                           : std::max<std::size_t>(1, lngSlotSamples / static_cast<std::size_t>(settings.lngNumSamp))),
       dblWindow(windowCoefficients(settings.window, settings.lngNumSamp)),
-      dblInputRing(static_cast<std::size_t>(settings.lngNumSamp)), dblOutputRing(dblInputRing.size()),
-      lngNextEnd(settings.lngNumSamp)
+      runs(settings.lngNumSamp, lngStep, lngSlotSegments)
 {
     assert(settings.lngNumSamp >= 4 && (settings.lngNumSamp & (settings.lngNumSamp - 1)) == 0);
     assert(settings.averaging == Averaging::Mean);
@@ -68,8 +67,10 @@ CrossSpectrumAverager::CrossSpectrumAverager(const AverageSettings& settings, do
         [this](std::size_t lngSlot) { addProducts(workSlots[lngSlot]); });
     workSlots.resize(pipeline->slotCount());
     for (Slot& slot : workSlots) {
-        slot.dblInput.resize(lngSlotSegments * dblInputRing.size());
-        slot.dblOutput.resize(slot.dblInput.size());
+        slot.dblInputRun.resize(runs.runSamples());
+        slot.dblOutputRun.resize(runs.runSamples());
+        slot.dblInput.resize(dblWindow.size());
+        slot.dblOutput.resize(dblWindow.size());
         slot.dblScratch = transform.makeScratch(2);
         slot.dblProducts.resize(4 * lngSlotSegments * lngLines);
     }
@@ -78,50 +79,46 @@ CrossSpectrumAverager::CrossSpectrumAverager(const AverageSettings& settings, do
 void CrossSpectrumAverager::addSamples(std::span<const double> dblInput, std::span<const double> dblOutput)
 {
     assert(dblInput.size() == dblOutput.size());
-    const auto lngRingSize = static_cast<std::int64_t>(dblInputRing.size());
     while (!dblInput.empty()) {
-        // Up to the end of the next segment, and never past the end of the rings.
-        const std::int64_t lngAt = lngSamples % lngRingSize;
-        const auto lngTake = static_cast<std::size_t>(std::min<std::int64_t>(
-            {static_cast<std::int64_t>(dblInput.size()), lngNextEnd - lngSamples, lngRingSize - lngAt}));
-        std::copy_n(dblInput.begin(), lngTake, dblInputRing.begin() + lngAt);
-        std::copy_n(dblOutput.begin(), lngTake, dblOutputRing.begin() + lngAt);
+        if (filling == nullptr) {
+            filling = &workSlots[pipeline->nextSlot()];
+        }
+        const std::size_t lngTake = runs.nextTake(dblInput.size());
+        const auto lngAt = static_cast<std::ptrdiff_t>(runs.runAt());
+        std::copy_n(dblInput.begin(), lngTake, filling->dblInputRun.begin() + lngAt);
+        std::copy_n(dblOutput.begin(), lngTake, filling->dblOutputRun.begin() + lngAt);
         dblInput = dblInput.subspan(lngTake);
         dblOutput = dblOutput.subspan(lngTake);
-        lngSamples += static_cast<std::int64_t>(lngTake);
-        if (lngSamples == lngNextEnd) {
-            segmentComplete();
-            lngNextEnd += lngStep;
+        if (!runs.taken(lngTake)) {
+            continue;
         }
-    }
-}
-
-// Both rings hold exactly the segment's N samples, the oldest at lngSamples mod N: windowed into the
-// filling slot.
-void CrossSpectrumAverager::segmentComplete()
-{
-    if (filling == nullptr) {
-        filling = &workSlots[pipeline->nextSlot()];
-    }
-    const std::size_t lngSize = dblInputRing.size();
-    const auto lngOldest = static_cast<std::size_t>(lngSamples % static_cast<std::int64_t>(lngSize));
-    const std::size_t lngAt = filling->lngSegments * lngSize;
-    windowRingSegment(dblInputRing, lngOldest, settings.detrend, dblWindow,
-                      std::span<double>(filling->dblInput).subspan(lngAt, lngSize));
-    windowRingSegment(dblOutputRing, lngOldest, settings.detrend, dblWindow,
-                      std::span<double>(filling->dblOutput).subspan(lngAt, lngSize));
-    if (++filling->lngSegments == lngSlotSegments) {
-        filling = nullptr;
-        pipeline->handOver();
+        filling->lngSegments = runs.runSegments();
+        if (runs.runFull()) {
+            // The next runs start with the samples their first segments share with these ones' last.
+            Slot& full = *filling;
+            pipeline->handOver();
+            filling = &workSlots[pipeline->nextSlot()];
+            const auto lngFrom = static_cast<std::ptrdiff_t>(runs.carryFrom());
+            const auto lngCount = static_cast<std::ptrdiff_t>(runs.carryCount());
+            std::copy(full.dblInputRun.begin() + lngFrom, full.dblInputRun.begin() + lngFrom + lngCount,
+                      filling->dblInputRun.begin());
+            std::copy(full.dblOutputRun.begin() + lngFrom, full.dblOutputRun.begin() + lngFrom + lngCount,
+                      filling->dblOutputRun.begin());
+            runs.startNextRun();
+        }
     }
 }
 
 void CrossSpectrumAverager::transformSlot(Slot& slot) const
 {
-    const std::size_t lngSize = dblInputRing.size();
+    const std::size_t lngSize = dblWindow.size();
+    const auto lngStepSize = static_cast<std::size_t>(lngStep);
     for (std::size_t s = 0; s < slot.lngSegments; ++s) {
-        productsOf(std::span<double>(slot.dblInput).subspan(s * lngSize, lngSize),
-                   std::span<double>(slot.dblOutput).subspan(s * lngSize, lngSize),
+        windowSegment(std::span<const double>(slot.dblInputRun).subspan(s * lngStepSize, lngSize), settings.detrend,
+                      dblWindow, slot.dblInput);
+        windowSegment(std::span<const double>(slot.dblOutputRun).subspan(s * lngStepSize, lngSize), settings.detrend,
+                      dblWindow, slot.dblOutput);
+        productsOf(slot.dblInput, slot.dblOutput,
                    std::span<double>(slot.dblProducts).subspan(4 * s * lngLines, 4 * lngLines), slot.dblScratch);
     }
 }
@@ -193,7 +190,7 @@ CrossSpectra CrossSpectrumAverager::finish()
     }
     pipeline->finish();
     CrossSpectra average = std::move(sums);
-    average.lngSamples = lngSamples;
+    average.lngSamples = runs.samples();
     if (average.lngSegments > 0) {
         const auto dblCount = static_cast<double>(average.lngSegments);
         for (std::vector<double>* dblLines :

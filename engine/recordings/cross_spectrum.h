@@ -55,17 +55,20 @@ public:
 
     std::int64_t samplesReceived() const
     {
-        return lngSamples;
+        return runs.samples();
     }
 
     // The averages. Call once, last.
     CrossSpectra finish();
 
 private:
-    // Segment s of both channels windowed at s * N; per segment its four products' lines at
+    // The samples of segment s of both channels at s * step of their runs (SegmentRuns), each segment
+    // windowed into dblInput and dblOutput in turn; per segment its four products' lines at
     // 4 * s * lines (|X|^2, |Y|^2, Re and Im of conj(X) Y).
     struct Slot
     {
+        std::vector<double> dblInputRun;
+        std::vector<double> dblOutputRun;
         SegmentBuffer dblInput;
         SegmentBuffer dblOutput;
         SegmentBuffer dblScratch;
@@ -73,7 +76,6 @@ private:
         std::size_t lngSegments = 0;
     };
 
-    void segmentComplete();
     void transformSlot(Slot& slot) const;
     void productsOf(std::span<double> dblInput, std::span<double> dblOutput, std::span<double> dblProducts,
                     SegmentBuffer& dblScratch) const;
@@ -85,11 +87,8 @@ private:
     std::size_t lngLines;
     std::size_t lngSlotSegments;
     std::vector<double> dblWindow;
-    std::vector<double> dblInputRing; // the last N samples of each channel: sample s at s mod N
-    std::vector<double> dblOutputRing;
     CrossSpectra sums; // the sums so far
-    std::int64_t lngSamples = 0;
-    std::int64_t lngNextEnd; // the sample count at which the next segment is complete
+    SegmentRuns runs;
     std::vector<Slot> workSlots;
     std::unique_ptr<SegmentPipeline> pipeline;
     Slot* filling = nullptr; // the slot taking segments, if any

@@ -97,8 +97,8 @@ public:
     // where in the run the first of them goes.
     std::size_t nextTake(std::size_t lngOffered) const
     {
-        return static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(lngOffered),
-                                                                lngNextEnd - lngSamples));
+        return static_cast<std::size_t>(
+            std::min<std::int64_t>(static_cast<std::int64_t>(lngOffered), lngNextEnd - lngSamples));
     }
     std::size_t runAt() const
     {

@@ -289,7 +289,8 @@ private:
     // the same in any blocks.
     std::size_t readBlock(std::span<double> dblOut)
     {
-        if (lngTaken == lngBuffered && info.channels == 1 && dblOut.size() >= static_cast<std::size_t>(lngBlockFrames)) {
+        if (lngTaken == lngBuffered && info.channels == 1 &&
+            dblOut.size() >= static_cast<std::size_t>(lngBlockFrames)) {
             // A whole block of the only channel: straight into the caller's.
             return static_cast<std::size_t>(
                 std::max<sf_count_t>(sf_readf_double(sndFile, dblOut.data(), lngBlockFrames), 0));

@@ -170,6 +170,48 @@ TEST(ParallelAnalysis, SegmentsAreReportedInTheirOrder)
     EXPECT_EQ(segments(3), dblOne);
 }
 
+// Each slot holds its segments as one run of samples: whatever the overlap (none, most of a segment, a
+// step that does not divide N) and the threads, segment s is the transform of samples s * step to
+// s * step + N - 1, as an averager given those samples alone finds it.
+TEST(ParallelAnalysis, EverySegmentIsCutWhereItsStepPutsItWhateverTheOverlap)
+{
+    std::vector<double> dblCounts(9000);
+    for (std::size_t n = 0; n < dblCounts.size(); ++n) {
+        dblCounts[n] = std::round(3000.0 * std::sin(0.0123 * static_cast<double>(n * n % 9973)));
+    }
+    for (const double dblOverlap : {0.0, 37.5, 75.0, 95.0}) {
+        AverageSettings settings;
+        settings.lngNumSamp = 256;
+        settings.dblOverlap = dblOverlap;
+        settings.detrend = Detrend::Mean;
+        const auto lngStep = static_cast<std::size_t>(segmentStep(settings.lngNumSamp, dblOverlap));
+        for (const std::int32_t lngThreads : {1, 3}) {
+            SCOPED_TRACE(::testing::Message() << dblOverlap << " % overlap, " << lngThreads << " threads");
+            std::int64_t lngSeen = 0;
+            SpectrumAverager averager(
+                settings, std::atan(1.0) * 4,
+                [&](std::int64_t lngSegment, std::span<const double> dblPower) {
+                    ASSERT_EQ(lngSegment, lngSeen++);
+                    SpectrumAverager alone(settings, std::atan(1.0) * 4);
+                    alone.addSamples(std::span<const double>(dblCounts).subspan(
+                        static_cast<std::size_t>(lngSegment) * lngStep, 256));
+                    const AveragedPower truth = alone.finish();
+                    ASSERT_EQ(truth.lngSegments, 1);
+                    for (std::size_t k = 0; k < dblPower.size(); ++k) {
+                        ASSERT_NEAR(dblPower[k], truth.dblPower[k], 1e-9 * 3000.0 * 3000.0 * 256 * 256)
+                            << "segment " << lngSegment << " line " << k;
+                    }
+                },
+                lngThreads);
+            for (std::size_t lngAt = 0; lngAt < dblCounts.size(); lngAt += 1000) {
+                averager.addSamples(std::span<const double>(dblCounts).subspan(lngAt, 1000));
+            }
+            EXPECT_EQ(averager.finish().lngSegments, segmentCount(9000, 256, dblOverlap));
+            EXPECT_EQ(lngSeen, segmentCount(9000, 256, dblOverlap));
+        }
+    }
+}
+
 TEST(ParallelAnalysis, AFailureOfTheWorkIsRaisedOnTheCallersThreadInItsTurn)
 {
     std::vector<std::size_t> lngTaken;
@@ -246,28 +288,40 @@ private:
     bool blnRefused = false;
 };
 
+// Copied into the reader's room or seen in the stream's own blocks: the same samples.
 TEST(ParallelAnalysis, ReadingAheadKeepsEverySampleAndTheRefusalAtItsPlace)
 {
-    const std::size_t lngSamples = 300001; // several blocks, the last one short
-    ReadAheadStream stream(std::make_unique<ScriptedStream>(lngSamples, false));
-    EXPECT_EQ(stream.statedSampFreq(), 48000);
-    EXPECT_EQ(stream.sourceDescription(), "column 2");
-    std::vector<double> dblChunk(10007);
-    std::size_t lngRead = 0;
-    bool blnInOrder = true;
-    while (const std::size_t lngGot = stream.readCounts(dblChunk)) {
-        EXPECT_EQ(stream.refusal(), lngRead + lngGot < lngSamples ? "" : "line 300002 is not a number");
-        for (std::size_t j = 0; j < lngGot; ++j) {
-            blnInOrder = blnInOrder && dblChunk[j] == static_cast<double>((lngRead + j) % 65536) - 32768.0;
+    for (const bool blnViews : {false, true}) {
+        SCOPED_TRACE(blnViews ? "views" : "copies");
+        const std::size_t lngSamples = 300001; // several blocks, the last one short
+        ReadAheadStream stream(std::make_unique<ScriptedStream>(lngSamples, false));
+        EXPECT_EQ(stream.statedSampFreq(), 48000);
+        EXPECT_EQ(stream.sourceDescription(), "column 2");
+        std::vector<double> dblChunk(10007);
+        const auto next = [&] {
+            return blnViews ? stream.nextCounts(dblChunk)
+                            : std::span<const double>(dblChunk).first(stream.readCounts(dblChunk));
+        };
+        std::size_t lngRead = 0;
+        bool blnInOrder = true;
+        for (std::span<const double> dblGot = next(); !dblGot.empty(); dblGot = next()) {
+            if (!blnViews) {
+                EXPECT_EQ(stream.refusal(), lngRead + dblGot.size() < lngSamples ? "" : "line 300002 is not a number");
+            }
+            EXPECT_LE(dblGot.size(), dblChunk.size());
+            for (std::size_t j = 0; j < dblGot.size(); ++j) {
+                blnInOrder = blnInOrder && dblGot[j] == static_cast<double>((lngRead + j) % 65536) - 32768.0;
+            }
+            lngRead += dblGot.size();
+            ASSERT_TRUE(stream.shareRead().has_value());
+            EXPECT_GE(*stream.shareRead(), static_cast<double>(lngRead) / static_cast<double>(lngSamples));
         }
-        lngRead += lngGot;
-        ASSERT_TRUE(stream.shareRead().has_value());
-        EXPECT_GE(*stream.shareRead(), static_cast<double>(lngRead) / static_cast<double>(lngSamples));
+        EXPECT_TRUE(blnInOrder);
+        EXPECT_EQ(lngRead, lngSamples);
+        EXPECT_EQ(stream.refusal(), "line 300002 is not a number");
+        EXPECT_EQ(stream.readCounts(dblChunk), 0U);
+        EXPECT_TRUE(stream.nextCounts(dblChunk).empty());
     }
-    EXPECT_TRUE(blnInOrder);
-    EXPECT_EQ(lngRead, lngSamples);
-    EXPECT_EQ(stream.refusal(), "line 300002 is not a number");
-    EXPECT_EQ(stream.readCounts(dblChunk), 0U);
 }
 
 TEST(ParallelAnalysis, ReadingAheadRaisesAFailureAfterTheSamplesBeforeIt)
@@ -285,6 +339,17 @@ TEST(ParallelAnalysis, ReadingAheadRaisesAFailureAfterTheSamplesBeforeIt)
     });
     EXPECT_GT(lngRead, 0U);
     EXPECT_EQ(lngRead, source.samplesGiven());
+    // Seen in the stream's blocks, the failure comes after the same samples.
+    auto failingAgain = std::make_unique<ScriptedStream>(100000, true);
+    const ScriptedStream& sourceAgain = *failingAgain;
+    ReadAheadStream viewed(std::move(failingAgain));
+    std::size_t lngSeen = 0;
+    testing::expectFailure(err::lngPathFileAccess, [&] {
+        for (int intCall = 0; intCall < 1000; ++intCall) {
+            lngSeen += viewed.nextCounts(std::span<double>(dblAll).first(1000)).size();
+        }
+    });
+    EXPECT_EQ(lngSeen, sourceAgain.samplesGiven());
 }
 
 TEST(ParallelAnalysis, AStreamLeftBeforeItsEndStopsReading)
