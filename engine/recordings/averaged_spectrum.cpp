@@ -53,7 +53,7 @@ SpectrumAverager::SpectrumAverager(const AverageSettings& settings, double dblPI
                 if (this->digest.take) {
                     const std::size_t lngValues = this->digest.lngValues;
                     this->digest.take(lngSegments - 1,
-                                      std::span<const float>(slot.sngDigests).subspan(s * lngValues, lngValues));
+                                      std::span<const double>(slot.dblDigests).subspan(s * lngValues, lngValues));
                 }
             }
             slot.lngSegments = 0;
@@ -65,7 +65,7 @@ SpectrumAverager::SpectrumAverager(const AverageSettings& settings, double dblPI
         slot.dblI.resize(dblWindow.size());
         slot.dblSegPower.resize(lngSlotSegments * lngLines);
         slot.dblScratch = transform.makeScratch();
-        slot.sngDigests.resize(this->digest.digest ? lngSlotSegments * this->digest.lngValues : 0);
+        slot.dblDigests.resize(this->digest.digest ? lngSlotSegments * this->digest.lngValues : 0);
     }
 }
 
@@ -74,6 +74,7 @@ void SpectrumAverager::addSamples(std::span<const double> dblCounts)
     while (!dblCounts.empty()) {
         if (filling == nullptr) {
             filling = &workSlots[pipeline->nextSlot()];
+            filling->lngFirstSegment = runs.firstSegment();
         }
         const std::size_t lngTake = runs.nextTake(dblCounts.size());
         std::copy_n(dblCounts.begin(), lngTake, filling->dblRun.begin() + static_cast<std::ptrdiff_t>(runs.runAt()));
@@ -92,6 +93,7 @@ void SpectrumAverager::addSamples(std::span<const double> dblCounts)
                       full.dblRun.begin() + lngFrom + static_cast<std::ptrdiff_t>(runs.carryCount()),
                       filling->dblRun.begin());
             runs.startNextRun();
+            filling->lngFirstSegment = runs.firstSegment();
         }
     }
 }
@@ -134,8 +136,9 @@ void SpectrumAverager::transformSlot(Slot& slot) const
     }
     if (digest.digest) {
         for (std::size_t s = 0; s < slot.lngSegments; ++s) {
-            digest.digest(std::span<const double>(slot.dblSegPower).subspan(s * lngLines, lngLines),
-                          std::span<float>(slot.sngDigests).subspan(s * digest.lngValues, digest.lngValues));
+            digest.digest(slot.lngFirstSegment + static_cast<std::int64_t>(s),
+                          std::span<const double>(slot.dblSegPower).subspan(s * lngLines, lngLines),
+                          std::span<double>(slot.dblDigests).subspan(s * digest.lngValues, digest.lngValues));
         }
     }
 }

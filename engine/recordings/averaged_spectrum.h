@@ -64,14 +64,15 @@ void windowSegment(std::span<const double> dblSegment, Detrend detrend, std::spa
 using SegmentHandler = std::function<void(std::int64_t lngSegment, std::span<const double> dblPower)>;
 
 // What a consumer of every segment's spectrum works out from it on the thread that transformed it, so
-// that the work is shared among the threads: digest turns the spectrum (as SegmentHandler has it) into
-// lngValues numbers (on any thread, touching nothing but what it is given and what no one writes),
-// and take receives them on the caller's thread, segment after segment in order, after onSegment.
+// that the work is shared among the threads: digest turns segment lngSegment's spectrum (as
+// SegmentHandler has it) into lngValues numbers (on any thread, touching nothing but what it is given
+// and what no one writes), and take receives them on the caller's thread, segment after segment in
+// order, after onSegment.
 struct SegmentDigest
 {
     std::size_t lngValues = 0;
-    std::function<void(std::span<const double> dblPower, std::span<float> sngValues)> digest;
-    std::function<void(std::int64_t lngSegment, std::span<const float> sngValues)> take;
+    std::function<void(std::int64_t lngSegment, std::span<const double> dblPower, std::span<double> dblValues)> digest;
+    std::function<void(std::int64_t lngSegment, std::span<const double> dblValues)> take;
 };
 
 // The outcome of an averaging.
@@ -124,7 +125,8 @@ private:
         SegmentBuffer dblI;
         SegmentBuffer dblScratch; // the transform's own room
         std::vector<double> dblSegPower;
-        std::vector<float> sngDigests; // segment s's digest at s * lngValues
+        std::vector<double> dblDigests; // segment s's digest at s * lngValues
+        std::int64_t lngFirstSegment = 0;
         std::size_t lngSegments = 0;
     };
 

@@ -157,6 +157,7 @@ void SegmentRuns::startNextRun()
 {
     assert(runFull());
     lngRunFirst += static_cast<std::int64_t>(carryFrom());
+    lngRunFirstSegment += static_cast<std::int64_t>(lngRunSegments);
     lngRunSegments = 0;
 }
 

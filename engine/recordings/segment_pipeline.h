@@ -130,6 +130,11 @@ public:
     {
         return lngSamples;
     }
+    // The number of the run's first segment, from 0.
+    std::int64_t firstSegment() const
+    {
+        return lngRunFirstSegment;
+    }
 
 private:
     std::size_t lngNumSamp;
@@ -139,6 +144,7 @@ private:
     std::int64_t lngRunFirst = 0; // the sample at the start of the run
     std::int64_t lngNextEnd;      // the sample count at which the next segment is complete
     std::size_t lngRunSegments = 0;
+    std::int64_t lngRunFirstSegment = 0;
 };
 
 } // namespace kestrix::engine

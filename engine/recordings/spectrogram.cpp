@@ -88,13 +88,16 @@ SegmentHandler Spectrogram::segmentHandler()
 SegmentDigest Spectrogram::segmentDigest()
 {
     SegmentDigest digest;
-    digest.lngValues = lngRows + 3;
-    digest.digest = [this](std::span<const double> dblPower, std::span<float> sngValues) {
-        levelsOf(dblPower.first(lngLines), sngValues);
+    digest.lngValues = digestValues();
+    // The group as it stands now: should columns merge later, the segments of a merged column are
+    // folded in by their levels all the same.
+    digest.digest = [this, lngGroup = lngSegmentGroup](std::int64_t lngSegment, std::span<const double> dblPower,
+                                                       std::span<double> dblValues) {
+        digestOf(lngSegment, lngGroup, dblPower.first(lngLines), dblValues);
     };
-    digest.take = [this]([[maybe_unused]] std::int64_t lngSegment, std::span<const float> sngValues) {
+    digest.take = [this]([[maybe_unused]] std::int64_t lngSegment, std::span<const double> dblValues) {
         assert(lngSegment == lngSegments);
-        addLevels(sngValues);
+        addDigest(dblValues);
     };
     return digest;
 }
@@ -174,12 +177,12 @@ std::optional<float> Spectrogram::levelAt(double dblTime, double dblFreq) const
 void Spectrogram::addSegment([[maybe_unused]] std::int64_t lngSegment, std::span<const double> dblPower)
 {
     assert(lngSegment == lngSegments && dblPower.size() >= lngLines);
-    sngSegmentLevels.resize(lngRows + 3);
-    levelsOf(dblPower.first(lngLines), sngSegmentLevels);
-    addLevels(sngSegmentLevels);
+    dblSegmentDigest.resize(digestValues());
+    digestOf(lngSegment, lngSegmentGroup, dblPower.first(lngLines), dblSegmentDigest);
+    addDigest(dblSegmentDigest);
 }
 
-void Spectrogram::addLevels(std::span<const float> sngValues)
+void Spectrogram::addDigest(std::span<const double> dblValues)
 {
     if (lngSegments % lngSegmentGroup == 0 && columnCount() == lngColumnCapacity) {
         mergeColumnPairs();
@@ -188,7 +191,7 @@ void Spectrogram::addLevels(std::span<const float> sngValues)
     if (blnNewColumn) {
         makeRoomForColumn();
     }
-    foldSegment(sngValues, blnNewColumn);
+    foldSegment(dblValues, blnNewColumn);
     ++lngSegments;
 }
 
@@ -200,6 +203,15 @@ double Spectrogram::levelOf(std::size_t k, double dblPower) const
     }
     const double dblAtReference = k == 0 ? dblDcAtReference : dblLineAtReference;
     return std::max(dblAtReference + dblDbPerLog2 * (std::log2(dblPower) - dblReferenceLog2), dblDbvFloor);
+}
+
+// The level of row r from the highest power of its lines above 0 Hz (negative: none) and, for row 0,
+// the power at 0 Hz: the highest of their levels. The level grows with the power on every line (line
+// 0 apart), so the highest power gives the highest level: one logarithm a row.
+float Spectrogram::rowLevel(std::size_t r, double dblRowPower, double dblDcPower) const
+{
+    const double dblRow = dblRowPower >= 0.0 ? levelOf(std::max<std::size_t>(r, 1), dblRowPower) : dblDbvFloor;
+    return static_cast<float>(r == 0 ? std::max(levelOf(0, dblDcPower), dblRow) : dblRow);
 }
 
 // Grows the store geometrically up to the capacity, so a recording of unknown length is neither
@@ -242,53 +254,81 @@ void Spectrogram::mergeColumnPairs()
     lngPeakLine.resize(lngMerged);
     sngPeakLevel.resize(lngMerged);
     lngSegmentGroup *= 2;
+    blnColumnPowerKnown = false;
 }
 
-// Each row the highest level of its lines, then the peak at full resolution above 0 Hz (its line and
-// level), then the highest of the rows. The level grows with the power on every line (line 0 apart), so the highest
-// power gives the highest level: one logarithm a row.
-void Spectrogram::levelsOf(std::span<const double> dblPower, std::span<float> sngValues) const
+void Spectrogram::digestOf(std::int64_t lngSegment, std::int64_t lngGroup, std::span<const double> dblPower,
+                           std::span<double> dblValues) const
 {
-    assert(dblPower.size() == lngLines && sngValues.size() == lngRows + 3);
-    const auto lngGroup = static_cast<std::size_t>(lngLineGroup);
-    for (std::size_t r = 0; r < lngRows; ++r) {
-        const std::size_t lngFirst = r * lngGroup;
-        const std::size_t lngEnd = std::min(lngFirst + lngGroup, lngLines);
-        double dblHighest = levelOf(lngFirst, dblPower[lngFirst]);
-        if (lngEnd - lngFirst > 1) {
-            const std::size_t lngFrom = std::max<std::size_t>(lngFirst, 1);
-            const auto highest = std::max_element(dblPower.begin() + static_cast<std::ptrdiff_t>(lngFrom),
-                                                  dblPower.begin() + static_cast<std::ptrdiff_t>(lngEnd));
-            dblHighest = std::max(dblHighest, levelOf(lngFrom, *highest));
-        }
-        sngValues[r] = static_cast<float>(dblHighest);
+    assert(dblPower.size() == lngLines && dblValues.size() == digestValues());
+    const auto lngPerRow = static_cast<std::size_t>(lngLineGroup);
+    if (lngPerRow == 1) {
+        // A row a line: its power, none above 0 Hz in row 0.
+        dblValues[0] = -1.0;
+        std::copy(dblPower.begin() + 1, dblPower.end(), dblValues.begin() + 1);
     }
-    sngValues[lngRows + 2] =
-        *std::max_element(sngValues.begin(), sngValues.begin() + static_cast<std::ptrdiff_t>(lngRows));
+    for (std::size_t r = 0; r < lngRows && lngPerRow > 1; ++r) {
+        const std::size_t lngFrom = std::max<std::size_t>(r * lngPerRow, 1);
+        const std::size_t lngEnd = std::min(r * lngPerRow + lngPerRow, lngLines);
+        dblValues[r] = lngFrom < lngEnd ? *std::max_element(dblPower.begin() + static_cast<std::ptrdiff_t>(lngFrom),
+                                                            dblPower.begin() + static_cast<std::ptrdiff_t>(lngEnd))
+                                        : -1.0;
+    }
+    dblValues[lngRows] = dblPower[0];
     const std::size_t lngFrom = lngLines > 1 ? 1 : 0;
     const auto lngPeak = static_cast<std::size_t>(
         std::max_element(dblPower.begin() + static_cast<std::ptrdiff_t>(lngFrom), dblPower.end()) - dblPower.begin());
-    sngValues[lngRows] = static_cast<float>(lngPeak); // exact: lines stay below 2^24
-    sngValues[lngRows + 1] = static_cast<float>(levelOf(lngPeak, dblPower[lngPeak]));
+    dblValues[lngRows + 1] = static_cast<double>(lngPeak);
+    dblValues[lngRows + 2] = static_cast<float>(levelOf(lngPeak, dblPower[lngPeak]));
+    const bool blnLevels = lngSegment % lngGroup == 0;
+    dblValues[lngRows + 3] = blnLevels ? 1.0 : 0.0;
+    for (std::size_t r = 0; blnLevels && r < lngRows; ++r) {
+        dblValues[lngRows + 4 + r] = rowLevel(r, dblValues[r], dblPower[0]);
+    }
 }
 
-// Puts a segment's levels into the last column, the column's earlier segments' values kept where
-// they are higher.
-void Spectrogram::foldSegment(std::span<const float> sngValues, bool blnNewColumn)
+// Puts a segment into the last column: a row's level is raised where the segment's power beats the
+// column's (the level of the highest power is the highest level). A column merged from two has
+// levels but no powers: each segment's row levels are worked out and the higher kept.
+void Spectrogram::foldSegment(std::span<const double> dblValues, bool blnNewColumn)
 {
     const std::size_t c = columnCount() - 1;
     float* sngColumn = sngLevels.data() + c * lngRows;
     if (blnNewColumn) {
-        std::copy_n(sngValues.begin(), lngRows, sngColumn);
-    } else {
+        dblColumnPower.assign(lngRows, -1.0);
+        dblColumnDc = -1.0;
+        blnColumnPowerKnown = true;
+    }
+    const double dblDc = dblValues[lngRows];
+    const bool blnLevelsGiven = blnNewColumn && dblValues[lngRows + 3] != 0.0;
+    const auto raise = [&](std::size_t r) {
+        sngColumn[r] = blnLevelsGiven ? static_cast<float>(dblValues[lngRows + 4 + r])
+                                      : rowLevel(r, dblColumnPower[r], dblColumnDc);
+        sngMaxLevel = std::max(sngMaxLevel, sngColumn[r]);
+    };
+    if (!blnColumnPowerKnown) {
         for (std::size_t r = 0; r < lngRows; ++r) {
-            sngColumn[r] = std::max(sngColumn[r], sngValues[r]);
+            sngColumn[r] = std::max(sngColumn[r], rowLevel(r, dblValues[r], dblDc));
+            sngMaxLevel = std::max(sngMaxLevel, sngColumn[r]);
+        }
+    } else {
+        if (dblValues[0] > dblColumnPower[0] || dblDc > dblColumnDc) {
+            dblColumnPower[0] = std::max(dblColumnPower[0], dblValues[0]);
+            dblColumnDc = std::max(dblColumnDc, dblDc);
+            raise(0);
+        }
+        // Past the column's first segment few rows are raised: the test is most of the work.
+        double* const dblColumn = dblColumnPower.data();
+        for (std::size_t r = 1; r < lngRows; ++r) {
+            if (dblValues[r] > dblColumn[r]) {
+                dblColumn[r] = dblValues[r];
+                raise(r);
+            }
         }
     }
-    sngMaxLevel = std::max(sngMaxLevel, sngValues[lngRows + 2]);
-    const float sngPeak = sngValues[lngRows + 1];
+    const auto sngPeak = static_cast<float>(dblValues[lngRows + 2]);
     if (blnNewColumn || sngPeak > sngPeakLevel[c]) {
-        lngPeakLine[c] = static_cast<std::int32_t>(sngValues[lngRows]);
+        lngPeakLine[c] = static_cast<std::int32_t>(dblValues[lngRows + 1]);
         sngPeakLevel[c] = sngPeak;
     }
 }

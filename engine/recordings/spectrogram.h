@@ -68,8 +68,10 @@ public:
     // A handler for SpectrumAverager that adds every segment here; this model must outlive the
     // averager and stay where it is (not moved) while the averager runs.
     SegmentHandler segmentHandler();
-    // The same as a digest: each segment's levels worked out on the thread that transformed it (the
-    // logarithms are most of the work), folded in here in order. The same model as segmentHandler's.
+    // The same as a digest: each segment's highest power per row found on the thread that transformed
+    // it, and the levels (logarithms, most of the work) of the first segment of each column; folded in
+    // here in order, where a later segment of a column costs a logarithm only on the rows it raises.
+    // The same model as segmentHandler's.
     SegmentDigest segmentDigest();
 
     std::int64_t segmentCount() const
@@ -166,11 +168,18 @@ private:
     void makeRoomForColumn();
     void mergeColumnPairs();
     double levelOf(std::size_t k, double dblPower) const;
-    // A segment's levels: each row's highest, then the peak's line and level, then the highest row's
-    // level (lngRows + 3 values).
-    void levelsOf(std::span<const double> dblPower, std::span<float> sngValues) const;
-    void addLevels(std::span<const float> sngValues);
-    void foldSegment(std::span<const float> sngValues, bool blnNewColumn);
+    float rowLevel(std::size_t r, double dblRowPower, double dblDcPower) const;
+    // What a segment gives the model (digestValues() of them): each row's highest power above 0 Hz (-1
+    // for none), the power at 0 Hz, the peak's line and level, whether the rows' levels follow (1 for
+    // the first segment of a column of lngGroup segments), then those levels.
+    std::size_t digestValues() const
+    {
+        return 2 * lngRows + 4;
+    }
+    void digestOf(std::int64_t lngSegment, std::int64_t lngGroup, std::span<const double> dblPower,
+                  std::span<double> dblValues) const;
+    void addDigest(std::span<const double> dblValues);
+    void foldSegment(std::span<const double> dblValues, bool blnNewColumn);
 
     SpectrogramLayout layout;
     std::size_t lngLines;
@@ -188,7 +197,12 @@ private:
     double dblDcAtReference;   // dBV of line 0 at the reference power
     double dblLineAtReference; // dBV of the lines above 0 Hz at the reference power
     float sngMaxLevel;
-    std::vector<float> sngSegmentLevels; // addSegment's levelsOf
+    // The last column's highest power per row above 0 Hz and at 0 Hz, its levels' source; unknown for a
+    // column merged from two (its levels are then raised one segment at a time).
+    std::vector<double> dblColumnPower;
+    double dblColumnDc = -1.0;
+    bool blnColumnPowerKnown = false;
+    std::vector<double> dblSegmentDigest; // addSegment's digestOf
 };
 
 } // namespace kestrix::engine
