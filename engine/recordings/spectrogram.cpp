@@ -88,7 +88,7 @@ SegmentHandler Spectrogram::segmentHandler()
 SegmentDigest Spectrogram::segmentDigest()
 {
     SegmentDigest digest;
-    digest.lngValues = digestValues();
+    digest.lngValues = digestValues(lngSegmentGroup);
     // The group as it stands now: should columns merge later, the segments of a merged column are
     // folded in by their levels all the same.
     digest.digest = [this, lngGroup = lngSegmentGroup](std::int64_t lngSegment, std::span<const double> dblPower,
@@ -177,7 +177,7 @@ std::optional<float> Spectrogram::levelAt(double dblTime, double dblFreq) const
 void Spectrogram::addSegment([[maybe_unused]] std::int64_t lngSegment, std::span<const double> dblPower)
 {
     assert(lngSegment == lngSegments && dblPower.size() >= lngLines);
-    dblSegmentDigest.resize(digestValues());
+    dblSegmentDigest.resize(digestValues(lngSegmentGroup));
     digestOf(lngSegment, lngSegmentGroup, dblPower.first(lngLines), dblSegmentDigest);
     addDigest(dblSegmentDigest);
 }
@@ -260,7 +260,7 @@ void Spectrogram::mergeColumnPairs()
 void Spectrogram::digestOf(std::int64_t lngSegment, std::int64_t lngGroup, std::span<const double> dblPower,
                            std::span<double> dblValues) const
 {
-    assert(dblPower.size() == lngLines && dblValues.size() == digestValues());
+    assert(dblPower.size() == lngLines && dblValues.size() == digestValues(lngGroup));
     const auto lngPerRow = static_cast<std::size_t>(lngLineGroup);
     if (lngPerRow == 1) {
         // A row a line: its power, none above 0 Hz in row 0.
@@ -280,38 +280,43 @@ void Spectrogram::digestOf(std::int64_t lngSegment, std::int64_t lngGroup, std::
         std::max_element(dblPower.begin() + static_cast<std::ptrdiff_t>(lngFrom), dblPower.end()) - dblPower.begin());
     dblValues[lngRows + 1] = static_cast<double>(lngPeak);
     dblValues[lngRows + 2] = static_cast<float>(levelOf(lngPeak, dblPower[lngPeak]));
-    const bool blnLevels = lngSegment % lngGroup == 0;
-    dblValues[lngRows + 3] = blnLevels ? 1.0 : 0.0;
-    for (std::size_t r = 0; blnLevels && r < lngRows; ++r) {
-        dblValues[lngRows + 4 + r] = rowLevel(r, dblValues[r], dblPower[0]);
+    const DigestKind kind = lngGroup == 1                ? DigestKind::LevelsOnly
+                            : lngSegment % lngGroup == 0 ? DigestKind::PowersAndLevels
+                                                         : DigestKind::PowersOnly;
+    dblValues[lngRows + 3] = static_cast<double>(kind);
+    const std::size_t lngLevelsAt = kind == DigestKind::LevelsOnly ? 0 : lngRows + 4;
+    for (std::size_t r = 0; kind != DigestKind::PowersOnly && r < lngRows; ++r) {
+        dblValues[lngLevelsAt + r] = rowLevel(r, dblValues[r], dblPower[0]);
     }
 }
 
 // Puts a segment into the last column: a row's level is raised where the segment's power beats the
-// column's (the level of the highest power is the highest level). A column merged from two has
-// levels but no powers: each segment's row levels are worked out and the higher kept.
+// column's (the level of the highest power is the highest level). A column merged from two, or one
+// of segments that came with their levels alone, has levels but no powers: each segment's row levels
+// are then worked out (or taken) and the higher kept.
 void Spectrogram::foldSegment(std::span<const double> dblValues, bool blnNewColumn)
 {
     const std::size_t c = columnCount() - 1;
     float* sngColumn = sngLevels.data() + c * lngRows;
+    const auto kind = static_cast<DigestKind>(static_cast<int>(dblValues[lngRows + 3]));
     if (blnNewColumn) {
         dblColumnPower.assign(lngRows, -1.0);
         dblColumnDc = -1.0;
-        blnColumnPowerKnown = true;
+        blnColumnPowerKnown = kind != DigestKind::LevelsOnly;
     }
     const double dblDc = dblValues[lngRows];
-    const bool blnLevelsGiven = blnNewColumn && dblValues[lngRows + 3] != 0.0;
-    const auto raise = [&](std::size_t r) {
-        sngColumn[r] = blnLevelsGiven ? static_cast<float>(dblValues[lngRows + 4 + r])
-                                      : rowLevel(r, dblColumnPower[r], dblColumnDc);
-        sngMaxLevel = std::max(sngMaxLevel, sngColumn[r]);
-    };
     if (!blnColumnPowerKnown) {
         for (std::size_t r = 0; r < lngRows; ++r) {
-            sngColumn[r] = std::max(sngColumn[r], rowLevel(r, dblValues[r], dblDc));
-            sngMaxLevel = std::max(sngMaxLevel, sngColumn[r]);
+            const float sngLevel =
+                kind == DigestKind::LevelsOnly ? static_cast<float>(dblValues[r]) : rowLevel(r, dblValues[r], dblDc);
+            sngColumn[r] = blnNewColumn ? sngLevel : std::max(sngColumn[r], sngLevel);
         }
     } else {
+        const bool blnLevelsGiven = blnNewColumn && kind == DigestKind::PowersAndLevels;
+        const auto raise = [&](std::size_t r) {
+            sngColumn[r] = blnLevelsGiven ? static_cast<float>(dblValues[lngRows + 4 + r])
+                                          : rowLevel(r, dblColumnPower[r], dblColumnDc);
+        };
         if (dblValues[0] > dblColumnPower[0] || dblDc > dblColumnDc) {
             dblColumnPower[0] = std::max(dblColumnPower[0], dblValues[0]);
             dblColumnDc = std::max(dblColumnDc, dblDc);
@@ -327,6 +332,9 @@ void Spectrogram::foldSegment(std::span<const double> dblValues, bool blnNewColu
         }
     }
     const auto sngPeak = static_cast<float>(dblValues[lngRows + 2]);
+    // The highest level of the segment is row 0's or the peak's: above 0 Hz the highest power is the
+    // peak's, and the level grows with the power.
+    sngMaxLevel = std::max({sngMaxLevel, sngColumn[0], sngPeak});
     if (blnNewColumn || sngPeak > sngPeakLevel[c]) {
         lngPeakLine[c] = static_cast<std::int32_t>(dblValues[lngRows + 1]);
         sngPeakLevel[c] = sngPeak;

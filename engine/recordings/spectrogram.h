@@ -169,12 +169,18 @@ private:
     void mergeColumnPairs();
     double levelOf(std::size_t k, double dblPower) const;
     float rowLevel(std::size_t r, double dblRowPower, double dblDcPower) const;
-    // What a segment gives the model (digestValues() of them): each row's highest power above 0 Hz (-1
-    // for none), the power at 0 Hz, the peak's line and level, whether the rows' levels follow (1 for
-    // the first segment of a column of lngGroup segments), then those levels.
-    std::size_t digestValues() const
+    // What a segment gives the model (digestValues(group) of them): each row's highest power above 0
+    // Hz (-1 for none), the power at 0 Hz, the peak's line and level, what follows (DigestKind), then
+    // the rows' levels. With one segment a column the rows' levels stand in place of their powers and
+    // nothing follows: no later segment needs the powers.
+    enum class DigestKind {
+        PowersOnly,      // a later segment of its column
+        PowersAndLevels, // the first segment of its column
+        LevelsOnly,      // one segment a column
+    };
+    std::size_t digestValues(std::int64_t lngGroup) const
     {
-        return 2 * lngRows + 4;
+        return lngGroup == 1 ? lngRows + 4 : 2 * lngRows + 4;
     }
     void digestOf(std::int64_t lngSegment, std::int64_t lngGroup, std::span<const double> dblPower,
                   std::span<double> dblValues) const;
