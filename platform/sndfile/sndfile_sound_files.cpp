@@ -184,6 +184,9 @@ public:
     {
         sf_command(sndFile, SFC_SET_NORM_DOUBLE, nullptr, SF_TRUE);
         dblFrames.resize(static_cast<std::size_t>(lngBlockFrames * info.channels));
+        if (blnIntegerPcm) {
+            intFrames.resize(dblFrames.size());
+        }
     }
     ~SndfileStream() override
     {
@@ -206,7 +209,12 @@ public:
                     strRefusal = sf_strerror(sndFile);
                 }
             }
-            lngDone += takeFinite(dblCounts.subspan(lngDone, lngRead));
+            if (blnIntegerPcm) {
+                lngFramesRead += static_cast<std::int64_t>(lngRead);
+                lngDone += lngRead;
+            } else {
+                lngDone += takeFinite(dblCounts.subspan(lngDone, lngRead));
+            }
         }
         return lngDone;
     }
@@ -283,33 +291,60 @@ private:
         return dblRead.size();
     }
 
-    // Reads normalised samples of the chosen channel into the start of dblOut; 0 at the end. The library
-    // is always asked for whole blocks of lngBlockFrames frames, whatever the caller asks for: some of
-    // its decoders (ALAC) end early when asked for a frame or two at a time, and a recording must read
-    // the same in any blocks.
+    // Reads samples of the chosen channel into the start of dblOut (counts of integer PCM, else
+    // normalised samples); 0 at the end. The library is always asked for whole blocks of
+    // lngBlockFrames frames, whatever the caller asks for: some of its decoders (ALAC) end early when
+    // asked for a frame or two at a time, and a recording must read the same in any blocks.
     std::size_t readBlock(std::span<double> dblOut)
     {
-        if (lngTaken == lngBuffered && info.channels == 1 &&
-            dblOut.size() >= static_cast<std::size_t>(lngBlockFrames)) {
-            // A whole block of the only channel: straight into the caller's.
-            return static_cast<std::size_t>(
-                std::max<sf_count_t>(sf_readf_double(sndFile, dblOut.data(), lngBlockFrames), 0));
-        }
         if (lngTaken == lngBuffered) {
-            const sf_count_t lngFrames = sf_readf_double(sndFile, dblFrames.data(), lngBlockFrames);
-            lngBuffered = static_cast<std::size_t>(std::max<sf_count_t>(lngFrames, 0));
-            lngTaken = 0;
-            // The chosen channel to the front, in place (each sample moves down or stays).
-            const auto lngChannels = static_cast<std::size_t>(info.channels);
-            const auto lngOffset = static_cast<std::size_t>(lngChannel - 1);
-            for (std::size_t i = 0; i < lngBuffered && lngChannels > 1; ++i) {
-                dblFrames[i] = dblFrames[i * lngChannels + lngOffset];
+            // A whole block straight into the caller's where it has room and nothing needs parting.
+            const bool blnDirect =
+                dblOut.size() >= static_cast<std::size_t>(lngBlockFrames) && (blnIntegerPcm || info.channels == 1);
+            const std::size_t lngFrames = readFrames(blnDirect ? dblOut.data() : dblFrames.data());
+            if (blnDirect) {
+                return lngFrames;
             }
+            lngBuffered = lngFrames;
+            lngTaken = 0;
         }
         const std::size_t lngCount = std::min(dblOut.size(), lngBuffered - lngTaken);
         std::copy_n(dblFrames.begin() + static_cast<std::ptrdiff_t>(lngTaken), lngCount, dblOut.begin());
         lngTaken += lngCount;
         return lngCount;
+    }
+
+    // The next block's samples of the chosen channel into dblTarget (room for a block's frames; all of
+    // their channels where it is dblFrames); how many. Integer PCM is read as the library's 32-bit
+    // integers (the sample in the high bits) and turned into counts by a power of two: the same
+    // numbers as its normalised doubles times full scale, in one pass and with nothing to check.
+    std::size_t readFrames(double* dblTarget)
+    {
+        const auto lngChannels = static_cast<std::size_t>(info.channels);
+        const auto lngOffset = static_cast<std::size_t>(lngChannel - 1);
+        if (blnIntegerPcm) {
+            const auto lngFrames = static_cast<std::size_t>(
+                std::max<sf_count_t>(sf_readf_int(sndFile, intFrames.data(), lngBlockFrames), 0));
+            constexpr double dblCountsPerInt = 1.0 / 65536.0; // 2^31 full scale to 2^15
+            for (std::size_t i = 0; i < lngFrames; ++i) {
+                dblTarget[i] = intFrames[i * lngChannels + lngOffset] * dblCountsPerInt;
+            }
+            return lngFrames;
+        }
+        const auto lngFrames =
+            static_cast<std::size_t>(std::max<sf_count_t>(sf_readf_double(sndFile, dblTarget, lngBlockFrames), 0));
+        // The chosen channel to the front, in place (each sample moves down or stays).
+        for (std::size_t i = 0; i < lngFrames && lngChannels > 1; ++i) {
+            dblTarget[i] = dblTarget[i * lngChannels + lngOffset];
+        }
+        return lngFrames;
+    }
+
+    static bool integerPcm(int intFormat)
+    {
+        const int intSubtype = intFormat & SF_FORMAT_SUBMASK;
+        return intSubtype == SF_FORMAT_PCM_S8 || intSubtype == SF_FORMAT_PCM_U8 || intSubtype == SF_FORMAT_PCM_16 ||
+               intSubtype == SF_FORMAT_PCM_24 || intSubtype == SF_FORMAT_PCM_32;
     }
 
     std::unique_ptr<ByteSource> source;
@@ -318,7 +353,9 @@ private:
     std::int32_t lngChannel;
     std::string strName;
     sf_count_t lngBlockFrames = std::max<sf_count_t>(lngBlockSamples / info.channels, 1);
+    bool blnIntegerPcm = integerPcm(info.format);
     std::vector<double> dblFrames; // a block of interleaved frames, then its chosen channel's samples
+    std::vector<int> intFrames;    // integer PCM: a block of interleaved frames
     std::size_t lngBuffered = 0;   // samples of the chosen channel in dblFrames
     std::size_t lngTaken = 0;      // of those, handed out
     std::string strRefusal;
