@@ -71,31 +71,13 @@ SpectrumAverager::SpectrumAverager(const AverageSettings& settings, double dblPI
 
 void SpectrumAverager::addSamples(std::span<const double> dblCounts)
 {
-    while (!dblCounts.empty()) {
-        if (filling == nullptr) {
-            filling = &workSlots[pipeline->nextSlot()];
-            filling->lngFirstSegment = runs.firstSegment();
-        }
-        const std::size_t lngTake = runs.nextTake(dblCounts.size());
-        std::copy_n(dblCounts.begin(), lngTake, filling->dblRun.begin() + static_cast<std::ptrdiff_t>(runs.runAt()));
-        dblCounts = dblCounts.subspan(lngTake);
-        if (!runs.taken(lngTake)) {
-            continue;
-        }
-        filling->lngSegments = runs.runSegments();
-        if (runs.runFull()) {
-            // The next run starts with the samples its first segments share with this one's last.
-            Slot& full = *filling;
-            pipeline->handOver();
-            filling = &workSlots[pipeline->nextSlot()];
-            const auto lngFrom = static_cast<std::ptrdiff_t>(runs.carryFrom());
-            std::copy(full.dblRun.begin() + lngFrom,
-                      full.dblRun.begin() + lngFrom + static_cast<std::ptrdiff_t>(runs.carryCount()),
-                      filling->dblRun.begin());
-            runs.startNextRun();
-            filling->lngFirstSegment = runs.firstSegment();
-        }
-    }
+    feedRuns(
+        runs, *pipeline, workSlots, filling, dblCounts.size(),
+        [&](Slot& slot, std::size_t lngFrom, std::size_t lngTake, std::size_t lngRunAt) {
+            std::copy_n(dblCounts.begin() + static_cast<std::ptrdiff_t>(lngFrom), lngTake,
+                        slot.dblRun.begin() + static_cast<std::ptrdiff_t>(lngRunAt));
+        },
+        [&](const Slot& full, Slot& next) { runs.carry(full.dblRun, next.dblRun); });
 }
 
 void windowSegment(std::span<const double> dblSegment, Detrend detrend, std::span<const double> dblWindow,

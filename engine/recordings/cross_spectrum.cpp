@@ -79,34 +79,18 @@ CrossSpectrumAverager::CrossSpectrumAverager(const AverageSettings& settings, do
 void CrossSpectrumAverager::addSamples(std::span<const double> dblInput, std::span<const double> dblOutput)
 {
     assert(dblInput.size() == dblOutput.size());
-    while (!dblInput.empty()) {
-        if (filling == nullptr) {
-            filling = &workSlots[pipeline->nextSlot()];
-        }
-        const std::size_t lngTake = runs.nextTake(dblInput.size());
-        const auto lngAt = static_cast<std::ptrdiff_t>(runs.runAt());
-        std::copy_n(dblInput.begin(), lngTake, filling->dblInputRun.begin() + lngAt);
-        std::copy_n(dblOutput.begin(), lngTake, filling->dblOutputRun.begin() + lngAt);
-        dblInput = dblInput.subspan(lngTake);
-        dblOutput = dblOutput.subspan(lngTake);
-        if (!runs.taken(lngTake)) {
-            continue;
-        }
-        filling->lngSegments = runs.runSegments();
-        if (runs.runFull()) {
-            // The next runs start with the samples their first segments share with these ones' last.
-            Slot& full = *filling;
-            pipeline->handOver();
-            filling = &workSlots[pipeline->nextSlot()];
-            const auto lngFrom = static_cast<std::ptrdiff_t>(runs.carryFrom());
-            const auto lngCount = static_cast<std::ptrdiff_t>(runs.carryCount());
-            std::copy(full.dblInputRun.begin() + lngFrom, full.dblInputRun.begin() + lngFrom + lngCount,
-                      filling->dblInputRun.begin());
-            std::copy(full.dblOutputRun.begin() + lngFrom, full.dblOutputRun.begin() + lngFrom + lngCount,
-                      filling->dblOutputRun.begin());
-            runs.startNextRun();
-        }
-    }
+    feedRuns(
+        runs, *pipeline, workSlots, filling, dblInput.size(),
+        [&](Slot& slot, std::size_t lngFrom, std::size_t lngTake, std::size_t lngRunAt) {
+            const auto lngAt = static_cast<std::ptrdiff_t>(lngRunAt);
+            const auto lngFirst = static_cast<std::ptrdiff_t>(lngFrom);
+            std::copy_n(dblInput.begin() + lngFirst, lngTake, slot.dblInputRun.begin() + lngAt);
+            std::copy_n(dblOutput.begin() + lngFirst, lngTake, slot.dblOutputRun.begin() + lngAt);
+        },
+        [&](const Slot& full, Slot& next) {
+            runs.carry(full.dblInputRun, next.dblInputRun);
+            runs.carry(full.dblOutputRun, next.dblOutputRun);
+        });
 }
 
 void CrossSpectrumAverager::transformSlot(Slot& slot) const

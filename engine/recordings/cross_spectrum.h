@@ -74,6 +74,7 @@ private:
         SegmentBuffer dblScratch;
         std::vector<double> dblProducts;
         std::size_t lngSegments = 0;
+        std::int64_t lngFirstSegment = 0; // the number of its first segment
     };
 
     void transformSlot(Slot& slot) const;

@@ -96,24 +96,33 @@ bool ReadAheadStream::nextBlock()
     return true;
 }
 
-std::size_t ReadAheadStream::readCounts(std::span<double> dblCounts)
+// Makes the current block one with samples left to give; false at the end. A failure of the stream's
+// is raised when its turn comes, or with blnKeepFailure left for the next call (false).
+bool ReadAheadStream::advance(bool blnKeepFailure)
 {
-    std::size_t lngGiven = 0;
-    while (lngGiven < dblCounts.size() && !blnEnded) {
+    while (!blnEnded) {
         if (current != nullptr && current->failure) {
-            // The samples given so far first: the failure comes with the next call.
-            if (lngGiven > 0) {
-                break;
+            if (blnKeepFailure) {
+                return false;
             }
             blnEnded = true;
             std::rethrow_exception(current->failure);
         }
-        if (current == nullptr || lngAt == current->lngCount) {
-            if (!nextBlock()) {
-                break;
-            }
-            continue;
+        if (current != nullptr && lngAt < current->lngCount) {
+            return true;
         }
+        if (!nextBlock()) {
+            return false;
+        }
+    }
+    return false;
+}
+
+std::size_t ReadAheadStream::readCounts(std::span<double> dblCounts)
+{
+    std::size_t lngGiven = 0;
+    // The samples given so far first: a failure comes with the next call.
+    while (lngGiven < dblCounts.size() && advance(lngGiven > 0)) {
         const std::size_t lngTake = std::min(dblCounts.size() - lngGiven, current->lngCount - lngAt);
         std::copy_n(current->dblCounts.begin() + static_cast<std::ptrdiff_t>(lngAt), lngTake,
                     dblCounts.begin() + static_cast<std::ptrdiff_t>(lngGiven));
@@ -125,23 +134,13 @@ std::size_t ReadAheadStream::readCounts(std::span<double> dblCounts)
 
 std::span<const double> ReadAheadStream::nextCounts(std::span<double> dblRoom)
 {
-    while (!blnEnded) {
-        if (current != nullptr && current->failure) {
-            blnEnded = true;
-            std::rethrow_exception(current->failure);
-        }
-        if (current == nullptr || lngAt == current->lngCount) {
-            if (!nextBlock()) {
-                break;
-            }
-            continue;
-        }
-        const std::size_t lngTake = std::min(dblRoom.size(), current->lngCount - lngAt);
-        const std::span<const double> dblGiven = std::span<const double>(current->dblCounts).subspan(lngAt, lngTake);
-        lngAt += lngTake;
-        return dblGiven;
+    if (!advance(false)) {
+        return {};
     }
-    return {};
+    const std::size_t lngTake = std::min(dblRoom.size(), current->lngCount - lngAt);
+    const std::span<const double> dblGiven = std::span<const double>(current->dblCounts).subspan(lngAt, lngTake);
+    lngAt += lngTake;
+    return dblGiven;
 }
 
 // endFacts are read only once the reader has taken the last block under the lock.

@@ -65,6 +65,7 @@ private:
     static Facts factsOf(const platform::SampleStream& stream);
     void readLoop();
     bool nextBlock();
+    bool advance(bool blnKeepFailure);
 
     std::unique_ptr<platform::SampleStream> stream;
     const Facts startFacts;

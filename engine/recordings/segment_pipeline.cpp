@@ -156,7 +156,7 @@ bool SegmentRuns::taken(std::size_t lngTaken)
 void SegmentRuns::startNextRun()
 {
     assert(runFull());
-    lngRunFirst += static_cast<std::int64_t>(carryFrom());
+    lngRunFirst += static_cast<std::int64_t>(lngSlotSegments * lngStep);
     lngRunFirstSegment += static_cast<std::int64_t>(lngRunSegments);
     lngRunSegments = 0;
 }

@@ -8,6 +8,7 @@
 #include <exception>
 #include <functional>
 #include <mutex>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -115,16 +116,15 @@ public:
     {
         return lngRunSegments == lngSlotSegments;
     }
-    // After a full run: the next run's start, which the caller copies from the full run's
-    // carryFrom() on (carryCount() samples) to the start of the next one's.
+    // After a full run: the next run's start. carry copies the samples the next run's first segments
+    // share with the full one's last from dblFull to the start of dblNext (which may be dblFull
+    // itself: the samples move down).
     void startNextRun();
-    std::size_t carryFrom() const
+    void carry(std::span<const double> dblFull, std::span<double> dblNext) const
     {
-        return lngSlotSegments * lngStep;
-    }
-    std::size_t carryCount() const
-    {
-        return lngNumSamp - lngStep;
+        const auto lngFrom = static_cast<std::ptrdiff_t>(lngSlotSegments * lngStep);
+        std::copy(dblFull.begin() + lngFrom,
+                  dblFull.begin() + lngFrom + static_cast<std::ptrdiff_t>(lngNumSamp - lngStep), dblNext.begin());
     }
     std::int64_t samples() const
     {
@@ -146,5 +146,38 @@ private:
     std::size_t lngRunSegments = 0;
     std::int64_t lngRunFirstSegment = 0;
 };
+
+// Takes lngCount samples into the runs of a pipeline's slots (filling: the slot taking them, if any):
+// copyIn(slot, lngFrom, lngTake, lngRunAt) copies samples lngFrom to lngFrom + lngTake - 1 of the
+// chunk into the slot's run(s) at lngRunAt; a slot whose run is full is handed over, and the next
+// one starts with carryOver(full, next), which copies the shared samples (SegmentRuns::carry) of each
+// run. Each slot is told its segments (lngSegments) and the number of its first (lngFirstSegment).
+template <typename Slot, typename CopyIn, typename CarryOver>
+void feedRuns(SegmentRuns& runs, SegmentPipeline& pipeline, std::vector<Slot>& slotsOwned, Slot*& filling,
+              std::size_t lngCount, CopyIn copyIn, CarryOver carryOver)
+{
+    std::size_t lngDone = 0;
+    while (lngDone < lngCount) {
+        if (filling == nullptr) {
+            filling = &slotsOwned[pipeline.nextSlot()];
+            filling->lngFirstSegment = runs.firstSegment();
+        }
+        const std::size_t lngTake = runs.nextTake(lngCount - lngDone);
+        copyIn(*filling, lngDone, lngTake, runs.runAt());
+        lngDone += lngTake;
+        if (!runs.taken(lngTake)) {
+            continue;
+        }
+        filling->lngSegments = runs.runSegments();
+        if (runs.runFull()) {
+            Slot& full = *filling;
+            pipeline.handOver();
+            filling = &slotsOwned[pipeline.nextSlot()];
+            carryOver(full, *filling);
+            runs.startNextRun();
+            filling->lngFirstSegment = runs.firstSegment();
+        }
+    }
+}
 
 } // namespace kestrix::engine

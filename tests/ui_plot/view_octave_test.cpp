@@ -313,7 +313,8 @@ TEST_F(ViewOctaveTest, TheTraceOfAToneBurstRisesAndDecays)
 // again only when asked (the page shown again, a setting).
 TEST_F(ViewOctaveTest, ACancelKeepsTheAnalysisShownAndSaysSo)
 {
-    openOnOctavePage(writeBurst("long.wav", 1000.0, 0.0, 20.0, 0.0));
+    // Long enough that the click lands while the new analysis still reads, even on a loaded machine.
+    openOnOctavePage(writeBurst("long.wav", 1000.0, 0.0, 90.0, 0.0));
     const std::vector<engine::BandReading> bandsBefore = page().plot().bands();
     auto* cboBandwidth = page().findChild<QComboBox*>(QStringLiteral("cboOctaveBandwidth"));
     auto* cmdCancel = page().findChild<QPushButton*>(QStringLiteral("cmdCancelOctave"));
