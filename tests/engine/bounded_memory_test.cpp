@@ -100,7 +100,7 @@ private:
     HeapWatch& watch;
 };
 
-// Bytes: the buffers (well under 1 MB), the read-ahead's blocks (half a megabyte) and its thread's own
+// Bytes: the buffers (well under 1 MB), the read-ahead's blocks (a megabyte and a half) and its thread's own
 // heap; an eighth of a recording held whole.
 constexpr std::size_t lngAllowedGrowth = 4 * 1024 * 1024;
 
