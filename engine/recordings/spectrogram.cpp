@@ -300,9 +300,12 @@ void Spectrogram::foldSegment(std::span<const double> dblValues, bool blnNewColu
     float* sngColumn = sngLevels.data() + c * lngRows;
     const auto kind = static_cast<DigestKind>(static_cast<int>(dblValues[lngRows + 3]));
     if (blnNewColumn) {
-        dblColumnPower.assign(lngRows, -1.0);
-        dblColumnDc = -1.0;
+        // Segments that come with their levels alone never need the column's powers.
         blnColumnPowerKnown = kind != DigestKind::LevelsOnly;
+        if (blnColumnPowerKnown) {
+            dblColumnPower.assign(lngRows, -1.0);
+            dblColumnDc = -1.0;
+        }
     }
     const double dblDc = dblValues[lngRows];
     if (!blnColumnPowerKnown) {
