@@ -68,8 +68,8 @@ Spectrogram::Spectrogram(const SpectrogramLayout& layout)
     double dblLevels[2];
     powerInUnits(dblReference, SpectrumUnits::DbV, layout.figures, layout.dblSampFreq, layout.dblVoltsPerCount,
                  dblLevels);
-    dblDcAtReference = dblLevels[0];
-    dblLineAtReference = dblLevels[1];
+    dcScale = LevelScale{dblLevels[0], dblReferenceLog2, dblDbPerLog2, dblDbvFloor};
+    lineScale = LevelScale{dblLevels[1], dblReferenceLog2, dblDbPerLog2, dblDbvFloor};
     if (layout.lngExpectedSegments > 0) {
         const auto lngCapacity = static_cast<std::int64_t>(lngColumnCapacity);
         lngSegmentGroup = ceilDiv(layout.lngExpectedSegments, lngCapacity);
@@ -198,11 +198,7 @@ void Spectrogram::addDigest(std::span<const double> dblValues)
 // The level of line k at a power (counts^2) as powerInUnits gives it in dBV, dblDbvFloor at the least.
 double Spectrogram::levelOf(std::size_t k, double dblPower) const
 {
-    if (!(dblPower > 0.0)) {
-        return dblDbvFloor;
-    }
-    const double dblAtReference = k == 0 ? dblDcAtReference : dblLineAtReference;
-    return std::max(dblAtReference + dblDbPerLog2 * (std::log2(dblPower) - dblReferenceLog2), dblDbvFloor);
+    return levelOfPower(dblPower, k == 0 ? dcScale : lineScale);
 }
 
 // The level of row r from the highest power of its lines above 0 Hz (negative: none) and, for row 0,
@@ -261,9 +257,14 @@ void Spectrogram::digestOf(std::int64_t lngSegment, std::int64_t lngGroup, std::
                            std::span<double> dblValues) const
 {
     assert(dblPower.size() == lngLines && dblValues.size() == digestValues(lngGroup));
+    const DigestKind kind = lngGroup == 1                ? DigestKind::LevelsOnly
+                            : lngSegment % lngGroup == 0 ? DigestKind::PowersAndLevels
+                                                         : DigestKind::PowersOnly;
     const auto lngPerRow = static_cast<std::size_t>(lngLineGroup);
-    if (lngPerRow == 1) {
-        // A row a line: its power, none above 0 Hz in row 0.
+    // Each row's highest power above 0 Hz: with a row a line, row r's is line r's own (none in row 0).
+    std::span<const double> dblRowPower = dblPower;
+    double dblRowZero = -1.0;
+    if (lngPerRow == 1 && kind != DigestKind::LevelsOnly) {
         dblValues[0] = -1.0;
         std::copy(dblPower.begin() + 1, dblPower.end(), dblValues.begin() + 1);
     }
@@ -273,21 +274,23 @@ void Spectrogram::digestOf(std::int64_t lngSegment, std::int64_t lngGroup, std::
         dblValues[r] = lngFrom < lngEnd ? *std::max_element(dblPower.begin() + static_cast<std::ptrdiff_t>(lngFrom),
                                                             dblPower.begin() + static_cast<std::ptrdiff_t>(lngEnd))
                                         : -1.0;
+        dblRowPower = dblValues.first(lngRows);
+        dblRowZero = dblValues[0];
     }
-    dblValues[lngRows] = dblPower[0];
     const std::size_t lngFrom = lngLines > 1 ? 1 : 0;
     const auto lngPeak = static_cast<std::size_t>(
         std::max_element(dblPower.begin() + static_cast<std::ptrdiff_t>(lngFrom), dblPower.end()) - dblPower.begin());
+    if (kind != DigestKind::PowersOnly) {
+        // With one segment a column the levels take the powers' place (the rows' powers are read first).
+        const std::size_t lngLevelsAt = kind == DigestKind::LevelsOnly ? 0 : lngRows + 4;
+        const float sngRowZero = rowLevel(0, dblRowZero, dblPower[0]);
+        levelsOfPowers(dblRowPower.subspan(1, lngRows - 1), lineScale, dblValues.subspan(lngLevelsAt + 1, lngRows - 1));
+        dblValues[lngLevelsAt] = sngRowZero;
+    }
+    dblValues[lngRows] = dblPower[0];
     dblValues[lngRows + 1] = static_cast<double>(lngPeak);
     dblValues[lngRows + 2] = static_cast<float>(levelOf(lngPeak, dblPower[lngPeak]));
-    const DigestKind kind = lngGroup == 1                ? DigestKind::LevelsOnly
-                            : lngSegment % lngGroup == 0 ? DigestKind::PowersAndLevels
-                                                         : DigestKind::PowersOnly;
     dblValues[lngRows + 3] = static_cast<double>(kind);
-    const std::size_t lngLevelsAt = kind == DigestKind::LevelsOnly ? 0 : lngRows + 4;
-    for (std::size_t r = 0; kind != DigestKind::PowersOnly && r < lngRows; ++r) {
-        dblValues[lngLevelsAt + r] = rowLevel(r, dblValues[r], dblPower[0]);
-    }
 }
 
 // Puts a segment into the last column: a row's level is raised where the segment's power beats the
@@ -309,29 +312,44 @@ void Spectrogram::foldSegment(std::span<const double> dblValues, bool blnNewColu
     }
     const double dblDc = dblValues[lngRows];
     if (!blnColumnPowerKnown) {
+        std::span<const double> dblLevels = dblValues.first(lngRows);
+        if (kind != DigestKind::LevelsOnly) {
+            dblRaised.resize(lngRows);
+            dblRaised[0] = rowLevel(0, dblValues[0], dblDc);
+            levelsOfPowers(dblValues.subspan(1, lngRows - 1), lineScale, std::span(dblRaised).subspan(1));
+            dblLevels = dblRaised;
+        }
         for (std::size_t r = 0; r < lngRows; ++r) {
-            const float sngLevel =
-                kind == DigestKind::LevelsOnly ? static_cast<float>(dblValues[r]) : rowLevel(r, dblValues[r], dblDc);
+            const auto sngLevel = static_cast<float>(dblLevels[r]);
             sngColumn[r] = blnNewColumn ? sngLevel : std::max(sngColumn[r], sngLevel);
         }
+    } else if (blnNewColumn && kind == DigestKind::PowersAndLevels) {
+        std::copy_n(dblValues.begin(), lngRows, dblColumnPower.begin());
+        dblColumnDc = dblDc;
+        std::transform(dblValues.begin() + static_cast<std::ptrdiff_t>(lngRows + 4),
+                       dblValues.begin() + static_cast<std::ptrdiff_t>(2 * lngRows + 4), sngColumn,
+                       [](double dblLevel) { return static_cast<float>(dblLevel); });
     } else {
-        const bool blnLevelsGiven = blnNewColumn && kind == DigestKind::PowersAndLevels;
-        const auto raise = [&](std::size_t r) {
-            sngColumn[r] = blnLevelsGiven ? static_cast<float>(dblValues[lngRows + 4 + r])
-                                          : rowLevel(r, dblColumnPower[r], dblColumnDc);
-        };
         if (dblValues[0] > dblColumnPower[0] || dblDc > dblColumnDc) {
             dblColumnPower[0] = std::max(dblColumnPower[0], dblValues[0]);
             dblColumnDc = std::max(dblColumnDc, dblDc);
-            raise(0);
+            sngColumn[0] = rowLevel(0, dblColumnPower[0], dblColumnDc);
         }
-        // Past the column's first segment few rows are raised: the test is most of the work.
+        // Past the column's first segment few rows are raised: the test is most of the work. The raised
+        // rows' levels are then worked out together.
+        lngRaisedRows.clear();
+        dblRaised.clear();
         double* const dblColumn = dblColumnPower.data();
         for (std::size_t r = 1; r < lngRows; ++r) {
             if (dblValues[r] > dblColumn[r]) {
                 dblColumn[r] = dblValues[r];
-                raise(r);
+                lngRaisedRows.push_back(r);
+                dblRaised.push_back(dblValues[r]);
             }
+        }
+        levelsOfPowers(dblRaised, lineScale, dblRaised);
+        for (std::size_t i = 0; i < lngRaisedRows.size(); ++i) {
+            sngColumn[lngRaisedRows[i]] = static_cast<float>(dblRaised[i]);
         }
     }
     const auto sngPeak = static_cast<float>(dblValues[lngRows + 2]);

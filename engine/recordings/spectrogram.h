@@ -2,6 +2,7 @@
 #pragma once
 
 #include "averaged_spectrum.h"
+#include "power_levels.h"
 #include "window_function.h"
 
 #include <cstddef>
@@ -200,8 +201,8 @@ private:
     std::vector<float> sngLevels; // column after column, lngRows each
     std::vector<std::int32_t> lngPeakLine;
     std::vector<float> sngPeakLevel;
-    double dblDcAtReference;   // dBV of line 0 at the reference power
-    double dblLineAtReference; // dBV of the lines above 0 Hz at the reference power
+    LevelScale dcScale;   // dBV of line 0
+    LevelScale lineScale; // dBV of the lines above 0 Hz
     float sngMaxLevel;
     // The last column's highest power per row above 0 Hz and at 0 Hz, its levels' source; unknown for a
     // column merged from two (its levels are then raised one segment at a time).
@@ -209,6 +210,9 @@ private:
     double dblColumnDc = -1.0;
     bool blnColumnPowerKnown = false;
     std::vector<double> dblSegmentDigest; // addSegment's digestOf
+    // The rows a segment raised in the last column and their powers, then levels: worked out together.
+    std::vector<std::size_t> lngRaisedRows;
+    std::vector<double> dblRaised;
 };
 
 } // namespace kestrix::engine
