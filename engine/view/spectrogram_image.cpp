@@ -7,6 +7,7 @@
 #include <array>
 #include <cassert>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -217,20 +218,53 @@ LevelRange suggestedLevelRange(const Spectrogram& spectrogram)
     }
     const double dblTop = std::ceil(dblHighest / dblStep) * dblStep;
     const double dblBinWidth = dblMaxSpan / lngBins;
-    std::vector<std::size_t> lngCounts(lngBins, 0);
-    std::size_t lngCells = 0;
     // Every level lies at or below dblTop, so the truncated distance is the bin (this loop reads every
-    // cell: kept free of divisions and rounding calls).
+    // cell: kept free of divisions and rounding calls). Neighbouring cells often fall in one bin, so
+    // they are counted in turn into lngWays histograms, which waits for no count just raised; cells
+    // at the floor go to a bin of their own.
+    constexpr std::size_t lngWays = 4;
+    const std::size_t lngBinsUsed = lngBins + 1;
+    std::vector<std::uint32_t> lngWayCounts(lngWays * lngBinsUsed, 0);
     const auto sngTop = static_cast<float>(dblTop);
     const auto sngPerBin = static_cast<float>(1.0 / dblBinWidth);
     const auto sngLastBin = static_cast<float>(lngBins - 1);
-    for (std::size_t c = 0; c < spectrogram.columnCount(); ++c) {
-        for (const float sngLevel : spectrogram.columnLevels(c)) {
-            if (sngLevel > dblDbvFloor) {
-                ++lngCounts[static_cast<std::size_t>(std::clamp((sngTop - sngLevel) * sngPerBin, 0.0F, sngLastBin))];
-                ++lngCells;
+    const auto binOf = [&](float sngLevel) {
+        return sngLevel > dblDbvFloor
+                   ? static_cast<std::size_t>(std::clamp((sngTop - sngLevel) * sngPerBin, 0.0F, sngLastBin))
+                   : lngBins;
+    };
+    std::vector<std::size_t> lngCounts(lngBinsUsed, 0);
+    const auto addWays = [&] {
+        for (std::size_t w = 0; w < lngWays; ++w) {
+            for (std::size_t b = 0; b < lngBinsUsed; ++b) {
+                lngCounts[b] += std::exchange(lngWayCounts[w * lngBinsUsed + b], 0);
             }
         }
+    };
+    // Counts of 32 bits: emptied into lngCounts before any could reach 2^32.
+    constexpr std::size_t lngCellsPerEmptying = std::size_t{1} << 30;
+    std::size_t lngSinceEmptied = 0;
+    for (std::size_t c = 0; c < spectrogram.columnCount(); ++c) {
+        const std::span<const float> sngLevels = spectrogram.columnLevels(c);
+        std::size_t r = 0;
+        for (; r + lngWays <= sngLevels.size(); r += lngWays) {
+            for (std::size_t w = 0; w < lngWays; ++w) {
+                ++lngWayCounts[w * lngBinsUsed + binOf(sngLevels[r + w])];
+            }
+        }
+        for (; r < sngLevels.size(); ++r) {
+            ++lngWayCounts[binOf(sngLevels[r])];
+        }
+        lngSinceEmptied += sngLevels.size();
+        if (lngSinceEmptied >= lngCellsPerEmptying) {
+            addWays();
+            lngSinceEmptied = 0;
+        }
+    }
+    addWays();
+    std::size_t lngCells = 0;
+    for (std::size_t b = 0; b < lngBins; ++b) {
+        lngCells += lngCounts[b];
     }
     // The median from the top down: the bin where half the cells lie above.
     std::size_t lngAbove = 0;

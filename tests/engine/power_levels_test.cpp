@@ -64,7 +64,8 @@ TEST(PowerLevels, ABlockGivesTheBitsOfOneAtATimeWhateverItsLengthOrPlace)
         dblPowers.insert(dblPowers.begin() + static_cast<std::ptrdiff_t>(5 * i + 1), dblOdd[i]);
     }
     const LevelScale dbv{-40.5, 64.0, 3.0102999566398121, -300.0};
-    for (const std::size_t lngLength : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{7}, dblPowers.size()}) {
+    for (const std::size_t lngLength :
+         {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{7}, dblPowers.size()}) {
         const std::span<const double> dblBlock = std::span(dblPowers).first(lngLength);
         std::vector<double> dblLevels(lngLength);
         levelsOfPowers(dblBlock, dbv, dblLevels);
@@ -81,14 +82,15 @@ TEST(PowerLevels, ABlockGivesTheBitsOfOneAtATimeWhateverItsLengthOrPlace)
 TEST(PowerLevels, NothingComesOutBelowTheFloorNorAsANumberOtherThanALevel)
 {
     const LevelScale dbv{-40.5, 64.0, 3.0102999566398121, -300.0};
-    const double dblPowers[] = {0.0, -0.0, -1.0, std::numeric_limits<double>::quiet_NaN(), -HUGE_VAL, 4.9e-324, 1e-200,
-                                1.0, 1e300, HUGE_VAL};
+    const double dblPowers[] = {
+        0.0, -0.0, -1.0, std::numeric_limits<double>::quiet_NaN(), -HUGE_VAL, 4.9e-324, 1e-200, 1.0, 1e300, HUGE_VAL};
     std::vector<double> dblLevels(std::size(dblPowers));
     levelsOfPowers(dblPowers, dbv, dblLevels);
     for (std::size_t i = 0; i < std::size(dblPowers); ++i) {
         SCOPED_TRACE(testing::Message() << "power " << dblPowers[i]);
-        const double dblExpected =
-            dblPowers[i] > 0.0 ? std::max(-40.5 + 3.0102999566398121 * (std::log2(dblPowers[i]) - 64.0), -300.0) : -300.0;
+        const double dblExpected = dblPowers[i] > 0.0
+                                       ? std::max(-40.5 + 3.0102999566398121 * (std::log2(dblPowers[i]) - 64.0), -300.0)
+                                       : -300.0;
         if (std::isfinite(dblExpected)) {
             EXPECT_NEAR(dblLevels[i], dblExpected, 1e-11);
         }

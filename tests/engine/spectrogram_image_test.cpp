@@ -206,6 +206,19 @@ TEST(SpectrogramImage, SuggestedRangeSpansTheNoiseFloorToTheHighestLevel)
         EXPECT_DOUBLE_EQ(range.dblFloor, c.truth.dblFloor);
         EXPECT_DOUBLE_EQ(range.dblTop, c.truth.dblTop);
     }
+    // Lines with no power at all (at the floor, here two in three) are left out of the median.
+    Spectrogram silentLines(hannLayout());
+    std::vector<double> dblPower(401, 0.0);
+    for (std::size_t k = 0; k < dblPower.size(); k += 3) {
+        dblPower[k] = powerOfDbv(-100.3);
+    }
+    dblPower[50] = powerOfDbv(-21.7);
+    for (std::int64_t s = 0; s < 3; ++s) {
+        silentLines.addSegment(s, dblPower);
+    }
+    const LevelRange silent = suggestedLevelRange(silentLines);
+    EXPECT_DOUBLE_EQ(silent.dblFloor, -115.0);
+    EXPECT_DOUBLE_EQ(silent.dblTop, -20.0);
     const LevelRange empty = suggestedLevelRange(Spectrogram(hannLayout()));
     EXPECT_DOUBLE_EQ(empty.dblFloor, -120.0);
     EXPECT_DOUBLE_EQ(empty.dblTop, 0.0);
