@@ -60,6 +60,7 @@ void octaveEngine(benchmark::State& state)
     engine::OctaveRequest request;
     request.settings.lngBandsPerOctave = 3;
     request.settings.weighting = engine::FrequencyWeighting::A;
+    request.lngThreads = static_cast<std::int32_t>(state.range(0));
     for (auto _ : state) {
         const engine::OctaveFileResult result = engine::octaveRecording(request, strPath, files, sounds);
         if (!result.analysed()) {
@@ -99,7 +100,9 @@ void octaveFloor(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(octaveEngine)->Name("octave/wav/engine")->Unit(benchmark::kMillisecond);
+BENCHMARK(octaveEngine)->Name("octave/wav/engine")->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+// 0: every core (the first stage's bands on a thread of their own).
+BENCHMARK(octaveEngine)->Name("octave/wav/every_core")->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(octaveFloor)->Name("octave/wav/floor")->Unit(benchmark::kMillisecond);
 
 } // namespace kestrix::bench

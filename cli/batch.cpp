@@ -70,6 +70,7 @@ std::unique_ptr<FileAnalysis> analysisOf(BatchOptions& options, platform::TextFi
         request.choice = options.request.choice;
         request.unit = options.request.quantity.sensor.value_or(engine::EngineeringUnit{});
         request.blnLevels = options.request.blnLevels;
+        request.lngThreads = options.request.lngThreads;
         return std::make_unique<OctaveAnalysis>(request, files, sounds);
     }
     const engine::ParameterReading reading = engine::readAnalysisParameters(options.controls);

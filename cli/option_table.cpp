@@ -310,7 +310,7 @@ const std::array optionDefs = {
               &takeText<&BatchOptions::strThreshold>, &checkThreshold},
     OptionDef{"--jobs", "-j", "N", modesAll, "",
               "analyse N files at once (default 1; 0 for every core); the output is the same", &takeJobs},
-    OptionDef{"--threads", "", "N", modeSegments, "",
+    OptionDef{"--threads", "", "N", modeSegments | modeOctave, "",
               "threads of one file's analysis (default 0: the cores -j leaves; never more); the output is the same",
               &takeThreads},
     OptionDef{"--files-from", "", "LIST", modesAll, "",

@@ -15,10 +15,10 @@ constexpr std::size_t lngWeightBlock = 8192;
 } // namespace
 
 OctaveAnalyser::OctaveAnalyser(const OctaveSettings& settings_, double dblSampFreq_, LevelTraceHandler onTrace,
-                               double dblTraceSeconds)
+                               double dblTraceSeconds, std::int32_t lngThreads)
     : settings(settings_), dblSampFreq(dblSampFreq_),
       meter(dblSampFreq_, settings_.timeWeighting, std::move(onTrace), dblTraceSeconds),
-      bank(settings_.lngBandsPerOctave, settings_.dblFromHz, dblSampFreq_)
+      bank(settings_.lngBandsPerOctave, settings_.dblFromHz, dblSampFreq_, lngThreads)
 {
     assert(isBandsPerOctave(settings.lngBandsPerOctave) && settings.dblFromHz > 0.0 && dblSampFreq > 0.0);
     if (settings.weighting != FrequencyWeighting::Z) {
@@ -50,7 +50,7 @@ void OctaveAnalyser::restartAverages()
     bank.restartAverages();
 }
 
-OctaveLevels OctaveAnalyser::levels() const
+OctaveLevels OctaveAnalyser::levels()
 {
     OctaveLevels levels;
     levels.settings = settings;

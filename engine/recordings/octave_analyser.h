@@ -41,8 +41,9 @@ class OctaveAnalyser
 public:
     // settings must meet their ranges, dblSampFreq > 0 Hz. onTrace, when given with a time weighting, is
     // told of the time-weighted mean square (counts^2) every dblTraceSeconds: the level-versus-time trace.
+    // lngThreads as OctaveFilterBank takes it.
     OctaveAnalyser(const OctaveSettings& settings, double dblSampFreq, LevelTraceHandler onTrace = {},
-                   double dblTraceSeconds = 0.1);
+                   double dblTraceSeconds = 0.1, std::int32_t lngThreads = 1);
 
     // Takes the next samples, in counts (any number, also none).
     void addSamples(std::span<const double> dblCounts);
@@ -52,7 +53,7 @@ public:
     void restartAverages();
 
     // The levels since the start (or the last restartAverages); may be asked at any time.
-    OctaveLevels levels() const;
+    OctaveLevels levels();
 
     const OctaveFilterBank& filterBank() const
     {

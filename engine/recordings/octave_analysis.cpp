@@ -10,6 +10,7 @@
 #include "engine/run/output_set.h"
 #include "engine/run/spectrum.h"
 #include "recording_measures.h"
+#include "segment_pipeline.h"
 
 #include <cmath>
 
@@ -123,7 +124,8 @@ OctaveFileResult octaveRecording(const OctaveRequest& request, const std::string
                                                    request.unit));
         };
     }
-    OctaveAnalyser analyser(request.settings, result.lngSampFreq, onTrace, hooks.dblTraceSeconds);
+    OctaveAnalyser analyser(request.settings, result.lngSampFreq, onTrace, hooks.dblTraceSeconds,
+                            analysisThreads(request.lngThreads));
     if (analyser.filterBank().bands().empty()) {
         result.strRefusal = "no " + bandwidthName(request.settings.lngBandsPerOctave) + " band lies between " +
                             generalNumberText(request.settings.dblFromHz) + " Hz and half the sampling frequency (" +

@@ -24,8 +24,9 @@ struct OctaveRequest
     bool blnSampFreqGiven = false;   // given by the user: a sound file stating another one is refused
     double dblMaxVolt = 5.0;         // V (> 0): a count c is c * dblMaxVolt / 32767 V
     RecordingChoice choice;
-    RecordingPart part;     // the whole recording by default
-    bool blnLevels = false; // analyseOctaves: also the overall levels, in the levels file
+    RecordingPart part;          // the whole recording by default
+    bool blnLevels = false;      // analyseOctaves: also the overall levels, in the levels file
+    std::int32_t lngThreads = 1; // as OctaveFilterBank takes them (analysisThreads); the same levels for any
 };
 
 // What an analysis tells its caller while it runs (each may be empty), on the analysing thread.

@@ -20,6 +20,9 @@ double ratePerUpperEdge(std::int32_t lngBandsPerOctave)
 
 // The samples handed from one stage to the next at a time, bounding each stage's buffer.
 constexpr std::size_t lngStageBlock = 8192;
+// The samples at fs gathered for the side thread's first stage at a time: enough that handing them
+// over costs little beside filtering them (one block of 8192 does not), two such buffers in all.
+constexpr std::size_t lngSideBlock = 65536;
 
 // A frequency as a stage at dblRate sees it after the decimation into it: folded into 0 to dblRate / 2.
 double folded(double dblHz, double dblRate)
@@ -30,7 +33,8 @@ double folded(double dblHz, double dblRate)
 
 } // namespace
 
-OctaveFilterBank::OctaveFilterBank(std::int32_t lngBandsPerOctave, double dblFromHz, double dblSampFreq_)
+OctaveFilterBank::OctaveFilterBank(std::int32_t lngBandsPerOctave, double dblFromHz, double dblSampFreq_,
+                                   std::int32_t lngThreads)
     : bandList(analysedBands(lngBandsPerOctave, dblFromHz, dblSampFreq_)), dblSampFreq(dblSampFreq_)
 {
     std::int32_t lngDeepest = 0;
@@ -63,6 +67,11 @@ OctaveFilterBank::OctaveFilterBank(std::int32_t lngBandsPerOctave, double dblFro
                                HalfbandDecimator(),
                                {}});
     }
+    if (lngThreads > 1 && stages.size() > 1) {
+        dblGathering.reserve(lngSideBlock + lngStageBlock);
+        dblSideInput.reserve(lngSideBlock + lngStageBlock);
+        side = std::make_unique<SideThread>();
+    }
 }
 
 void OctaveFilterBank::addSamples(std::span<const double> dblSignal)
@@ -70,22 +79,50 @@ void OctaveFilterBank::addSamples(std::span<const double> dblSignal)
     while (!dblSignal.empty()) {
         const std::span<const double> dblBlock = dblSignal.first(std::min(dblSignal.size(), lngStageBlock));
         dblSignal = dblSignal.subspan(dblBlock.size());
-        std::span<const double> dblInput = dblBlock;
-        for (std::size_t k = 0; k < stages.size(); ++k) {
-            Stage& stage = stages[k];
-            stage.bank.process(dblInput);
-            if (k + 1 == stages.size()) {
-                break;
-            }
-            stage.dblOutput.clear();
-            stage.decimator.process(dblInput, stage.dblOutput);
-            dblInput = stage.dblOutput;
+        if (!side) {
+            stages.front().bank.process(dblBlock);
+            runStagesBelowFirst(dblBlock);
+            continue;
+        }
+        dblGathering.insert(dblGathering.end(), dblBlock.begin(), dblBlock.end());
+        runStagesBelowFirst(dblBlock);
+        if (dblGathering.size() >= lngSideBlock) {
+            // The side thread's last block done, the gathered one goes to it, and the caller goes on.
+            side->wait();
+            std::swap(dblGathering, dblSideInput);
+            dblGathering.clear();
+            side->start([this] { stages.front().bank.process(dblSideInput); });
         }
     }
 }
 
-std::vector<double> OctaveFilterBank::meanSquares() const
+// The first stage's bands given every sample so far: the side thread's block done, the gathered
+// samples filtered here.
+void OctaveFilterBank::settle()
 {
+    if (side) {
+        side->wait();
+        stages.front().bank.process(dblGathering);
+        dblGathering.clear();
+    }
+}
+
+// The first stage's decimator and every stage below it, from a block at fs: each stage's decimated
+// input through its bands, then on into the next.
+void OctaveFilterBank::runStagesBelowFirst(std::span<const double> dblInput)
+{
+    for (std::size_t k = 0; k + 1 < stages.size(); ++k) {
+        Stage& stage = stages[k];
+        stage.dblOutput.clear();
+        stage.decimator.process(dblInput, stage.dblOutput);
+        dblInput = stage.dblOutput;
+        stages[k + 1].bank.process(dblInput);
+    }
+}
+
+std::vector<double> OctaveFilterBank::meanSquares()
+{
+    settle();
     std::vector<double> dblOut(bandList.size(), 0.0);
     for (const Stage& stage : stages) {
         const std::vector<double> dblSums = stage.bank.sumsOfSquares();
@@ -99,6 +136,7 @@ std::vector<double> OctaveFilterBank::meanSquares() const
 
 void OctaveFilterBank::restartAverages()
 {
+    settle();
     for (Stage& stage : stages) {
         stage.bank.restartSums();
     }

@@ -3,9 +3,11 @@
 
 #include "band_filters.h"
 #include "octave_bands.h"
+#include "side_thread.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -44,7 +46,13 @@ class OctaveFilterBank
 public:
     // The bands of analysedBands(b, dblFromHz, dblSampFreq) (b as isBandsPerOctave accepts, fs > 0);
     // none is fine (a bank that only counts samples).
-    OctaveFilterBank(std::int32_t lngBandsPerOctave, double dblFromHz, double dblSampFreq);
+    // With lngThreads above 1 the first stage's bands are filtered on a thread of their own, a block
+    // behind, while the caller decimates and filters the stages below: the same results, each stage
+    // keeping its state.
+    OctaveFilterBank(std::int32_t lngBandsPerOctave, double dblFromHz, double dblSampFreq, std::int32_t lngThreads = 1);
+    // The side thread works on this bank's own members.
+    OctaveFilterBank(const OctaveFilterBank&) = delete;
+    OctaveFilterBank& operator=(const OctaveFilterBank&) = delete;
 
     const std::vector<OctaveBand>& bands() const
     {
@@ -57,7 +65,7 @@ public:
     // Per band, the mean square of its output since the start (or the last restartAverages), in the
     // input's unit squared: the sum of squares over the samples its stage received. 0 for a band
     // whose stage has received no sample yet.
-    std::vector<double> meanSquares() const;
+    std::vector<double> meanSquares();
 
     // Averages start again from the next sample; the filters keep their state (so a settled bank can
     // measure without its start-up transient).
@@ -72,6 +80,9 @@ public:
     double bandMagnitude(std::size_t lngBand, double dblHz) const;
 
 private:
+    void runStagesBelowFirst(std::span<const double> dblInput);
+    void settle();
+
     struct Stage
     {
         double dblRate = 0.0;
@@ -87,6 +98,11 @@ private:
     std::vector<std::size_t> lngLaneOfBand;
     std::vector<Stage> stages;
     double dblSampFreq;
+    // With more than one thread: the first stage's input gathered, and the block its bands are
+    // filtering on the side thread. The thread goes first when the bank goes.
+    std::vector<double> dblGathering;
+    std::vector<double> dblSideInput;
+    std::unique_ptr<SideThread> side;
 };
 
 } // namespace kestrix::engine

@@ -51,7 +51,8 @@ struct Avx2Lanes
     }
     static bool allNormal(V x)
     {
-        const V dblNormal = _mm256_and_pd(_mm256_cmp_pd(x, set(DBL_MIN), _CMP_GE_OQ), _mm256_cmp_pd(x, set(DBL_MAX), _CMP_LE_OQ));
+        const V dblNormal =
+            _mm256_and_pd(_mm256_cmp_pd(x, set(DBL_MIN), _CMP_GE_OQ), _mm256_cmp_pd(x, set(DBL_MAX), _CMP_LE_OQ));
         return _mm256_movemask_pd(dblNormal) == 15;
     }
     static __m256i words(std::uint64_t lngValue)
@@ -65,8 +66,8 @@ struct Avx2Lanes
     }
     static V mantissaField(V x)
     {
-        return _mm256_castsi256_pd(_mm256_or_si256(_mm256_and_si256(_mm256_castpd_si256(x), words(lanes::lngMantissaBits)),
-                                                   words(lanes::lngOneBits)));
+        return _mm256_castsi256_pd(_mm256_or_si256(
+            _mm256_and_si256(_mm256_castpd_si256(x), words(lanes::lngMantissaBits)), words(lanes::lngOneBits)));
     }
 };
 
@@ -78,8 +79,8 @@ bool hasAvx2()
 
 } // namespace
 
-std::size_t levelsOfPowersWide(const double* dblPower, std::size_t lngCount, const LevelScale& scale,
-                               double* dblLevels, double (*odd)(double, const LevelScale&))
+std::size_t levelsOfPowersWide(const double* dblPower, std::size_t lngCount, const LevelScale& scale, double* dblLevels,
+                               double (*odd)(double, const LevelScale&))
 {
     return hasAvx2() ? lanes::levelsOfLanes<Avx2Lanes>(dblPower, lngCount, scale, dblLevels, odd) : 0;
 }

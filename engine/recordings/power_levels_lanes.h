@@ -28,8 +28,8 @@ namespace lanes {
 // [0, 0.0295], weighted as the error in ln m: log2 is then within 1.1e-12 of the exact value (the
 // series cut after five terms would be 1e-9 off).
 constexpr std::uint64_t lngMantissaBits = 0x000FFFFFFFFFFFFF;
-constexpr std::uint64_t lngOneBits = 0x3FF0000000000000;       // 1.0
-constexpr std::uint64_t lngTwoPow52Bits = 0x4330000000000000;  // 2^52
+constexpr std::uint64_t lngOneBits = 0x3FF0000000000000;        // 1.0
+constexpr std::uint64_t lngTwoPow52Bits = 0x4330000000000000;   // 2^52
 constexpr double dblExponentBias = 4503599627370496.0 + 1023.0; // 2^52 + the exponent's bias
 constexpr double dblSqrt2 = 1.4142135623730951;
 constexpr double dblF0 = 1.0000000000232563;
@@ -84,8 +84,7 @@ std::size_t levelsOfLanes(const double* dblPower, std::size_t lngCount, const Le
             }
             continue;
         }
-        const V dblLevel =
-            L::add(dblAtReference, L::mul(dblDbPerLog2, L::sub(log2Normal<L>(x), dblReferenceLog2)));
+        const V dblLevel = L::add(dblAtReference, L::mul(dblDbPerLog2, L::sub(log2Normal<L>(x), dblReferenceLog2)));
         L::store(dblLevels + i, L::pick(L::greater(dblLevel, dblFloor), dblLevel, dblFloor));
     }
     return i;

@@ -178,7 +178,7 @@ TEST(OptionTable, ValuesInEveryFormAndTheLastOneCounts)
              {{"-x", "a"}, "unknown option -x"},
              {{"-j", "", "a"}, "-j \"\": not a whole number from 0 to 1024"},
              {{"--average", "--threads", "65", "a"}, "--threads 65: not a whole number from 0 to 64"},
-             {{"--threads", "2", "a"}, "--threads applies only with --average or --transfer"}}) {
+             {{"--threads", "2", "a"}, "--threads applies only with --average or --transfer or --octave"}}) {
         SCOPED_TRACE(strExpected);
         EXPECT_FALSE(cli::parseOptions(strArgsBad, strError).has_value());
         EXPECT_EQ(strError, strExpected);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/recordings/average_analysis.h"
+#include "engine/recordings/octave_analyser.h"
 #include "engine/recordings/read_ahead.h"
 #include "engine/recordings/recording_measures.h"
 #include "engine/recordings/segment_pipeline.h"
@@ -135,6 +136,53 @@ TEST(ParallelAnalysis, TheTwoChannelFileIsTheSameToTheBitWhateverTheThreads)
                 EXPECT_EQ(strFile, strOneThread);
             }
         }
+    }
+}
+
+// The octave bands with the first stage's bands on a thread of their own: every band's mean square the
+// same to the bit as on one thread, fed in chunks that do not line up with the bank's blocks or the
+// side thread's, with and without a weighting and for the narrowest bands (many stages).
+TEST(ParallelAnalysis, OctaveBandsAreTheSameToTheBitOnASideThread)
+{
+    std::vector<double> dblSignal(300001);
+    for (std::size_t n = 0; n < dblSignal.size(); ++n) {
+        const auto dblN = static_cast<double>(n);
+        dblSignal[n] = 3000.0 * std::sin(0.013 * dblN) + 800.0 * std::sin(1.7 * dblN) +
+                       static_cast<double>(n * 7919 % 401) - 200.0;
+    }
+    struct Case
+    {
+        std::int32_t lngBandsPerOctave;
+        FrequencyWeighting weighting;
+    };
+    for (const Case c :
+         {Case{3, FrequencyWeighting::A}, Case{1, FrequencyWeighting::Z}, Case{24, FrequencyWeighting::C}}) {
+        SCOPED_TRACE(::testing::Message() << "1/" << c.lngBandsPerOctave);
+        OctaveSettings settings;
+        settings.lngBandsPerOctave = c.lngBandsPerOctave;
+        settings.weighting = c.weighting;
+        auto levelsOn = [&](std::int32_t lngThreads) {
+            OctaveAnalyser analyser(settings, 48000.0, {}, 0.1, lngThreads);
+            for (std::size_t lngAt = 0; lngAt < dblSignal.size(); lngAt += 12345) {
+                analyser.addSamples(std::span<const double>(dblSignal).subspan(
+                    lngAt, std::min<std::size_t>(12345, dblSignal.size() - lngAt)));
+                // Levels asked on the way, and averages restarted, while the side thread is a block
+                // behind.
+                if (lngAt == 12345 * 6) {
+                    EXPECT_GT(analyser.levels().dblBandMeanSquare.back(), 0.0);
+                } else if (lngAt == 12345 * 9) {
+                    analyser.restartAverages();
+                }
+            }
+            return analyser.levels();
+        };
+        const OctaveLevels one = levelsOn(1);
+        const OctaveLevels two = levelsOn(2);
+        ASSERT_GT(one.bands.size(), 5U);
+        EXPECT_GT(one.dblBandMeanSquare.front(), 0.0);
+        EXPECT_EQ(two.dblBandMeanSquare, one.dblBandMeanSquare);
+        EXPECT_EQ(two.overall.dblMeanSquare, one.overall.dblMeanSquare);
+        EXPECT_EQ(two.overall.lngSamples, one.overall.lngSamples);
     }
 }
 

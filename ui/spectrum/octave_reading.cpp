@@ -32,6 +32,7 @@ engine::OctaveRequest octaveRequest(const ViewRecording& recording, const Octave
     request.lngSampFreq = recording.lngSampFreq;
     request.dblMaxVolt = recording.dblMaxVolt;
     request.choice = recording.choice;
+    request.lngThreads = 0; // every core: the view waits for nothing else
     return request;
 }
 
