@@ -223,7 +223,8 @@ TEST(ParallelAnalysis, SegmentsAreReportedInTheirOrder)
 // s * step + N - 1, as an averager given those samples alone finds it.
 TEST(ParallelAnalysis, EverySegmentIsCutWhereItsStepPutsItWhateverTheOverlap)
 {
-    std::vector<double> dblCounts(9000);
+    // More than two slots' worth, so that every overlap carries samples from slot to slot.
+    std::vector<double> dblCounts(2 * lngSlotSamples + 1000);
     for (std::size_t n = 0; n < dblCounts.size(); ++n) {
         dblCounts[n] = std::round(3000.0 * std::sin(0.0123 * static_cast<double>(n * n % 9973)));
     }
@@ -252,10 +253,12 @@ TEST(ParallelAnalysis, EverySegmentIsCutWhereItsStepPutsItWhateverTheOverlap)
                 },
                 lngThreads);
             for (std::size_t lngAt = 0; lngAt < dblCounts.size(); lngAt += 1000) {
-                averager.addSamples(std::span<const double>(dblCounts).subspan(lngAt, 1000));
+                averager.addSamples(std::span<const double>(dblCounts).subspan(
+                    lngAt, std::min<std::size_t>(1000, dblCounts.size() - lngAt)));
             }
-            EXPECT_EQ(averager.finish().lngSegments, segmentCount(9000, 256, dblOverlap));
-            EXPECT_EQ(lngSeen, segmentCount(9000, 256, dblOverlap));
+            const auto lngSamples = static_cast<std::int64_t>(dblCounts.size());
+            EXPECT_EQ(averager.finish().lngSegments, segmentCount(lngSamples, 256, dblOverlap));
+            EXPECT_EQ(lngSeen, segmentCount(lngSamples, 256, dblOverlap));
         }
     }
 }
