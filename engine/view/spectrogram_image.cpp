@@ -224,7 +224,7 @@ LevelRange suggestedLevelRange(const Spectrogram& spectrogram)
     // at the floor go to a bin of their own.
     constexpr std::size_t lngWays = 4;
     const std::size_t lngBinsUsed = lngBins + 1;
-    std::vector<std::uint32_t> lngWayCounts(lngWays * lngBinsUsed, 0);
+    std::vector<std::size_t> lngWayCounts(lngWays * lngBinsUsed, 0);
     const auto sngTop = static_cast<float>(dblTop);
     const auto sngPerBin = static_cast<float>(1.0 / dblBinWidth);
     const auto sngLastBin = static_cast<float>(lngBins - 1);
@@ -233,17 +233,6 @@ LevelRange suggestedLevelRange(const Spectrogram& spectrogram)
                    ? static_cast<std::size_t>(std::clamp((sngTop - sngLevel) * sngPerBin, 0.0F, sngLastBin))
                    : lngBins;
     };
-    std::vector<std::size_t> lngCounts(lngBinsUsed, 0);
-    const auto addWays = [&] {
-        for (std::size_t w = 0; w < lngWays; ++w) {
-            for (std::size_t b = 0; b < lngBinsUsed; ++b) {
-                lngCounts[b] += std::exchange(lngWayCounts[w * lngBinsUsed + b], 0);
-            }
-        }
-    };
-    // Counts of 32 bits: emptied into lngCounts before any could reach 2^32.
-    constexpr std::size_t lngCellsPerEmptying = std::size_t{1} << 30;
-    std::size_t lngSinceEmptied = 0;
     for (std::size_t c = 0; c < spectrogram.columnCount(); ++c) {
         const std::span<const float> sngLevels = spectrogram.columnLevels(c);
         std::size_t r = 0;
@@ -255,13 +244,13 @@ LevelRange suggestedLevelRange(const Spectrogram& spectrogram)
         for (; r < sngLevels.size(); ++r) {
             ++lngWayCounts[binOf(sngLevels[r])];
         }
-        lngSinceEmptied += sngLevels.size();
-        if (lngSinceEmptied >= lngCellsPerEmptying) {
-            addWays();
-            lngSinceEmptied = 0;
+    }
+    std::vector<std::size_t> lngCounts(lngBinsUsed, 0);
+    for (std::size_t w = 0; w < lngWays; ++w) {
+        for (std::size_t b = 0; b < lngBinsUsed; ++b) {
+            lngCounts[b] += lngWayCounts[w * lngBinsUsed + b];
         }
     }
-    addWays();
     std::size_t lngCells = 0;
     for (std::size_t b = 0; b < lngBins; ++b) {
         lngCells += lngCounts[b];
