@@ -9,50 +9,266 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kestrix::engine {
+
+namespace {
+
+using Moments = MomentAccumulator::Moments;
+
+#if defined(__SSE2__)
+// Four lanes two at a time in vector registers (lanes 0 and 1 in one, 2 and 3 in the other): each lane
+// gets the same operations in the same order as alone. _mm_min_pd(v, m) is v < m ? v : m, as
+// std::min(m, v); _mm_max_pd(v, m) is v > m ? v : m, as std::max(m, v).
+struct FourLanes
+{
+    const double* a;
+    const double* b;
+    const double* c;
+    const double* d;
+    __m128d low(std::size_t i) const
+    {
+        return _mm_loadh_pd(_mm_load_sd(a + i), b + i);
+    }
+    __m128d high(std::size_t i) const
+    {
+        return _mm_loadh_pd(_mm_load_sd(c + i), d + i);
+    }
+};
+
+void firstPassFour(const FourLanes& lanes, std::size_t lngCommon, const double* dblShift, double* dblSum,
+                   double* dblMin, double* dblMax)
+{
+    const __m128d shiftLow = _mm_loadu_pd(dblShift);
+    const __m128d shiftHigh = _mm_loadu_pd(dblShift + 2);
+    __m128d sumLow = _mm_loadu_pd(dblSum);
+    __m128d sumHigh = _mm_loadu_pd(dblSum + 2);
+    __m128d minLow = _mm_loadu_pd(dblMin);
+    __m128d minHigh = _mm_loadu_pd(dblMin + 2);
+    __m128d maxLow = _mm_loadu_pd(dblMax);
+    __m128d maxHigh = _mm_loadu_pd(dblMax + 2);
+    for (std::size_t i = 0; i < lngCommon; ++i) {
+        const __m128d low = lanes.low(i);
+        const __m128d high = lanes.high(i);
+        sumLow = _mm_add_pd(sumLow, _mm_sub_pd(low, shiftLow));
+        sumHigh = _mm_add_pd(sumHigh, _mm_sub_pd(high, shiftHigh));
+        minLow = _mm_min_pd(low, minLow);
+        minHigh = _mm_min_pd(high, minHigh);
+        maxLow = _mm_max_pd(low, maxLow);
+        maxHigh = _mm_max_pd(high, maxHigh);
+    }
+    _mm_storeu_pd(dblSum, sumLow);
+    _mm_storeu_pd(dblSum + 2, sumHigh);
+    _mm_storeu_pd(dblMin, minLow);
+    _mm_storeu_pd(dblMin + 2, minHigh);
+    _mm_storeu_pd(dblMax, maxLow);
+    _mm_storeu_pd(dblMax + 2, maxHigh);
+}
+
+void secondPassFour(const FourLanes& lanes, std::size_t lngCommon, const double* dblMean, double* dblM2, double* dblM3,
+                    double* dblM4)
+{
+    const __m128d meanLow = _mm_loadu_pd(dblMean);
+    const __m128d meanHigh = _mm_loadu_pd(dblMean + 2);
+    __m128d m2Low = _mm_loadu_pd(dblM2);
+    __m128d m2High = _mm_loadu_pd(dblM2 + 2);
+    __m128d m3Low = _mm_loadu_pd(dblM3);
+    __m128d m3High = _mm_loadu_pd(dblM3 + 2);
+    __m128d m4Low = _mm_loadu_pd(dblM4);
+    __m128d m4High = _mm_loadu_pd(dblM4 + 2);
+    for (std::size_t i = 0; i < lngCommon; ++i) {
+        const __m128d devLow = _mm_sub_pd(lanes.low(i), meanLow);
+        const __m128d devHigh = _mm_sub_pd(lanes.high(i), meanHigh);
+        const __m128d dev2Low = _mm_mul_pd(devLow, devLow);
+        const __m128d dev2High = _mm_mul_pd(devHigh, devHigh);
+        m2Low = _mm_add_pd(m2Low, dev2Low);
+        m2High = _mm_add_pd(m2High, dev2High);
+        m3Low = _mm_add_pd(m3Low, _mm_mul_pd(dev2Low, devLow));
+        m3High = _mm_add_pd(m3High, _mm_mul_pd(dev2High, devHigh));
+        m4Low = _mm_add_pd(m4Low, _mm_mul_pd(dev2Low, dev2Low));
+        m4High = _mm_add_pd(m4High, _mm_mul_pd(dev2High, dev2High));
+    }
+    _mm_storeu_pd(dblM2, m2Low);
+    _mm_storeu_pd(dblM2 + 2, m2High);
+    _mm_storeu_pd(dblM3, m3Low);
+    _mm_storeu_pd(dblM3 + 2, m3High);
+    _mm_storeu_pd(dblM4, m4Low);
+    _mm_storeu_pd(dblM4 + 2, m4High);
+}
+#endif
+
+// The moments of lngLanes chunks, each summed in its own lane exactly as one chunk alone would be: the
+// lanes' additions are independent chains, which the processor runs side by side. A chunk is not
+// empty.
+template <std::size_t lngLanes> void laneMoments(const std::span<const double>* chunks, Moments* moments)
+{
+    std::size_t lngCommon = chunks[0].size();
+    for (std::size_t l = 1; l < lngLanes; ++l) {
+        lngCommon = std::min(lngCommon, chunks[l].size());
+    }
+    // The mean is summed from the chunk's first value, so that an offset large beside the spread does
+    // not round the sum: an error e in a chunk's mean would shift its fourth moment by 4 e times its
+    // third.
+    double dblShift[lngLanes];
+    double dblSum[lngLanes];
+    double dblMin[lngLanes];
+    double dblMax[lngLanes];
+    for (std::size_t l = 0; l < lngLanes; ++l) {
+        dblShift[l] = chunks[l].front();
+        dblSum[l] = 0.0;
+        dblMin[l] = std::numeric_limits<double>::infinity();
+        dblMax[l] = -std::numeric_limits<double>::infinity();
+    }
+    const auto takeFirst = [&](std::size_t l, double dblValue) {
+        dblSum[l] += dblValue - dblShift[l];
+        dblMin[l] = std::min(dblMin[l], dblValue);
+        dblMax[l] = std::max(dblMax[l], dblValue);
+    };
+    std::size_t lngDone = 0; // of the common length, summed by the vector code
+#if defined(__SSE2__)
+    const auto lanesOf = [&] {
+        return FourLanes{chunks[0].data(), chunks[1].data(), chunks[2].data(), chunks[3].data()};
+    };
+    if constexpr (lngLanes == 4) {
+        firstPassFour(lanesOf(), lngCommon, dblShift, dblSum, dblMin, dblMax);
+        lngDone = lngCommon;
+    }
+#endif
+    for (std::size_t i = lngDone; i < lngCommon; ++i) {
+        for (std::size_t l = 0; l < lngLanes; ++l) {
+            takeFirst(l, chunks[l][i]);
+        }
+    }
+    double dblMean[lngLanes];
+    double dblM2[lngLanes];
+    double dblM3[lngLanes];
+    double dblM4[lngLanes];
+    for (std::size_t l = 0; l < lngLanes; ++l) {
+        for (std::size_t i = lngCommon; i < chunks[l].size(); ++i) {
+            takeFirst(l, chunks[l][i]);
+        }
+        dblMean[l] = dblShift[l] + dblSum[l] / static_cast<double>(chunks[l].size());
+        dblM2[l] = dblM3[l] = dblM4[l] = 0.0;
+    }
+    const auto takeSecond = [&](std::size_t l, double dblValue) {
+        const double dblDev = dblValue - dblMean[l];
+        const double dblDev2 = dblDev * dblDev;
+        dblM2[l] += dblDev2;
+        dblM3[l] += dblDev2 * dblDev;
+        dblM4[l] += dblDev2 * dblDev2;
+    };
+#if defined(__SSE2__)
+    if constexpr (lngLanes == 4) {
+        secondPassFour(lanesOf(), lngCommon, dblMean, dblM2, dblM3, dblM4);
+    }
+#endif
+    for (std::size_t i = lngDone; i < lngCommon; ++i) {
+        for (std::size_t l = 0; l < lngLanes; ++l) {
+            takeSecond(l, chunks[l][i]);
+        }
+    }
+    for (std::size_t l = 0; l < lngLanes; ++l) {
+        for (std::size_t i = lngCommon; i < chunks[l].size(); ++i) {
+            takeSecond(l, chunks[l][i]);
+        }
+        moments[l] = {static_cast<std::int64_t>(chunks[l].size()),
+                      dblMean[l],
+                      dblM2[l],
+                      dblM3[l],
+                      dblM4[l],
+                      dblMin[l],
+                      dblMax[l]};
+    }
+}
+
+// Merges a chunk's moments (B) into the moments so far (A): the pairwise updates, highest moment first
+// since each uses the lower ones of both parts as they were.
+void mergeInto(Moments& a, const Moments& b)
+{
+    const auto dblA = static_cast<double>(a.lngCount);
+    const auto dblB = static_cast<double>(b.lngCount);
+    const double dblN = dblA + dblB;
+    const double dblDelta = b.dblMean - a.dblMean;
+    const double dblDeltaN = dblDelta / dblN;
+    const double dblDeltaN2 = dblDeltaN * dblDeltaN;
+    const double dblTerm = dblDelta * dblDeltaN * dblA * dblB;
+    a.dblM4 += b.dblM4 + dblTerm * dblDeltaN2 * (dblA * dblA - dblA * dblB + dblB * dblB) +
+               6.0 * dblDeltaN2 * (dblA * dblA * b.dblM2 + dblB * dblB * a.dblM2) +
+               4.0 * dblDeltaN * (dblA * b.dblM3 - dblB * a.dblM3);
+    a.dblM3 += b.dblM3 + dblTerm * dblDeltaN * (dblA - dblB) + 3.0 * dblDeltaN * (dblA * b.dblM2 - dblB * a.dblM2);
+    a.dblM2 += b.dblM2 + dblTerm;
+    a.dblMean += dblB * dblDeltaN;
+    a.lngCount += b.lngCount;
+    a.dblMin = std::min(a.dblMin, b.dblMin);
+    a.dblMax = std::max(a.dblMax, b.dblMax);
+}
+
+} // namespace
 
 void MomentAccumulator::addSamples(std::span<const double> dblValues)
 {
     if (dblValues.empty()) {
         return;
     }
-    // The chunk's own moments, about its own mean. The mean is summed from the first value, so that an
-    // offset large beside the spread does not round the sum: an error e in a chunk's mean would shift its
-    // fourth moment by 4 e times its third.
-    const auto dblB = static_cast<double>(dblValues.size());
-    const double dblShift = dblValues.front();
-    double dblSum = 0.0;
-    for (const double dblValue : dblValues) {
-        dblSum += dblValue - dblShift;
-        dblMin = std::min(dblMin, dblValue);
-        dblMax = std::max(dblMax, dblValue);
+    if (dblValues.size() > lngMomentHeldSamples) {
+        mergeHeld({});
+        mergeHeld(dblValues);
+    } else if (lngHeld.size() + 1 < lngMomentLanes) {
+        if (dblHeld.capacity() == 0) {
+            dblHeld.reserve((lngMomentLanes - 1) * lngMomentHeldSamples); // once, never more
+        }
+        dblHeld.insert(dblHeld.end(), dblValues.begin(), dblValues.end());
+        lngHeld.push_back(dblValues.size());
+    } else {
+        mergeHeld(dblValues);
     }
-    const double dblMeanB = dblShift + dblSum / dblB;
-    double dblM2B = 0.0;
-    double dblM3B = 0.0;
-    double dblM4B = 0.0;
-    for (const double dblValue : dblValues) {
-        const double dblDev = dblValue - dblMeanB;
-        const double dblDev2 = dblDev * dblDev;
-        dblM2B += dblDev2;
-        dblM3B += dblDev2 * dblDev;
-        dblM4B += dblDev2 * dblDev2;
+}
+
+const MomentAccumulator::Moments& MomentAccumulator::settled() const
+{
+    if (!lngHeld.empty()) {
+        mergeHeld({});
     }
-    // Merged with the moments so far (A): the pairwise updates, highest moment first since each uses
-    // the lower ones of both parts as they were.
-    const auto dblA = static_cast<double>(lngCount);
-    const double dblN = dblA + dblB;
-    const double dblDelta = dblMeanB - dblMean;
-    const double dblDeltaN = dblDelta / dblN;
-    const double dblDeltaN2 = dblDeltaN * dblDeltaN;
-    const double dblTerm = dblDelta * dblDeltaN * dblA * dblB;
-    dblM4 += dblM4B + dblTerm * dblDeltaN2 * (dblA * dblA - dblA * dblB + dblB * dblB) +
-             6.0 * dblDeltaN2 * (dblA * dblA * dblM2B + dblB * dblB * dblM2) +
-             4.0 * dblDeltaN * (dblA * dblM3B - dblB * dblM3);
-    dblM3 += dblM3B + dblTerm * dblDeltaN * (dblA - dblB) + 3.0 * dblDeltaN * (dblA * dblM2B - dblB * dblM2);
-    dblM2 += dblM2B + dblTerm;
-    dblMean += dblB * dblDeltaN;
-    lngCount += static_cast<std::int64_t>(dblValues.size());
+    return total;
+}
+
+void MomentAccumulator::mergeHeld(std::span<const double> dblLast) const
+{
+    std::span<const double> chunks[lngMomentLanes];
+    std::size_t lngChunks = 0;
+    std::size_t lngFrom = 0;
+    for (const std::size_t lngSize : lngHeld) {
+        chunks[lngChunks++] = std::span<const double>(dblHeld).subspan(lngFrom, lngSize);
+        lngFrom += lngSize;
+    }
+    if (!dblLast.empty()) {
+        chunks[lngChunks++] = dblLast;
+    }
+    Moments moments[lngMomentLanes];
+    switch (lngChunks) {
+    case 4:
+        laneMoments<4>(chunks, moments);
+        break;
+    case 3:
+        laneMoments<3>(chunks, moments);
+        break;
+    case 2:
+        laneMoments<2>(chunks, moments);
+        break;
+    case 1:
+        laneMoments<1>(chunks, moments);
+        break;
+    default:
+        break;
+    }
+    for (std::size_t c = 0; c < lngChunks; ++c) {
+        mergeInto(total, moments[c]);
+    }
+    dblHeld.clear();
+    lngHeld.clear();
 }
 
 ConditionLevels conditionLevels(const MomentAccumulator& moments, double dblVoltsPerCount,

@@ -123,6 +123,50 @@ TEST(ConditionLevels, MomentsDoNotDependOnChunksNorSufferFromAnOffset)
     }
 }
 
+// Chunks are held and summed several side by side; the figures are the same to the bit as when every
+// chunk is summed alone (asking for a figure after each chunk merges it at once): with chunks of
+// unequal lengths, chunks too long to hold between them, an offset, and a figure asked for midway.
+TEST(ConditionLevels, ChunksSummedSideBySideGiveTheSameBitsAsOneByOne)
+{
+    std::mt19937_64 random(11);
+    std::normal_distribution<double> gauss(0.0, 300.0);
+    std::vector<double> dblValues(3 * lngMomentHeldSamples);
+    for (double& dblValue : dblValues) {
+        dblValue = 2e4 + std::round(gauss(random));
+    }
+    const std::vector<std::size_t> lngPlans[] = {
+        {1, 2, 3, 4, 5, 6, 7, 8, 9},
+        {1000, 999, 1001, 5, 70000, 1, 1, 1},
+        {lngMomentHeldSamples, lngMomentHeldSamples, lngMomentHeldSamples + 1, 300},
+        {lngMomentHeldSamples + 1, 17, 3 * lngMomentHeldSamples},
+    };
+    for (const std::vector<std::size_t>& lngPlan : lngPlans) {
+        MomentAccumulator grouped;
+        MomentAccumulator alone;
+        std::span<const double> dblRest(dblValues);
+        for (std::size_t c = 0; !dblRest.empty(); ++c) {
+            const std::size_t lngTake = std::min(lngPlan[c % lngPlan.size()], dblRest.size());
+            grouped.addSamples(dblRest.first(lngTake));
+            alone.addSamples(dblRest.first(lngTake));
+            EXPECT_EQ(alone.count(), static_cast<std::int64_t>(dblValues.size() - dblRest.size() + lngTake));
+            if (c == 13) {
+                EXPECT_EQ(grouped.mean(), alone.mean()); // midway: what is held is merged, then more comes
+            }
+            dblRest = dblRest.subspan(lngTake);
+        }
+        SCOPED_TRACE(lngPlan.front());
+        EXPECT_EQ(grouped.count(), alone.count());
+        EXPECT_EQ(grouped.mean(), alone.mean());
+        EXPECT_EQ(grouped.centralSum2(), alone.centralSum2());
+        EXPECT_EQ(grouped.centralSum4(), alone.centralSum4());
+        EXPECT_EQ(grouped.minimum(), alone.minimum());
+        EXPECT_EQ(grouped.maximum(), alone.maximum());
+        const ConditionLevels levelsGrouped = conditionLevels(grouped, dblVoltsPerCount, {});
+        const ConditionLevels levelsAlone = conditionLevels(alone, dblVoltsPerCount, {});
+        EXPECT_EQ(levelsGrouped.dblKurtosis, levelsAlone.dblKurtosis); // as the levels file gives it
+    }
+}
+
 TEST(ConditionLevels, SilenceAndNothingGiveNoRatios)
 {
     const ConditionLevels none = levelsOf({});
