@@ -86,7 +86,7 @@ run: build
 # The engine against its yardsticks (the averaged analysis against scipy's Welch method through the
 # system's Python too, the transforms against FFTW's), then the spectrum view's redraw (offscreen).
 bench:
-	@scripts/install-deps.sh bench
+	@scripts/install-deps.sh
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DKESTRIX_BENCH=ON
 	cmake --build $(BUILD)
 	$(BUILD)/bench/kestrix_bench

@@ -1,23 +1,19 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what building, testing and running Kestrix needs on Debian 12, and only what is missing.
-# "install-deps.sh bench" adds what only the benchmarks use (FFTW, their yardstick).
 set -euo pipefail
 
 packages=(
     g++ cmake ninja-build make git clang-format g++-aarch64-linux-gnu
     clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev
+    libfftw3-dev  # the analyses of recordings transform with FFTW's real-input plans
     qt6-base-dev qt6-svg-dev qt6-charts-dev libqt6opengl6-dev libgl-dev qt6-translations-l10n
     fonts-noto-cjk locales
     python3-numpy python3-scipy  # the reference checks against numpy and scipy
     g++-mingw-w64-x86-64-posix wine64 googletest  # the Windows build and its tests under Wine
     dpkg-dev file lintian  # the Debian package: its dependencies found, then checked
 )
-
-if [ "${1:-}" = "bench" ]; then
-    packages+=(libfftw3-dev)
-fi
 
 missing=()
 for package in "${packages[@]}"; do
