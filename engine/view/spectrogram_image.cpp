@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -205,60 +206,93 @@ void renderSpectrogram(const Spectrogram& spectrogram, const SpectrogramView& vi
     }
 }
 
+namespace {
+
+// Half-dB bins below the top, and one more for the cells at the floor (lines of exactly 0 V).
+constexpr std::size_t lngRangeBins = 240;
+constexpr std::size_t lngRangeBinsUsed = lngRangeBins + 1;
+// Cells at or below this many, and the range is counted on the caller's thread alone.
+constexpr std::size_t lngRangeCellsAlone = std::size_t{1} << 21;
+
+// Counts the cells of columns [lngFirst, lngEnd) into lngCounts by their bin: (top - level) / width,
+// truncated, where every level lies at or below the top. Each column's bins are worked out first, in a
+// loop of its own free of stores to the counts (so several at a time), then counted in turn into four
+// histograms, which waits for no count just raised (neighbouring cells often share a bin).
+void countLevelBins(const Spectrogram& spectrogram, std::size_t lngFirst, std::size_t lngEnd, float sngTop,
+                    float sngPerBin, std::vector<std::size_t>& lngCounts)
+{
+    constexpr std::size_t lngWays = 4;
+    static_assert(static_cast<double>(static_cast<float>(dblDbvFloor)) == dblDbvFloor);
+    constexpr auto sngFloor = static_cast<float>(dblDbvFloor);
+    constexpr auto sngLastBin = static_cast<float>(lngRangeBins - 1);
+    std::vector<std::size_t> lngWayCounts(lngWays * lngRangeBinsUsed, 0);
+    std::vector<std::int32_t> lngBins(spectrogram.rowCount());
+    for (std::size_t c = lngFirst; c < lngEnd; ++c) {
+        const std::span<const float> sngLevels = spectrogram.columnLevels(c);
+        for (std::size_t r = 0; r < sngLevels.size(); ++r) {
+            const float sngLevel = sngLevels[r];
+            // A level that is no number is not above the floor either: the floor's bin.
+            lngBins[r] =
+                sngLevel > sngFloor
+                    ? static_cast<std::int32_t>(std::min(std::max((sngTop - sngLevel) * sngPerBin, 0.0F), sngLastBin))
+                    : static_cast<std::int32_t>(lngRangeBins);
+        }
+        std::size_t r = 0;
+        for (; r + lngWays <= sngLevels.size(); r += lngWays) {
+            for (std::size_t w = 0; w < lngWays; ++w) {
+                ++lngWayCounts[w * lngRangeBinsUsed + static_cast<std::size_t>(lngBins[r + w])];
+            }
+        }
+        for (; r < sngLevels.size(); ++r) {
+            ++lngWayCounts[static_cast<std::size_t>(lngBins[r])];
+        }
+    }
+    for (std::size_t w = 0; w < lngWays; ++w) {
+        for (std::size_t b = 0; b < lngRangeBinsUsed; ++b) {
+            lngCounts[b] += lngWayCounts[w * lngRangeBinsUsed + b];
+        }
+    }
+}
+
+} // namespace
+
 LevelRange suggestedLevelRange(const Spectrogram& spectrogram)
 {
     constexpr double dblStep = 5.0;         // dB the ends are rounded to
     constexpr double dblBelowMedian = 10.0; // dB, so the noise floor shows as dark but not black
     constexpr double dblMinSpan = 20.0;     // dB
-    constexpr double dblMaxSpan = 120.0;    // dB
-    constexpr std::size_t lngBins = 240;    // half-dB bins below the highest level, down to dblMaxSpan
+    constexpr double dblMaxSpan = 120.0;    // dB: the bins reach down this far below the top
     const double dblHighest = spectrogram.maxLevel();
     if (spectrogram.segmentCount() == 0 || !(dblHighest > dblDbvFloor)) {
         return {};
     }
     const double dblTop = std::ceil(dblHighest / dblStep) * dblStep;
-    const double dblBinWidth = dblMaxSpan / lngBins;
-    // Every level lies at or below dblTop, so the truncated distance is the bin (this loop reads every
-    // cell: kept free of divisions and rounding calls). Neighbouring cells often fall in one bin, so
-    // they are counted in turn into lngWays histograms, which waits for no count just raised; cells
-    // at the floor go to a bin of their own.
-    constexpr std::size_t lngWays = 4;
-    const std::size_t lngBinsUsed = lngBins + 1;
-    std::vector<std::size_t> lngWayCounts(lngWays * lngBinsUsed, 0);
+    const double dblBinWidth = dblMaxSpan / lngRangeBins;
     const auto sngTop = static_cast<float>(dblTop);
     const auto sngPerBin = static_cast<float>(1.0 / dblBinWidth);
-    const auto sngLastBin = static_cast<float>(lngBins - 1);
-    const auto binOf = [&](float sngLevel) {
-        return sngLevel > dblDbvFloor
-                   ? static_cast<std::size_t>(std::clamp((sngTop - sngLevel) * sngPerBin, 0.0F, sngLastBin))
-                   : lngBins;
-    };
-    for (std::size_t c = 0; c < spectrogram.columnCount(); ++c) {
-        const std::span<const float> sngLevels = spectrogram.columnLevels(c);
-        std::size_t r = 0;
-        for (; r + lngWays <= sngLevels.size(); r += lngWays) {
-            for (std::size_t w = 0; w < lngWays; ++w) {
-                ++lngWayCounts[w * lngBinsUsed + binOf(sngLevels[r + w])];
-            }
-        }
-        for (; r < sngLevels.size(); ++r) {
-            ++lngWayCounts[binOf(sngLevels[r])];
-        }
-    }
-    std::vector<std::size_t> lngCounts(lngBinsUsed, 0);
-    for (std::size_t w = 0; w < lngWays; ++w) {
-        for (std::size_t b = 0; b < lngBinsUsed; ++b) {
-            lngCounts[b] += lngWayCounts[w * lngBinsUsed + b];
+    // Counts are whole numbers, so the columns' two halves counted on two threads add up to the same.
+    const std::size_t lngColumns = spectrogram.columnCount();
+    std::vector<std::size_t> lngCounts(lngRangeBinsUsed, 0);
+    if (lngColumns * spectrogram.rowCount() <= lngRangeCellsAlone || std::thread::hardware_concurrency() < 2) {
+        countLevelBins(spectrogram, 0, lngColumns, sngTop, sngPerBin, lngCounts);
+    } else {
+        std::vector<std::size_t> lngOtherCounts(lngRangeBinsUsed, 0);
+        const std::size_t lngHalf = lngColumns / 2;
+        std::thread other([&] { countLevelBins(spectrogram, lngHalf, lngColumns, sngTop, sngPerBin, lngOtherCounts); });
+        countLevelBins(spectrogram, 0, lngHalf, sngTop, sngPerBin, lngCounts);
+        other.join();
+        for (std::size_t b = 0; b < lngRangeBinsUsed; ++b) {
+            lngCounts[b] += lngOtherCounts[b];
         }
     }
     std::size_t lngCells = 0;
-    for (std::size_t b = 0; b < lngBins; ++b) {
+    for (std::size_t b = 0; b < lngRangeBins; ++b) {
         lngCells += lngCounts[b];
     }
     // The median from the top down: the bin where half the cells lie above.
     std::size_t lngAbove = 0;
     std::size_t lngBin = 0;
-    while (lngBin + 1 < lngBins && 2 * (lngAbove + lngCounts[lngBin]) < lngCells) {
+    while (lngBin + 1 < lngRangeBins && 2 * (lngAbove + lngCounts[lngBin]) < lngCells) {
         lngAbove += lngCounts[lngBin++];
     }
     const double dblMedian = dblTop - (static_cast<double>(lngBin) + 0.5) * dblBinWidth;

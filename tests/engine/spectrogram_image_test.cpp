@@ -224,5 +224,25 @@ TEST(SpectrogramImage, SuggestedRangeSpansTheNoiseFloorToTheHighestLevel)
     EXPECT_DOUBLE_EQ(empty.dblTop, 0.0);
 }
 
+// A model of millions of cells is counted in two halves of its columns, on two threads: the median is
+// that of every cell. The noise rises steadily from -131 dBV in the first column to -51 in the last, so
+// the median lies near -91 (the floor at -105); either half alone would put it 20 dB off.
+TEST(SpectrogramImage, SuggestedRangeOfALargeModelCountsEveryColumn)
+{
+    constexpr std::int64_t lngSegments = 6000; // x 401 lines: 2.4 million cells
+    Spectrogram spectrogram(hannLayout());
+    std::vector<double> dblPower(401);
+    for (std::int64_t s = 0; s < lngSegments; ++s) {
+        std::fill(dblPower.begin(), dblPower.end(),
+                  powerOfDbv(-131.0 + 80.0 * static_cast<double>(s) / (lngSegments - 1)));
+        dblPower[50] = powerOfDbv(-21.7);
+        spectrogram.addSegment(s, dblPower);
+    }
+    ASSERT_EQ(spectrogram.columnCount() * spectrogram.rowCount(), 6000u * 401u);
+    const LevelRange range = suggestedLevelRange(spectrogram);
+    EXPECT_DOUBLE_EQ(range.dblFloor, -105.0);
+    EXPECT_DOUBLE_EQ(range.dblTop, -20.0);
+}
+
 } // namespace
 } // namespace kestrix::engine
