@@ -225,17 +225,18 @@ void countLevelBins(const Spectrogram& spectrogram, std::size_t lngFirst, std::s
     static_assert(static_cast<double>(static_cast<float>(dblDbvFloor)) == dblDbvFloor);
     constexpr auto sngFloor = static_cast<float>(dblDbvFloor);
     constexpr auto sngLastBin = static_cast<float>(lngRangeBins - 1);
+    constexpr auto lngFloorBin = static_cast<std::int32_t>(lngRangeBins);
     std::vector<std::size_t> lngWayCounts(lngWays * lngRangeBinsUsed, 0);
     std::vector<std::int32_t> lngBins(spectrogram.rowCount());
     for (std::size_t c = lngFirst; c < lngEnd; ++c) {
         const std::span<const float> sngLevels = spectrogram.columnLevels(c);
+        // Branch-free, so that the compiler works on several cells at a time; a level that is no number
+        // is not above the floor either (the floor's bin), and its distance clamps to 0 on the way.
+        const float* sngLevel = sngLevels.data();
+        std::int32_t* lngBin = lngBins.data();
         for (std::size_t r = 0; r < sngLevels.size(); ++r) {
-            const float sngLevel = sngLevels[r];
-            // A level that is no number is not above the floor either: the floor's bin.
-            lngBins[r] =
-                sngLevel > sngFloor
-                    ? static_cast<std::int32_t>(std::min(std::max((sngTop - sngLevel) * sngPerBin, 0.0F), sngLastBin))
-                    : static_cast<std::int32_t>(lngRangeBins);
+            const float sngBin = std::min(sngLastBin, std::max(0.0F, (sngTop - sngLevel[r]) * sngPerBin));
+            lngBin[r] = sngLevel[r] > sngFloor ? static_cast<std::int32_t>(sngBin) : lngFloorBin;
         }
         std::size_t r = 0;
         for (; r + lngWays <= sngLevels.size(); r += lngWays) {
