@@ -7,7 +7,7 @@ packages=(
     g++ cmake ninja-build make git clang-format g++-aarch64-linux-gnu
     clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev libsndfile1-dev
-    libfftw3-dev  # the analyses of recordings transform with FFTW's real-input plans
+    libfftw3-dev pkg-config  # the analyses of recordings transform with FFTW's real-input plans
     qt6-base-dev qt6-svg-dev qt6-charts-dev libqt6opengl6-dev libgl-dev qt6-translations-l10n
     fonts-noto-cjk locales
     python3-numpy python3-scipy  # the reference checks against numpy and scipy
