@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QEventLoop>
 #include <QTabWidget>
 #include <QTimer>
@@ -87,8 +88,25 @@ std::string writeRunUp(const std::filesystem::path& folder)
     return strPath;
 }
 
-// Runs the event loop until the view's reading ends, a timer ticking every 16 ms meanwhile; the
-// largest gap between two ticks (or from the start to the first, or from the last to the end), ms.
+// Counts the paintings of a widget.
+class PaintCounter final : public QObject
+{
+public:
+    int intPaints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            ++intPaints;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+// Runs the event loop until the view's reading ends and its result is drawn, a timer ticking every
+// 16 ms meanwhile; the largest gap between two ticks (or from the start to the first, or from the last
+// to the end), ms.
 double largestGapWhileReading(ui::SpectrumPanel& panel, const std::function<void()>& start)
 {
     QElapsedTimer clock;
@@ -110,9 +128,10 @@ double largestGapWhileReading(ui::SpectrumPanel& panel, const std::function<void
     if (panel.analysing()) {
         loop.exec();
     }
-    // The result is shown by the handler that ended the loop: one more turn includes its drawing.
-    QTimer::singleShot(intTickPeriod, &loop, &QEventLoop::quit);
-    loop.exec();
+    // The handler that ended the loop asked for the result to be drawn: the drawing is done when the
+    // events posted meanwhile are (the caller checks that a drawing came).
+    QCoreApplication::sendPostedEvents();
+    QApplication::processEvents();
     return std::max(dblLargest, static_cast<double>(clock.nsecsElapsed()) / 1e6 - dblLast);
 }
 
@@ -163,10 +182,17 @@ void measureOnce(ui::SpectrumPanel& panel, const std::string& strRecording, Figu
     auto* cboWindow = panel.findChild<QComboBox*>(QStringLiteral("cboWindow"));
     const int intTarget =
         cboWindow->findData(static_cast<int>(intRun % 2 == 0 ? engine::WindowKind::FlatTop : engine::WindowKind::Hann));
+    PaintCounter paints;
+    spectrogram.installEventFilter(&paints);
     QElapsedTimer changed;
     changed.start();
     figures.dblSettingGap.push_back(largestGapWhileReading(panel, [&] { cboWindow->setCurrentIndex(intTarget); }));
     figures.dblSetting.push_back(static_cast<double>(changed.nsecsElapsed()) / 1e6);
+    spectrogram.removeEventFilter(&paints);
+    if (paints.intPaints == 0) {
+        std::fprintf(stderr, "the spectrogram was not drawn within the time measured\n");
+        std::exit(1);
+    }
 }
 
 void report(const Figures& figures)
