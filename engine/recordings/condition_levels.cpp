@@ -23,80 +23,76 @@ using Moments = MomentAccumulator::Moments;
 // Four lanes two at a time in vector registers (lanes 0 and 1 in one, 2 and 3 in the other): each lane
 // gets the same operations in the same order as alone. _mm_min_pd(v, m) is v < m ? v : m, as
 // std::min(m, v); _mm_max_pd(v, m) is v > m ? v : m, as std::max(m, v).
-struct FourLanes
+struct Four
+{
+    __m128d low;
+    __m128d high;
+};
+
+Four loadFour(const double* dblLanes)
+{
+    return {_mm_loadu_pd(dblLanes), _mm_loadu_pd(dblLanes + 2)};
+}
+
+void storeFour(double* dblLanes, const Four& value)
+{
+    _mm_storeu_pd(dblLanes, value.low);
+    _mm_storeu_pd(dblLanes + 2, value.high);
+}
+
+template <__m128d (*operation)(__m128d, __m128d)> Four apply(const Four& a, const Four& b)
+{
+    return {operation(a.low, b.low), operation(a.high, b.high)};
+}
+
+// Element i of each of four chunks.
+struct FourChunks
 {
     const double* a;
     const double* b;
     const double* c;
     const double* d;
-    __m128d low(std::size_t i) const
+    Four at(std::size_t i) const
     {
-        return _mm_loadh_pd(_mm_load_sd(a + i), b + i);
-    }
-    __m128d high(std::size_t i) const
-    {
-        return _mm_loadh_pd(_mm_load_sd(c + i), d + i);
+        return {_mm_loadh_pd(_mm_load_sd(a + i), b + i), _mm_loadh_pd(_mm_load_sd(c + i), d + i)};
     }
 };
 
-void firstPassFour(const FourLanes& lanes, std::size_t lngCommon, const double* dblShift, double* dblSum,
+void firstPassFour(const FourChunks& chunks, std::size_t lngCommon, const double* dblShift, double* dblSum,
                    double* dblMin, double* dblMax)
 {
-    const __m128d shiftLow = _mm_loadu_pd(dblShift);
-    const __m128d shiftHigh = _mm_loadu_pd(dblShift + 2);
-    __m128d sumLow = _mm_loadu_pd(dblSum);
-    __m128d sumHigh = _mm_loadu_pd(dblSum + 2);
-    __m128d minLow = _mm_loadu_pd(dblMin);
-    __m128d minHigh = _mm_loadu_pd(dblMin + 2);
-    __m128d maxLow = _mm_loadu_pd(dblMax);
-    __m128d maxHigh = _mm_loadu_pd(dblMax + 2);
+    const Four shift = loadFour(dblShift);
+    Four sum = loadFour(dblSum);
+    Four min = loadFour(dblMin);
+    Four max = loadFour(dblMax);
     for (std::size_t i = 0; i < lngCommon; ++i) {
-        const __m128d low = lanes.low(i);
-        const __m128d high = lanes.high(i);
-        sumLow = _mm_add_pd(sumLow, _mm_sub_pd(low, shiftLow));
-        sumHigh = _mm_add_pd(sumHigh, _mm_sub_pd(high, shiftHigh));
-        minLow = _mm_min_pd(low, minLow);
-        minHigh = _mm_min_pd(high, minHigh);
-        maxLow = _mm_max_pd(low, maxLow);
-        maxHigh = _mm_max_pd(high, maxHigh);
+        const Four value = chunks.at(i);
+        sum = apply<_mm_add_pd>(sum, apply<_mm_sub_pd>(value, shift));
+        min = apply<_mm_min_pd>(value, min);
+        max = apply<_mm_max_pd>(value, max);
     }
-    _mm_storeu_pd(dblSum, sumLow);
-    _mm_storeu_pd(dblSum + 2, sumHigh);
-    _mm_storeu_pd(dblMin, minLow);
-    _mm_storeu_pd(dblMin + 2, minHigh);
-    _mm_storeu_pd(dblMax, maxLow);
-    _mm_storeu_pd(dblMax + 2, maxHigh);
+    storeFour(dblSum, sum);
+    storeFour(dblMin, min);
+    storeFour(dblMax, max);
 }
 
-void secondPassFour(const FourLanes& lanes, std::size_t lngCommon, const double* dblMean, double* dblM2, double* dblM3,
-                    double* dblM4)
+void secondPassFour(const FourChunks& chunks, std::size_t lngCommon, const double* dblMean, double* dblM2,
+                    double* dblM3, double* dblM4)
 {
-    const __m128d meanLow = _mm_loadu_pd(dblMean);
-    const __m128d meanHigh = _mm_loadu_pd(dblMean + 2);
-    __m128d m2Low = _mm_loadu_pd(dblM2);
-    __m128d m2High = _mm_loadu_pd(dblM2 + 2);
-    __m128d m3Low = _mm_loadu_pd(dblM3);
-    __m128d m3High = _mm_loadu_pd(dblM3 + 2);
-    __m128d m4Low = _mm_loadu_pd(dblM4);
-    __m128d m4High = _mm_loadu_pd(dblM4 + 2);
+    const Four mean = loadFour(dblMean);
+    Four m2 = loadFour(dblM2);
+    Four m3 = loadFour(dblM3);
+    Four m4 = loadFour(dblM4);
     for (std::size_t i = 0; i < lngCommon; ++i) {
-        const __m128d devLow = _mm_sub_pd(lanes.low(i), meanLow);
-        const __m128d devHigh = _mm_sub_pd(lanes.high(i), meanHigh);
-        const __m128d dev2Low = _mm_mul_pd(devLow, devLow);
-        const __m128d dev2High = _mm_mul_pd(devHigh, devHigh);
-        m2Low = _mm_add_pd(m2Low, dev2Low);
-        m2High = _mm_add_pd(m2High, dev2High);
-        m3Low = _mm_add_pd(m3Low, _mm_mul_pd(dev2Low, devLow));
-        m3High = _mm_add_pd(m3High, _mm_mul_pd(dev2High, devHigh));
-        m4Low = _mm_add_pd(m4Low, _mm_mul_pd(dev2Low, dev2Low));
-        m4High = _mm_add_pd(m4High, _mm_mul_pd(dev2High, dev2High));
+        const Four dev = apply<_mm_sub_pd>(chunks.at(i), mean);
+        const Four dev2 = apply<_mm_mul_pd>(dev, dev);
+        m2 = apply<_mm_add_pd>(m2, dev2);
+        m3 = apply<_mm_add_pd>(m3, apply<_mm_mul_pd>(dev2, dev));
+        m4 = apply<_mm_add_pd>(m4, apply<_mm_mul_pd>(dev2, dev2));
     }
-    _mm_storeu_pd(dblM2, m2Low);
-    _mm_storeu_pd(dblM2 + 2, m2High);
-    _mm_storeu_pd(dblM3, m3Low);
-    _mm_storeu_pd(dblM3 + 2, m3High);
-    _mm_storeu_pd(dblM4, m4Low);
-    _mm_storeu_pd(dblM4 + 2, m4High);
+    storeFour(dblM2, m2);
+    storeFour(dblM3, m3);
+    storeFour(dblM4, m4);
 }
 #endif
 
@@ -130,7 +126,7 @@ template <std::size_t lngLanes> void laneMoments(const std::span<const double>* 
     std::size_t lngDone = 0; // of the common length, summed by the vector code
 #if defined(__SSE2__)
     const auto lanesOf = [&] {
-        return FourLanes{chunks[0].data(), chunks[1].data(), chunks[2].data(), chunks[3].data()};
+        return FourChunks{chunks[0].data(), chunks[1].data(), chunks[2].data(), chunks[3].data()};
     };
     if constexpr (lngLanes == 4) {
         firstPassFour(lanesOf(), lngCommon, dblShift, dblSum, dblMin, dblMax);
