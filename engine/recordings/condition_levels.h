@@ -28,7 +28,8 @@ namespace kestrix::engine {
 // at most lngMomentLanes - 1 of at most lngMomentHeldSamples each) until lngMomentLanes of them can be
 // summed side by side, each in its own lane, the same additions in the same order: the figures are the
 // same to the bit as chunk by chunk, in a fraction of the time. The figures merge what is held when
-// first asked for after a chunk.
+// first asked for after a chunk (so an accumulator still holding chunks must not be read from two
+// threads at once: settle() it first).
 inline constexpr std::size_t lngMomentLanes = 4;
 inline constexpr std::size_t lngMomentHeldSamples = 64 * 1024;
 
@@ -36,6 +37,11 @@ class MomentAccumulator
 {
 public:
     void addSamples(std::span<const double> dblValues);
+    // Merges what is held: after this, until more samples come, reading the figures changes nothing.
+    void settle()
+    {
+        (void)settled();
+    }
 
     std::int64_t count() const
     {

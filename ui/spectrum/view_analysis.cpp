@@ -120,6 +120,7 @@ ViewReading readRecording(const ViewRecording& recording, const ViewSettings& se
         moments.addSamples(dblCounts);
     };
     ViewReading reading = runReading(recording, request, files, sounds, progress, hooks);
+    moments.settle(); // nothing held is copied, and the window's thread only reads
     reading.moments = moments;
     if (!reading.strFailure.empty() || reading.blnCancelled) {
         return reading;
