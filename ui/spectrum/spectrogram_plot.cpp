@@ -199,7 +199,11 @@ const QImage& SpectrogramPlot::picture(const QSize& size, qreal dblRatio) const
         imgPicture.setDevicePixelRatio(dblRatio);
         return imgPicture;
     }
-    imgPicture = QImage(size, QImage::Format_RGB32);
+    // The last picture's pixels are drawn over when the size stays: a new one would be fresh memory,
+    // every page of it a fault on the window's thread.
+    if (imgPicture.size() != size || imgPicture.format() != QImage::Format_RGB32) {
+        imgPicture = QImage(size, QImage::Format_RGB32);
+    }
     const auto lngStride = static_cast<std::size_t>(imgPicture.bytesPerLine()) / sizeof(std::uint32_t);
     const std::span<std::uint32_t> lngPixels(reinterpret_cast<std::uint32_t*>(imgPicture.bits()),
                                              lngStride * static_cast<std::size_t>(size.height()));
