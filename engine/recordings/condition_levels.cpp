@@ -209,10 +209,8 @@ void MomentAccumulator::addSamples(std::span<const double> dblValues)
     if (dblValues.empty()) {
         return;
     }
-    if (dblValues.size() > lngMomentHeldSamples) {
-        mergeHeld({});
-        mergeHeld(dblValues);
-    } else if (lngHeld.size() + 1 < lngMomentLanes) {
+    // A chunk too long to hold is summed at once, beside what is held.
+    if (dblValues.size() <= lngMomentHeldSamples && lngHeld.size() + 1 < lngMomentLanes) {
         if (dblHeld.capacity() == 0) {
             dblHeld.reserve((lngMomentLanes - 1) * lngMomentHeldSamples); // once, never more
         }
